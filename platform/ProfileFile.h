@@ -1,0 +1,67 @@
+#pragma once
+// Profile (INI) files with the semantics of the Windows profile functions:
+// sections and keys match without regard to ASCII case, blanks around keys
+// and values are trimmed, a value in one pair of matching quotes loses them,
+// and reading stops at the first 0x1A byte (a package header's binary tail).
+// Texts are bytes (UTF-8 in this program); nothing is re-encoded here.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class ProfileFile {
+ public:
+  // Reads the file now; an absent or unreadable file is an empty profile.
+  explicit ProfileFile(std::string path);
+
+  const std::string& Path() const { return path_; }
+
+  // GetPrivateProfileString: the value, or def when the key is absent.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view def) const;
+  bool HasKey(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
+  // GetPrivateProfileInt: leading decimal digits (after an optional sign),
+  // 0 when there are none; def only when the key is absent.
+  int ReadProfileInt(std::string_view section, std::string_view key, int def) const;
+  // The framework's integer read: a value that is not a whole decimal (or
+  // 0x hex) number gives def.
+  int ReadInteger(std::string_view section, std::string_view key, int def) const;
+  // The framework's on/off read: ReadInteger(def ? 1 : 0) != 0.
+  bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+  // The keys of a section in file order (first spelling of each key).
+  std::vector<std::string> ReadKeys(std::string_view section) const;
+  std::vector<std::string> ReadSections() const;
+
+  // WritePrivateProfileString, in memory: replaces the key in place, appends
+  // it to its section, or appends a new section. Flush() stores it.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void DeleteKey(std::string_view section, std::string_view key);
+  void DeleteSection(std::string_view section);
+
+  // Writes the file if changed: to a temporary file in the same folder,
+  // renamed over the old one. Creates the file when missing. false on error.
+  bool Flush();
+  bool Dirty() const { return dirty_; }
+
+ private:
+  struct Line;
+  std::string path_;
+  std::vector<std::string> lines_;  // raw lines as read, without line ends
+  bool dirty_ = false;
+  // helpers live in the .cpp
+  friend struct ProfileFileAccess;
+};
+
+// One-shot calls with the shape of the Windows functions: each reads the
+// file anew; the write stores it at once.
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view def, const std::string& path);
+int GetPrivateProfileInt(std::string_view section, std::string_view key, int def,
+                         const std::string& path);
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::string& path);
+
+}  // namespace platform

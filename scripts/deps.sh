@@ -1,0 +1,21 @@
+# Debian packages the build, the tests and the demo need; sourced by the scripts.
+QUILLON_PACKAGES=(
+  build-essential cmake pkg-config clang libgtest-dev
+  qt6-base-dev libgl-dev libcups2-dev cups libmspack-dev
+  gcab mscompress python3 python3-pyftpdlib curl
+  fonts-noto-cjk xvfb
+)
+
+quillon_install_deps() {
+  local missing=()
+  local p
+  for p in "${QUILLON_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
