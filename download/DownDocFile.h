@@ -1,0 +1,82 @@
+#pragma once
+// One opened firmware package, held in memory: header values, target models,
+// model rows the package brings, and the data block sent to the printer.
+//
+// Three forms are read, chosen by the upper-cased extension of the path:
+// ".RXV" is a cabinet holding HEADER.RXF, its data files and icons; anything
+// else is a single header file, plain or LZ ("SZDD") compressed, whose data
+// follow the first 0x1A byte or sit in the files that DownLoadFile names.
+// The package is never read in place: it is unpacked into a private working
+// folder that is removed again before the constructor returns.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform { class ProfileFile; }
+
+// Result of opening; same numbering as the download result codes.
+enum : std::uint16_t {
+  kDocOk = 0,
+  kDocCannotOpen = 17,     // the package cannot be found or opened
+  kDocCannotCopy = 18,     // the working copy cannot be made
+  kDocBadFormat = 19,      // unusable data: no 0x1A mark, or too large to send
+};
+
+// The job stream carries the data length in 8 decimal digits.
+constexpr std::uint64_t kMaxPackageData = 99999999;
+// At most this many data files are taken from DownLoadFile.
+constexpr int kMaxDataFiles = 32;
+
+class TDownDocFile {
+ public:
+  // Opens fileName when it is not empty; the outcome is in Status and
+  // HeaderValid. iconFolder receives the package's *.ico files; empty means
+  // the program's data folder (DefaultIconFolder()).
+  explicit TDownDocFile(const std::string& fileName = std::string(),
+                        const std::string& iconFolder = std::string());
+  virtual ~TDownDocFile();
+  TDownDocFile(const TDownDocFile&) = delete;
+  TDownDocFile& operator=(const TDownDocFile&) = delete;
+
+  // The writable folder of the program where icons (and the download log)
+  // live: QStandardPaths::AppDataLocation, with a trailing "/".
+  static std::string DefaultIconFolder();
+
+  // Fields are read by the rest of the program; only the document writes them.
+  std::string FileName;        // the package path as given
+  std::string WorkDir;         // folder of the header file, trailing "/"
+  std::int32_t HeaderValid = 0;
+  std::string DownLoadDesc;    // UTF-8
+  std::string DownLoadVersion; // UTF-8
+  std::int32_t EnableCommand = 0;
+  std::int32_t Reboot = 0;
+  std::string DownLoadFile;    // file names as bytes, comma separated
+  std::string BeginMessage;    // UTF-8, "\n" pairs turned into CR
+  std::string DoneMessage;     // UTF-8, "\n" pairs turned into CR
+  std::vector<std::string> PrinterList;                            // UTF-8
+  std::vector<std::pair<std::string, std::string>> PrinterTable;  // UTF-8
+  std::uint16_t Status = 0;
+  unsigned char* DataBuffer = nullptr;  // owned; DataSize bytes
+  std::uint32_t DataSize = 0;
+
+  // Allocation of the data block; replaceable so that a failed allocation
+  // can be exercised. Must return nullptr on failure, memory for free().
+  using AllocFn = void* (*)(std::size_t);
+  static void SetDataAllocator(AllocFn fn);
+
+ private:
+  void Open(const std::string& path);
+  void ReadHeader(const std::string& headerFile);
+  void ReadPrinters(const platform::ProfileFile& header);
+  bool StripHeader(const std::string& headerFile);
+  void LoadData();
+  void CopyIcons() const;
+  void ReleaseData();
+
+  std::string iconFolder_;
+  std::string dataDir_;        // where relative DownLoadFile names resolve
+  std::string workFile_;       // the expanded single-file package, if any
+  std::uint64_t workFileOffset_ = 0;  // data start in workFile_
+};
