@@ -24,7 +24,7 @@ class ProfileFile {
   bool HasKey(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
   // GetPrivateProfileInt: leading decimal digits (after an optional sign),
-  // 0 when there are none; def only when the key is absent.
+  // 0 when there are none; def when the key is absent or its value empty.
   int ReadProfileInt(std::string_view section, std::string_view key, int def) const;
   // The framework's integer read: a value that is not a whole decimal (or
   // 0x hex) number gives def.
@@ -36,20 +36,26 @@ class ProfileFile {
   std::vector<std::string> ReadSections() const;
 
   // WritePrivateProfileString, in memory: replaces the key in place, appends
-  // it to its section, or appends a new section. Flush() stores it.
-  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // it to its section, or appends a new section. Flush() stores it. A value
+  // is cut at its first line break (it could not be read back otherwise); a
+  // key that is empty or holds "=", or a name with a line break, is refused
+  // (false).
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKey(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);
 
   // Writes the file if changed: to a temporary file in the same folder,
-  // renamed over the old one. Creates the file when missing. false on error.
+  // renamed over the old one. Creates the file (and its folder) when
+  // missing; bytes from the first 0x1A on are written back unchanged.
+  // false on error.
   bool Flush();
   bool Dirty() const { return dirty_; }
 
  private:
-  struct Line;
   std::string path_;
   std::vector<std::string> lines_;  // raw lines as read, without line ends
+  std::string tail_;                // from the first 0x1A to the end, kept as is
+  std::string eol_ = "\n";          // line end of the file as found
   bool dirty_ = false;
   // helpers live in the .cpp
   friend struct ProfileFileAccess;
