@@ -35,6 +35,7 @@ int LptNumberOfPort(const std::string& port);
 std::string FirstPort(const std::string& ports, bool* multiple = nullptr);
 
 enum class JobStatus {
+  NoAnswer,    // the server could not be asked (unreachable, timed out)
   Unknown,     // the server does not know the job (never was, or purged)
   Pending,
   Held,
@@ -46,11 +47,11 @@ enum class JobStatus {
 };
 
 struct JobState {
-  JobStatus status = JobStatus::Unknown;
+  JobStatus status = JobStatus::NoAnswer;
   // Kilobytes the printer has taken, or -1 when the server does not say
   // (CUPS 2.4 never fills job-k-octets-processed).
   long long kOctetsProcessed = -1;
-  bool Known() const { return status != JobStatus::Unknown; }
+  bool Known() const { return status != JobStatus::Unknown && status != JobStatus::NoAnswer; }
   // Canceled, aborted or completed: the job will not change any more.
   bool Finished() const {
     return status == JobStatus::Canceled || status == JobStatus::Aborted ||

@@ -1,0 +1,93 @@
+#include "platform/CupsIpp.h"
+
+#include <sys/socket.h>
+
+namespace platform {
+namespace cups {
+namespace {
+
+// A server that stops answering must not hold the caller for long.
+constexpr int kConnectMs = 5000;
+constexpr double kIoSeconds = 15.0;
+
+int GiveUp(http_t*, void*) { return 0; }
+
+}  // namespace
+
+Http Connect() {
+  Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                         1, kConnectMs, nullptr));
+  if (http) httpSetTimeout(http.get(), kIoSeconds, GiveUp, nullptr);
+  return http;
+}
+
+std::string QueueResource(const std::string& name, bool isClass) {
+  char uri[HTTP_MAX_URI];
+  // Escapes whatever a queue name may hold that a path cannot.
+  httpAssembleURIf(HTTP_URI_CODING_RESOURCE, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                   isClass ? "/classes/%s" : "/printers/%s", name.c_str());
+  std::string s(uri);
+  const std::string prefix = "ipp://localhost";
+  return s.compare(0, prefix.size(), prefix) == 0 ? s.substr(prefix.size()) : s;
+}
+
+std::string QueueUri(const std::string& name, bool isClass) {
+  return "ipp://localhost" + QueueResource(name, isClass);
+}
+
+std::string JobUri(int jobId) {
+  return "ipp://localhost/jobs/" + std::to_string(jobId);
+}
+
+Ipp NewRequest(ipp_op_t op) {
+  Ipp req(ippNewRequest(op));
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return req;
+}
+
+Ipp Do(http_t* http, Ipp request, const char* resource) {
+  if (!http || !request) return nullptr;
+  // cupsDoRequest frees the request in every case.
+  return Ipp(cupsDoRequest(http, request.release(), resource));
+}
+
+ipp_status_t StatusOf(ipp_t* response) {
+  return response ? ippGetStatusCode(response) : IPP_STATUS_ERROR_INTERNAL;
+}
+
+bool Succeeded(ipp_t* response) {
+  return response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+std::string Text(ipp_t* ipp, const char* name) {
+  if (!ipp) return {};
+  ipp_attribute_t* a = ippFindAttribute(ipp, name, IPP_TAG_ZERO);
+  if (!a) return {};
+  const char* s = ippGetString(a, 0, nullptr);
+  return s ? std::string(s) : std::string();
+}
+
+int Integer(ipp_t* ipp, const char* name, int fallback) {
+  if (!ipp) return fallback;
+  ipp_attribute_t* a = ippFindAttribute(ipp, name, IPP_TAG_ZERO);
+  if (!a) return fallback;
+  switch (ippGetValueTag(a)) {
+    case IPP_TAG_INTEGER:
+    case IPP_TAG_ENUM:
+      return ippGetInteger(a, 0);
+    default:
+      return fallback;
+  }
+}
+
+std::string CutUtf8(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  // Step back over continuation bytes to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace cups
+}  // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+// Owned CUPS objects and the few IPP requests the spooler layer makes.
+// Internal to platform/.
+
+#include <cups/cups.h>
+
+#include <memory>
+#include <string>
+
+namespace platform {
+namespace cups {
+
+struct HttpCloser { void operator()(http_t* h) const { if (h) httpClose(h); } };
+struct IppDeleter { void operator()(ipp_t* i) const { if (i) ippDelete(i); } };
+using Http = std::unique_ptr<http_t, HttpCloser>;
+using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
+
+// Connects to the server that CUPS_SERVER (or the client configuration)
+// names. The connect and every later read or write are bounded in time.
+Http Connect();
+
+// "ipp://localhost/printers/NAME" (or /classes/) and the matching resource.
+std::string QueueUri(const std::string& name, bool isClass);
+std::string QueueResource(const std::string& name, bool isClass);
+std::string JobUri(int jobId);
+
+// A new request with the requesting user set.
+Ipp NewRequest(ipp_op_t op);
+
+// Sends the request and returns the response (null when there was none).
+// The request is consumed.
+Ipp Do(http_t* http, Ipp request, const char* resource);
+
+// Status of a response; IPP_STATUS_ERROR_INTERNAL for a missing one.
+ipp_status_t StatusOf(ipp_t* response);
+bool Succeeded(ipp_t* response);
+
+// Text of an attribute (the first value; "" when absent).
+std::string Text(ipp_t* ipp, const char* name);
+int Integer(ipp_t* ipp, const char* name, int fallback);
+
+// Cuts a text to at most `limit` bytes without splitting a UTF-8 character.
+std::string CutUtf8(const std::string& text, std::size_t limit);
+
+}  // namespace cups
+}  // namespace platform

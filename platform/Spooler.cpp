@@ -1,0 +1,272 @@
+// The spooler on CUPS: queue names and data through IPP, raw jobs as
+// Create-Job followed by one streamed Send-Document.
+
+#include "platform/Spooler.h"
+
+#include "platform/CupsIpp.h"
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+// IPP "name" values hold at most 255 octets; the server refuses longer ones.
+constexpr std::size_t kMaxNameBytes = 255;
+
+JobStatus StatusOfState(int state) {
+  switch (state) {
+    case IPP_JSTATE_PENDING: return JobStatus::Pending;
+    case IPP_JSTATE_HELD: return JobStatus::Held;
+    case IPP_JSTATE_PROCESSING: return JobStatus::Processing;
+    case IPP_JSTATE_STOPPED: return JobStatus::Stopped;
+    case IPP_JSTATE_CANCELED: return JobStatus::Canceled;
+    case IPP_JSTATE_ABORTED: return JobStatus::Aborted;
+    case IPP_JSTATE_COMPLETED: return JobStatus::Completed;
+    default: return JobStatus::Unknown;
+  }
+}
+
+void RequestAttributes(ipp_t* req, std::initializer_list<const char*> names) {
+  std::vector<const char*> list(names);
+  ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(list.size()), nullptr, list.data());
+}
+
+cups::Ipp GetQueueAttributes(http_t* http, const std::string& name, bool isClass,
+                             std::initializer_list<const char*> names) {
+  cups::Ipp req = cups::NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  const std::string uri = cups::QueueUri(name, isClass);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  RequestAttributes(req.get(), names);
+  const std::string resource = cups::QueueResource(name, isClass);
+  cups::Ipp resp = cups::Do(http, std::move(req), resource.c_str());
+  return cups::Succeeded(resp.get()) ? std::move(resp) : nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> EnumPrinterNames() {
+  std::vector<std::string> names;
+  cups::Http http = cups::Connect();
+  if (!http) return names;
+  cups::Ipp req = cups::NewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  RequestAttributes(req.get(), {"printer-name"});
+  cups::Ipp resp = cups::Do(http.get(), std::move(req), "/");
+  if (!cups::Succeeded(resp.get())) return names;
+  // One printer-name per printer group, in the server's order.
+  for (ipp_attribute_t* a = ippFirstAttribute(resp.get()); a;
+       a = ippNextAttribute(resp.get())) {
+    const char* attrName = ippGetName(a);
+    if (ippGetGroupTag(a) == IPP_TAG_PRINTER && attrName &&
+        std::string(attrName) == "printer-name") {
+      const char* s = ippGetString(a, 0, nullptr);
+      if (s && *s) names.emplace_back(s);
+    }
+  }
+  return names;
+}
+
+struct PrinterHandle::Impl {
+  std::string name;
+  bool isClass = false;
+  cups::Http control;   // queue data, job creation, job queries
+  cups::Http document;  // the raw document while it streams
+  std::string resource;
+  int jobId = 0;
+  bool jobOpen = false;  // started and neither ended nor aborted
+
+  http_t* Control() {
+    // The server may have closed an idle connection; CUPS reconnects on
+    // its own, but a connection that never came up is made afresh.
+    if (!control) control = cups::Connect();
+    return control.get();
+  }
+};
+
+PrinterHandle::PrinterHandle() = default;
+
+PrinterHandle::~PrinterHandle() { Close(); }
+
+PrinterHandle::PrinterHandle(PrinterHandle&&) noexcept = default;
+
+PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    impl_ = std::move(other.impl_);
+  }
+  return *this;
+}
+
+bool PrinterHandle::Open(const std::string& name) {
+  Close();
+  if (name.empty()) return false;
+  auto impl = std::make_unique<Impl>();
+  impl->name = name;
+  cups::Ipp resp = GetQueueAttributes(impl->Control(), name, false,
+                                      {"printer-name", "printer-type"});
+  if (!resp) return false;
+  impl->isClass = (cups::Integer(resp.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
+  impl->resource = cups::QueueResource(name, impl->isClass);
+  impl_ = std::move(impl);
+  return true;
+}
+
+bool PrinterHandle::IsOpen() const { return impl_ != nullptr; }
+
+void PrinterHandle::Close() {
+  if (!impl_) return;
+  if (impl_->jobOpen) Abort();
+  impl_.reset();
+}
+
+const std::string& PrinterHandle::Name() const {
+  static const std::string kNone;
+  return impl_ ? impl_->name : kNone;
+}
+
+bool PrinterHandle::GetData(SpoolerPrinterData& data) {
+  if (!impl_) return false;
+  http_t* http = impl_->Control();
+  cups::Ipp resp = GetQueueAttributes(
+      http, impl_->name, impl_->isClass,
+      {"printer-name", "printer-make-and-model", "device-uri", "printer-location",
+       "printer-info", "printer-type", "member-names"});
+  if (!resp) return false;
+  SpoolerPrinterData d;
+  d.name = cups::Text(resp.get(), "printer-name");
+  if (d.name.empty()) d.name = impl_->name;
+  d.driver = cups::Text(resp.get(), "printer-make-and-model");
+  d.location = cups::Text(resp.get(), "printer-location");
+  d.comment = cups::Text(resp.get(), "printer-info");
+  const int type = cups::Integer(resp.get(), "printer-type", 0);
+  d.local = (type & CUPS_PRINTER_REMOTE) == 0;
+  if (type & CUPS_PRINTER_CLASS) {
+    // A class has no device of its own; its members' devices are its ports.
+    ipp_attribute_t* members = ippFindAttribute(resp.get(), "member-names", IPP_TAG_NAME);
+    const int count = members ? ippGetCount(members) : 0;
+    for (int i = 0; i < count; ++i) {
+      const char* member = ippGetString(members, i, nullptr);
+      if (!member) continue;
+      cups::Ipp m = GetQueueAttributes(http, member, false, {"device-uri"});
+      const std::string uri = cups::Text(m.get(), "device-uri");
+      if (uri.empty()) continue;
+      if (!d.ports.empty()) d.ports += ",";
+      d.ports += uri;
+    }
+  } else {
+    d.ports = cups::Text(resp.get(), "device-uri");
+  }
+  data = std::move(d);
+  return true;
+}
+
+int PrinterHandle::StartRawDoc(const std::string& title) {
+  if (!impl_ || impl_->jobOpen) return 0;
+  const std::string uri = cups::QueueUri(impl_->name, impl_->isClass);
+  const std::string jobName = cups::CutUtf8(title, kMaxNameBytes);
+
+  cups::Ipp create = cups::NewRequest(IPP_OP_CREATE_JOB);
+  ippAddString(create.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  if (!jobName.empty())
+    ippAddString(create.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
+                 jobName.c_str());
+  cups::Ipp created = cups::Do(impl_->Control(), std::move(create), impl_->resource.c_str());
+  const int jobId = cups::Integer(created.get(), "job-id", 0);
+  if (!cups::Succeeded(created.get()) || jobId <= 0) return 0;
+  impl_->jobId = jobId;
+  impl_->jobOpen = true;
+
+  // The document streams on its own connection so that the job can be
+  // asked about or cancelled while it is being sent.
+  impl_->document = cups::Connect();
+  if (impl_->document) {
+    cups::Ipp send = cups::NewRequest(IPP_OP_SEND_DOCUMENT);
+    ippAddString(send.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddInteger(send.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    if (!jobName.empty())
+      ippAddString(send.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "document-name", nullptr,
+                   jobName.c_str());
+    ippAddString(send.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 CUPS_FORMAT_RAW);
+    ippAddBoolean(send.get(), IPP_TAG_OPERATION, "last-document", 1);
+    const http_status_t st = cupsSendRequest(impl_->document.get(), send.get(),
+                                             impl_->resource.c_str(), CUPS_LENGTH_VARIABLE);
+    if (st == HTTP_STATUS_CONTINUE) return jobId;
+  }
+  // No document could be started: leave no empty job behind.
+  Abort();
+  return 0;
+}
+
+bool PrinterHandle::WriteBlock(const void* data, std::size_t size) {
+  if (!impl_ || !impl_->jobOpen || !impl_->document) return false;
+  if (size == 0) return true;
+  return cupsWriteRequestData(impl_->document.get(), static_cast<const char*>(data), size) ==
+         HTTP_STATUS_CONTINUE;
+}
+
+bool PrinterHandle::EndDoc() {
+  if (!impl_ || !impl_->jobOpen || !impl_->document) return false;
+  cups::Ipp resp(cupsGetResponse(impl_->document.get(), impl_->resource.c_str()));
+  impl_->document.reset();
+  if (!cups::Succeeded(resp.get())) {
+    // The server did not take the document: the job must not linger.
+    Abort();
+    return false;
+  }
+  impl_->jobOpen = false;
+  return true;
+}
+
+bool PrinterHandle::Abort() {
+  if (!impl_ || impl_->jobId <= 0) return false;
+  // Dropping the connection discards the rest of the document.
+  impl_->document.reset();
+  impl_->jobOpen = false;
+  return CancelJob(impl_->jobId);
+}
+
+int PrinterHandle::CurrentJobId() const { return impl_ ? impl_->jobId : 0; }
+
+JobState PrinterHandle::QueryJob(int jobId) {
+  JobState state;
+  if (!impl_) return state;
+  if (jobId <= 0) {
+    state.status = JobStatus::Unknown;
+    return state;
+  }
+  cups::Ipp req = cups::NewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  const std::string uri = cups::JobUri(jobId);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  RequestAttributes(req.get(), {"job-id", "job-state", "job-k-octets-processed"});
+  cups::Ipp resp = cups::Do(impl_->Control(), std::move(req), "/");
+  if (!resp) return state;
+  if (cups::StatusOf(resp.get()) == IPP_STATUS_ERROR_NOT_FOUND) {
+    state.status = JobStatus::Unknown;
+    return state;
+  }
+  if (!cups::Succeeded(resp.get())) return state;
+  if (cups::Integer(resp.get(), "job-id", jobId) != jobId) {
+    state.status = JobStatus::Unknown;
+    return state;
+  }
+  state.status = StatusOfState(cups::Integer(resp.get(), "job-state", 0));
+  if (state.status == JobStatus::Unknown) state.status = JobStatus::NoAnswer;
+  const int k = cups::Integer(resp.get(), "job-k-octets-processed", -1);
+  state.kOctetsProcessed = k;
+  return state;
+}
+
+bool PrinterHandle::CancelJob(int jobId) {
+  if (!impl_ || jobId <= 0) return false;
+  cups::Ipp req = cups::NewRequest(IPP_OP_CANCEL_JOB);
+  const std::string uri = cups::JobUri(jobId);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  cups::Ipp resp = cups::Do(impl_->Control(), std::move(req), "/jobs/");
+  if (cups::Succeeded(resp.get())) return true;
+  // A job that has already ended cannot be cancelled any more.
+  return QueryJob(jobId).Finished();
+}
+
+}  // namespace platform
