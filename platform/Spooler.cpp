@@ -239,7 +239,7 @@ JobState PrinterHandle::QueryJob(int jobId) {
   cups::Ipp req = cups::NewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
   const std::string uri = cups::JobUri(jobId);
   ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
-  RequestAttributes(req.get(), {"job-id", "job-state", "job-k-octets-processed"});
+  RequestAttributes(req.get(), {"job-id", "job-state", "job-k-octets-processed", "job-name"});
   cups::Ipp resp = cups::Do(impl_->Control(), std::move(req), "/");
   if (!resp) return state;
   if (cups::StatusOf(resp.get()) == IPP_STATUS_ERROR_NOT_FOUND) {
@@ -255,6 +255,7 @@ JobState PrinterHandle::QueryJob(int jobId) {
   if (state.status == JobStatus::Unknown) state.status = JobStatus::NoAnswer;
   const int k = cups::Integer(resp.get(), "job-k-octets-processed", -1);
   state.kOctetsProcessed = k;
+  state.title = cups::Text(resp.get(), "job-name");
   return state;
 }
 

@@ -51,6 +51,7 @@ struct JobState {
   // Kilobytes the printer has taken, or -1 when the server does not say
   // (CUPS 2.4 never fills job-k-octets-processed).
   long long kOctetsProcessed = -1;
+  std::string title;  // job-name
   bool Known() const { return status != JobStatus::Unknown && status != JobStatus::NoAnswer; }
   // Canceled, aborted or completed: the job will not change any more.
   bool Finished() const {

@@ -1,0 +1,189 @@
+// Raw jobs through the private cupsd to a raw printer listening in the test.
+
+#include "platform/Spooler.h"
+
+#include "tests/common/TestEnv.h"
+#include "tests/platform/CupsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <thread>
+
+using namespace quillon_test;
+using platform::JobStatus;
+
+namespace {
+
+const char kTitle[] = "ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱﾃﾞｰﾀ";
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(gen() & 0xFF);
+  return s;
+}
+
+// Sends the data the way the output thread does: blocks of 512, and a last
+// write of 0 bytes when the length is a multiple of 512.
+bool SendInBlocks(platform::PrinterHandle& h, const std::string& data) {
+  std::size_t sent = 0;
+  for (;;) {
+    const std::size_t n = std::min<std::size_t>(512, data.size() - sent);
+    if (!h.WriteBlock(data.data() + sent, n)) return false;
+    sent += n;
+    if (n < 512) return h.EndDoc();
+  }
+}
+
+// Polls the job until `pred` holds or the time is up; returns the last state.
+template <typename Pred>
+platform::JobState WaitForJob(platform::PrinterHandle& h, int job, Pred pred, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  platform::JobState st = h.QueryJob(job);
+  while (!pred(st) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    st = h.QueryJob(job);
+  }
+  return st;
+}
+
+std::string CommandOutput(const std::string& cmd) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
+  if (!p) return out;
+  char buf[512];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
+  return out;
+}
+
+class SpoolerJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(CupsdDir().empty()) << "the private cupsd fixture did not run";
+    ASSERT_GT(printer_.Port(), 0);
+    ASSERT_TRUE(AddQueue("qt_raw", SocketUri(printer_.Port())));
+    // A printer nobody answers for: the backend keeps retrying, so the job
+    // stays in processing until it is cancelled.
+    ASSERT_TRUE(AddQueue("qt_dead", SocketUri(UnusedPort())));
+  }
+  RawListener printer_;
+};
+
+}  // namespace
+
+TEST_F(SpoolerJob, PrinterReceivesExactlyTheBlocksAndJobCompletes) {
+  for (std::size_t size : {1000u, 1536u, 1u}) {
+    SCOPED_TRACE(size);
+    const std::size_t before = printer_.Jobs().size();
+    const std::string data = RandomBytes(size, static_cast<unsigned>(size));
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("qt_raw"));
+    const int job = h.StartRawDoc(kTitle);
+    ASSERT_GT(job, 0);
+    EXPECT_EQ(h.CurrentJobId(), job);
+    ASSERT_TRUE(SendInBlocks(h, data));
+    ASSERT_TRUE(printer_.WaitForJobs(before + 1, 30000));
+    EXPECT_EQ(printer_.Jobs().back(), data);
+    auto st = WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 30000);
+    EXPECT_EQ(st.status, JobStatus::Completed);
+    // A finished job stays in the server's history and keeps its state.
+    EXPECT_EQ(h.QueryJob(job).status, JobStatus::Completed);
+  }
+}
+
+TEST_F(SpoolerJob, AbortWhileSendingCancelsTheJob) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_raw"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  const std::string data = RandomBytes(2048, 7);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(h.WriteBlock(data.data() + i * 512, 512));
+  ASSERT_TRUE(h.Abort());
+  auto st = WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000);
+  EXPECT_EQ(st.status, JobStatus::Canceled);
+  // The document never reached the printer.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(printer_.Jobs().empty());
+  // The handle takes no more data for the aborted job.
+  EXPECT_FALSE(h.WriteBlock(data.data(), 512));
+  EXPECT_FALSE(h.EndDoc());
+}
+
+TEST_F(SpoolerJob, ClosingAHandleWithAJobHalfSentCancelsIt) {
+  int job = 0;
+  platform::PrinterHandle watcher;
+  ASSERT_TRUE(watcher.Open("qt_raw"));
+  {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("qt_raw"));
+    job = h.StartRawDoc(kTitle);
+    ASSERT_GT(job, 0);
+    ASSERT_TRUE(h.WriteBlock("abc", 3));
+  }
+  auto st = WaitForJob(watcher, job, [](const platform::JobState& s) { return s.Finished(); }, 10000);
+  EXPECT_EQ(st.status, JobStatus::Canceled);
+}
+
+TEST_F(SpoolerJob, CancelOfAWaitingJobLeavesItCanceled) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_dead"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  ASSERT_TRUE(SendInBlocks(h, RandomBytes(700, 3)));
+  auto st = WaitForJob(h, job, [](const platform::JobState& s) {
+    return s.status == JobStatus::Processing || s.Finished();
+  }, 10000);
+  EXPECT_EQ(st.status, JobStatus::Processing);
+  // The server has no byte count of what the printer took.
+  EXPECT_EQ(st.kOctetsProcessed, -1);
+  // The job carries the title it was given.
+  EXPECT_EQ(st.title, kTitle);
+
+  ASSERT_TRUE(h.CancelJob(job));
+  st = WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000);
+  EXPECT_EQ(st.status, JobStatus::Canceled);
+  // Cancelling again is harmless: the job has ended.
+  EXPECT_TRUE(h.CancelJob(job));
+  EXPECT_EQ(h.QueryJob(job).status, JobStatus::Canceled);
+}
+
+TEST_F(SpoolerJob, JobCancelledBySomeoneElseReportsCanceled) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_dead"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  ASSERT_TRUE(SendInBlocks(h, RandomBytes(512, 5)));
+  ASSERT_EQ(RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1"), 0);
+  EXPECT_NE(CommandOutput("lpstat -W completed -o qt_dead").find("qt_dead-" + std::to_string(job)),
+            std::string::npos);
+  auto st = WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000);
+  EXPECT_EQ(st.status, JobStatus::Canceled);
+}
+
+TEST_F(SpoolerJob, UnknownJobIsReportedUnknown) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_raw"));
+  const auto st = h.QueryJob(987654);
+  EXPECT_EQ(st.status, JobStatus::Unknown);
+  EXPECT_FALSE(st.Known());
+  EXPECT_EQ(h.QueryJob(0).status, JobStatus::Unknown);
+  EXPECT_FALSE(h.CancelJob(987654));
+}
+
+TEST_F(SpoolerJob, OneJobAtATimeAndNothingWithoutAJob) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_dead"));
+  EXPECT_FALSE(h.WriteBlock("x", 1));
+  EXPECT_FALSE(h.EndDoc());
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  EXPECT_EQ(h.StartRawDoc(kTitle), 0);
+  ASSERT_TRUE(h.Abort());
+  EXPECT_EQ(WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000).status,
+            JobStatus::Canceled);
+}
