@@ -1,0 +1,153 @@
+#include "platform/LzExpand.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mspack.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/MspackSystem.h"
+
+namespace platform {
+namespace {
+
+constexpr unsigned char kSzddSignature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { if (fd_ >= 0) ::close(fd_); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+  int CloseChecked() { const int fd = fd_; fd_ = -1; return fd >= 0 ? ::close(fd) : 0; }
+
+ private:
+  int fd_;
+};
+
+// A regular file opened for reading; a FIFO or device is refused without
+// blocking on it.
+int OpenSource(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+int CreateTarget(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+ssize_t ReadFull(int fd, void* buf, size_t len) {
+  size_t got = 0;
+  while (got < len) {
+    const ssize_t n = ::read(fd, static_cast<char*>(buf) + got, len - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+bool WriteFull(int fd, const char* p, size_t len) {
+  while (len > 0) {
+    const ssize_t n = ::write(fd, p, len);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Copies the rest of in to out: in the kernel where it can, else by blocks.
+bool CopyRest(int in, int out) {
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+    if (n == 0) return true;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+        errno == EBADF) {
+      break;  // fall back to read/write from the current positions
+    }
+    return false;
+  }
+  std::vector<char> buf(1 << 20);
+  for (;;) {
+    const ssize_t n = ReadFull(in, buf.data(), buf.size());
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!WriteFull(out, buf.data(), static_cast<size_t>(n))) return false;
+  }
+}
+
+bool HasSignature(int fd) {
+  unsigned char head[sizeof kSzddSignature];
+  const ssize_t n = ::pread(fd, head, sizeof head, 0);
+  return n == static_cast<ssize_t>(sizeof head) &&
+         std::memcmp(head, kSzddSignature, sizeof head) == 0;
+}
+
+bool ExpandSzdd(const std::string& source, const std::string& target) {
+  msszdd_decompressor* lz = mspack_create_szdd_decompressor(MspackFileSystem());
+  if (!lz) return false;
+  bool ok = false;
+  if (msszddd_header* hdr = lz->open(lz, source.c_str())) {
+    const off_t expected = hdr->length;
+    if (lz->extract(lz, hdr, target.c_str()) == MSPACK_ERR_OK) {
+      // The decoder stops quietly when the input runs out; a short result
+      // means the file was cut.
+      struct stat st;
+      ok = ::stat(target.c_str(), &st) == 0 && st.st_size == expected;
+    }
+    lz->close(lz, hdr);
+  }
+  mspack_destroy_szdd_decompressor(lz);
+  return ok;
+}
+
+}  // namespace
+
+bool IsSzddFile(const std::string& path) {
+  Fd fd(OpenSource(path));
+  return fd.ok() && HasSignature(fd.get());
+}
+
+LzResult LzExpandFile(const std::string& source, const std::string& target) {
+  Fd in(OpenSource(source));
+  if (!in.ok()) return kLzSourceFailed;
+  Fd out(CreateTarget(target));
+  if (!out.ok()) return kLzTargetFailed;
+
+  bool ok;
+  if (HasSignature(in.get())) {
+    ok = ExpandSzdd(source, target);
+  } else {
+    ok = CopyRest(in.get(), out.get());
+  }
+  if (out.CloseChecked() != 0) ok = false;
+  if (!ok) {
+    ::unlink(target.c_str());
+    return kLzTargetFailed;
+  }
+  return kLzOk;
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#pragma once
+// Firmware packages made at test time, with the real tools where they exist.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace package_test {
+
+// A header text: "[RX_DownLoad]" with the given lines, CR LF line ends.
+std::string Header(const std::vector<std::string>& lines);
+
+// Writes bytes to dir/name and returns the path.
+std::string Put(const std::string& dir, const std::string& name, const std::string& bytes);
+
+// Bytes 0..n-1 of a fixed pseudo-random pattern, different per seed.
+std::string Pattern(size_t n, unsigned seed);
+
+// Runs gcab in dir: members are paths relative to dir (a subfolder becomes a
+// backslash name). Returns the cabinet's path, "" when gcab failed.
+std::string Gcab(const std::string& dir, const std::string& cabName,
+                 const std::vector<std::string>& members, bool mszip);
+
+// Runs mscompress on path and moves its output to outPath; outPath, or ""
+// when the tool failed.
+std::string Mscompress(const std::string& path, const std::string& outPath);
+
+// An uncompressed cabinet written byte by byte, members stored under the
+// names given verbatim (so names no tool would store can be tried).
+std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& members);
+
+// Entries named dwn* left in the temporary folder.
+std::vector<std::string> WorkLeftovers();
+
+// Every file below root, relative paths, sorted.
+std::vector<std::string> FilesBelow(const std::string& root);
+
+}  // namespace package_test
