@@ -109,9 +109,17 @@ struct ProfileFileAccess {
 };
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
+  // Only a regular file is read: a folder or device behaves like no file.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path_, ec)) return;
   std::ifstream in(path_, std::ios::binary);
   if (!in) return;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return;  // unreadable: an empty profile
+  }
   const size_t eof = bytes.find('\x1A');
   if (eof != std::string::npos) {
     tail_ = bytes.substr(eof);

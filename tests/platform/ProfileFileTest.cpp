@@ -76,6 +76,13 @@ TEST(ProfileFileRead, AbsentFileIsEmptyProfile) {
   EXPECT_TRUE(f.ReadKeys("a").empty());
   EXPECT_EQ(f.ReadProfileInt("a", "b", 7), 7);
   EXPECT_EQ(f.ReadInteger("a", "b", 8), 8);
+  // A folder in place of the file reads as empty and cannot be replaced.
+  const std::string dir = MakeTestDir();
+  ProfileFile d(dir);
+  EXPECT_TRUE(d.ReadSections().empty());
+  d.WriteString("a", "b", "c");
+  EXPECT_FALSE(d.Flush());
+  EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
 TEST(ProfileFileRead, ProfileIntTakesLeadingDigits) {
