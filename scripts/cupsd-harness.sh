@@ -55,7 +55,8 @@ pid_of() { [ -f "$1/cupsd.pid" ] && cat "$1/cupsd.pid" || true; }
 alive() { local p; p=$(pid_of "$1"); [ -n "$p" ] && kill -0 "$p" 2>/dev/null; }
 
 do_stop() {
-  local dir=$1 p i
+  local dir=$1 real="" p i
+  [ -L "$dir" ] && real=$(readlink "$dir")
   p=$(pid_of "$dir")
   if [ -n "$p" ] && kill -0 "$p" 2>/dev/null; then
     kill -TERM "$p" 2>/dev/null || true
@@ -65,6 +66,7 @@ do_stop() {
   # Backends of jobs still running belong to the same process group.
   if [ -n "$p" ]; then kill -KILL -- "-$p" 2>/dev/null || true; fi
   rm -rf "$dir"
+  case "$real" in /tmp/quillon-cupsd.*) rm -rf "$real" ;; esac
 }
 
 do_start() {
@@ -73,10 +75,16 @@ do_start() {
   command -v cupsd >/dev/null || die "cupsd not installed (Debian package cups)"
   [ "$(id -u)" -eq 0 ] || die "must run as root"
   do_stop "$dir"
-  mkdir -p "$dir"
-  dir=$(cd "$dir" && pwd)
-  # cupsd runs its jobs as lp, which must be able to pass through the path.
-  chmod 755 "$dir"
+  # The backends run as lp and open the spooled files themselves, so the
+  # server lives where lp can reach it (a build folder under a private home
+  # is not); DIR becomes a link to it.
+  mkdir -p "$(dirname "$dir")"
+  local real
+  real=$(mktemp -d /tmp/quillon-cupsd.XXXXXX)
+  chmod 755 "$real"
+  ln -s "$real" "$dir"
+  local link=$dir
+  dir=$real
   mkdir -p "$dir/spool/temp" "$dir/cache" "$dir/state/certs" "$dir/log" "$dir/ppd"
   chown root:lp "$dir/spool" "$dir/spool/temp" "$dir/cache" "$dir/state" "$dir/state/certs"
   chmod 0710 "$dir/spool"
@@ -127,7 +135,7 @@ EOF
   chmod 0644 "$dir/cupsd.conf" "$dir/cups-files.conf"
 
   cupsd -t -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/check.log" 2>&1 \
-    || { cat "$dir/log/check.log" >&2; die "configuration rejected"; }
+    || { cat "$dir/log/check.log" >&2; do_stop "$link"; die "configuration rejected"; }
 
   # Its own session, so that stop can end cupsd and its backends together.
   setsid cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" \
@@ -136,13 +144,13 @@ EOF
 
   local i
   for i in $(seq 1 150); do
-    alive "$dir" || { cat "$dir/log/error_log" "$dir/log/stdout.log" >&2 2>/dev/null || true; die "cupsd exited"; }
+    alive "$dir" || { cat "$dir/log/error_log" "$dir/log/stdout.log" >&2 2>/dev/null || true; do_stop "$link"; die "cupsd exited"; }
     if [ -S "$dir/cups.sock" ] && CUPS_SERVER="$dir/cups.sock" timeout 5 lpstat -r >/dev/null 2>&1; then
       return 0
     fi
     sleep 0.1
   done
-  do_stop "$dir"
+  do_stop "$link"
   die "cupsd did not answer within 15 seconds"
 }
 
