@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <cstring>
+
+#include "app/ModelTable.h"
 #include "ui/JapaneseFonts.h"
 #include "ui/MessageBoxes.h"
 
@@ -65,6 +68,17 @@ TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* paren
   setTabOrder(btnOk, btnCancel);
 
   if (!dlgPrnModel) dlgPrnModel = this;
+}
+
+TdlgPrnModel::TdlgPrnModel(QWidget* parent) : TdlgPrnModel(BuiltInModelNames(), parent) {}
+
+std::vector<std::string> TdlgPrnModel::BuiltInModelNames() {
+  std::vector<std::string> names;
+  for (const auto& slot : ModelNames) {
+    if (slot[0] == '\0') break;
+    names.emplace_back(slot, strnlen(slot, sizeof slot));
+  }
+  return names;
 }
 
 TdlgPrnModel::~TdlgPrnModel() {

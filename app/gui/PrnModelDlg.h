@@ -16,7 +16,12 @@ class TdlgPrnModel : public QDialog {
   // names: the built-in model names in their order; the list ends at the
   // first empty name.
   explicit TdlgPrnModel(const std::vector<std::string>& names, QWidget* parent = nullptr);
+  // The program's dialog: the built-in model names.
+  explicit TdlgPrnModel(QWidget* parent = nullptr);
   ~TdlgPrnModel() override;
+
+  // The built-in model names, read up to the first empty slot.
+  static std::vector<std::string> BuiltInModelNames();
 
   void cmbModelChange();
   void btnOkClick();

@@ -79,3 +79,13 @@ TEST(PrnModelDlg, OkOnlyAfterAPickAndEverythingKeptForTheNextShowing) {
   EXPECT_EQ(dlg.SelectedModel, "KV5");
   EXPECT_EQ(dlg.cmbModel->currentText(), QStringLiteral("KV1"));
 }
+
+TEST(PrnModelDlg, ProgramDialogOffersTheNineteenBuiltInNames) {
+  TdlgPrnModel dlg;
+  const std::vector<std::string> names = TdlgPrnModel::BuiltInModelNames();
+  ASSERT_EQ(names.size(), 19u);
+  ASSERT_EQ(dlg.cmbModel->count(), 19);
+  for (int i = 0; i < 19; ++i)
+    EXPECT_EQ(dlg.cmbModel->itemText(i).toStdString(), names[static_cast<size_t>(i)]);
+  EXPECT_EQ(dlgPrnModel, &dlg);
+}
