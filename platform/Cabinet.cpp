@@ -4,6 +4,7 @@
 
 #include <mspack.h>
 
+#include "platform/CabinetChecksum.h"
 #include "platform/MspackSystem.h"
 
 namespace platform {
@@ -36,6 +37,7 @@ unsigned IterateCabinetFile(const std::string& cabinet, CabinetCallbackFn callba
                             void* context) {
   CabDecompressor dec;
   if (!dec.d) return CAB_ERROR_NOT_ENOUGH_MEMORY;
+  if (!CabinetChecksumsMatch(cabinet)) return CAB_ERROR_INVALID_DATA;
   OpenCabinet cab{dec.d, dec.d->open(dec.d, cabinet.c_str())};
   if (!cab.cab) {
     const int err = dec.d->last_error(dec.d);
