@@ -1,0 +1,89 @@
+/* The network library quillon: FTP upload of a job file to a printer, the
+ * printer's model query over its console, and the network printer browse.
+ * Plain C interface; every export is synchronous and keeps no state. */
+#ifndef QUILLON_H
+#define QUILLON_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(QUILLON_BUILDING_LIBRARY)
+#define QUILLON_API __attribute__((visibility("default")))
+#else
+#define QUILLON_API
+#endif
+
+/* Result codes. QUILLON_FileTransfer returns them; QUILLON_GetPrinterInfo
+ * leaves them in the thread's last error (QUILLON_GetLastError). */
+#define ERR_NET_STARTUP 0x20000000
+#define ERR_NO_REPLY 0x20000001
+#define ERR_DIRECTORY 0x20000003
+#define ERR_TYPE 0x20000004
+#define ERR_STORE 0x20000005
+#define ERR_CONNECT 0x20000006
+#define ERR_PORT 0x20000007
+#define ERR_DATA_ACCEPT 0x20000008
+#define ERR_FILE_READ 0x20000009
+#define ERR_DATA_SEND 0x2000000a
+#define ERR_TRANSFER_REPLY 0x2000000b
+#define ERR_NOT_PRINTER 0x20000011
+#define ERR_CANCELLED 0x20001000
+#define QUILLON_ERROR_INVALID_PARAMETER 87
+#define QUILLON_ERROR_INSUFFICIENT_BUFFER 122
+
+/* Progress notification of QUILLON_FileTransfer: message, then wParam. */
+#define WM_TRANSFER_NOTIFY 0x410
+#define NOTIFY_BEGIN 1
+#define NOTIFY_NET_READY 2
+#define NOTIFY_LOGGED_IN 3
+#define NOTIFY_CONNECTING 4
+#define NOTIFY_SENDING 5
+#define NOTIFY_PROGRESS 6
+#define NOTIFY_SENT 7
+
+/* The caller's notify target, owned by the caller. The library calls
+ * Callback synchronously on its own thread; an answer of exactly 1 asks
+ * for an abort, any other answer means "go on". A null target, or one
+ * without a callback, receives nothing and cannot abort. The callback must
+ * not throw. */
+typedef intptr_t (*QUILLON_NotifyProc)(void* context, unsigned int message,
+                                       uintptr_t wParam, intptr_t lParam);
+typedef struct QUILLON_NotifyTarget {
+  QUILLON_NotifyProc Callback;
+  void* Context;
+} QUILLON_NotifyTarget;
+
+/* Result block of QUILLON_GetPrinterInfo: 80 bytes, NUL-terminated texts. */
+typedef struct PrinterInfo {
+  char ModelName[40];
+  char Version[40];
+} PrinterInfo;
+
+/* Browses the network printers; owner is the caller's window (may be 0).
+ * Returns nonzero when a printer was chosen and its path copied. */
+QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
+                                      uint32_t* length);
+
+/* Asks the printer's console at host (dotted IPv4 or host name) for its
+ * model and version. 1 and info filled on success; 0 and the last error
+ * (87, ERR_CONNECT, ERR_NOT_PRINTER) otherwise. */
+QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info);
+
+/* Uploads file into directory on the FTP server of the printer at host
+ * (dotted IPv4). Returns 0 or an ERR_* code. */
+QUILLON_API int QUILLON_FileTransfer(const QUILLON_NotifyTarget* notify,
+                                     const char* host, const char* directory,
+                                     const char* file);
+
+/* The calling thread's last error, as left by the exports. */
+QUILLON_API uint32_t QUILLON_GetLastError(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUILLON_H */

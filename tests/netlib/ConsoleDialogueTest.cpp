@@ -1,0 +1,176 @@
+// The console line reader and the query dialogue on scripted byte buffers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "netlib/ConsoleQuery.h"
+#include "netlib/ConsoleReader.h"
+#include "netlib/quillon.h"
+
+using namespace quillon::net;
+
+namespace {
+
+struct Script {
+  explicit Script(const std::string& bytes, bool sendFails = false)
+      : bytes(bytes),
+        console(reinterpret_cast<const unsigned char*>(this->bytes.data()), this->bytes.size(),
+                sendFails) {}
+  std::string Sent() const {
+    return std::string(reinterpret_cast<const char*>(console.SentBytes()), console.SentLength());
+  }
+  std::string bytes;
+  BufferConsole console;
+};
+
+std::string Iac(unsigned char command, unsigned char option) {
+  return std::string{static_cast<char>(kIac), static_cast<char>(command),
+                     static_cast<char>(option)};
+}
+
+}  // namespace
+
+TEST(ConsoleLineReader, AnswersOptionRequestsAndDropsTelnetBytes) {
+  Script s(Iac(kDo, 1) + Iac(kWill, 3) + "ab" + "\xff\xff" + "c" + Iac(kDont, 5) + "\r\n" +
+           "next\r\n");
+  char line[256] = "old";
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);
+  EXPECT_STREQ(line, "abc\r\n");  // IAC IAC drops both bytes
+  EXPECT_EQ(s.Sent(), Iac(kWont, 1) + Iac(kDont, 3));  // DONT from the console: no answer
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);
+  EXPECT_STREQ(line, "next\r\n");
+}
+
+TEST(ConsoleLineReader, PromptWithoutLineEndEndsAtSilence) {
+  Script s("\r\nUser:");
+  char line[256] = {};
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);
+  EXPECT_STREQ(line, "\r\n");
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);
+  EXPECT_STREQ(line, "User:");
+  // Nothing at all: not a printer, and the buffer keeps the last line.
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), static_cast<uint32_t>(ERR_NOT_PRINTER));
+  EXPECT_STREQ(line, "User:");
+}
+
+TEST(ConsoleLineReader, LongLinesAreCutAndNotCopiedWhenTooLong) {
+  Script s(std::string(1500, 'x') + "\n" + std::string(254, 'y') + "\n");
+  char line[256] = "kept";
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);  // first 1023 characters
+  EXPECT_STREQ(line, "kept");
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);  // 477 more
+  EXPECT_STREQ(line, "kept");
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), 0u);  // 254 + LF: 255, too long
+  EXPECT_STREQ(line, "kept");
+
+  Script fits(std::string(252, 'z') + "\r\n");  // 254 characters still fit
+  EXPECT_EQ(ReadConsoleLine(fits.console, line, 255, 10), 0u);
+  EXPECT_EQ(std::strlen(line), 254u);
+}
+
+TEST(ConsoleLineReader, FailedAnswerEndsTheRead) {
+  Script s(Iac(kDo, 24) + "text\n", /*sendFails=*/true);
+  char line[256] = "old";
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), static_cast<uint32_t>(ERR_NOT_PRINTER));
+  EXPECT_STREQ(line, "old");
+}
+
+TEST(ConsoleQueryRules, AcceptedPrompts) {
+  EXPECT_TRUE(IsAcceptedPrompt("RX-LN2> "));
+  EXPECT_TRUE(IsAcceptedPrompt("RX-LN1"));
+  EXPECT_TRUE(IsAcceptedPrompt("kest\r\n"));
+  EXPECT_FALSE(IsAcceptedPrompt("rx-ln2> "));  // case matters
+  EXPECT_FALSE(IsAcceptedPrompt("RX-LN"));
+  EXPECT_FALSE(IsAcceptedPrompt(""));
+  EXPECT_FALSE(IsAcceptedPrompt(" RX-LN2"));
+}
+
+TEST(ConsoleQueryRules, ValuesAfterColonBlankCutTo39Bytes) {
+  char out[40];
+  TakeValue("Model name  : RX-140\r\n", out, sizeof(out));
+  EXPECT_STREQ(out, "RX-140");
+  TakeValue("Model name  :RX-140\r\n", out, sizeof(out));
+  EXPECT_STREQ(out, "");  // no ": "
+  TakeValue(("Model name  : " + std::string(50, 'M') + "\r\n").c_str(), out, sizeof(out));
+  EXPECT_EQ(std::string(out), std::string(39, 'M'));
+  TakeValue("Version     : 2.10 : b\n", out, sizeof(out));
+  EXPECT_STREQ(out, "2.10 : b");
+  // 38 ASCII bytes then a three-byte character: the character is left out.
+  TakeValue(("x: " + std::string(38, 'a') + "\xe3\x83\xaa").c_str(), out, sizeof(out));
+  EXPECT_EQ(std::string(out), std::string(38, 'a'));
+}
+
+namespace {
+
+std::string Dialogue(const std::string& login, const std::string& prompt,
+                     const std::string& status) {
+  // Line by line as the query reads them: the login prompt, the echo of
+  // the login name, a banner, the prompt; the echo of the question and a
+  // blank line; the answer and the prompt again.
+  return Iac(kWill, 1) + Iac(kDo, 31) + "\r\n" + login + "\r\n" + "kest\r\n" +
+         "Network interface\r\n" + prompt + "\r\n" + "stat port\r\n" + "\r\n" + status +
+         prompt + "\r\n";
+}
+
+uint32_t RunQuery(Script& s, std::string* model, std::string* version) {
+  char m[40] = {}, v[40] = {};
+  ConsoleOptions options;
+  options.waitMs = 10;
+  const uint32_t result = QueryConsole(s.console, m, v, options);
+  *model = m;
+  *version = v;
+  return result;
+}
+
+}  // namespace
+
+TEST(ConsoleQueryDialogue, TakesModelAndTheLineAfterIt) {
+  Script s(Dialogue("User:", "RX-LN2> ",
+                    "Port status\r\nModel name  : RX-140\r\nFirmware    : 2.10\r\nMAC : x\r\n"));
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "RX-140");
+  EXPECT_EQ(version, "2.10");  // by position, whatever the line's label
+  const std::string sent = s.Sent();
+  EXPECT_EQ(sent, Iac(kDont, 1) + Iac(kWont, 31) + "kest\r\n" + "stat port\r\n" +
+                      Iac(kWill, kOptLogout));
+}
+
+TEST(ConsoleQueryDialogue, LowerCaseLoginPromptIsRecognised) {
+  Script s(Dialogue("user:", "RX-LN1>", "\r\nModel name  : RX-9\r\nVer : 1\r\n"));
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "RX-9");
+  EXPECT_NE(s.Sent().find("kest\r\n"), std::string::npos);
+}
+
+TEST(ConsoleQueryDialogue, UnknownOrLowerCasePromptIsNotAPrinter) {
+  for (const char* prompt : {"rx-ln2> ", "XQ-900> "}) {
+    Script s(Dialogue("User:", prompt, "\r\nModel name  : RX-140\r\nVer : 1\r\n"));
+    std::string model, version;
+    EXPECT_EQ(RunQuery(s, &model, &version), static_cast<uint32_t>(ERR_NOT_PRINTER)) << prompt;
+    EXPECT_EQ(model, "");
+    // No question asked, but the logout offer still goes out.
+    EXPECT_EQ(s.Sent().find("stat port"), std::string::npos);
+    EXPECT_EQ(s.Sent().substr(s.Sent().size() - 3), Iac(kWill, kOptLogout));
+  }
+}
+
+TEST(ConsoleQueryDialogue, NoModelLineLeavesBothEmpty) {
+  Script s(Dialogue("User:", "RX-LN2> ", "\r\nStatus : ready\r\nMAC : 00:11\r\n"));
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "");
+  EXPECT_EQ(version, "");
+}
+
+TEST(ConsoleQueryDialogue, ModelLineAsTheLastLineGivesNoVersion) {
+  // The console falls silent right after the model line.
+  const std::string full = Dialogue("User:", "RX-LN2> ", "\r\nModel name  : RX-140\r\n");
+  Script cut(full.substr(0, full.find("RX-140\r\n") + 8));
+  std::string model, version;
+  EXPECT_EQ(RunQuery(cut, &model, &version), 0u);
+  EXPECT_EQ(model, "RX-140");
+  EXPECT_EQ(version, "");
+}
