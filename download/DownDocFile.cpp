@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/Funcs.h"
 #include "download/PackageHeader.h"
 #include "download/PackageUnpack.h"
 #include "platform/TempNames.h"
@@ -28,13 +29,6 @@ constexpr char kHeaderMember[] = "HEADER.RXF";
 constexpr char kWorkFileName[] = "dwn.tmp";
 
 TDownDocFile::AllocFn g_alloc = std::malloc;
-
-// The two-character sequence backslash, n becomes one carriage return.
-std::string ExpandLineBreaks(std::string s) {
-  size_t at = 0;
-  while ((at = s.find("\\n", at)) != std::string::npos) s.replace(at, 2, "\r"), ++at;
-  return s;
-}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

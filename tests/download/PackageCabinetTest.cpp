@@ -127,20 +127,20 @@ TEST_F(PackageCabinet, DamagedDataBlockLoadsNothing) {
   Put(src, "FW.BIN", Pattern(100000, 10));
   Put(src, "LOGO.ico", "icon");
   for (bool mszip : {false, true}) {
-  const std::string cab = Gcab(src, mszip ? "Z.RXV" : "S.RXV", {"HEADER.RXF", "FW.BIN", "LOGO.ico"}, mszip);
-  ASSERT_FALSE(cab.empty());
-  const std::string whole = quillon_test::ReadFileBytes(cab);
-  for (size_t at : {whole.size() / 2, whole.size() - 40}) {
-    SCOPED_TRACE(std::to_string(at) + (mszip ? " mszip" : " stored"));
-    std::string damaged = whole;
-    for (size_t i = at; i < at + 3; ++i) damaged[i] = static_cast<char>(damaged[i] ^ (0x11 * (i - at + 1)));
-    const std::string path = Put(dir_, "DAMAGED.RXV", damaged);
-    TDownDocFile doc(path, icons_);
-    // Partial firmware is worse than none: a damaged cabinet gives no data.
-    EXPECT_EQ(doc.DataSize, 0u);
-    EXPECT_EQ(doc.HeaderValid, 0);
-    EXPECT_TRUE(FilesBelow(icons_).empty());
-  }
+    const std::string cab = Gcab(src, mszip ? "Z.RXV" : "S.RXV", {"HEADER.RXF", "FW.BIN", "LOGO.ico"}, mszip);
+    ASSERT_FALSE(cab.empty());
+    const std::string whole = quillon_test::ReadFileBytes(cab);
+    for (size_t at : {whole.size() / 2, whole.size() - 40}) {
+      SCOPED_TRACE(std::to_string(at) + (mszip ? " mszip" : " stored"));
+      std::string damaged = whole;
+      for (size_t i = at; i < at + 3; ++i) damaged[i] = static_cast<char>(damaged[i] ^ (0x11 * (i - at + 1)));
+      const std::string path = Put(dir_, "DAMAGED.RXV", damaged);
+      TDownDocFile doc(path, icons_);
+      // Partial firmware is worse than none: a damaged cabinet gives no data.
+      EXPECT_EQ(doc.DataSize, 0u);
+      EXPECT_EQ(doc.HeaderValid, 0);
+      EXPECT_TRUE(FilesBelow(icons_).empty());
+    }
   }
 }
 
