@@ -1,2 +1,4 @@
 // Program entry; the application is assembled in app/gui.
-int main() { return 0; }
+#include "app/gui/Entry.h"
+
+int main(int argc, char** argv) { return QuillonMain(argc, argv); }
