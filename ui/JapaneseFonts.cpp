@@ -1,7 +1,10 @@
 #include "ui/JapaneseFonts.h"
 
 #include <QFontDatabase>
+#include <QLabel>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace quillon {
 
@@ -34,6 +37,11 @@ QFont FormFont(const char* family, int pixelSize) {
   QFont font(QString::fromUtf8(family));
   font.setPixelSize(pixelSize);
   return font;
+}
+
+void FitLabel(QLabel* label) {
+  const QSize need = label->sizeHint();
+  label->resize(std::max(label->width(), need.width()), std::max(label->height(), need.height()));
 }
 
 }  // namespace quillon

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QString>
 
+class QLabel;
+
 namespace quillon {
 
 inline constexpr const char* kFontPGothic = "ＭＳ Ｐゴシック";
@@ -18,5 +20,9 @@ bool InstallJapaneseFonts();
 
 // A form's font: the face as the form names it, at a height in pixels.
 QFont FormFont(const char* family, int pixelSize);
+
+// The substitute face is wider than the designed one: a label placed at its
+// designed rectangle grows (right and down) until its whole text shows.
+void FitLabel(QLabel* label);
 
 }  // namespace quillon

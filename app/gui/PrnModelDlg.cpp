@@ -33,10 +33,13 @@ TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* paren
   Label2 = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀ機種を選択してください。"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
   Label2->setGeometry(88, 38, 153, 12);
+  quillon::FitLabel(Label1);
+  quillon::FitLabel(Label2);
 
   lblModel = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀ機種名(&M)"), this);
   lblModel->setObjectName(QStringLiteral("lblModel"));
   lblModel->setGeometry(27, 76, 82, 12);
+  quillon::FitLabel(lblModel);
 
   cmbModel = new QComboBox(this);
   cmbModel->setObjectName(QStringLiteral("cmbModel"));

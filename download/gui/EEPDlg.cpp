@@ -20,8 +20,9 @@ TEEPDlg::TEEPDlg(QWidget* parent) : QDialog(parent) {
   Label1 = new QLabel(QStringLiteral("初期化する項目を選択してください。"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setFont(large);
-  Label1->setWordWrap(true);
+  // Designed to wrap, but the text is one line wherever the face allows it.
   Label1->setGeometry(32, 16, 243, 16);
+  quillon::FitLabel(Label1);
 
   auto makeBox = [&](const char* name, const QString& caption, int top, bool checked) {
     auto* box = new QCheckBox(caption, this);
