@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-namespace quillon {
+#include "app/AppTitles.h"
 
-const char* const kApplicationTitle = "HALVORN ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱ ﾊﾞｰｼﾞｮﾝｱｯﾌﾟ";
+namespace quillon {
 
 BoxIcon IconOfStyle(int style) {
   switch (style & MB_ICONMASK) {
@@ -48,7 +48,7 @@ BoxAnswer HeadlessBoxAnswerer::Answer(const BoxQuestion& q) {
 }
 
 MessageBoxes::MessageBoxes(BoxAnswerer* fallback)
-    : title_(kApplicationTitle), fallback_(fallback) {}
+    : title_(::kApplicationTitle), fallback_(fallback) {}
 
 BoxAnswerer* MessageBoxes::SetAnswerer(BoxAnswerer* answerer) {
   BoxAnswerer* previous = answerer_;

@@ -136,7 +136,4 @@ class ScopedBoxAnswerer {
   BoxAnswerer* previous_;
 };
 
-// The application title the boxes carry unless start-up sets another.
-extern const char* const kApplicationTitle;
-
 }  // namespace quillon

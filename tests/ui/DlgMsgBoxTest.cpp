@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "download/gui/EEPDlg.h"
+#include "app/AppTitles.h"
 #include "tests/ui/ModalDriver.h"
 #include "ui/DlgMsgBox.h"
 #include "ui/HelpViewer.h"

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/AppTitles.h"
 #include "tests/ui/ModalDriver.h"
 #include "ui/HelpViewer.h"
 #include "ui/MessageBoxes.h"
