@@ -4,6 +4,7 @@
 // opened) and writing the settings back when destroyed.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/PrinterEntry.h"
 
 class TDownDocFile;
+namespace platform { class PrinterHandle; }
 
 // Frees an open package; defined beside OpenPackage.
 struct TDownDocFileDeleter {
@@ -71,6 +73,23 @@ class TQUILLONApp {
   void LoadModelTable();
   void MergePackageModels();
   int ResolveModel(TPrinterEntry& record) const;
+
+  // The printer record and the questions asked about a printer (defined in
+  // PrinterQueries.cpp). A name holding "ftp://" is a printer's FTP server,
+  // any other name a spooler queue.
+  int GetPrinterRecord(const char* name, TPrinterEntry& record);
+  int ReadSpoolerRecord(platform::PrinterHandle& printer, TPrinterEntry& record);
+  void SelectPrinter(const std::string& name);
+  void SetFtpPrinterInfo(const std::string& model, const std::string& second);
+  std::string GetModelName(const std::string& name);
+  int IsPackageTarget(const std::string& name);
+  int ModelFlag(const std::string& name);
+  int IsKnownModel(const std::string& name);
+  int CanUpdateOverConnection(const std::string& name);
+  // Asks the operator for the model of the selected printer: true with the
+  // chosen name, false when the question was cancelled. Set by the window
+  // side; unset, no model is asked for.
+  std::function<bool(std::string& model)> AskModel;
 
  private:
   std::string settingsPath_;
