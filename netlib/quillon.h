@@ -63,7 +63,9 @@ typedef struct PrinterInfo {
   char Version[40];
 } PrinterInfo;
 
-/* Browses the network printers; owner is the caller's window (may be 0).
+/* Browses the network printers; owner is the caller's window, a QWidget*
+ * (may be 0). The length receives the path's length whenever one is chosen;
+ * a path that does not fit with its NUL leaves error 122.
  * Returns nonzero when a printer was chosen and its path copied. */
 QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
                                       uint32_t* length);

@@ -179,6 +179,8 @@ class FaultyDTP(DTPHandler):
             self.close()
             cmd.close()
 
+    handle_read_event = handle_read  # the base class binds its own
+
 
 class PrinterFtpHandler(FTPHandler):
     proto_cmds = dict(FTPHandler.proto_cmds)
@@ -190,6 +192,16 @@ class PrinterFtpHandler(FTPHandler):
     slow = {}
     reports = None
     listed = False
+
+    def _shutdown_connecting_dtp(self):
+        connector = self._dtp_connector
+        if connector is not None and getattr(connector, "connected", False):
+            # Its socket already belongs to the data channel. Closing the
+            # connector again would unregister whatever connection has since
+            # been given the same descriptor number, and that client would
+            # never be served (seen with several sessions at once).
+            self._dtp_connector = None
+        FTPHandler._shutdown_connecting_dtp(self)
 
     def handle(self):
         if "GREETING" in self.slow:
@@ -325,38 +337,40 @@ class ConsoleHandler(socketserver.BaseRequestHandler):
     def read_line(self):
         """The next line the client typed, telnet sequences taken out;
         None when it closed or logged out."""
+        text = bytearray()
         while True:
-            text = bytearray()
-            i = 0
             data = self.pending
+            i = 0
             while i < len(data):
                 b = data[i]
-                if b == 255 and i + 1 < len(data) and data[i + 1] == 255:
-                    text.append(255)
-                    i += 2
-                elif b == 255 and i + 2 < len(data):
+                if b == 255:
+                    if i + 1 >= len(data) or (data[i + 1] != 255 and i + 2 >= len(data)):
+                        break  # the rest of the sequence is still to come
+                    if data[i + 1] == 255:
+                        text.append(255)
+                        i += 2
+                        continue
                     self.telnet.append(list(data[i:i + 3]))
-                    if data[i + 1] == 251 and data[i + 2] == 18:
-                        return None  # the client offers to log out
                     i += 3
-                elif b == 255:
-                    break
+                    if self.telnet[-1][1:] == [251, 18]:
+                        return None  # the client offers to log out
                 elif b in (10, 13):
-                    rest = data[i + 1:]
-                    if b == 13 and rest[:1] == b"\n":
-                        rest = rest[1:]
-                    self.pending = rest
+                    i += 1
+                    if b == 13 and data[i:i + 1] == b"\n":
+                        i += 1
+                    self.pending = data[i:]
                     return text.decode("utf-8", "replace")
                 else:
                     text.append(b)
                     i += 1
+            self.pending = data[i:]
             try:
                 more = self.request.recv(4096)
             except OSError:
                 return None
             if not more:
                 return None
-            self.pending = data + more
+            self.pending += more
 
     def handle(self):
         sim = self.server.sim
@@ -497,18 +511,26 @@ def main():
 
     logging.basicConfig(level=logging.DEBUG if args.verbose else logging.WARNING,
                         format="printer_sim: %(message)s")
+    # pyftpdlib's own debug lines break on closed files; keep them off.
+    logging.getLogger("pyftpdlib").setLevel(logging.DEBUG if args.verbose else logging.WARNING)
     os.makedirs(args.root, exist_ok=True)
     sim = Simulator(args)
 
     threads = []
     servers = []
-    for port, handler in ((args.console_port, ConsoleHandler), (args.raw_port, RawHandler)):
-        if port:
-            server = ThreadingServer((args.address, port), handler)
-            server.sim = sim
-            servers.append(server)
-            threads.append(threading.Thread(target=server.serve_forever, daemon=True))
-    ftp = make_ftp_server(args, sim.reports) if args.ftp_port else None
+    try:
+        for port, handler in ((args.console_port, ConsoleHandler),
+                              (args.raw_port, RawHandler)):
+            if port:
+                server = ThreadingServer((args.address, port), handler)
+                server.sim = sim
+                servers.append(server)
+                threads.append(threading.Thread(target=server.serve_forever, daemon=True))
+        ftp = make_ftp_server(args, sim.reports) if args.ftp_port else None
+    except OSError as err:
+        print("printer_sim: cannot listen on %s: %s" % (args.address, err.strerror),
+              file=sys.stderr)
+        return 2
     for t in threads:
         t.start()
 
@@ -540,7 +562,10 @@ def main():
         pass
     finally:
         if ftp:
-            ftp.close_all()
+            try:
+                ftp.close_all()
+            except Exception:  # pyftpdlib may trip over a half-closed transfer
+                pass
         for server in servers:
             server.shutdown()
             server.server_close()

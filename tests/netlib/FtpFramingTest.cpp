@@ -91,6 +91,15 @@ TEST(FtpReplyReader, MultiLineReplyEndsAtCodeAndBlank) {
   EXPECT_EQ(Reply("226-one\r\n226-two\r\n", 0, &last), 226);
 }
 
+TEST(FtpReplyReader, OverlongReplyLineDoesNotSpillIntoTheNextReply) {
+  const std::string longLine = "250 \"/" + std::string(300, 'd') + "\" is the current directory.\r\n";
+  BufferSource source(longLine + "200 PORT command successful.\r\n", 64);
+  char work[256];
+  EXPECT_EQ(ReadReply(source, work, sizeof(work), 0), 250);
+  EXPECT_EQ(std::string(work).size(), 255u);
+  EXPECT_EQ(ReadReply(source, work, sizeof(work), 0), 200);
+}
+
 TEST(FtpPortLine, FormatsAddressAndPortBytes) {
   char line[64];
   ASSERT_TRUE(FormatPortLine(line, sizeof(line), "192.168.1.5", 10400));

@@ -1,5 +1,6 @@
 #include "tests/netlib/PrinterSimulator.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -61,6 +62,7 @@ bool PrinterSimulator::Start(const std::string& address, const std::vector<std::
   for (auto& a : argv) cargv.push_back(a.data());
   cargv.push_back(nullptr);
 
+  const std::string logPath = root_ + "/simulator.log";
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) return false;
@@ -68,6 +70,12 @@ bool PrinterSimulator::Start(const std::string& address, const std::vector<std::
     // The simulator must not outlive a test that crashed.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
+    // Its messages go to a log beside its files, not into the test output.
+    const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (log >= 0) {
+      ::dup2(log, 1);
+      ::dup2(log, 2);
+    }
     ::execv(cargv[0], cargv.data());
     ::_exit(127);
   }
@@ -109,6 +117,8 @@ std::vector<std::string> PrinterSimulator::Reports(size_t atLeast) const {
 std::vector<std::string> PrinterSimulator::ConsoleSessions(size_t atLeast) const {
   return ReadLines(root_ + "/console.jsonl", atLeast);
 }
+
+std::string PrinterSimulator::Log() const { return ReadFileBytes(root_ + "/simulator.log"); }
 
 std::string JsonField(const std::string& line, const std::string& key) {
   const std::string needle = "\"" + key + "\": ";

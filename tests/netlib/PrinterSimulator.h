@@ -27,6 +27,8 @@ class PrinterSimulator {
   // expected count, as the simulator writes after the connection ends).
   std::vector<std::string> Reports(size_t atLeast = 0) const;
   std::vector<std::string> ConsoleSessions(size_t atLeast = 0) const;
+  // What the simulator wrote to its output (with --verbose, the dialogue).
+  std::string Log() const;
 
  private:
   bool Start(const std::string& address, const std::vector<std::string>& args);

@@ -1,0 +1,337 @@
+// Uploads through the library to the printer simulator: real sockets, real
+// active-mode data connections from pyftpdlib.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "netlib/FileTransfer.h"
+#include "netlib/FtpSession.h"
+#include "netlib/quillon.h"
+#include "tests/common/TestEnv.h"
+#include "tests/netlib/NotifyRecorder.h"
+#include "tests/netlib/PrinterSimulator.h"
+
+using namespace quillon::net;
+using quillon_test::JsonField;
+using quillon_test::NotifyRecorder;
+using quillon_test::PrinterSimulator;
+
+namespace {
+
+const std::string kPreamble(
+    "\x1b\x01@EJL\r\n@EJL SE LA = ESC/P\r\n@EJL EN LA = ESC/P\r\n\x1bz\xd0\x81", 52);
+
+// A job stream as the program writes it: preamble, length, data, restart.
+std::string MakeJob(size_t dataSize) {
+  std::string data(dataSize, '\0');
+  uint32_t x = 12345;
+  for (auto& c : data) {
+    x = x * 1103515245 + 12345;
+    c = static_cast<char>(x >> 24);
+  }
+  char length[16];
+  std::snprintf(length, sizeof(length), "Uf%08zu,0*", dataSize);
+  return kPreamble + length + data + "Ug,1,1*";
+}
+
+std::string WriteJob(const std::string& bytes, const std::string& name = "dwn1A2B.tmp") {
+  const std::string path = quillon_test::MakeTestDir("job") + "/" + name;
+  EXPECT_TRUE(quillon_test::WriteFileBytes(path, bytes));
+  return path;
+}
+
+void ExpectSameBytes(const std::string& got, const std::string& want) {
+  EXPECT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want) << "the stored bytes differ";
+}
+
+// Short waits, so failures show within a second or two.
+TransferOptions Quick() {
+  TransferOptions o;
+  o.timeouts.readMs = 10000;
+  o.timeouts.listAcceptMs = 3000;
+  o.timeouts.storeAcceptMs = 3000;
+  o.timeouts.connectCycles = 5;
+  return o;
+}
+
+class FtpTransfer : public ::testing::Test {
+ protected:
+  void Start(const std::vector<std::string>& args = {}) {
+    sim_.reset();
+    sim_ = std::make_unique<PrinterSimulator>(args);
+    ASSERT_TRUE(sim_->Ready()) << "printer simulator did not start";
+  }
+  uint32_t Upload(const std::string& path, NotifyRecorder* recorder = nullptr,
+                  const TransferOptions& options = Quick(), ChunkSource* source = nullptr,
+                  const char* directory = "vesta0") {
+    return TransferFile(recorder ? recorder->Target() : nullptr, sim_->Address().c_str(),
+                        directory, path.c_str(), options, source);
+  }
+  std::string Stored(const std::string& name) {
+    return quillon_test::ReadFileBytes(sim_->FtpFolder() + "/" + name);
+  }
+  std::unique_ptr<PrinterSimulator> sim_;
+};
+
+// Fails after handing out two chunks.
+class BrokenSource : public ChunkSource {
+ public:
+  bool Open() override { return true; }
+  int64_t Length() const override { return 4096; }
+  long Read(char* bytes, size_t n) override {
+    if (reads_++ >= 2) return -1;
+    std::memset(bytes, 'b', n);
+    return static_cast<long>(n);
+  }
+  void Close() override {}
+
+ private:
+  int reads_ = 0;
+};
+
+}  // namespace
+
+TEST_F(FtpTransfer, StoresTheFileByteForByteUnderItsBaseName) {
+  Start();
+  const std::string job = MakeJob(100000);
+  // The job file lies in a folder; the printer gets only the plain name.
+  const std::string path = WriteJob(job);
+  NotifyRecorder recorder;
+  ASSERT_EQ(Upload(path, &recorder), 0u);
+  ExpectSameBytes(Stored("dwn1A2B.tmp"), job);
+  std::vector<std::string> entries;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(sim_->Root() + "/ftp"))
+    entries.push_back(e.path().filename().string());
+  EXPECT_EQ(entries, (std::vector<std::string>{"vesta0", "dwn1A2B.tmp"}));
+
+  const auto reports = sim_->Reports(1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(JsonField(reports[0], "verdict"), "\"ok\"");
+  EXPECT_EQ(JsonField(reports[0], "length_field"), "100000");
+  EXPECT_EQ(JsonField(reports[0], "restart"), "\"Ug,1,1*\"");
+}
+
+TEST_F(FtpTransfer, NotificationSequenceAndProgressCounts) {
+  Start();
+  const std::string job = MakeJob(2000);  // 2072 bytes: 4 chunks of 512 and 24
+  NotifyRecorder recorder(0, 0, 2);        // answers 2: never an abort
+  ASSERT_EQ(Upload(WriteJob(job), &recorder), 0u);
+  std::vector<std::pair<unsigned, intptr_t>> events;
+  for (const auto& e : recorder.Events()) {
+    // Waiting cycles of the control connection may or may not come.
+    if (!(e.first == NOTIFY_CONNECTING && events.size() == 2)) events.push_back(e);
+  }
+  const std::vector<std::pair<unsigned, intptr_t>> expected = {
+      {NOTIFY_BEGIN, 0},        {NOTIFY_NET_READY, 0},   {NOTIFY_LOGGED_IN, 0},
+      {NOTIFY_CONNECTING, 0},   {NOTIFY_SENDING, 0},     {NOTIFY_PROGRESS, 2072},
+      {NOTIFY_PROGRESS, 512},   {NOTIFY_PROGRESS, 1024}, {NOTIFY_PROGRESS, 1536},
+      {NOTIFY_PROGRESS, 2048},  {NOTIFY_PROGRESS, 2072}, {NOTIFY_SENT, 0}};
+  EXPECT_EQ(events, expected);
+}
+
+TEST_F(FtpTransfer, ExportRunsWithoutNotifyTarget) {
+  Start();
+  const std::string job = MakeJob(5000);
+  EXPECT_EQ(QUILLON_FileTransfer(nullptr, sim_->Address().c_str(), "vesta0",
+                                 WriteJob(job).c_str()),
+            0);
+  ExpectSameBytes(Stored("dwn1A2B.tmp"), job);
+  // A target without a callback is not one either.
+  QUILLON_NotifyTarget empty{nullptr, nullptr};
+  EXPECT_EQ(QUILLON_FileTransfer(&empty, sim_->Address().c_str(), "vesta0",
+                                 WriteJob(job, "second.tmp").c_str()),
+            0);
+  ExpectSameBytes(Stored("second.tmp"), job);
+}
+
+TEST_F(FtpTransfer, AbortAnsweredAtEachNotification) {
+  Start();
+  const std::string job = MakeJob(3000);
+  const std::string path = WriteJob(job);
+  struct Case {
+    unsigned kind;
+    int occurrence;
+  };
+  for (const Case c : {Case{NOTIFY_BEGIN, 1}, Case{NOTIFY_NET_READY, 1},
+                       Case{NOTIFY_LOGGED_IN, 1}, Case{NOTIFY_CONNECTING, 1},
+                       Case{NOTIFY_SENDING, 1}, Case{NOTIFY_PROGRESS, 3},
+                       Case{NOTIFY_SENT, 1}}) {
+    SCOPED_TRACE(testing::Message() << "abort at " << c.kind << " #" << c.occurrence);
+    NotifyRecorder recorder(c.kind, c.occurrence);
+    EXPECT_EQ(Upload(path, &recorder), static_cast<uint32_t>(ERR_CANCELLED));
+    // Nothing follows the abort, except that an abort in the data loop
+    // still closes the data connection and tells so.
+    const auto kinds = recorder.Kinds();
+    if (c.kind == NOTIFY_PROGRESS) {
+      ASSERT_GE(kinds.size(), 2u);
+      EXPECT_EQ(kinds[kinds.size() - 2], c.kind);
+      EXPECT_EQ(kinds.back(), static_cast<unsigned>(NOTIFY_SENT));
+      EXPECT_EQ(recorder.Count(NOTIFY_PROGRESS), 3);
+    } else {
+      EXPECT_EQ(kinds.back(), c.kind);
+    }
+  }
+  // Aborted before any connection: the printer saw none of those.
+  NotifyRecorder atBegin(NOTIFY_BEGIN);
+  EXPECT_EQ(Upload(path, &atBegin), static_cast<uint32_t>(ERR_CANCELLED));
+  EXPECT_EQ(atBegin.Events().size(), 1u);
+}
+
+TEST_F(FtpTransfer, AbortAtFirstProgressIsRememberedAndTheFileStillGoes) {
+  Start();
+  const std::string job = MakeJob(3000);
+  NotifyRecorder recorder(NOTIFY_PROGRESS, 1);
+  EXPECT_EQ(Upload(WriteJob(job), &recorder), static_cast<uint32_t>(ERR_CANCELLED));
+  ExpectSameBytes(Stored("dwn1A2B.tmp"), job);
+  EXPECT_EQ(recorder.Count(NOTIFY_PROGRESS), 1 + 6);
+}
+
+TEST_F(FtpTransfer, ResultPrecedenceAtTheEndOfTheDataLoop) {
+  Start();
+  const std::string path = WriteJob("x");
+  // A read that fails after data went: ERR_FILE_READ, also over an abort.
+  BrokenSource broken;
+  EXPECT_EQ(Upload(path, nullptr, Quick(), &broken), static_cast<uint32_t>(ERR_FILE_READ));
+  EXPECT_EQ(Stored("dwn1A2B.tmp"), std::string(1024, 'b'));
+  BrokenSource brokenAborted;
+  NotifyRecorder abortFirst(NOTIFY_PROGRESS, 1);
+  EXPECT_EQ(Upload(path, &abortFirst, Quick(), &brokenAborted),
+            static_cast<uint32_t>(ERR_FILE_READ));
+  // No data sent at all: ERR_DATA_SEND, over the failed read too.
+  EXPECT_EQ(Upload(WriteJob("", "empty.tmp")), static_cast<uint32_t>(ERR_DATA_SEND));
+  EXPECT_EQ(Stored("empty.tmp"), "");
+  const std::string missing = quillon_test::MakeTestDir("gone") + "/missing.tmp";
+  EXPECT_EQ(Upload(missing), static_cast<uint32_t>(ERR_DATA_SEND));
+}
+
+TEST_F(FtpTransfer, DataConnectionClosedMidTransferWithPositiveReply) {
+  Start({"--ftp-fault", "close-data-mid-transfer"});
+  EXPECT_EQ(Upload(WriteJob(MakeJob(8 << 20))), static_cast<uint32_t>(ERR_DATA_SEND));
+}
+
+TEST_F(FtpTransfer, ServerDroppingEverythingMidTransfer) {
+  Start({"--ftp-fault", "drop-mid-transfer"});
+  EXPECT_EQ(Upload(WriteJob(MakeJob(8 << 20))), static_cast<uint32_t>(ERR_TRANSFER_REPLY));
+}
+
+TEST_F(FtpTransfer, RefusedFinalReply) {
+  Start({"--ftp-fault", "refuse-final"});
+  EXPECT_EQ(Upload(WriteJob(MakeJob(1000))), static_cast<uint32_t>(ERR_TRANSFER_REPLY));
+}
+
+TEST_F(FtpTransfer, ServerRefusals) {
+  struct Case {
+    const char* fault;
+    uint32_t result;
+  };
+  for (const Case c : {Case{"greeting-120", ERR_CONNECT}, Case{"refuse-cwd", ERR_DIRECTORY},
+                       Case{"refuse-port", ERR_DIRECTORY}, Case{"list-550", ERR_DIRECTORY},
+                       Case{"no-data-list", ERR_DIRECTORY}, Case{"refuse-port-store", ERR_PORT},
+                       Case{"store-553", ERR_STORE}, Case{"no-data-store", ERR_DATA_ACCEPT},
+                       Case{"refuse-type", 0u}, Case{"user-230", 0u}}) {
+    SCOPED_TRACE(c.fault);
+    Start({"--ftp-fault", c.fault});
+    TransferOptions o = Quick();
+    o.timeouts.listAcceptMs = 1000;
+    o.timeouts.storeAcceptMs = 1000;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Upload(WriteJob(MakeJob(100)), nullptr, o), c.result);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  }
+}
+
+TEST_F(FtpTransfer, NoServerOrNoDottedAddressIsNoConnection) {
+  Start({"--ftp-port", "0"});
+  EXPECT_EQ(Upload(WriteJob("x")), static_cast<uint32_t>(ERR_CONNECT));
+  EXPECT_EQ(TransferFile(nullptr, "localhost", "vesta0", WriteJob("x").c_str(), Quick()),
+            static_cast<uint32_t>(ERR_CONNECT));
+  EXPECT_EQ(QUILLON_FileTransfer(nullptr, nullptr, nullptr, nullptr), ERR_CONNECT);
+}
+
+TEST_F(FtpTransfer, SilentServerEndsEachStepWithinTheReadBound) {
+  struct Case {
+    const char* slow;
+    uint32_t result;
+  };
+  // CWD unanswered: no reply. LIST late: its data connection stays silent.
+  // The final reply late: not positive.
+  for (const Case c : {Case{"GREETING=5", ERR_CONNECT}, Case{"CWD=5", ERR_DIRECTORY},
+                       Case{"LIST=5", ERR_DIRECTORY}, Case{"STOR=5", ERR_STORE}}) {
+    SCOPED_TRACE(c.slow);
+    Start({"--slow", c.slow});
+    TransferOptions o = Quick();
+    o.timeouts.readMs = 700;
+    o.timeouts.connectCycles = 1;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Upload(WriteJob("x"), nullptr, o), c.result);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+  }
+}
+
+TEST_F(FtpTransfer, DataConnectionFromAnotherAddressIsNeverTaken) {
+  Start({"--data-from", "127.0.5.1"});
+  TransferOptions o = Quick();
+  o.timeouts.listAcceptMs = 1000;
+  EXPECT_EQ(Upload(WriteJob("x"), nullptr, o), static_cast<uint32_t>(ERR_DIRECTORY));
+}
+
+TEST_F(FtpTransfer, NamesThatDoNotFitOrCarryLineEndsAreNotSent) {
+  Start();
+  const std::string job = MakeJob(10);
+  const std::string dir249(249, 'd');
+  std::filesystem::create_directory(sim_->Root() + "/ftp/" + dir249);
+  EXPECT_EQ(Upload(WriteJob(job), nullptr, Quick(), nullptr, dir249.c_str()), 0u);
+  ExpectSameBytes(quillon_test::ReadFileBytes(sim_->Root() + "/ftp/" + dir249 + "/dwn1A2B.tmp"), job);
+
+  const std::string dir250(250, 'd');
+  EXPECT_EQ(Upload(WriteJob(job), nullptr, Quick(), nullptr, dir250.c_str()),
+            static_cast<uint32_t>(ERR_DIRECTORY));
+  EXPECT_EQ(Upload(WriteJob(job), nullptr, Quick(), nullptr, "vesta0\r\nDELE x"),
+            static_cast<uint32_t>(ERR_DIRECTORY));
+
+  EXPECT_EQ(Upload(WriteJob(job, std::string(248, 'n'))), 0u);
+  ExpectSameBytes(Stored(std::string(248, 'n')), job);
+  EXPECT_EQ(Upload(WriteJob(job, std::string(249, 'n'))), static_cast<uint32_t>(ERR_STORE));
+  EXPECT_EQ(Upload(WriteJob(job, "a\rb")), static_cast<uint32_t>(ERR_STORE));
+}
+
+TEST_F(FtpTransfer, SessionListingAndDataPortWrap) {
+  Start();
+  quillon_test::WriteFileBytes(sim_->FtpFolder() + "/old.prn", "12345");
+  FtpSession session(Quick().timeouts, 32000);
+  ASSERT_EQ(session.Login(sim_->Address().c_str(), "", "", 0), 0u);
+  ASSERT_EQ(session.ChangeDirectory("vesta0"), 0);
+  ASSERT_EQ(session.List(), 0);  // 125 before the data, 226 after it
+  EXPECT_EQ(session.DataPort(), 10000);
+  ASSERT_EQ(session.Listing().size(), 1u);
+  EXPECT_STREQ(session.Listing()[0].Name, "old.prn");
+  EXPECT_EQ(session.Listing()[0].Size, 5);
+  ASSERT_EQ(session.List(), 0);
+  EXPECT_EQ(session.DataPort(), 10001);
+  EXPECT_EQ(session.ChangeDirectory("nowhere"), 2);
+  EXPECT_EQ(session.SetBinary(), 0u);
+}
+
+TEST_F(FtpTransfer, SeveralTransfersAtOnce) {
+  Start({"--verbose"});
+  const std::string job = MakeJob(300000);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 3; ++i) paths.push_back(WriteJob(job, "job" + std::to_string(i)));
+  std::vector<uint32_t> results(3, 1);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; ++i)
+    threads.emplace_back([&, i] { results[i] = Upload(paths[i]); });
+  for (auto& t : threads) t.join();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(results[i], 0u);
+    ExpectSameBytes(Stored("job" + std::to_string(i)), job);
+  }
+  if (HasFailure()) std::cerr << sim_->Log();
+}
