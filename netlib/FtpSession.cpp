@@ -188,6 +188,7 @@ uint32_t FtpSession::Store(const QUILLON_NotifyTarget* notify, const char* remot
     return ERR_DATA_ACCEPT;
   }
   data_.SetSendTimeout(timeouts_.readMs);
+  data_.SetBulk(true);
 
   uint32_t result = 0;
   long readCount = -1;

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -36,6 +37,8 @@ namespace {
 
 void ShutdownAndClose(UniqueFd& fd) {
   if (!fd.Valid()) return;
+  const int off = 0;  // sends whatever a bulk transfer still holds back
+  ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_CORK, &off, sizeof(off));
   ::shutdown(fd.Get(), SHUT_RDWR);
   fd.Reset();
 }
@@ -139,6 +142,12 @@ void SocketStream::SetSendTimeout(int timeoutMs) {
   if (!socket_.Valid()) return;
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   ::setsockopt(socket_.Get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+}
+
+void SocketStream::SetBulk(bool on) {
+  if (!socket_.Valid()) return;
+  const int value = on ? 1 : 0;
+  ::setsockopt(socket_.Get(), IPPROTO_TCP, TCP_CORK, &value, sizeof(value));
 }
 
 bool SocketStream::LocalInAddr(in_addr* out) const {

@@ -41,6 +41,9 @@ class SocketStream : public PeekSource {
 
   // Bounds each send on the connected socket; 0 means no bound.
   void SetSendTimeout(int timeoutMs);
+  // Lets the system gather the small sends of a bulk transfer into full
+  // segments; whatever is held back goes out at Close.
+  void SetBulk(bool on);
 
   // The connected socket's local address, dotted, cut to size - 1.
   bool LocalAddress(char* buffer, size_t size) const;

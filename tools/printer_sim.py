@@ -562,9 +562,11 @@ def main():
         pass
     finally:
         if ftp:
+            # pyftpdlib may trip over a half-closed transfer while closing.
+            logging.getLogger("pyftpdlib").setLevel(logging.CRITICAL)
             try:
                 ftp.close_all()
-            except Exception:  # pyftpdlib may trip over a half-closed transfer
+            except Exception:
                 pass
         for server in servers:
             server.shutdown()
