@@ -1,0 +1,41 @@
+#pragma once
+// Asks for the address of a printer reached by FTP and the directory on
+// its FTP server, and identifies the printer through its console before
+// closing with OK. Created once and reused; the edits keep what was typed.
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TdlgPrnModel;
+
+class TFtpConnect : public QDialog {
+  Q_OBJECT
+ public:
+  // Modal results besides OK (1) and Cancel (2).
+  static constexpr int kUnreachable = 3;
+
+  // models: the model choice dialog asked when the printer's console does
+  // not tell its model; nullptr uses the program's one.
+  explicit TFtpConnect(QWidget* parent = nullptr, TdlgPrnModel* models = nullptr);
+  ~TFtpConnect() override;
+
+  // Queries the printer at the address and closes with the outcome.
+  void btnOkClick();
+
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* editFtpAddr = nullptr;
+  QLineEdit* editFtpDir = nullptr;
+  QPushButton* btnOk = nullptr;
+  QPushButton* Button2 = nullptr;
+
+ public slots:
+  void reject() override;  // Cancel, Escape and the close box give 2
+
+ private:
+  TdlgPrnModel* models_;
+};
+
+// The program's one FTP address dialog (the first one created).
+extern TFtpConnect* FtpConnect;
