@@ -1,7 +1,6 @@
 #include "app/gui/Entry.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <exception>
 #include <memory>
@@ -10,10 +9,22 @@
 
 #include "app/AppTitles.h"
 #include "app/QuillonApp.h"
+#include "app/gui/ModelAsk.h"
+#include "app/gui/PrnModelDlg.h"
 #include "app/gui/QuitSignals.h"
 #include "app/gui/SingleInstance.h"
+#include "download/gui/EEPDlg.h"
+#include "download/gui/PrntView.h"
+#include "ui/DlgMsgBox.h"
 #include "ui/HelpViewer.h"
+#include "ui/JapaneseFonts.h"
+#include "ui/MessageBoxes.h"
+#include "ui/QtBoxAnswerer.h"
 #include "ui/TfrmMain.h"
+#if __has_include("ui/SelPort.h")
+#include "ui/SelPort.h"
+#define QUILLON_HAVE_FTP_CONNECT 1
+#endif
 
 namespace {
 
@@ -42,19 +53,40 @@ class TQuillonApplication : public QApplication {
   }
 };
 
+// Through the box routine: with no display it goes to the error stream
+// instead of waiting for a click that cannot come.
 void ShowFailure(const QString& what) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), what, QMessageBox::Ok);
-  box.exec();
+  quillon::Boxes().MsgBoxAlways(what.toStdString(), quillon::MB_ICONSTOP, 0);
 }
 
 // The forms of the program, created in their fixed order and kept until
-// the end of the run.
+// the end of the run (destroyed in the reverse order, the main form last).
 struct TForms {
   std::unique_ptr<TfrmMain> frmMain;
+  std::unique_ptr<TfrmPrntView> frmPrntView;
+  std::unique_ptr<TDlgMsgBox> dlgMsgBox;
+#ifdef QUILLON_HAVE_FTP_CONNECT
+  std::unique_ptr<TFtpConnect> ftpConnect;
+#endif
+  std::unique_ptr<TdlgPrnModel> dlgPrnModel;
+  std::unique_ptr<TEEPDlg> eepDlg;
 };
 
-void CreateForms(TForms& forms) {
+void CreateForms(TForms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
+  forms.frmPrntView = std::make_unique<TfrmPrntView>(nullptr, &app);
+  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>();
+#ifdef QUILLON_HAVE_FTP_CONNECT
+  forms.ftpConnect = std::make_unique<TFtpConnect>();
+#else
+  // FTP ADDRESS DIALOG: created here, between the message box dialog and
+  // the model choice dialog, once ui/SelPort.h exists.
+#endif
+  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>();
+  forms.eepDlg = std::make_unique<TEEPDlg>();
+  // With no display nobody could pick a model; the question is then not
+  // asked, as if cancelled.
+  if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
 }
 
 }  // namespace
@@ -76,14 +108,15 @@ int QuillonMain(int argc, char** argv) {
     return 1;
   }
 
-  QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+  quillon::InstallJapaneseFonts();
   quillon::SetHelpFilePath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                            QLatin1String(kHelpFileName));
   InstallQuitSignals(&qapp);
 
   TForms forms;
   try {
-    CreateForms(forms);
+    CreateForms(forms, app);
+    QObject::connect(forms.frmMain.get(), &TfrmMain::Closed, &qapp, &QCoreApplication::quit);
     forms.frmMain->show();
     QApplication::exec();
   } catch (const std::exception& e) {
