@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <memory>
 
 #include "app/Funcs.h"
 #include "app/QuillonApp.h"
@@ -58,6 +59,38 @@ class ReadFile {
 
  private:
   int fd_;
+};
+
+// Hands out the file in blocks of kBlockSize (a short one only at its end),
+// reading it in larger pieces to spare system calls.
+class BlockReader {
+ public:
+  explicit BlockReader(ReadFile& file) : file_(file) {}
+  // The next block and its length (0 at the end), or -1 on a read error.
+  long Next(const char*& block) {
+    if (at_ == filled_) {
+      if (ended_) {
+        block = buffer_;
+        return 0;
+      }
+      const long n = file_.Read(buffer_, sizeof buffer_);
+      if (n < 0) return -1;
+      filled_ = static_cast<std::size_t>(n);
+      at_ = 0;
+      ended_ = filled_ < sizeof buffer_;
+    }
+    block = buffer_ + at_;
+    const std::size_t n = std::min(kBlockSize, filled_ - at_);
+    at_ += n;
+    return static_cast<long>(n);
+  }
+
+ private:
+  ReadFile& file_;
+  char buffer_[128 * kBlockSize];
+  std::size_t filled_ = 0;
+  std::size_t at_ = 0;
+  bool ended_ = false;
 };
 
 }  // namespace
@@ -157,13 +190,14 @@ std::uint16_t TPrintThread::SpoolJob(platform::PrinterHandle& printer,
   if (jobId <= 0) return kJobSendFailed;
   const std::uint64_t total = file.Size();
   std::uint64_t sent = 0;
-  char block[kBlockSize];
+  auto reader = std::make_unique<BlockReader>(file);
   for (;;) {
     if (Terminated()) {
       printer.Abort();
       return kJobAborted;
     }
-    const long n = file.Read(block, kBlockSize);
+    const char* block = nullptr;
+    const long n = reader->Next(block);
     // A file that cannot be read to its end must not reach the printer
     // cut short.
     if (n < 0 || !printer.WriteBlock(block, static_cast<std::size_t>(n))) {
