@@ -18,7 +18,7 @@
 #include "resources/StringTable.h"
 #include "ui/DlgMsgBox.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ResultMessages.h"
+#include "ui/core/ResultMessages.h"
 
 using namespace quillon;
 

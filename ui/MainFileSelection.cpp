@@ -7,8 +7,8 @@
 #include "app/QuillonApp.h"
 #include "download/DownDocFile.h"
 #include "resources/StringTable.h"
-#include "ui/FileSelection.h"
-#include "ui/ResultMessages.h"
+#include "ui/core/FileSelection.h"
+#include "ui/core/ResultMessages.h"
 #include "ui/TfrmMain.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "app/AppTitles.h"
 #include "app/QuillonApp.h"
 #include "resources/StringTable.h"
-#include "ui/FileSelection.h"
+#include "ui/core/FileSelection.h"
 #include "ui/HelpViewer.h"
 #include "ui/JapaneseFonts.h"
 #include "ui/MainGlyphs.h"

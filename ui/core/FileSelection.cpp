@@ -1,4 +1,4 @@
-#include "ui/FileSelection.h"
+#include "ui/core/FileSelection.h"
 
 namespace quillon {
 

@@ -1,10 +1,12 @@
-#include "ui/ResultMessages.h"
+#include "ui/core/ResultMessages.h"
 
 #include "resources/StringTable.h"
-#include "ui/MessageBoxes.h"
 
-using quillon::MB_ICONINFORMATION;
-using quillon::MB_ICONSTOP;
+namespace {
+// The message box icons of the entries.
+constexpr int MB_ICONSTOP = 0x10;
+constexpr int MB_ICONINFORMATION = 0x40;
+}  // namespace
 
 TResultMessage ResultMessage(int code) {
   switch (code) {
