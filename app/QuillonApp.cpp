@@ -26,7 +26,7 @@ TQUILLONApp::TQUILLONApp(std::string settingsPath, std::vector<std::string> args
 }
 
 TQUILLONApp::~TQUILLONApp() {
-  SaveSettings();
+  if (SaveSettingsOnExit) SaveSettings();
   Package.reset();
   Models.reset();
   if (g_instance == this) g_instance = nullptr;

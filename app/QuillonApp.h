@@ -56,6 +56,8 @@ class TQUILLONApp {
   std::string FtpVersion;
   std::unique_ptr<TDLPrinterList> Models;
   TPrinterEntry SelectedEntry{};
+  // The command-line front end reads the settings but never writes them.
+  bool SaveSettingsOnExit = true;
 
   // Replaces the open package by a newly opened one; merges the model rows
   // it brings. Its own Status tells how the opening went.

@@ -1,0 +1,56 @@
+#include "cli/AppSetup.h"
+
+#include "app/QuillonApp.h"
+#include "app/TextUtil.h"
+#include "cli/Arguments.h"
+#include "download/DownDocFile.h"
+
+namespace cli {
+
+std::unique_ptr<TQUILLONApp> MakeApp(const Options& o) {
+  auto app = std::make_unique<TQUILLONApp>();
+  app->SaveSettingsOnExit = false;
+  if (o.noCommand) app->EnableCommand = 0;
+  if (o.initItems >= 0) app->InitItems = static_cast<std::uint32_t>(o.initItems);
+  return app;
+}
+
+void SelectTarget(TQUILLONApp& app, const std::string& printer, const Options& o) {
+  // A model learnt from the printer before belongs to that printer only.
+  app.SetFtpPrinterInfo(o.haveModel ? o.model : std::string(), std::string());
+  if (o.haveModel) {
+    const std::string model = o.model;
+    app.AskModel = [model](std::string& chosen) {
+      chosen = model;
+      return true;
+    };
+  } else {
+    app.AskModel = nullptr;
+  }
+  app.SelectPrinter(printer);
+}
+
+std::unique_ptr<TQUILLONApp> CopyForTransfer(const TQUILLONApp& from, const Options& o) {
+  auto copy = MakeApp(o);
+  copy->EnableCommand = from.EnableCommand;
+  copy->ShowMessage = from.ShowMessage;
+  copy->InitItems = from.InitItems;
+  copy->SelectedPrinter = from.SelectedPrinter;
+  copy->SelectedEntry = from.SelectedEntry;
+  copy->FtpModel = from.FtpModel;
+  copy->FtpVersion = from.FtpVersion;
+  SetField(copy->PackageFileName, FieldText(from.PackageFileName));
+  return copy;
+}
+
+LentPackage::LentPackage(TQUILLONApp& owner, TQUILLONApp& borrower) : borrower_(borrower) {
+  borrower_.Package.reset(owner.Package.get());
+}
+
+LentPackage::~LentPackage() { (void)borrower_.Package.release(); }
+
+std::string RouteOf(const std::string& printer) {
+  return printer.find("ftp://") != std::string::npos ? "ftp" : "spooler";
+}
+
+}  // namespace cli

@@ -1,0 +1,41 @@
+#pragma once
+// The command line of quillon-cli: a command word, its operand and options.
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Options {
+  std::string command;  // info, printers, query, job, download; empty with --help
+  std::string operand;  // the package (info, job, download) or the host (query)
+  std::vector<std::string> printers;  // --printer, in order
+  std::string printersFrom;           // --printers-from FILE ("-": standard input)
+  std::string model;                  // --model
+  bool haveModel = false;
+  bool noCommand = false;             // --no-command
+  int initItems = -1;                 // --init-items 0..7; -1 when not given
+  std::string output;                 // -o FILE (job)
+  bool yes = false;                   // --yes
+  int jobs = 1;                       // --jobs N
+  bool json = false;                  // --json
+  bool help = false;                  // --help
+  bool version = false;               // --version
+};
+
+// Parses args (without the program name). False with a message in error.
+bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// Printer names from a list: one per line, surrounding blanks dropped,
+// empty lines and lines starting with "#" skipped.
+std::vector<std::string> ParsePrinterList(const std::string& text);
+
+// The printers of the options (--printer, then --printers-from), each
+// only once (the first of names that lock the same printer is kept).
+// False with a message when the file cannot be read.
+bool CollectPrinters(const Options& options, std::vector<std::string>& printers,
+                     std::string& error);
+
+const char* UsageText();
+
+}  // namespace cli

@@ -1,0 +1,111 @@
+#include "cli/BatchRunner.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+#include "app/QuillonApp.h"
+#include "cli/ProgressBar.h"
+#include "cli/Signals.h"
+#include "download/PrintThread.h"
+
+namespace cli {
+
+Transfer::Transfer() = default;
+
+Transfer::~Transfer() {
+  // The thread's destructor asks it to stop and waits for it.
+  thread.reset();
+}
+
+BatchRunner::BatchRunner(int jobs, ProgressBar& bar) : jobs_(std::max(1, jobs)), bar_(bar) {}
+
+bool BatchRunner::Start(Transfer& t) {
+  t.begin = std::chrono::steady_clock::now();
+  t.started = true;
+  if (!t.lock.TryAcquire(t.printer)) {
+    t.busy = true;
+    t.result = kJobPrinterOpen;
+    return false;
+  }
+  t.app->JobResult = kJobSendFailed;
+  t.thread = std::make_unique<TPrintThread>(*t.app, t.sink);
+  t.thread->WatchIntervalMs = WatchIntervalMs;
+  t.thread->start();
+  return true;
+}
+
+void BatchRunner::Finish(Transfer& t) {
+  if (t.thread) {
+    t.thread->wait();
+    t.result = t.app->JobResult;
+    t.bytes = t.result == kJobDone ? t.sink.TotalBytes() : t.sink.BytesSent();
+    t.thread.reset();
+  }
+  t.lock.Release();
+  t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t.begin).count();
+}
+
+void BatchRunner::DrawBar(const std::vector<Transfer*>& running) {
+  std::vector<ProgressBar::Item> items;
+  for (const Transfer* t : running) items.push_back({t->printer, t->sink.Percent()});
+  bar_.Draw(items);
+}
+
+void BatchRunner::Run(const std::vector<Transfer*>& transfers,
+                      const std::function<void(Transfer&)>& done) {
+  std::size_t next = 0;
+  std::vector<Transfer*> running;
+  bool aborting = false;
+  const auto report = [&](Transfer& t) {
+    bar_.Clear();
+    done(t);
+  };
+  while (next < transfers.size() || !running.empty()) {
+    if (Interrupted() && !aborting) {
+      aborting = true;
+      // The progress window's abort: the thread's flag for the spooler
+      // route, the notification's answer for the FTP route.
+      for (Transfer* t : running) {
+        t->sink.RequestAbort();
+        t->thread->requestInterruption();
+      }
+    }
+    while (!aborting && next < transfers.size() && static_cast<int>(running.size()) < jobs_) {
+      Transfer& t = *transfers[next++];
+      if (Start(t)) {
+        running.push_back(&t);
+      } else {
+        Finish(t);
+        report(t);
+      }
+    }
+    if (aborting) {
+      // Those whose turn has not come never start.
+      for (; next < transfers.size(); ++next) {
+        Transfer& t = *transfers[next];
+        t.begin = std::chrono::steady_clock::now();
+        t.result = kJobAborted;
+        Finish(t);
+        report(t);
+      }
+    }
+    for (auto it = running.begin(); it != running.end();) {
+      Transfer& t = **it;
+      if (t.thread->isFinished()) {
+        Finish(t);
+        report(t);
+        it = running.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (!running.empty()) {
+      DrawBar(running);
+      QThread::msleep(50);
+    }
+  }
+  bar_.Clear();
+}
+
+}  // namespace cli

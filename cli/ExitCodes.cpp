@@ -1,0 +1,44 @@
+#include "cli/ExitCodes.h"
+
+#include <algorithm>
+
+#include "download/PrintThread.h"
+
+namespace cli {
+
+int ExitOfResult(std::uint16_t result) {
+  switch (result) {
+    case kJobDone: return kExitOk;
+    case kJobPrinterOpen: return kExitPrinterOpen;
+    case kJobDirectory: return kExitDirectory;
+    case kJobAborted: return kExitAborted;
+    default: return kExitSendFailed;  // 17, 18, 33, 34 and anything unknown
+  }
+}
+
+int BatchExit(const std::vector<int>& codes) {
+  if (codes.empty()) return kExitInput;
+  const auto failed = std::find_if(codes.begin(), codes.end(), [](int c) { return c != kExitOk; });
+  if (failed == codes.end()) return kExitOk;
+  if (std::find(codes.begin(), codes.end(), kExitAborted) != codes.end()) return kExitAborted;
+  if (std::find(codes.begin(), codes.end(), kExitOk) != codes.end()) return kExitPartial;
+  return *failed;
+}
+
+const char* ExitCodeHelp() {
+  return "Exit codes:\n"
+         "  0   every printer succeeded\n"
+         "  2   input error (arguments, package file or printer missing)\n"
+         "  3   a confirmation was refused, or asked with no terminal and no --yes\n"
+         "  4   the package cannot be opened or has no usable data\n"
+         "  5   the printer cannot be opened or does not answer\n"
+         "  6   sending failed\n"
+         "  7   the printer's FTP folder cannot be entered\n"
+         "  8   aborted (Ctrl+C)\n"
+         "  9   partial success: some printers of the batch succeeded, some failed\n"
+         " 10   another download to the same printer is running\n"
+         "With several printers and no success at all, the code is that of the\n"
+         "first printer that failed.\n";
+}
+
+}  // namespace cli

@@ -1,0 +1,83 @@
+// job: the dry run of a download. Writes the job stream the output thread
+// would send to the printer, and why it is wrapped in the download command
+// or not.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/QuillonApp.h"
+#include "app/TextUtil.h"
+#include "cli/AppSetup.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Output.h"
+#include "download/DownDocFile.h"
+#include "download/JobStream.h"
+#include "ui/core/ResultMessages.h"
+
+namespace cli {
+namespace {
+
+std::string WrapReason(TQUILLONApp& app, const std::string& printer, bool allowed) {
+  const TDownDocFile& doc = *app.Package;
+  const std::string model = std::string(FieldText(app.SelectedEntry.Driver));
+  const std::string named = "\"" + model + "\"";
+  if (app.EnableCommand == 0)
+    return "not wrapped: the download command is switched off (--no-command or EnableCommand=0 "
+           "in the settings)";
+  if (!allowed) {
+    if (!app.IsKnownModel(printer))
+      return "not wrapped: the model " + named + " is not in the model table";
+    return "not wrapped: the model " + named +
+           " is put into download mode by hand (command flag 0)";
+  }
+  std::string why = "the model " + named + " takes the download command (code " +
+                    std::string(FieldText(app.SelectedEntry.CodeText)) + ", command flag 1)";
+  if (doc.EnableCommand == 0) return "not wrapped: the package switches the download command off";
+  why = "wrapped: " + why;
+  if (doc.Reboot == 0)
+    why += "; no restart command (the package switches it off)";
+  else
+    why += "; restart command " + RestartCommand(app.InitItems);
+  return why;
+}
+
+}  // namespace
+
+int RunJob(const Options& o) {
+  auto app = MakeApp(o);
+  app->OpenPackage(o.operand);
+  const int status = app->Package ? app->Package->Status : 17;
+  if (status != 0) {
+    ErrLine(o.operand + ": " + ResultText(ResultMessage(status)));
+    return kExitPackage;
+  }
+  const std::string& printer = o.printers.front();
+  SelectTarget(*app, printer, o);
+
+  // The output thread's decision: the setting first, the model only when
+  // the setting allows the command at all.
+  const bool allowed = app->EnableCommand != 0 && app->ModelFlag(app->SelectedPrinter) != 0;
+  const int fd = ::open(o.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    ErrLine("cannot write " + o.output);
+    return kExitSendFailed;
+  }
+  ::close(fd);
+  const std::uint32_t length =
+      BuildJobFile(o.output.c_str(), app->Package.get(), allowed, app->InitItems);
+  if (length == 0) {
+    std::remove(o.output.c_str());
+    ErrLine(o.output + ": " + ResultText(ResultMessage(18)));
+    return kExitSendFailed;
+  }
+  OutLine(o.output + ": " + std::to_string(length) + " bytes for " + printer + " (" +
+          RouteOf(printer) + ")");
+  OutLine(WrapReason(*app, printer, allowed));
+  return kExitOk;
+}
+
+}  // namespace cli

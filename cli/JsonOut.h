@@ -1,0 +1,35 @@
+#pragma once
+// One JSON object on one line, built field by field in insertion order.
+
+#include <cstdint>
+#include <string>
+
+namespace cli {
+
+// A JSON string literal of text: quotes, backslashes and control
+// characters escaped; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(const std::string& text);
+
+class JsonLine {
+ public:
+  JsonLine& Add(const std::string& key, const std::string& value);
+  JsonLine& Add(const std::string& key, const char* value);
+  JsonLine& Add(const std::string& key, std::int64_t value);
+  JsonLine& Add(const std::string& key, int value) { return Add(key, static_cast<std::int64_t>(value)); }
+  JsonLine& Add(const std::string& key, std::uint32_t value) {
+    return Add(key, static_cast<std::int64_t>(value));
+  }
+  JsonLine& Add(const std::string& key, bool value);
+  JsonLine& AddNumber(const std::string& key, double value, int decimals);
+  JsonLine& AddNull(const std::string& key);
+  // A value that is JSON already (an array or object).
+  JsonLine& AddRaw(const std::string& key, const std::string& json);
+  // The object, without a line end.
+  std::string Text() const { return body_ + "}"; }
+
+ private:
+  void Key(const std::string& key);
+  std::string body_ = "{";
+};
+
+}  // namespace cli

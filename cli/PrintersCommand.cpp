@@ -1,0 +1,47 @@
+// printers: the spooler's queues as the window's list shows them.
+#include <string>
+#include <vector>
+
+#include "app/Funcs.h"
+#include "app/QuillonApp.h"
+#include "app/TextUtil.h"
+#include "cli/AppSetup.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/JsonOut.h"
+#include "cli/Output.h"
+
+namespace cli {
+
+int RunPrinters(const Options& o) {
+  auto app = MakeApp(o);
+  std::vector<std::string> names;
+  EnumPrinterNames(names);
+  if (!o.json) OutLine("PRINTER\tDRIVER\tPORT\tCODE\tFLAG\tKNOWN\tUPDATABLE");
+  for (const std::string& name : names) {
+    TPrinterEntry entry{};
+    app->GetPrinterRecord(name.c_str(), entry);
+    const int updatable = app->CanUpdateOverConnection(name);
+    if (o.json) {
+      OutLine(JsonLine()
+                  .Add("printer", name)
+                  .Add("driver", std::string(FieldText(entry.Driver)))
+                  .Add("port", std::string(FieldText(entry.Port)))
+                  .Add("code", static_cast<int>(entry.Code))
+                  .Add("code_text", std::string(FieldText(entry.CodeText)))
+                  .Add("command_flag", static_cast<int>(entry.Flag))
+                  .Add("known", entry.Known != 0)
+                  .Add("updatable", updatable != 0)
+                  .Text());
+    } else {
+      OutLine(name + "\t" + std::string(FieldText(entry.Driver)) + "\t" +
+              std::string(FieldText(entry.Port)) + "\t" + std::to_string(entry.Code) + "\t" +
+              std::to_string(entry.Flag) + "\t" + (entry.Known ? "yes" : "no") + "\t" +
+              (updatable ? "yes" : "no"));
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace cli

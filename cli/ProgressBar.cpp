@@ -1,0 +1,92 @@
+#include "cli/ProgressBar.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+
+namespace cli {
+namespace {
+
+int TerminalWidth() {
+  struct winsize ws {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10) return ws.ws_col;
+  return 80;
+}
+
+void Write(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+// Columns of UTF-8 text, counting every character as one (enough for the
+// names of printers; a wide character at worst shortens the bar).
+int Columns(const std::string& s) {
+  int n = 0;
+  for (unsigned char c : s) {
+    if ((c & 0xC0) != 0x80) ++n;
+  }
+  return n;
+}
+
+std::string CutColumns(const std::string& s, int columns) {
+  if (columns <= 0) return std::string();
+  std::size_t bytes = 0;
+  int n = 0;
+  while (bytes < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[bytes]);
+    if ((c & 0xC0) != 0x80) {
+      if (n == columns) break;
+      ++n;
+    }
+    ++bytes;
+  }
+  return s.substr(0, bytes);
+}
+
+}  // namespace
+
+ProgressBar::ProgressBar(bool enabled) : enabled_(enabled) {}
+
+ProgressBar::~ProgressBar() { Clear(); }
+
+std::string ProgressBar::Line(const std::vector<Item>& items, int width) {
+  if (items.empty()) return std::string();
+  std::string line;
+  if (items.size() == 1) {
+    const int percent = std::clamp(items[0].percent, 0, 100);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, " %3d%%", percent);
+    const int nameCols = std::min(Columns(items[0].name), std::max(0, width / 3));
+    const int barCols = std::max(10, width - nameCols - 9);
+    const int filled = barCols * percent / 100;
+    line = CutColumns(items[0].name, nameCols) + " [" + std::string(filled, '#') +
+           std::string(barCols - filled, '-') + "]" + tail;
+  } else {
+    for (const Item& item : items) {
+      if (!line.empty()) line += "  ";
+      line += item.name + " " + std::to_string(std::clamp(item.percent, 0, 100)) + "%";
+    }
+  }
+  return CutColumns(line, width - 1);
+}
+
+void ProgressBar::Draw(const std::vector<Item>& items) {
+  if (!enabled_) return;
+  const std::string line = Line(items, TerminalWidth());
+  if (drawn_ && line == last_) return;
+  Write("\r\033[K" + line);
+  last_ = line;
+  drawn_ = true;
+}
+
+void ProgressBar::Clear() {
+  if (!enabled_ || !drawn_) return;
+  Write("\r\033[K");
+  drawn_ = false;
+  last_.clear();
+}
+
+}  // namespace cli

@@ -1,0 +1,48 @@
+// quillon-cli: the download core without a window, for scripts and
+// batches of printers.
+#include <QCoreApplication>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Output.h"
+#include "cli/Signals.h"
+
+int main(int argc, char** argv) {
+  // The same folders as the windowed program: settings, data, log.
+  QCoreApplication::setApplicationName(QStringLiteral("quillon"));
+  QCoreApplication qapp(argc, argv);
+  cli::InstallInterruptHandlers();
+
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  cli::Options options;
+  std::string error;
+  if (!cli::ParseArguments(args, options, error)) {
+    cli::ErrLine(error);
+    cli::ErrText(cli::UsageText());
+    return cli::kExitInput;
+  }
+  if (options.help) {
+    cli::OutLine(std::string(cli::UsageText()) + cli::ExitCodeHelp());
+    return cli::kExitOk;
+  }
+  if (options.version) {
+    cli::OutLine("quillon-cli " QUILLON_VERSION);
+    return cli::kExitOk;
+  }
+  try {
+    if (options.command == "info") return cli::RunInfo(options);
+    if (options.command == "printers") return cli::RunPrinters(options);
+    if (options.command == "query") return cli::RunQuery(options);
+    if (options.command == "job") return cli::RunJob(options);
+    return cli::RunDownload(options);
+  } catch (const std::exception& e) {
+    cli::ErrLine(e.what());
+    return cli::kExitSendFailed;
+  }
+}
