@@ -1,0 +1,146 @@
+// The front end's own pieces, in process: the command line, the printer
+// list, the batch's exit code, the JSON text and the progress line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/PrinterLock.h"
+#include "cli/Arguments.h"
+#include "cli/ExitCodes.h"
+#include "cli/JsonOut.h"
+#include "cli/ProgressBar.h"
+#include "tests/common/TestEnv.h"
+
+using namespace cli;
+
+namespace {
+
+bool Parse(const std::vector<std::string>& args, Options& o, std::string* error = nullptr) {
+  std::string e;
+  const bool ok = ParseArguments(args, o, e);
+  if (error) *error = e;
+  return ok;
+}
+
+TEST(CliArguments, DownloadTakesRepeatedPrintersAndValuesInBothSpellings) {
+  Options o;
+  ASSERT_TRUE(Parse({"download", "FW.RXV", "--printer", "q1", "--printer=ftp://1.2.3.4/vesta0",
+                     "--jobs=3", "-y", "--json", "--init-items", "0", "--model", "KV3"},
+                    o));
+  EXPECT_EQ(o.command, "download");
+  EXPECT_EQ(o.operand, "FW.RXV");
+  EXPECT_EQ(o.printers, (std::vector<std::string>{"q1", "ftp://1.2.3.4/vesta0"}));
+  EXPECT_EQ(o.jobs, 3);
+  EXPECT_TRUE(o.yes);
+  EXPECT_TRUE(o.json);
+  EXPECT_EQ(o.initItems, 0);
+  EXPECT_TRUE(o.haveModel);
+  EXPECT_EQ(o.model, "KV3");
+}
+
+TEST(CliArguments, RefusesWhatACommandDoesNotTakeOrLacks) {
+  Options o;
+  std::string e;
+  EXPECT_FALSE(Parse({}, o, &e));
+  EXPECT_FALSE(Parse({"upload", "x"}, o, &e));
+  EXPECT_NE(e.find("unknown command"), std::string::npos);
+  EXPECT_FALSE(Parse({"info"}, o, &e));                            // no package
+  EXPECT_FALSE(Parse({"info", "a", "b"}, o, &e));                  // two operands
+  EXPECT_FALSE(Parse({"info", "a", "--yes"}, o, &e));              // not an info option
+  EXPECT_FALSE(Parse({"download", "a"}, o, &e));                   // no printer
+  EXPECT_FALSE(Parse({"download", "a", "--printer"}, o, &e));      // value missing
+  EXPECT_FALSE(Parse({"download", "a", "--printer="}, o, &e));     // empty name
+  EXPECT_FALSE(Parse({"download", "a", "--printer", "p", "--jobs", "0"}, o, &e));
+  EXPECT_FALSE(Parse({"download", "a", "--printer", "p", "--jobs", "x"}, o, &e));
+  EXPECT_FALSE(Parse({"download", "a", "--printer", "p", "--init-items", "8"}, o, &e));
+  EXPECT_FALSE(Parse({"download", "a", "--printer", "p", "--yes=1"}, o, &e));
+  EXPECT_FALSE(Parse({"job", "a", "--printer", "p"}, o, &e));      // no -o
+  EXPECT_FALSE(Parse({"job", "a", "--printer", "p", "--printer", "q", "-o", "f"}, o, &e));
+  EXPECT_FALSE(Parse({"--json", "printers"}, o, &e));              // option before command
+  EXPECT_TRUE(Parse({"--help"}, o, &e));
+  EXPECT_TRUE(o.help);
+}
+
+TEST(CliArguments, PrinterListSkipsCommentsAndKeepsEachPrinterOnce) {
+  EXPECT_EQ(ParsePrinterList("  q1 \r\n# a comment\n\n\tftp://10.0.0.7/vesta0\nq2"),
+            (std::vector<std::string>{"q1", "ftp://10.0.0.7/vesta0", "q2"}));
+
+  const std::string list = quillon_test::MakeTestDir("list") + "/printers.txt";
+  ASSERT_TRUE(quillon_test::WriteFileBytes(
+      list, "Q1\nftp://PRN7.example/vesta0\nftp://prn7.example/other\nq3\n"));
+  Options o;
+  ASSERT_TRUE(Parse({"download", "p", "--printer", "q1", "--printers-from", list}, o));
+  std::vector<std::string> printers;
+  std::string e;
+  ASSERT_TRUE(CollectPrinters(o, printers, e));
+  // Queue names ignore letter case; an FTP printer is its host, whatever
+  // the folder.
+  EXPECT_EQ(printers, (std::vector<std::string>{"q1", "ftp://PRN7.example/vesta0", "q3"}));
+
+  ASSERT_TRUE(Parse({"download", "p", "--printers-from", list + ".missing"}, o));
+  EXPECT_FALSE(CollectPrinters(o, printers, e));
+}
+
+TEST(CliExitCodes, ResultClassesAndTheBatchVerdict) {
+  EXPECT_EQ(ExitOfResult(0), kExitOk);
+  EXPECT_EQ(ExitOfResult(17), kExitSendFailed);
+  EXPECT_EQ(ExitOfResult(18), kExitSendFailed);
+  EXPECT_EQ(ExitOfResult(32), kExitPrinterOpen);
+  EXPECT_EQ(ExitOfResult(33), kExitSendFailed);
+  EXPECT_EQ(ExitOfResult(34), kExitSendFailed);
+  EXPECT_EQ(ExitOfResult(35), kExitDirectory);
+  EXPECT_EQ(ExitOfResult(4096), kExitAborted);
+  EXPECT_EQ(ExitOfResult(12345), kExitSendFailed);
+
+  EXPECT_EQ(BatchExit({0, 0, 0}), kExitOk);
+  EXPECT_EQ(BatchExit({0, kExitDirectory, 0}), kExitPartial);
+  EXPECT_EQ(BatchExit({kExitBusy, kExitDirectory}), kExitBusy);  // the first failure
+  EXPECT_EQ(BatchExit({0, kExitAborted, kExitSendFailed}), kExitAborted);
+  EXPECT_EQ(BatchExit({}), kExitInput);
+}
+
+TEST(CliJson, EscapesControlsAndKeepsOnlyValidUtf8) {
+  EXPECT_EQ(JsonString("a\"b\\c\nd\r\t\x01"), "\"a\\\"b\\\\c\\nd\\r\\t\\u0001\"");
+  // Kana pass through; a stray Shift-JIS byte and a cut sequence do not.
+  EXPECT_EQ(JsonString("ﾀﾞｳﾝﾛｰﾄﾞ"), "\"ﾀﾞｳﾝﾛｰﾄﾞ\"");
+  EXPECT_EQ(JsonString("\x83\x41x"), "\"\\ufffdAx\"");
+  EXPECT_EQ(JsonString("\xE3\x81"), "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\ufffd\\ufffd\"");  // overlong "/"
+  EXPECT_EQ(JsonLine().Add("a", 1).Add("b", "x").AddNull("c").Add("d", true).Text(),
+            "{\"a\":1,\"b\":\"x\",\"c\":null,\"d\":true}");
+}
+
+TEST(CliProgressBar, LineFitsTheWidthAndShowsEachRunningPrinter) {
+  const std::string one = ProgressBar::Line({{"queue1", 50}}, 40);
+  EXPECT_LE(one.size(), 39u);
+  EXPECT_NE(one.find("queue1 ["), std::string::npos);
+  EXPECT_NE(one.find(" 50%"), std::string::npos);
+  EXPECT_EQ(ProgressBar::Line({{"a", 150}}, 40).find("100%") != std::string::npos, true);
+  EXPECT_EQ(ProgressBar::Line({{"q1", 10}, {"ftp://h/vesta0", 99}}, 80), "q1 10%  ftp://h/vesta0 99%");
+  EXPECT_EQ(ProgressBar::Line({{"q1", 10}, {"q2", 20}}, 7), "q1 10%");
+  EXPECT_EQ(ProgressBar::Line({}, 80), "");
+}
+
+TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
+  TPrinterLock first, second;
+  ASSERT_TRUE(first.TryAcquire("Queue1"));
+  // Another open of the same lock file, even in this process, is refused;
+  // the same printer spelt otherwise is the same lock.
+  EXPECT_FALSE(second.TryAcquire("queue1"));
+  EXPECT_TRUE(second.TryAcquire("queue2"));
+  second.Release();
+  EXPECT_FALSE(second.TryAcquire("QUEUE1"));
+  first.Release();
+  EXPECT_TRUE(second.TryAcquire("queue1"));
+
+  TPrinterLock ftp1, ftp2;
+  ASSERT_TRUE(ftp1.TryAcquire("ftp://10.0.0.9/vesta0"));
+  EXPECT_FALSE(ftp2.TryAcquire("ftp://10.0.0.9/other"));
+  EXPECT_EQ(TPrinterLock::LockPath("ftp://10.0.0.9/a"), TPrinterLock::LockPath("ftp://10.0.0.9/b"));
+  EXPECT_NE(TPrinterLock::LockPath("q1"), TPrinterLock::LockPath("q2"));
+  // Under the runtime folder, not named after the printer.
+  EXPECT_EQ(TPrinterLock::LockPath("q1").rfind(std::string(getenv("XDG_RUNTIME_DIR")) + "/quillon/printer-", 0), 0u);
+}
+
+}  // namespace
