@@ -103,8 +103,10 @@ void TfrmPrntView::FormShow() {
   }
   Thread = std::make_unique<TPrintThread>(*app_, *this);
   TPrintThread* t = Thread.get();
-  connect(t, &QThread::finished, this, [this, t] {
-    if (Thread.get() == t) ThreadDone();
+  // An end reported late by the thread of an earlier showing is ignored.
+  const unsigned showing = showing_;
+  connect(t, &QThread::finished, this, [this, showing] {
+    if (showing == showing_) ThreadDone();
   }, Qt::QueuedConnection);
   if (OnThreadCreated) OnThreadCreated(*t);
   t->start();
