@@ -24,6 +24,7 @@ namespace {
 
 constexpr std::size_t kBlockSize = 512;
 constexpr std::size_t kTargetMax = 511;
+constexpr std::size_t kSpoolRun = 64 * kBlockSize;
 
 constexpr int kStrSendingToSpooler = 4130;
 constexpr int kStrDownloading = 4131;
@@ -191,6 +192,8 @@ std::uint16_t TPrintThread::SpoolJob(platform::PrinterHandle& printer,
   const std::uint64_t total = file.Size();
   std::uint64_t sent = 0;
   auto reader = std::make_unique<BlockReader>(file);
+  std::string pending;
+  pending.reserve(kSpoolRun);
   for (;;) {
     if (Terminated()) {
       printer.Abort();
@@ -200,9 +203,19 @@ std::uint16_t TPrintThread::SpoolJob(platform::PrinterHandle& printer,
     const long n = reader->Next(block);
     // A file that cannot be read to its end must not reach the printer
     // cut short.
-    if (n < 0 || !printer.WriteBlock(block, static_cast<std::size_t>(n))) {
+    if (n < 0) {
       printer.Abort();
       return kJobSendFailed;
+    }
+    // The blocks reach the server in runs: one call per 512 bytes costs
+    // the spooler connection more than the sending itself.
+    pending.append(block, static_cast<std::size_t>(n));
+    if (pending.size() >= kSpoolRun || static_cast<std::size_t>(n) < kBlockSize) {
+      if (!printer.WriteBlock(pending.data(), pending.size())) {
+        printer.Abort();
+        return kJobSendFailed;
+      }
+      pending.clear();
     }
     SetPercent(sent, total);
     sent += static_cast<std::uint64_t>(n);

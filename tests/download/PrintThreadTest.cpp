@@ -155,14 +155,21 @@ TEST_F(PrintThreadRun, MissingQueueOrEmptyJobEndWithTheirCodes) {
 TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
   SetPackage(*app_, package_test::Pattern(200000, 1), 0, 0);
   Select("qd_raw", "RX-110");
-  sink_.onEvent = [this](const std::string& e) {
-    if (e == "action 4130") thread_->requestInterruption();
-  };
-  EXPECT_EQ(Run(), 4096);
-  const int job = LastJobId("qd_raw");
-  ASSERT_GT(job, 0);
-  EXPECT_EQ(JobStatusOf(job), JobStatus::Canceled);
-  for (const auto& e : sink_.Events()) EXPECT_NE(e, "action 4131");
+  // Before the first block, and half way with part of the job sent.
+  for (const std::string trigger : {"action 4130", "pos 50"}) {
+    SCOPED_TRACE(trigger);
+    const int before = LastJobId("qd_raw");
+    sink_.onEvent = [this, trigger](const std::string& e) {
+      if (e == trigger) thread_->requestInterruption();
+    };
+    EXPECT_EQ(Run(), 4096);
+    const int job = LastJobId("qd_raw");
+    ASSERT_GT(job, before);
+    EXPECT_EQ(JobStatusOf(job), JobStatus::Canceled);
+    for (const auto& e : sink_.Events()) EXPECT_NE(e, "action 4131");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(listener_->Jobs().size(), jobsBefore_);  // nothing reached the printer
 }
 
 TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
