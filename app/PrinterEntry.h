@@ -4,6 +4,7 @@
 // of its model. Copied by value; every text is NUL-terminated and bounded.
 
 #include <cstdint>
+#include <type_traits>
 
 struct TPrinterEntry {
   char Name[261];      // spooler queue name; for an FTP printer the model text
@@ -21,3 +22,8 @@ struct TPrinterEntry {
 // Text fields keep at most this many bytes (Version: kVersionMax).
 constexpr int kEntryTextMax = 259;
 constexpr int kEntryVersionMax = 39;
+
+// Copied by value between the application object, the views and scratch
+// records: it must stay a plain record.
+static_assert(std::is_trivially_copyable_v<TPrinterEntry>, "plain record");
+static_assert(std::is_standard_layout_v<TPrinterEntry>, "plain record");
