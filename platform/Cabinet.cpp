@@ -1,5 +1,6 @@
 #include "platform/Cabinet.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <mspack.h>
@@ -61,6 +62,11 @@ unsigned IterateCabinetFile(const std::string& cabinet, CabinetCallbackFn callba
     if (op != FILEOP_DOIT || member.FullTargetName.empty()) continue;
 
     unsigned err = ErrorOf(dec.d->extract(dec.d, f, member.FullTargetName.c_str()));
+    struct stat st;
+    if (err == 0 && (::stat(member.FullTargetName.c_str(), &st) != 0 ||
+                     static_cast<std::uint64_t>(st.st_size) != f->length)) {
+      err = CAB_ERROR_WRITE_FAULT;  // the last block did not reach the disk
+    }
     if (err != 0) {
       // A member cut short by damaged data must not be taken for whole.
       ::unlink(member.FullTargetName.c_str());

@@ -10,14 +10,40 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace platform {
 namespace {
 
-// libmspack only passes the handle back to us.
+// libmspack only passes the handle back to us. The decoders write a byte at
+// a time, so output is gathered here and written in large blocks.
 struct FdFile {
   int fd;
+  std::vector<char> out;
+  bool failed = false;
 };
+constexpr size_t kOutBlock = 1 << 20;
+
+bool WriteAll(int fd, const char* p, size_t left) {
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool Flush(FdFile* f) {
+  if (!f->out.empty()) {
+    if (!WriteAll(f->fd, f->out.data(), f->out.size())) f->failed = true;
+    f->out.clear();
+  }
+  return !f->failed;
+}
 FdFile* Of(mspack_file* f) { return reinterpret_cast<FdFile*>(f); }
 
 mspack_file* OpenFile(mspack_system*, const char* name, int mode) {
@@ -40,13 +66,14 @@ mspack_file* OpenFile(mspack_system*, const char* name, int mode) {
     // Non-blocking was only for the open itself.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
-  auto* f = new (std::nothrow) FdFile{fd};
+  auto* f = new (std::nothrow) FdFile{fd, {}, false};
   if (!f) ::close(fd);
   return reinterpret_cast<mspack_file*>(f);
 }
 
 void CloseFile(mspack_file* f) {
   if (!f) return;
+  Flush(Of(f));  // a failed last block shows as a short file to the caller
   ::close(Of(f)->fd);
   delete Of(f);
 }
@@ -62,22 +89,20 @@ int ReadFile(mspack_file* f, void* buffer, int bytes) {
 
 int WriteFile(mspack_file* f, void* buffer, int bytes) {
   if (!f || bytes < 0) return -1;
+  FdFile* file = Of(f);
   const char* p = static_cast<const char*>(buffer);
-  int left = bytes;
-  while (left > 0) {
-    const ssize_t n = ::write(Of(f)->fd, p, static_cast<size_t>(left));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    p += n;
-    left -= static_cast<int>(n);
+  try {
+    if (file->out.capacity() == 0) file->out.reserve(kOutBlock);
+    file->out.insert(file->out.end(), p, p + bytes);
+  } catch (...) {  // no exception may cross the library's C frames
+    return -1;
   }
-  return bytes;
+  if (file->out.size() >= kOutBlock && !Flush(file)) return -1;
+  return file->failed ? -1 : bytes;
 }
 
 int SeekFile(mspack_file* f, off_t offset, int mode) {
-  if (!f) return -1;
+  if (!f || !Flush(Of(f))) return -1;
   int whence;
   switch (mode) {
     case MSPACK_SYS_SEEK_START: whence = SEEK_SET; break;
@@ -88,7 +113,10 @@ int SeekFile(mspack_file* f, off_t offset, int mode) {
   return ::lseek(Of(f)->fd, offset, whence) < 0 ? -1 : 0;
 }
 
-off_t TellFile(mspack_file* f) { return f ? ::lseek(Of(f)->fd, 0, SEEK_CUR) : -1; }
+off_t TellFile(mspack_file* f) {
+  if (!f || !Flush(Of(f))) return -1;
+  return ::lseek(Of(f)->fd, 0, SEEK_CUR);
+}
 
 void Message(mspack_file*, const char*, ...) {}
 
