@@ -150,30 +150,35 @@ int main(int argc, char** argv) {
 
   // The output thread: builds its own job file of the same bytes (no
   // download command) and sends it in 512-byte blocks.
-  char dir[] = "/tmp/bench_spool_XXXXXX";
-  if (!::mkdtemp(dir)) return 1;
-  TQUILLONApp app(std::string(dir) + "/QUILLON.INI");
-  auto* doc = new TDownDocFile();
-  app.Package.reset(doc);
-  doc->DataBuffer = static_cast<unsigned char*>(std::malloc(bytes.size()));
-  std::memcpy(doc->DataBuffer, bytes.data(), bytes.size());
-  doc->DataSize = static_cast<std::uint32_t>(bytes.size());
-  app.EnableCommand = 0;
-  app.SelectedPrinter = queue;
-  QuietSink sink;
-  TPrintThread thread(app, sink);
-  printer.Expect(bytes.size());
-  start = Clock::now();
-  thread.start();
-  const bool got = printer.Wait(end, 300);
-  thread.requestInterruption();  // the watch is not part of the figure
-  thread.wait();
-  if (!got) {
-    std::fprintf(stderr, "spooler route failed (result %u)\n", app.JobResult);
-    return 1;
-  }
-  const double threadSeconds = Seconds(end - start);
-  const double buildSeconds = Seconds(sink.sendingAt - start);
+  // The settings file goes to the temporary folder the script gives.
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_spool_XXXXXX";
+  if (!::mkdtemp(dir.data())) return 1;
+  double threadSeconds = 0, buildSeconds = 0;
+  {
+    TQUILLONApp app(dir + "/QUILLON.INI");
+    auto* doc = new TDownDocFile();
+    app.Package.reset(doc);
+    doc->DataBuffer = static_cast<unsigned char*>(std::malloc(bytes.size()));
+    std::memcpy(doc->DataBuffer, bytes.data(), bytes.size());
+    doc->DataSize = static_cast<std::uint32_t>(bytes.size());
+    app.EnableCommand = 0;
+    app.SelectedPrinter = queue;
+    QuietSink sink;
+    TPrintThread thread(app, sink);
+    printer.Expect(bytes.size());
+    start = Clock::now();
+    thread.start();
+    const bool got = printer.Wait(end, 300);
+    thread.requestInterruption();  // the watch is not part of the figure
+    thread.wait();
+    if (!got) {
+      std::fprintf(stderr, "spooler route failed (result %u)\n", app.JobResult);
+      return 1;
+    }
+    threadSeconds = Seconds(end - start);
+    buildSeconds = Seconds(sink.sendingAt - start);
+  }  // the settings are written back here, before the folder goes
 
   std::this_thread::sleep_for(std::chrono::seconds(1));
   // The spooler layer alone, called once per 512-byte block from memory
@@ -189,7 +194,7 @@ int main(int argc, char** argv) {
   handle.Close();
 
   std::system(("lpadmin -x " + queue + " >/dev/null 2>&1").c_str());
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+  std::system(("rm -rf '" + dir + "'").c_str());
   std::printf("bytes %zu\n"
               "lp -o raw: %.3f s\n"
               "spooler route (output thread): %.3f s, of it building the job file %.3f s\n"
