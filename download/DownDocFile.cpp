@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -87,6 +90,34 @@ std::uint64_t ReadAt(int fd, unsigned char* dst, std::uint64_t len, std::uint64_
   return got;
 }
 
+// Data in a file of our private working folder are mapped instead of read:
+// nobody else can change the file, and the mapping outlives its removal. The
+// pages are read when the job is sent, not twice during the open.
+struct Mapping {
+  void* base = nullptr;
+  size_t length = 0;
+  unsigned char* data = nullptr;
+};
+
+Mapping MapData(const DataFile& f) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (f.fd.get() < 0 || page <= 0) return {};
+  const std::uint64_t start = f.offset - f.offset % static_cast<std::uint64_t>(page);
+  const size_t length = static_cast<size_t>(f.offset + f.size - start);
+  void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, f.fd.get(),
+                   static_cast<off_t>(start));
+  if (p == MAP_FAILED) return {};
+  ::madvise(p, length, MADV_SEQUENTIAL);
+  return {p, length, static_cast<unsigned char*>(p) + (f.offset - start)};
+}
+
+// True when path lies lexically below folder (no ".." leads out of it).
+bool IsBelow(const std::string& path, const std::string& folder) {
+  const fs::path p = fs::path(path).lexically_normal();
+  const fs::path rel = p.lexically_relative(fs::path(folder).lexically_normal());
+  return !rel.empty() && *rel.begin() != ".." && rel.is_relative();
+}
+
 }  // namespace
 
 void TDownDocFile::SetDataAllocator(AllocFn fn) { g_alloc = fn ? fn : std::malloc; }
@@ -113,7 +144,13 @@ TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconF
 TDownDocFile::~TDownDocFile() { ReleaseData(); }
 
 void TDownDocFile::ReleaseData() {
-  std::free(DataBuffer);
+  if (mapBase_) {
+    ::munmap(mapBase_, mapLength_);
+    mapBase_ = nullptr;
+    mapLength_ = 0;
+  } else {
+    std::free(DataBuffer);
+  }
   DataBuffer = nullptr;
   DataSize = 0;
 }
@@ -226,15 +263,19 @@ bool TDownDocFile::StripHeader(const std::string& headerFile) {
 void TDownDocFile::LoadData() {
   ReleaseData();
   std::vector<DataFile> files;
+  bool private_ = false;  // the data are one file of our own working folder
   if (!workFile_.empty()) {
     // The working file itself; its path is not split, whatever it holds.
     files.push_back(OpenDataFile(workFile_, workFileOffset_));
+    private_ = true;
   } else {
-    for (const std::string& raw : download::SplitDataFileNames(DownLoadFile, kMaxDataFiles)) {
+    const auto names = download::SplitDataFileNames(DownLoadFile, kMaxDataFiles);
+    for (const std::string& raw : names) {
       const std::string name = platform::BackslashesToSlashes(raw);
       const std::string path =
           name.front() == '/' ? name : download::ResolveIgnoringCase(dataDir_, name);
       files.push_back(OpenDataFile(path, 0));
+      private_ = names.size() == 1 && IsBelow(path, WorkDir);
     }
   }
   std::uint64_t total = 0;
@@ -244,6 +285,16 @@ void TDownDocFile::LoadData() {
     // The job stream cannot announce this length.
     Status = kDocBadFormat;
     return;
+  }
+  if (private_ && g_alloc == std::malloc) {
+    const Mapping m = MapData(files.front());
+    if (m.base) {
+      mapBase_ = m.base;
+      mapLength_ = m.length;
+      DataBuffer = m.data;
+      DataSize = static_cast<std::uint32_t>(total);
+      return;
+    }
   }
   auto* block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
   if (!block) return;  // DataSize stays 0, no block

@@ -63,6 +63,8 @@ class TDownDocFile {
 
   // Allocation of the data block; replaceable so that a failed allocation
   // can be exercised. Must return nullptr on failure, memory for free().
+  // While one is set, data are always copied into an allocated block (by
+  // default data that come from one file of the working folder are mapped).
   using AllocFn = void* (*)(std::size_t);
   static void SetDataAllocator(AllocFn fn);
 
@@ -79,4 +81,6 @@ class TDownDocFile {
   std::string dataDir_;        // where relative DownLoadFile names resolve
   std::string workFile_;       // the expanded single-file package, if any
   std::uint64_t workFileOffset_ = 0;  // data start in workFile_
+  void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set
+  std::size_t mapLength_ = 0;
 };

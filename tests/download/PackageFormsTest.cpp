@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <string>
 
@@ -133,6 +135,21 @@ TEST_F(PackageForms, IconsOfOtherUsersInTheTemporaryFolderAreNotTaken) {
   EXPECT_EQ(DataOf(doc), "data");
   EXPECT_TRUE(FilesBelow(icons_).empty());
   fs::remove(quillon_test::TestRoot() + "/tmp/STRAY.ico");
+}
+
+TEST_F(PackageForms, LargePackagesKeepTheirHeaderValues) {
+  // Beyond the size read whole by the profile reader.
+  const std::string data = Pattern(3 << 20, 11);
+  TDownDocFile doc(Put(dir_, "BIG.RXF", kFullHeader + '\x1A' + data), icons_);
+  EXPECT_EQ(doc.HeaderValid, 1);
+  EXPECT_EQ(doc.DownLoadDesc, "Firmware for RX");
+  EXPECT_EQ(doc.PrinterTable.size(), 2u);
+  EXPECT_EQ(DataOf(doc), data);
+
+  const std::string raw = std::string(2 << 20, 'r') + "\r\n[RX_DownLoad]\r\nFileFormat=RXF\r\n";
+  TDownDocFile late(Put(dir_, "LATE.BIN", raw), icons_);
+  EXPECT_EQ(late.HeaderValid, 0);  // a header deep inside data is no header
+  EXPECT_EQ(DataOf(late), raw);
 }
 
 TEST_F(PackageForms, ASingleFileThatIsNoHeaderIsAllData) {

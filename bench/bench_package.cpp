@@ -1,0 +1,162 @@
+// Opening 64 MiB packages of each form with the package document, against
+// the standard tool doing the same unpacking: cp for a plain header file,
+// msexpand for an LZ-compressed one, gcab -x for a cabinet. Reports the
+// median times, their ratio, and the peak memory of one open in a fresh
+// process.
+//
+//   bench_package [work folder]
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "download/DownDocFile.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kDataSize = 64u << 20;
+constexpr int kRuns = 3;
+// A tool run longer than this is not repeated.
+constexpr double kLongRun = 20.0;
+
+// Firmware-like data: incompressible stretches mixed with repetitive ones.
+std::string MakeData() {
+  std::string s(kDataSize, '\0');
+  std::uint32_t x = 0x9E3779B9u;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((i >> 12) % 4 == 3) {
+      s[i] = static_cast<char>("FIRMWARE"[i % 8]);
+    } else {
+      x ^= x << 13; x ^= x >> 17; x ^= x << 5;
+      s[i] = static_cast<char>(x);
+    }
+  }
+  return s;
+}
+
+void WriteFile(const std::string& path, const std::string& a, const std::string& b = {}) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(a.data(), static_cast<std::streamsize>(a.size()));
+  out.write(b.data(), static_cast<std::streamsize>(b.size()));
+}
+
+// Runs a command through the shell, waits, returns its wall time in seconds
+// and (optionally) its peak resident memory in KiB.
+double Run(const std::string& cmd, long* maxRssKiB = nullptr) {
+  const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+  const auto t0 = std::chrono::steady_clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    std::perror("posix_spawn");
+    std::exit(1);
+  }
+  int st = 0;
+  struct rusage ru {};
+  wait4(pid, &st, 0, &ru);
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) {
+    std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+    std::exit(1);
+  }
+  if (maxRssKiB) *maxRssKiB = ru.ru_maxrss;
+  return secs;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Child mode: open one package and report through the exit status.
+int OpenOnly(const char* path, const char* icons) {
+  if (!*path) return 0;  // baseline: the process without an open
+  TDownDocFile doc(path, icons);
+  return doc.Status == 0 && doc.DataSize == kDataSize ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--open") return OpenOnly(argv[2], argv[3]);
+
+  const std::string work = argc > 1 ? argv[1] : fs::temp_directory_path().string() + "/bench-package";
+  fs::remove_all(work);
+  fs::create_directories(work + "/src");
+  fs::create_directories(work + "/out");
+  fs::create_directories(work + "/icons");
+  const std::string self = fs::canonical("/proc/self/exe").string();
+
+  std::printf("making packages with %zu MiB of data...\n", kDataSize >> 20);
+  const std::string data = MakeData();
+  const std::string header =
+      "[RX_DownLoad]\r\nFileFormat=RXF\r\nDownLoadDesc=bench\r\nDownLoadPrinter=KV3\r\n"
+      "[Printers]\r\nKV3=8,1\r\n";
+  const std::string rxf = work + "/FW.RXF";
+  WriteFile(rxf, header + '\x1A', data);
+  const std::string rx_ = work + "/FW.RX_";
+  Run("cp '" + rxf + "' '" + work + "/tmp.RXF' && mscompress '" + work + "/tmp.RXF' && mv '" + work +
+      "/tmp.RXF_' '" + rx_ + "' && rm '" + work + "/tmp.RXF'");
+  WriteFile(work + "/src/HEADER.RXF", header.substr(0, header.find("[Printers]")) + "DownLoadFile=FW1.BIN\r\n");
+  WriteFile(work + "/src/FW1.BIN", data);
+  WriteFile(work + "/src/LOGO.ico", "icon");
+  const std::string rxv = work + "/FW.RXV";
+  const std::string rxz = work + "/FWZ.RXV";
+  Run("cd '" + work + "/src' && gcab -c '" + rxv + "' HEADER.RXF FW1.BIN LOGO.ico");
+  Run("cd '" + work + "/src' && gcab -c -z '" + rxz + "' HEADER.RXF FW1.BIN LOGO.ico");
+
+  struct Form {
+    const char* label;
+    std::string package;
+    std::string tool;
+  } forms[] = {
+      {"plain .RXF  vs cp      ", rxf, "cp '" + rxf + "' '" + work + "/out/FW.RXF'"},
+      {"SZDD  .RX_  vs msexpand", rx_, "msexpand < '" + rx_ + "' > '" + work + "/out/FW.RXF'"},
+      {"cab   .RXV  vs gcab -x ", rxv, "gcab -x -C '" + work + "/out' '" + rxv + "'"},
+      {"cab/z .RXV  vs gcab -x ", rxz, "gcab -x -C '" + work + "/out' '" + rxz + "'"},
+  };
+
+  long baseKiB = 0;
+  Run("'" + self + "' --open '' '" + work + "/icons'", &baseKiB);
+  std::printf("data %zu bytes; %d runs each (tools over 20 s once), medians; process baseline %ld KiB\n", kDataSize, kRuns, baseKiB);
+  std::printf("%-25s %10s %10s %7s %12s %12s\n", "form", "open [ms]", "tool [ms]", "ratio", "peak [MiB]", "limit [MiB]");
+  for (const Form& f : forms) {
+    std::vector<double> open, tool;
+    for (int i = 0; i < kRuns; ++i) {
+      const auto t0 = std::chrono::steady_clock::now();
+      {
+        TDownDocFile doc(f.package, work + "/icons");
+        if (doc.Status != 0 || doc.DataSize != kDataSize) {
+          std::fprintf(stderr, "%s: status %u, %u bytes\n", f.label, doc.Status, doc.DataSize);
+          return 1;
+        }
+      }
+      open.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+      if (tool.empty() || tool.back() < kLongRun) tool.push_back(Run(f.tool));
+      fs::remove_all(work + "/out");
+      fs::create_directories(work + "/out");
+    }
+    long peakKiB = 0;
+    Run("'" + self + "' --open '" + f.package + "' '" + work + "/icons'", &peakKiB);
+    const double o = Median(open) * 1000, t = Median(tool) * 1000;
+    std::printf("%-25s %10.1f %10.1f %7.2f %12.1f %12.1f\n", f.label, o, t, o / t,
+                (peakKiB - baseKiB) / 1024.0, (2.0 * kDataSize + (64u << 20)) / (1 << 20));
+  }
+  std::printf("peak = maximum resident memory of a process that opens the package, less the "
+              "same process without the open\n");
+  fs::remove_all(work);
+  return 0;
+}
