@@ -10,11 +10,13 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/QuillonApp.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/HelpViewer.h"
 #include "ui/ScriptedBoxAnswerer.h"
 #include "ui/TfrmMain.h"
 
@@ -227,6 +229,21 @@ TEST(MainWindow, AutoRunWithoutPackageLeavesTheWindowOpen) {
   EXPECT_TRUE(form.isVisible());
   EXPECT_FALSE(closed);
   EXPECT_EQ(form.pnlSelected->text(), QStringLiteral("nowhere"));
+}
+
+TEST(MainWindow, VersionAndHelpCommandsOpenTheirHelpTopics) {
+  TQUILLONApp app(ui_test::FreshSettings());
+  TfrmMain form;
+  form.SpeedButton4->click();
+  EXPECT_TRUE(HelpViewer()->isVisible());
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 1001);
+  // The version topic carries the program's version.
+  EXPECT_TRUE(HelpViewer()->Browser->toPlainText().contains(QStringLiteral(QUILLON_VERSION)));
+  form.MA_Help->trigger();
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 0);
+  form.MA_Version->trigger();
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 1001);
+  HelpViewer()->close();
 }
 
 }  // namespace
