@@ -55,8 +55,11 @@ int RunInfo(const Options& o) {
   const TDownDocFile doc(o.operand);
   const int status = doc.Status;
   // A package without the firmware mark is read, but the window warns.
-  const int shown = status == 0 && doc.HeaderValid != 1 ? kResultNotFirmwareFormat : status;
-  const std::string message = ResultText(ResultMessage(shown));
+  std::string message;
+  if (status != 0)
+    message = ResultText(ResultMessage(status));
+  else if (doc.HeaderValid != 1)
+    message = ResultText(ResultMessage(kResultNotFirmwareFormat));
   const std::string form = PackageForm(o.operand);
   const std::string sha = Sha256(doc);
 
