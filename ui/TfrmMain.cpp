@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <stdexcept>
+
 #include "app/AppTitles.h"
 #include "app/QuillonApp.h"
 #include "resources/StringTable.h"
@@ -77,6 +79,14 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   return b;
 }
 
+// The window shows and changes the application object's state; there is
+// no window without it.
+TQUILLONApp& RequireApp() {
+  TQUILLONApp* app = TQUILLONApp::Instance();
+  if (!app) throw std::logic_error("the main window needs the application object");
+  return *app;
+}
+
 QFrame* MakeBevel(QWidget* parent, const char* name) {
   auto* f = new QFrame(parent);
   f->setObjectName(QString::fromLatin1(name));
@@ -88,8 +98,8 @@ QFrame* MakeBevel(QWidget* parent, const char* name) {
 
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent),
-      Download(*TQUILLONApp::Instance(), quillon::Boxes()),
-      app_(*TQUILLONApp::Instance()) {
+      Download(RequireApp(), quillon::Boxes()),
+      app_(RequireApp()) {
   frmMain = this;
   setObjectName(QStringLiteral("frmMain"));
   setFont(quillon::FormFont(quillon::kFontPGothic, kFormFontPixels));
