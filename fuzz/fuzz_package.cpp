@@ -2,6 +2,7 @@
 // header, cabinet) and checks that the working folder is always removed and
 // nothing is written beside it.
 #include <dirent.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,14 @@ void RemoveIcons() {
   for (const std::string& n : Entries(g_icons)) ::unlink((g_icons + "/" + n).c_str());
 }
 
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
+
+void RemoveRoot() {
+  if (!g_root.empty()) ::nftw(g_root.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -52,6 +61,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ::mkdir(g_tmp.c_str(), 0700);
   ::mkdir(g_icons.c_str(), 0700);
   ::setenv("TMPDIR", g_tmp.c_str(), 1);
+  std::atexit(RemoveRoot);
   return 0;
 }
 
