@@ -19,12 +19,8 @@
 #include "resources/StringTable.h"
 #include "ui/MainGlyphs.h"
 #include "ui/MessageBoxes.h"
-#include "ui/TfrmMain.h"
-
-#if __has_include("ui/PrinterIcons.h")
 #include "ui/PrinterIcons.h"
-#define QUILLON_HAVE_PRINTER_ICONS 1
-#endif
+#include "ui/TfrmMain.h"
 
 namespace {
 
@@ -59,14 +55,7 @@ int ImageIndexOfKey(const std::string& key) {
 
 }  // namespace
 
-void TfrmMain::LoadPrinterIcons() {
-#ifdef QUILLON_HAVE_PRINTER_ICONS
-  imglstIcons = quillon::LoadPrinterIcons(app_);
-#else
-  imglstIcons.clear();
-  imglstIcons.append(QIcon(quillon::GenericPrinterPixmap()));
-#endif
-}
+void TfrmMain::LoadPrinterIcons() { imglstIcons = quillon::LoadPrinterIcons(app_); }
 
 void TfrmMain::lstvwPrintersPaint() {
   const bool wasVisible = !lstvwPrinters->isHidden();

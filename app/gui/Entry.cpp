@@ -20,11 +20,8 @@
 #include "ui/JapaneseFonts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtBoxAnswerer.h"
-#include "ui/TfrmMain.h"
-#if __has_include("ui/SelPort.h")
 #include "ui/SelPort.h"
-#define QUILLON_HAVE_FTP_CONNECT 1
-#endif
+#include "ui/TfrmMain.h"
 
 namespace {
 
@@ -65,9 +62,7 @@ struct TForms {
   std::unique_ptr<TfrmMain> frmMain;
   std::unique_ptr<TfrmPrntView> frmPrntView;
   std::unique_ptr<TDlgMsgBox> dlgMsgBox;
-#ifdef QUILLON_HAVE_FTP_CONNECT
   std::unique_ptr<TFtpConnect> ftpConnect;
-#endif
   std::unique_ptr<TdlgPrnModel> dlgPrnModel;
   std::unique_ptr<TEEPDlg> eepDlg;
 };
@@ -76,12 +71,7 @@ void CreateForms(TForms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
   forms.frmPrntView = std::make_unique<TfrmPrntView>(nullptr, &app);
   forms.dlgMsgBox = std::make_unique<TDlgMsgBox>();
-#ifdef QUILLON_HAVE_FTP_CONNECT
   forms.ftpConnect = std::make_unique<TFtpConnect>();
-#else
-  // FTP ADDRESS DIALOG: created here, between the message box dialog and
-  // the model choice dialog, once ui/SelPort.h exists.
-#endif
   forms.dlgPrnModel = std::make_unique<TdlgPrnModel>();
   forms.eepDlg = std::make_unique<TEEPDlg>();
   // With no display nobody could pick a model; the question is then not
