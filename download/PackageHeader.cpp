@@ -68,7 +68,9 @@ platform::ProfileFile OpenHeaderProfile(const std::string& path) {
     if (n <= 0) return platform::ProfileFile(path);
     put += static_cast<size_t>(n);
   }
-  return platform::ProfileFile("/proc/self/fd/" + std::to_string(mem.get()));
+  const std::string memPath = "/proc/self/fd/" + std::to_string(mem.get());
+  if (::access(memPath.c_str(), R_OK) != 0) return platform::ProfileFile(path);  // no /proc
+  return platform::ProfileFile(memPath);
 }
 
 std::string ReadRawValue(const platform::ProfileFile& header, std::string_view section,
