@@ -21,6 +21,7 @@
 #include "download/PackageUnpack.h"
 #include "platform/TempNames.h"
 #include "platform/TextCodec.h"
+#include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
 
@@ -44,34 +45,19 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { if (fd_ >= 0) ::close(fd_); }
-  Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-  Fd& operator=(Fd&&) = delete;
-  Fd(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
 
 // A data file: a regular file, opened without blocking on a FIFO or device.
 // Its size is -1 when it cannot be used.
 struct DataFile {
-  Fd fd;
+  platform::UniqueFd fd;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
 };
 
 DataFile OpenDataFile(const std::string& path, std::uint64_t offset) {
-  DataFile f{Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), offset, 0};
+  DataFile f{platform::UniqueFd(platform::OpenRegularFile(path)), offset, 0};
   struct stat st;
-  if (f.fd.get() < 0 || ::fstat(f.fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return DataFile{Fd(), 0, 0};
-  }
+  if (!f.fd.ok() || ::fstat(f.fd.get(), &st) != 0) return DataFile{};
   const auto total = static_cast<std::uint64_t>(st.st_size);
   f.size = total > offset ? total - offset : 0;
   return f;

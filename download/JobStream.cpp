@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "download/DownDocFile.h"
+#include "platform/UniqueFd.h"
 
 const char kJobPreamble[] =
     "\x1b\x01"
@@ -20,19 +21,6 @@ static_assert(sizeof(kJobPreamble) == kJobPreambleSize + 1, "the preamble is 52 
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
   const char* p = static_cast<const char*>(data);
@@ -73,7 +61,7 @@ std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool comma
   // wrongly and the printer would take the rest for commands.
   if (download && doc->DataSize > kMaxPackageData) return 0;
 
-  FileDescriptor fd(::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC));
+  platform::UniqueFd fd(::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC));
   if (fd.get() < 0) return 0;
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return 0;
 

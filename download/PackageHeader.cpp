@@ -10,37 +10,16 @@
 #include <vector>
 
 #include "platform/TextCodec.h"
+#include "platform/UniqueFd.h"
 
 namespace download {
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { if (fd_ >= 0) ::close(fd_); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-int OpenRegular(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 }  // namespace
 
 platform::ProfileFile OpenHeaderProfile(const std::string& path) {
-  Fd fd(OpenRegular(path));
+  platform::UniqueFd fd(platform::OpenRegularFile(path));
   struct stat st;
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
     return platform::ProfileFile(path);  // absent: an empty profile
@@ -59,7 +38,7 @@ platform::ProfileFile OpenHeaderProfile(const std::string& path) {
   }
   const void* mark = std::memchr(text.data(), 0x1A, got);
   if (mark) got = static_cast<size_t>(static_cast<const char*>(mark) - text.data());
-  Fd mem(::memfd_create("header", MFD_CLOEXEC));
+  platform::UniqueFd mem(::memfd_create("header", MFD_CLOEXEC));
   if (mem.get() < 0) return platform::ProfileFile(path);
   size_t put = 0;
   while (put < got) {
@@ -111,7 +90,7 @@ std::vector<std::string> SplitDataFileNames(std::string_view value, size_t maxNa
 }
 
 std::int64_t FindFirstByte(const std::string& path, unsigned char b) {
-  Fd fd(OpenRegular(path));
+  platform::UniqueFd fd(platform::OpenRegularFile(path));
   if (fd.get() < 0) return -1;
   std::vector<char> block(64 * 1024);
   std::int64_t offset = 0;

@@ -1,4 +1,5 @@
 #include "platform/CabinetChecksum.h"
+#include "platform/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,17 +12,6 @@
 namespace platform {
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { if (fd_ >= 0) ::close(fd_); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool ReadAt(int fd, std::uint64_t offset, unsigned char* buf, size_t n) {
   size_t got = 0;
@@ -70,9 +60,8 @@ unsigned CabinetChecksum(const unsigned char* p, size_t n, unsigned seed) {
 }
 
 bool CabinetChecksumsMatch(const std::string& cabinet) {
-  Fd fd(::open(cabinet.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat st;
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  UniqueFd fd(OpenRegularFile(cabinet));
+  if (!fd.ok()) return true;
 
   unsigned char head[36];
   if (!ReadAt(fd.get(), 0, head, sizeof head) || U32(head) != 0x4643534Du /* "MSCF" */) return true;

@@ -11,39 +11,13 @@
 #include <vector>
 
 #include "platform/MspackSystem.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {
 
 constexpr unsigned char kSzddSignature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { if (fd_ >= 0) ::close(fd_); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-  int CloseChecked() { const int fd = fd_; fd_ = -1; return fd >= 0 ? ::close(fd) : 0; }
-
- private:
-  int fd_;
-};
-
-// A regular file opened for reading; a FIFO or device is refused without
-// blocking on it.
-int OpenSource(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
-}
 
 int CreateTarget(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -126,14 +100,14 @@ bool ExpandSzdd(const std::string& source, const std::string& target) {
 }  // namespace
 
 bool IsSzddFile(const std::string& path) {
-  Fd fd(OpenSource(path));
+  UniqueFd fd(OpenRegularFile(path));
   return fd.ok() && HasSignature(fd.get());
 }
 
 LzResult LzExpandFile(const std::string& source, const std::string& target) {
-  Fd in(OpenSource(source));
+  UniqueFd in(OpenRegularFile(source));
   if (!in.ok()) return kLzSourceFailed;
-  Fd out(CreateTarget(target));
+  UniqueFd out(CreateTarget(target));
   if (!out.ok()) return kLzTargetFailed;
 
   bool ok;
