@@ -15,7 +15,7 @@
 #include "ui/DlgMsgBox.h"
 #include "ui/HelpViewer.h"
 #include "ui/QtBoxAnswerer.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 
 using namespace quillon;
 using quillon_test::OnModal;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PrinterLock.h"
 #include "app/QuillonApp.h"
 #include "app/TextUtil.h"
 #include "download/DownDocFile.h"
@@ -21,7 +22,8 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgMsgBox.h"
 #include "ui/DownloadCommand.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/MessageBoxes.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 #include "ui/core/ResultMessages.h"
 
 using namespace quillon;
@@ -334,6 +336,33 @@ TEST_F(DownloadCommandTest, ThePackageNamedByTheWindowIsTheOneSent) {
   script_.Clear();
   EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::BadPackage);
   ExpectAsked({{LoadStr(4353), 0x10, 0}});
+}
+
+TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 0;
+  // Another copy of the program (or quillon-cli) is sending to it.
+  TPrinterLock other;
+  ASSERT_TRUE(other.TryAcquire(kv3));
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  EXPECT_EQ(transfers_, 0);
+  EXPECT_EQ(app_->JobResult, 32);
+  // Shown even when silenced: nothing was sent.
+  ASSERT_FALSE(script_.Questions().empty());
+  EXPECT_EQ(script_.Questions().back().text, LoadStr(4115));
+  EXPECT_TRUE(quillon_test::ReadFileBytes(command_->LogPath).empty());
+
+  // The lock is the command's only while the transfer runs.
+  other.Release();
+  bool heldDuringTransfer = false;
+  command_->RunTransfer = [&] {
+    TPrinterLock probe;
+    heldDuringTransfer = !probe.TryAcquire(kv3);
+    app_->JobResult = 0;
+  };
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_TRUE(heldDuringTransfer);
+  EXPECT_TRUE(other.TryAcquire(kv3));
 }
 
 TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndKeysAreReplaced) {

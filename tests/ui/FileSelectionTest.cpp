@@ -13,7 +13,8 @@
 #include "tests/common/TestEnv.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/MessageBoxes.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 #include "ui/TfrmMain.h"
 #include "ui/core/FileSelection.h"
 

@@ -20,7 +20,8 @@
 #include "tests/platform/CupsTestSupport.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/MessageBoxes.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 #include "ui/SelPort.h"
 #include "ui/TfrmMain.h"
 

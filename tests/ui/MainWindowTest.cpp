@@ -17,7 +17,8 @@
 #include "app/QuillonApp.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/HelpViewer.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/MessageBoxes.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 #include "ui/TfrmMain.h"
 
 using namespace quillon;

@@ -5,7 +5,7 @@
 
 #include "ui/MessageBoxes.h"
 #include "ui/QtBoxAnswerer.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 
 using namespace quillon;
 

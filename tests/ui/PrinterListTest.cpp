@@ -18,7 +18,7 @@
 #include "tests/common/TestEnv.h"
 #include "tests/platform/CupsTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 #include "ui/TfrmMain.h"
 
 using namespace quillon;

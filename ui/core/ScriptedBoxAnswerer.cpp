@@ -1,4 +1,4 @@
-#include "ui/ScriptedBoxAnswerer.h"
+#include "ui/core/ScriptedBoxAnswerer.h"
 
 namespace quillon {
 

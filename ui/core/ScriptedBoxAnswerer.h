@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "ui/MessageBoxes.h"
+#include "ui/core/MessageBoxes.h"
 
 namespace quillon {
 
