@@ -1,7 +1,219 @@
+// download: the window's download command for one printer or a batch. The
+// input checks, confirmations, result messages and log line are the
+// download command's own; questions go to the terminal. The confirmations
+// of every printer are asked first, in the printers' order; then the
+// transfers run, at most --jobs at a time.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/QuillonApp.h"
+#include "app/TextUtil.h"
+#include "cli/AppSetup.h"
 #include "cli/Arguments.h"
+#include "cli/BatchRunner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOut.h"
+#include "cli/Output.h"
+#include "cli/ProgressBar.h"
+#include "cli/Signals.h"
+#include "cli/TerminalAnswerer.h"
+#include "download/DownDocFile.h"
+#include "download/PrintThread.h"
+#include "ui/core/DownloadCommand.h"
+#include "ui/core/FileSelection.h"
+#include "ui/core/MessageBoxes.h"
+#include "ui/core/ResultMessages.h"
 
 namespace cli {
-int RunDownload(const Options&) { return kExitInput; }
+namespace {
+
+const char kBusyText[] = "another download to this printer is running";
+const char kDeclinedText[] = "a confirmation was refused";
+const char kUnanswerableText[] =
+    "a confirmation could not be asked: no terminal (--yes accepts every question)";
+
+// One printer of the run and how it ended.
+struct PrinterRun {
+  std::string printer;
+  int exit = kExitOk;
+  int result = -1;   // download result or package status; -1: none
+  std::string message;
+  std::uint64_t bytes = 0;
+  double seconds = 0;
+  std::unique_ptr<TQUILLONApp> app;  // the transfer's application object
+  std::unique_ptr<LentPackage> lent;
+  std::unique_ptr<Transfer> transfer;
+};
+
+void PrintJson(const Options& o, const PrinterRun& r) {
+  JsonLine line;
+  line.Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
+  if (r.result >= 0)
+    line.Add("result", r.result);
+  else
+    line.AddNull("result");
+  line.Add("exit", r.exit)
+      .Add("message", r.message)
+      .Add("bytes", static_cast<std::int64_t>(r.bytes))
+      .AddNumber("seconds", r.seconds, 3);
+  OutLine(line.Text());
+}
+
+// Ends every printer with the same code and message (input or package
+// failures concern them all).
+int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result,
+           const std::string& message) {
+  for (PrinterRun& r : runs) {
+    r.exit = exit;
+    r.result = result;
+    r.message = message;
+    if (o.json) PrintJson(o, r);
+  }
+  return exit;
+}
+
+// The table at the end of a batch, on standard output.
+void PrintSummary(const std::vector<PrinterRun>& runs) {
+  std::vector<std::vector<std::string>> rows = {
+      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "MESSAGE"}};
+  for (const PrinterRun& r : runs) {
+    char secs[32];
+    std::snprintf(secs, sizeof secs, "%.1f", r.seconds);
+    rows.push_back({r.printer, r.result >= 0 ? std::to_string(r.result) : "-",
+                    std::to_string(r.exit), std::to_string(r.bytes), secs, r.message});
+  }
+  std::vector<std::size_t> width(rows.front().size(), 0);
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c + 1 < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+  }
+  OutLine("");
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line += std::string(width[c] - row[c].size() + 2, ' ');
+    }
+    OutLine(line);
+  }
+}
+
+}  // namespace
+
+int RunDownload(const Options& o) {
+  std::vector<std::string> printers;
+  std::string error;
+  if (!CollectPrinters(o, printers, error)) {
+    ErrLine(error);
+    return kExitInput;
+  }
+  std::vector<PrinterRun> runs(printers.size());
+  for (std::size_t i = 0; i < printers.size(); ++i) runs[i].printer = printers[i];
+
+  auto app = MakeApp(o);
+  TerminalAnswerer answerer(o.yes, o.initItems);
+  quillon::MessageBoxes boxes(&answerer);
+  TDownloadCommandCore command(*app, boxes);
+
+  // What the window's panels would show once the package is chosen.
+  TDownloadInputs in;
+  in.fileName = o.operand;
+  in.packagePath = o.operand;
+  in.printer = printers.front();
+  switch (command.CheckInput(in)) {
+    case TDownloadOutcome::MissingInput:
+      return EndAll(o, runs, kExitInput, -1, "the package cannot be found");
+    case TDownloadOutcome::BadPackage: {
+      const int status = app->Package ? app->Package->Status : 17;
+      return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
+    }
+    default:
+      break;
+  }
+  const TDownDocFile& package = *app->Package;
+  in.packageState = quillon::PackageStateText(package.DownLoadDesc, package.DownLoadVersion);
+  if (package.HeaderValid != 1) {
+    // The window's warning when such a file is chosen.
+    const TResultMessage m = ResultMessage(kResultNotFirmwareFormat);
+    boxes.MsgBox(ResultText(m), m.iconStyle, m.helpContext, app->ShowMessage);
+  }
+
+  // The confirmations, printer by printer.
+  const bool batch = runs.size() > 1;
+  std::vector<Transfer*> transfers;
+  for (PrinterRun& r : runs) {
+    if (Interrupted()) {
+      r.exit = kExitAborted;
+      r.result = kJobAborted;
+      r.message = ResultText(ResultMessage(kJobAborted));
+      if (o.json) PrintJson(o, r);
+      continue;
+    }
+    answerer.SetPrinter(batch ? r.printer : std::string());
+    SelectTarget(*app, r.printer, o);
+    if (command.CheckBeforeDownload(r.printer) != quillon::IDOK) {
+      r.exit = Interrupted() ? kExitAborted : kExitDeclined;
+      r.message = Interrupted()                  ? ResultText(ResultMessage(kJobAborted))
+                  : answerer.RefusedUnanswerable() ? kUnanswerableText
+                                                   : kDeclinedText;
+      if (o.json) PrintJson(o, r);
+      continue;
+    }
+    r.app = CopyForTransfer(*app, o);
+    r.lent = std::make_unique<LentPackage>(*app, *r.app);
+    r.transfer = std::make_unique<Transfer>();
+    r.transfer->printer = r.printer;
+    r.transfer->app = r.app.get();
+    transfers.push_back(r.transfer.get());
+  }
+
+  // The transfers; each one's outcome is reported as it ends.
+  ProgressBar bar(::isatty(2) != 0);
+  BatchRunner runner(o.jobs, bar);
+  runner.Run(transfers, [&](Transfer& t) {
+    PrinterRun* r = nullptr;
+    for (PrinterRun& candidate : runs) {
+      if (candidate.transfer.get() == &t) r = &candidate;
+    }
+    if (!r) return;
+    r->bytes = t.bytes;
+    r->seconds = t.seconds;
+    answerer.SetPrinter(batch ? r->printer : std::string());
+    if (t.busy) {
+      r->exit = kExitBusy;
+      r->message = kBusyText;
+      ErrText((batch ? "[" + r->printer + "] " : std::string()) + kBusyText + "\n");
+    } else {
+      r->result = t.result;
+      r->exit = ExitOfResult(t.result);
+      r->message = ResultText(ResultMessage(t.result));
+      TDownloadCommandCore finish(*r->app, boxes);
+      finish.ReportResult();
+      if (t.result == 0) {
+        TDownloadInputs line = in;
+        line.printer = r->printer;
+        line.port = std::string(FieldText(r->app->SelectedEntry.Port));
+        finish.WriteDownloadLog(line);
+      }
+    }
+    if (o.json) PrintJson(o, *r);
+  });
+
+  std::vector<int> codes;
+  for (const PrinterRun& r : runs) codes.push_back(r.exit);
+  if (batch && !o.json) PrintSummary(runs);
+  // Transfers give the package back before the application object goes.
+  for (PrinterRun& r : runs) {
+    r.transfer.reset();
+    r.lent.reset();
+    r.app.reset();
+  }
+  return BatchExit(codes);
+}
+
 }  // namespace cli

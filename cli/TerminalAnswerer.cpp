@@ -1,0 +1,104 @@
+#include "cli/TerminalAnswerer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "cli/Output.h"
+#include "cli/Signals.h"
+
+using quillon::BoxAnswer;
+using quillon::BoxQuestion;
+using quillon::IDCANCEL;
+using quillon::IDOK;
+
+namespace cli {
+namespace {
+
+// The texts keep their line breaks as carriage returns (decoded package
+// messages) or line feeds (string table); a terminal wants line feeds.
+std::string ForTerminal(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\n';
+  }
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+TerminalAnswerer::TerminalAnswerer(bool yes, int initItems)
+    : yes_(yes), initItems_(initItems), interactive_(::isatty(0) && ::isatty(2)) {}
+
+void TerminalAnswerer::Show(const BoxQuestion& q) const {
+  std::string text = ForTerminal(q.text);
+  if (!printer_.empty()) text = "[" + printer_ + "] " + text;
+  ErrText(text + "\n");
+}
+
+bool TerminalAnswerer::AskYesNo(const std::string& prompt, bool dflt) {
+  for (;;) {
+    ErrText(prompt + (dflt ? " [Y/n] " : " [y/N] "));
+    std::string line;
+    for (;;) {
+      char c;
+      const ssize_t n = ::read(0, &c, 1);
+      if (n < 0 && errno == EINTR && !Interrupted()) continue;
+      if (n <= 0) {
+        ErrText("\n");
+        return false;  // end of input or Ctrl+C: not a yes
+      }
+      if (c == '\n') break;
+      line += c;
+    }
+    if (line.empty()) return dflt;
+    if (line == "y" || line == "Y" || line == "yes" || line == "ok" || line == "OK") return true;
+    if (line == "n" || line == "N" || line == "no") return false;
+  }
+}
+
+BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
+  BoxAnswer answer;
+  Show(q);
+  if (q.kind == BoxQuestion::Kind::Message) {
+    const quillon::BoxLayout layout = quillon::LayoutForStyle(q.style);
+    if (!layout.cancelButton) return answer;  // a notice: OK is all it has
+    if (yes_) {
+      ErrText("  -> OK (--yes)\n");
+      return answer;
+    }
+    if (!interactive_ || Interrupted()) {
+      refused_ = !Interrupted();
+      ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
+      answer.button = IDCANCEL;
+      return answer;
+    }
+    answer.button = AskYesNo("OK?", layout.defaultButton == IDOK) ? IDOK : IDCANCEL;
+    return answer;
+  }
+
+  // The start dialog: its check box says whether the settings memory is
+  // initialised; the items come from --init-items or stay the dialog's.
+  ErrText(std::string("  [") + (q.checked ? "x" : " ") + "] " + ForTerminal(q.checkCaption) + "\n");
+  if (initItems_ > 0) answer.initItems = initItems_;
+  if (yes_) {
+    ErrText("  -> OK (--yes)\n");
+    return answer;
+  }
+  if (!interactive_ || Interrupted()) {
+    refused_ = !Interrupted();
+    ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
+    answer.button = IDCANCEL;
+    return answer;
+  }
+  if (!AskYesNo("Start?", true)) {
+    answer.button = IDCANCEL;
+    return answer;
+  }
+  answer.checked = AskYesNo(ForTerminal(q.checkCaption) + "?", q.checked) ? 1 : 0;
+  if (Interrupted()) answer.button = IDCANCEL;
+  return answer;
+}
+
+}  // namespace cli

@@ -1,0 +1,312 @@
+// quillon-cli end to end: a child process without any display, against
+// the private cupsd and the printer simulator.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <signal.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/PrinterLock.h"
+#include "download/DownDocFile.h"
+#include "tests/cli/CliProcess.h"
+#include "tests/common/TestEnv.h"
+#include "tests/download/DownloadSupport.h"
+#include "tests/download/PackageFixtures.h"
+#include "tests/netlib/PrinterSimulator.h"
+#include "tests/platform/CupsTestSupport.h"
+
+using namespace quillon_test;
+using namespace package_test;
+
+namespace {
+
+const char kModel[] = "HALVORN CORVIA KV3";  // command flag 1, a target of the package
+const char kDone[] = "ﾀﾞｳﾝﾛｰﾄﾞが終了しました。";
+const char kDirectoryFailed[] = "ﾃﾞｨﾚｸﾄﾘの変更に失敗しました。";
+
+std::string Unquoted(const std::string& raw) {
+  return raw.size() >= 2 && raw.front() == '"' ? raw.substr(1, raw.size() - 2) : raw;
+}
+
+// A value of a JSON line as text: strings without their quotes, numbers
+// and null as written; "" when the line is no JSON object or lacks the key.
+std::string Field(const std::string& line, const char* key) {
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
+  if (!doc.isObject() || !doc.object().contains(QLatin1String(key))) return {};
+  const QJsonValue v = doc.object().value(QLatin1String(key));
+  if (v.isString()) return v.toString().toStdString();
+  if (v.isNull()) return "null";
+  if (v.isBool()) return v.toBool() ? "true" : "false";
+  if (v.isDouble()) {
+    const double d = v.toDouble();
+    return d == static_cast<double>(static_cast<long long>(d)) ? std::to_string(static_cast<long long>(d))
+                                                             : std::to_string(d);
+  }
+  return "?";
+}
+
+// The JSON line of a printer, "" when there is none.
+std::string LineOf(const std::vector<std::string>& lines, const std::string& printer) {
+  for (const std::string& l : lines) {
+    if (Field(l, "printer") == printer) return l;
+  }
+  return {};
+}
+
+class CliDownload : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(CupsdDir().empty()) << "the private cupsd fixture did not run";
+    data_ = Pattern(120000, 41);
+    package_ = Put(MakeTestDir("pkg"), "FW.RXF",
+                   Header({"FileFormat=RXF", "DownLoadDesc=Test firmware", "DownLoadVersion=3.01",
+                           "EnableCommand=1", "Reboot=1", "DownLoadPrinter=KV3",
+                           "DoneMessage=Switch the printer off and on."}) +
+                       '\x1A' + data_);
+  }
+  void TearDown() override {
+    for (const std::string& q : queues_) DeleteQueue(q);
+    EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind";
+  }
+
+  std::string Queue(const std::string& name, const std::string& uri) {
+    EXPECT_TRUE(AddQueue(name, uri, kModel));
+    queues_.push_back(name);
+    return name;
+  }
+  static std::string RawUri(const PrinterSimulator& sim) {
+    return "socket://" + sim.Address() + ":9100/?snmp=false";
+  }
+  static std::string Ftp(const PrinterSimulator& sim) { return "ftp://" + sim.Address() + "/vesta0"; }
+
+  // The bytes of the simulator's report line.
+  static std::string Received(const std::string& report) {
+    return ReadFileBytes(Unquoted(JsonField(report, "file")));
+  }
+
+  std::string data_;
+  std::string package_;
+  std::vector<std::string> queues_;
+};
+
+TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  const std::string queue = Queue("qc_ok", RawUri(sim));
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", queue,
+                              "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  const std::string wrapped = WrappedStream(data_, 1);
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.front(), '{');
+    EXPECT_EQ(Field(line, "package"), package_);
+    EXPECT_EQ(Field(line, "result"), "0");
+    EXPECT_EQ(Field(line, "exit"), "0");
+    EXPECT_EQ(Field(line, "message"), kDone);
+    EXPECT_EQ(Field(line, "bytes"), std::to_string(wrapped.size()));
+    EXPECT_FALSE(Field(line, "seconds").empty());
+  }
+  EXPECT_EQ(Field(LineOf(lines, Ftp(sim)), "route"), "ftp");
+  EXPECT_EQ(Field(LineOf(lines, queue), "route"), "spooler");
+
+  // The confirmations and the closing advice went to the error stream.
+  EXPECT_NE(r.err.find("--yes"), std::string::npos);
+  EXPECT_NE(r.err.find("Switch the printer off and on."), std::string::npos);
+
+  const auto reports = sim.Reports(2);
+  ASSERT_EQ(reports.size(), 2u);
+  for (const std::string& report : reports) EXPECT_EQ(Received(report), wrapped);
+
+  const std::string log = ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
+  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + Ftp(sim) + "," + Ftp(sim)), std::string::npos)
+      << log;
+  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + queue + ","), std::string::npos) << log;
+}
+
+TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  const std::string dir = MakeTestDir("job");
+  struct Case {
+    std::vector<std::string> options;
+    std::string expected;
+    const char* why;
+  } cases[] = {
+      {{}, WrappedStream(data_, 1), "wrapped"},
+      {{"--init-items", "6"}, WrappedStream(data_, 6), "wrapped"},
+      {{"--no-command"}, data_, "not wrapped"},
+  };
+  std::size_t received = 0;
+  for (const Case& c : cases) {
+    std::vector<std::string> job = {"job", package_, "--printer", Ftp(sim), "-o", dir + "/job.bin"};
+    job.insert(job.end(), c.options.begin(), c.options.end());
+    const CliResult dry = RunCli(job);
+    ASSERT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.out.find(c.why), std::string::npos) << dry.out;
+    const std::string bytes = ReadFileBytes(dir + "/job.bin");
+    EXPECT_EQ(bytes, c.expected);
+
+    std::vector<std::string> real = {"download", package_, "--printer", Ftp(sim), "--yes"};
+    real.insert(real.end(), c.options.begin(), c.options.end());
+    const CliResult r = RunCli(real);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto reports = sim.Reports(++received);
+    ASSERT_EQ(reports.size(), received);
+    EXPECT_EQ(Received(reports.back()), bytes);
+  }
+}
+
+TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
+  PrinterSimulator sim({"--model-name", kModel});
+  PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
+  PrinterSimulator noStore({"--model-name", kModel, "--ftp-fault", "store-553"});
+  ASSERT_TRUE(sim.Ready() && noFolder.Ready() && noStore.Ready());
+
+  // Input: no such package; no printer at all.
+  CliResult r = RunCli({"download", package_ + ".missing", "--printer", Ftp(sim), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 2);
+  ASSERT_EQ(Lines(r.out).size(), 1u);
+  EXPECT_EQ(Field(Lines(r.out)[0], "exit"), "2");
+  EXPECT_EQ(RunCli({"download", package_}).exitCode, 2);
+
+  // A package without the data mark.
+  const std::string bad = Put(MakeTestDir("bad"), "BAD.RXF", Header({"FileFormat=RXF"}) + "no mark");
+  r = RunCli({"download", bad, "--printer", Ftp(sim), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "19");
+
+  // Questions with nobody to answer them: refused, nothing sent.
+  r = RunCli({"download", package_, "--printer", Ftp(sim), "--json"});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find("--yes"), std::string::npos);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "null");
+  // Answered no on standard input (not a terminal either: still refused).
+  EXPECT_EQ(RunCli({"download", package_, "--printer", Ftp(sim)}, "n\n").exitCode, 3);
+
+  // A queue the spooler does not know.
+  r = RunCli({"download", package_, "--printer", "qc_nowhere", "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 5);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "32");
+
+  r = RunCli({"download", package_, "--printer", Ftp(noStore), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 6);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "33");
+
+  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 7);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "35");
+  EXPECT_EQ(Field(Lines(r.out).at(0), "message"), kDirectoryFailed);
+
+  EXPECT_EQ(sim.Reports().size(), 0u);
+  // Nothing was logged, as nothing succeeded.
+  EXPECT_EQ(ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log"), "");
+}
+
+TEST_F(CliDownload, BatchOfFourWithOneFailingIsAPartialSuccess) {
+  PrinterSimulator sim({"--model-name", kModel});
+  PrinterSimulator sim2({"--model-name", kModel});
+  PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
+  ASSERT_TRUE(sim.Ready() && sim2.Ready() && noFolder.Ready());
+  const std::string q1 = Queue("qc_batch1", RawUri(sim));
+  const std::string q2 = Queue("qc_batch2", RawUri(sim2));
+  const std::string list = MakeTestDir("list") + "/printers.txt";
+  ASSERT_TRUE(WriteFileBytes(list, "# the shop floor\n" + q2 + "\n" + Ftp(noFolder) + "\n"));
+
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", q1,
+                              "--printers-from", list, "--printer", q1, "--jobs", "2", "--yes",
+                              "--json"});
+  EXPECT_EQ(r.exitCode, 9) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 4u) << r.out;  // q1 given twice runs once
+  for (const std::string& p : {Ftp(sim), q1, q2}) {
+    EXPECT_EQ(Field(LineOf(lines, p), "exit"), "0") << p;
+  }
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noFolder)), "exit"), "7");
+  EXPECT_EQ(sim.Reports(2).size(), 2u);
+  EXPECT_EQ(sim2.Reports(1).size(), 1u);
+}
+
+class CliBusyPrinter : public CliDownload {
+ protected:
+  // A queue whose device never answers: the job stays in the queue and
+  // the transfer watches it until it is aborted.
+  void StartHungTransfer() {
+    queue_ = Queue("qc_hung", SocketUri(UnusedPort()));
+    first_ = std::make_unique<CliProcess>(
+        std::vector<std::string>{"download", package_, "--printer", queue_, "--yes", "--json"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (LastJobId(queue_) == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    job_ = LastJobId(queue_);
+    ASSERT_GT(job_, 0) << first_->ErrSoFar();
+    ASSERT_TRUE(first_->Running());
+  }
+  std::string queue_;
+  int job_ = 0;
+  std::unique_ptr<CliProcess> first_;
+};
+
+TEST_F(CliBusyPrinter, SecondTransferToTheSamePrinterIsRefused) {
+  StartHungTransfer();
+  const CliResult second =
+      RunCli({"download", package_, "--printer", "QC_HUNG", "--yes", "--json"});
+  EXPECT_EQ(second.exitCode, 10) << second.err;
+  EXPECT_EQ(Field(Lines(second.out).at(0), "exit"), "10");
+  EXPECT_EQ(LastJobId(queue_), job_) << "a second job reached the queue";
+  first_->Signal(SIGINT);
+  EXPECT_EQ(first_->Wait(30000).exitCode, 8);
+}
+
+TEST_F(CliBusyPrinter, CtrlCCancelsTheJobAndRemovesTheJobFile) {
+  StartHungTransfer();
+  first_->Signal(SIGINT);
+  const CliResult r = first_->Wait(30000);
+  EXPECT_EQ(r.exitCode, 8) << r.err;
+  ASSERT_EQ(Lines(r.out).size(), 1u);
+  EXPECT_EQ(Field(Lines(r.out)[0], "result"), "4096");
+  EXPECT_EQ(JobStatusOf(job_), platform::JobStatus::Canceled);
+  EXPECT_EQ(JobFilesLeft(), 0);
+  // The lock went with the transfer.
+  TPrinterLock lock;
+  EXPECT_TRUE(lock.TryAcquire(queue_));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliDownload, CtrlCDuringAnFtpUploadEndsItAsCancelled) {
+  PrinterSimulator sim({"--model-name", kModel, "--slow", "STOR=3", "--verbose"});
+  ASSERT_TRUE(sim.Ready());
+  CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes", "--json"});
+  // The second PORT is the upload's: the program then asks to store and
+  // waits three seconds for the answer.
+  const auto ports = [&sim] {
+    const std::string log = sim.Log();
+    int n = 0;
+    for (std::size_t at = log.find("<- PORT"); at != std::string::npos; at = log.find("<- PORT", at + 1)) ++n;
+    return n;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ports() < 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(ports(), 2) << cli.ErrSoFar();
+  cli.Signal(SIGINT);
+  const CliResult r = cli.Wait(30000);
+  EXPECT_EQ(r.exitCode, 8) << r.err;
+  ASSERT_EQ(Lines(r.out).size(), 1u);
+  EXPECT_EQ(Field(Lines(r.out)[0], "result"), "4096");
+  EXPECT_EQ(JobFilesLeft(), 0);
+}
+
+}  // namespace
