@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -47,13 +48,16 @@ std::unique_ptr<QProcess> Start(const Home& home, const QStringList& args = {}) 
   return p;
 }
 
-// The first copy is up once it listens on its socket.
+// A copy is up once its socket answers: a killed copy leaves the socket
+// file behind, so its mere existence proves nothing.
 bool WaitListening(const Home& home, QProcess& p) {
   const QString socket = QString::fromStdString(home.Runtime()) + "/QUILLON";
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < 30000) {
-    if (QFileInfo(socket).exists()) return true;
+    QLocalSocket probe;
+    probe.connectToServer(socket);
+    if (probe.waitForConnected(200)) return true;
     if (p.state() == QProcess::NotRunning) return false;
     QThread::msleep(50);
   }
