@@ -1,9 +1,11 @@
 #include "netlib/FtpSession.h"
 
+
 #include <time.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "netlib/LineReader.h"
@@ -194,29 +196,32 @@ uint32_t FtpSession::Store(const QUILLON_NotifyTarget* notify, const char* remot
   long readCount = -1;
   long sentCount = -1;
   int64_t total = 0;
-  char* buffer = new (std::nothrow) char[chunkSize > 0 ? chunkSize : 1];
-  if (buffer != nullptr) {
-    if (source.Open()) {
-      // An abort here is remembered: the file still goes whole.
-      if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(source.Length())))
-        result = ERR_CANCELLED;
-      readCount = source.Read(buffer, chunkSize);
-      while (readCount > 0) {
-        sentCount = data_.Send(buffer, readCount);
-        if (sentCount == -1) break;
-        total += sentCount;
-        if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total))) {
-          result = ERR_CANCELLED;
-          break;
-        }
-        readCount = source.Read(buffer, chunkSize);
-      }
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[chunkSize > 0 ? chunkSize : 1]);
+  if (buffer && source.Open()) {
+    // An abort answered before the first byte stops here: letting the whole
+    // file go would load the firmware the operator has just refused.
+    if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(source.Length()))) {
+      result = ERR_CANCELLED;
+      readCount = 0;
+    } else {
+      readCount = source.Read(buffer.get(), chunkSize);
     }
-    delete[] buffer;
-    source.Close();
-    if (readCount < 0) result = ERR_FILE_READ;
-    if (sentCount < 0) result = ERR_DATA_SEND;
+    while (readCount > 0) {
+      sentCount = data_.Send(buffer.get(), readCount);
+      if (sentCount == -1) break;
+      total += sentCount;
+      if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total))) {
+        result = ERR_CANCELLED;
+        break;
+      }
+      readCount = source.Read(buffer.get(), chunkSize);
+    }
   }
+  source.Close();
+  // Nothing sent (no buffer, no file, an empty file) is never a success;
+  // an operator's abort before the first byte keeps its own code.
+  if (readCount < 0) result = ERR_FILE_READ;
+  if (sentCount < 0 && result != ERR_CANCELLED) result = ERR_DATA_SEND;
   data_.Close();  // ends the file for the server
   if (NotifyCaller(notify, NOTIFY_SENT, 0)) return ERR_CANCELLED;
   return Positive(ReadReply()) ? result : ERR_TRANSFER_REPLY;

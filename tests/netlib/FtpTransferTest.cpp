@@ -184,13 +184,13 @@ TEST_F(FtpTransfer, AbortAnsweredAtEachNotification) {
   EXPECT_EQ(atBegin.Events().size(), 1u);
 }
 
-TEST_F(FtpTransfer, AbortAtFirstProgressIsRememberedAndTheFileStillGoes) {
+TEST_F(FtpTransfer, AbortAtFirstProgressSendsNoByteOfTheFirmware) {
   Start();
   const std::string job = MakeJob(3000);
   NotifyRecorder recorder(NOTIFY_PROGRESS, 1);
   EXPECT_EQ(Upload(WriteJob(job), &recorder), static_cast<uint32_t>(ERR_CANCELLED));
-  ExpectSameBytes(Stored("dwn1A2B.tmp"), job);
-  EXPECT_EQ(recorder.Count(NOTIFY_PROGRESS), 1 + 6);
+  EXPECT_EQ(Stored("dwn1A2B.tmp"), "");
+  EXPECT_EQ(recorder.Count(NOTIFY_PROGRESS), 1);
 }
 
 TEST_F(FtpTransfer, ResultPrecedenceAtTheEndOfTheDataLoop) {
@@ -200,10 +200,11 @@ TEST_F(FtpTransfer, ResultPrecedenceAtTheEndOfTheDataLoop) {
   BrokenSource broken;
   EXPECT_EQ(Upload(path, nullptr, Quick(), &broken), static_cast<uint32_t>(ERR_FILE_READ));
   EXPECT_EQ(Stored("dwn1A2B.tmp"), std::string(1024, 'b'));
+  // An abort before the first chunk is read keeps its own code.
   BrokenSource brokenAborted;
   NotifyRecorder abortFirst(NOTIFY_PROGRESS, 1);
   EXPECT_EQ(Upload(path, &abortFirst, Quick(), &brokenAborted),
-            static_cast<uint32_t>(ERR_FILE_READ));
+            static_cast<uint32_t>(ERR_CANCELLED));
   // No data sent at all: ERR_DATA_SEND, over the failed read too.
   EXPECT_EQ(Upload(WriteJob("", "empty.tmp")), static_cast<uint32_t>(ERR_DATA_SEND));
   EXPECT_EQ(Stored("empty.tmp"), "");
