@@ -58,7 +58,7 @@ class FileOpenTest : public ::testing::Test {
         // field alone); the dialog reads its folder in the background.
         if (auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
           edit->setText(QString::fromStdString(path));
-        QTest::qWaitFor([d] { return !d->selectedFiles().isEmpty(); }, 3000);
+        EXPECT_TRUE(QTest::qWaitFor([d] { return !d->selectedFiles().isEmpty(); }, 3000));
         static_cast<QDialog*>(d)->done(QDialog::Accepted);
       }
     });
