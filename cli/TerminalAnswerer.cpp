@@ -58,22 +58,29 @@ bool TerminalAnswerer::AskYesNo(const std::string& prompt, bool dflt) {
   }
 }
 
+// --yes accepts; without a terminal (or after Ctrl+C) nobody can answer, so
+// the question is refused.
+bool TerminalAnswerer::AnsweredWithoutAsking(BoxAnswer& answer) {
+  if (yes_) {
+    ErrText("  -> OK (--yes)\n");
+    return true;
+  }
+  if (!interactive_ || Interrupted()) {
+    refused_ = !Interrupted();
+    ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
+    answer.button = IDCANCEL;
+    return true;
+  }
+  return false;
+}
+
 BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
   BoxAnswer answer;
   Show(q);
   if (q.kind == BoxQuestion::Kind::Message) {
     const quillon::BoxLayout layout = quillon::LayoutForStyle(q.style);
     if (!layout.cancelButton) return answer;  // a notice: OK is all it has
-    if (yes_) {
-      ErrText("  -> OK (--yes)\n");
-      return answer;
-    }
-    if (!interactive_ || Interrupted()) {
-      refused_ = !Interrupted();
-      ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
-      answer.button = IDCANCEL;
-      return answer;
-    }
+    if (AnsweredWithoutAsking(answer)) return answer;
     answer.button = AskYesNo("OK?", layout.defaultButton == IDOK) ? IDOK : IDCANCEL;
     return answer;
   }
@@ -82,16 +89,7 @@ BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
   // initialised; the items come from --init-items or stay the dialog's.
   ErrText(std::string("  [") + (q.checked ? "x" : " ") + "] " + ForTerminal(q.checkCaption) + "\n");
   if (initItems_ > 0) answer.initItems = initItems_;
-  if (yes_) {
-    ErrText("  -> OK (--yes)\n");
-    return answer;
-  }
-  if (!interactive_ || Interrupted()) {
-    refused_ = !Interrupted();
-    ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
-    answer.button = IDCANCEL;
-    return answer;
-  }
+  if (AnsweredWithoutAsking(answer)) return answer;
   if (!AskYesNo("Start?", true)) {
     answer.button = IDCANCEL;
     return answer;

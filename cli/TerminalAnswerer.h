@@ -26,6 +26,7 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
 
  private:
   void Show(const quillon::BoxQuestion& q) const;
+  bool AnsweredWithoutAsking(quillon::BoxAnswer& answer);
   // Reads a yes/no answer; dflt when the line is empty; false on end of
   // input or an interrupt.
   bool AskYesNo(const std::string& prompt, bool dflt);
