@@ -18,6 +18,7 @@
 #include "netlib/quillon.h"
 #include "platform/Spooler.h"
 #include "platform/TempNames.h"
+#include "platform/UniqueFd.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -32,22 +33,17 @@ constexpr int kStrJobTitle = 4144;
 
 class ReadFile {
  public:
-  explicit ReadFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~ReadFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadFile(const ReadFile&) = delete;
-  ReadFile& operator=(const ReadFile&) = delete;
-  bool IsOpen() const { return fd_ >= 0; }
+  explicit ReadFile(const std::string& path) : fd_(platform::OpenRegularFile(path)) {}
+  bool IsOpen() const { return fd_.ok(); }
   std::uint64_t Size() const {
     struct stat st {};
-    return ::fstat(fd_, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return ::fstat(fd_.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
   }
   // Fills the block up to size unless the file ends; -1 on a read error.
   long Read(char* block, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
-      const ssize_t n = ::read(fd_, block + got, size - got);
+      const ssize_t n = ::read(fd_.get(), block + got, size - got);
       if (n < 0) {
         if (errno == EINTR) continue;
         return -1;
@@ -59,7 +55,7 @@ class ReadFile {
   }
 
  private:
-  int fd_;
+  platform::UniqueFd fd_;
 };
 
 // Hands out the file in blocks of kBlockSize (a short one only at its end),
