@@ -32,10 +32,6 @@ const char kModel[] = "HALVORN CORVIA KV3";  // command flag 1, a target of the 
 const char kDone[] = "ﾀﾞｳﾝﾛｰﾄﾞが終了しました。";
 const char kDirectoryFailed[] = "ﾃﾞｨﾚｸﾄﾘの変更に失敗しました。";
 
-std::string Unquoted(const std::string& raw) {
-  return raw.size() >= 2 && raw.front() == '"' ? raw.substr(1, raw.size() - 2) : raw;
-}
-
 // A value of a JSON line as text: strings without their quotes, numbers
 // and null as written; "" when the line is no JSON object or lacks the key.
 std::string Field(const std::string& line, const char* key) {
@@ -87,10 +83,6 @@ class CliDownload : public ::testing::Test {
   }
   static std::string Ftp(const PrinterSimulator& sim) { return "ftp://" + sim.Address() + "/vesta0"; }
 
-  // The bytes of the simulator's report line.
-  static std::string Received(const std::string& report) {
-    return ReadFileBytes(Unquoted(JsonField(report, "file")));
-  }
 
   std::string data_;
   std::string package_;
@@ -125,7 +117,7 @@ TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
 
   const auto reports = sim.Reports(2);
   ASSERT_EQ(reports.size(), 2u);
-  for (const std::string& report : reports) EXPECT_EQ(Received(report), wrapped);
+  for (const std::string& report : reports) EXPECT_EQ(ReceivedJob(report), wrapped);
 
   const std::string log = ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
   EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + Ftp(sim) + "," + Ftp(sim)), std::string::npos)
@@ -162,7 +154,7 @@ TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto reports = sim.Reports(++received);
     ASSERT_EQ(reports.size(), received);
-    EXPECT_EQ(Received(reports.back()), bytes);
+    EXPECT_EQ(ReceivedJob(reports.back()), bytes);
   }
 }
 

@@ -120,6 +120,12 @@ std::vector<std::string> PrinterSimulator::ConsoleSessions(size_t atLeast) const
 
 std::string PrinterSimulator::Log() const { return ReadFileBytes(root_ + "/simulator.log"); }
 
+std::string ReceivedJob(const std::string& report) {
+  const std::string file = JsonField(report, "file");
+  if (file.size() < 2 || file.front() != '"') return std::string();
+  return ReadFileBytes(file.substr(1, file.size() - 2));
+}
+
 std::string JsonField(const std::string& line, const std::string& key) {
   const std::string needle = "\"" + key + "\": ";
   const size_t at = line.find(needle);

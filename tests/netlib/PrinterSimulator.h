@@ -41,5 +41,7 @@ class PrinterSimulator {
 
 // A JSON report line's value for key, as raw text ("true", "123", "\"x\"").
 std::string JsonField(const std::string& line, const std::string& key);
+// The bytes of the job file a report line names ("" when it names none).
+std::string ReceivedJob(const std::string& report);
 
 }  // namespace quillon_test
