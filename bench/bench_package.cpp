@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "download/DownDocFile.h"
+#include "core/package/DownDocFile.h"
 
 extern char** environ;
 namespace fs = std::filesystem;

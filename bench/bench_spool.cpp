@@ -21,10 +21,10 @@
 #include <string>
 #include <thread>
 
-#include "app/QuillonApp.h"
-#include "download/DownDocFile.h"
-#include "download/PrintSink.h"
-#include "download/PrintThread.h"
+#include "core/app/QuillonApp.h"
+#include "core/package/DownDocFile.h"
+#include "core/transfer/PrintSink.h"
+#include "core/transfer/PrintThread.h"
 #include "platform/Spooler.h"
 
 namespace {

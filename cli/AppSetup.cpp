@@ -1,9 +1,10 @@
 #include "cli/AppSetup.h"
 
-#include "app/QuillonApp.h"
-#include "app/TextUtil.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
 #include "cli/Arguments.h"
-#include "download/DownDocFile.h"
+#include "core/package/DownDocFile.h"
+#include "platform/Text.h"
 
 namespace cli {
 
@@ -50,7 +51,7 @@ LentPackage::LentPackage(TQUILLONApp& owner, TQUILLONApp& borrower) : borrower_(
 LentPackage::~LentPackage() { (void)borrower_.Package.release(); }
 
 std::string RouteOf(const std::string& printer) {
-  return printer.find("ftp://") != std::string::npos ? "ftp" : "spooler";
+  return platform::IsFtpPrinterName(printer) ? "ftp" : "spooler";
 }
 
 }  // namespace cli

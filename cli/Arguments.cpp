@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/PrinterLock.h"
+#include "core/app/PrinterLock.h"
 
 namespace cli {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "app/QuillonApp.h"
+#include "core/app/QuillonApp.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
-#include "download/PrintThread.h"
+#include "core/transfer/PrintThread.h"
 
 namespace cli {
 

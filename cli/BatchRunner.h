@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PrinterLock.h"
+#include "core/app/PrinterLock.h"
 #include "cli/CliSink.h"
 
 class TQUILLONApp;

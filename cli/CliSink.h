@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "download/PrintSink.h"
+#include "core/transfer/PrintSink.h"
 
 namespace cli {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/QuillonApp.h"
-#include "app/TextUtil.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
@@ -23,12 +23,12 @@
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "cli/TerminalAnswerer.h"
-#include "download/DownDocFile.h"
-#include "download/PrintThread.h"
-#include "ui/core/DownloadCommand.h"
-#include "ui/core/FileSelection.h"
-#include "ui/core/MessageBoxes.h"
-#include "ui/core/ResultMessages.h"
+#include "core/package/DownDocFile.h"
+#include "core/transfer/PrintThread.h"
+#include "core/command/DownloadCommand.h"
+#include "core/command/FileSelection.h"
+#include "core/command/MessageBoxes.h"
+#include "core/command/ResultMessages.h"
 
 namespace cli {
 namespace {

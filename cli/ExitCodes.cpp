@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "download/PrintThread.h"
+#include "core/transfer/PrintThread.h"
 
 namespace cli {
 

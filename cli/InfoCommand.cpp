@@ -5,14 +5,14 @@
 #include <fstream>
 #include <string>
 
-#include "app/TextUtil.h"
+#include "core/app/TextUtil.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
-#include "download/DownDocFile.h"
-#include "ui/core/ResultMessages.h"
+#include "core/package/DownDocFile.h"
+#include "core/command/ResultMessages.h"
 
 namespace cli {
 namespace {

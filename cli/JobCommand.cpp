@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <string>
 
-#include "app/QuillonApp.h"
-#include "app/TextUtil.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
-#include "download/DownDocFile.h"
-#include "download/JobStream.h"
-#include "ui/core/ResultMessages.h"
+#include "core/package/DownDocFile.h"
+#include "core/transfer/JobStream.h"
+#include "core/command/ResultMessages.h"
 
 namespace cli {
 namespace {

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Funcs.h"
-#include "app/QuillonApp.h"
-#include "app/TextUtil.h"
+#include "core/app/Funcs.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"

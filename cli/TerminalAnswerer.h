@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/core/MessageBoxes.h"
+#include "core/command/MessageBoxes.h"
 
 namespace cli {
 

@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "download/DownDocFile.h"
+#include "core/package/DownDocFile.h"
 
 namespace {
 

@@ -84,6 +84,13 @@ QUILLON_API int QUILLON_FileTransfer(const QUILLON_NotifyTarget* notify,
 /* The calling thread's last error, as left by the exports. */
 QUILLON_API uint32_t QUILLON_GetLastError(void);
 
+/* The cause behind the calling thread's last QUILLON_FileTransfer or
+ * QUILLON_GetPrinterInfo result, in words: the step with the peer's reply
+ * line, or the system's error text; empty after a success. Copies at most
+ * size - 1 bytes and a NUL into text (which may be 0) and returns the
+ * detail's full length. */
+QUILLON_API uint32_t QUILLON_GetLastErrorDetail(char* text, uint32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -81,13 +81,5 @@ int Integer(ipp_t* ipp, const char* name, int fallback) {
   }
 }
 
-std::string CutUtf8(const std::string& text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  // Step back over continuation bytes to the start of the cut character.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
-}
-
 }  // namespace cups
 }  // namespace platform

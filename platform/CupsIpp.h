@@ -39,8 +39,6 @@ bool Succeeded(ipp_t* response);
 std::string Text(ipp_t* ipp, const char* name);
 int Integer(ipp_t* ipp, const char* name, int fallback);
 
-// Cuts a text to at most `limit` bytes without splitting a UTF-8 character.
-std::string CutUtf8(const std::string& text, std::size_t limit);
 
 }  // namespace cups
 }  // namespace platform

@@ -37,18 +37,6 @@ ssize_t ReadFull(int fd, void* buf, size_t len) {
   return static_cast<ssize_t>(got);
 }
 
-bool WriteFull(int fd, const char* p, size_t len) {
-  while (len > 0) {
-    const ssize_t n = ::write(fd, p, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Copies the rest of in to out: in the kernel where it can, else by blocks.
 bool CopyRest(int in, int out) {
@@ -68,7 +56,7 @@ bool CopyRest(int in, int out) {
     const ssize_t n = ReadFull(in, buf.data(), buf.size());
     if (n < 0) return false;
     if (n == 0) return true;
-    if (!WriteFull(out, buf.data(), static_cast<size_t>(n))) return false;
+    if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) return false;
   }
 }
 
@@ -98,11 +86,6 @@ bool ExpandSzdd(const std::string& source, const std::string& target) {
 }
 
 }  // namespace
-
-bool IsSzddFile(const std::string& path) {
-  UniqueFd fd(OpenRegularFile(path));
-  return fd.ok() && HasSignature(fd.get());
-}
 
 LzResult LzExpandFile(const std::string& source, const std::string& target) {
   UniqueFd in(OpenRegularFile(source));

@@ -17,7 +17,4 @@ enum LzResult : int {
 // target is then removed.
 LzResult LzExpandFile(const std::string& source, const std::string& target);
 
-// True when the file starts with the SZDD signature.
-bool IsSzddFile(const std::string& path);
-
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/MspackSystem.h"
+#include "platform/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,18 +25,6 @@ struct FdFile {
 };
 constexpr size_t kOutBlock = 1 << 20;
 
-bool WriteAll(int fd, const char* p, size_t left) {
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 bool Flush(FdFile* f) {
   if (!f->out.empty()) {

@@ -1,5 +1,8 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/Text.h"
+#include "platform/UniqueFd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,16 +23,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -83,8 +76,8 @@ struct ProfileFileAccess {
     for (size_t i = 0; i < f.lines_.size(); ++i) {
       const Parsed p = ParseLine(f.lines_[i]);
       if (p.kind == Parsed::kSection) {
-        in = SameText(p.name, section);
-      } else if (in && p.kind == Parsed::kKey && SameText(p.name, key)) {
+        in = SameTextNoCase(p.name, section);
+      } else if (in && p.kind == Parsed::kKey && SameTextNoCase(p.name, key)) {
         return i;
       }
     }
@@ -99,7 +92,7 @@ struct ProfileFileAccess {
       const Parsed p = ParseLine(f.lines_[i]);
       if (p.kind == Parsed::kSection) {
         if (at != kNone) return at;
-        if (SameText(p.name, section)) at = i + 1;
+        if (SameTextNoCase(p.name, section)) at = i + 1;
       } else if (at != kNone && !Trim(f.lines_[i]).empty()) {
         at = i + 1;
       }
@@ -152,7 +145,7 @@ bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
 bool ProfileFile::HasSection(std::string_view section) const {
   for (const std::string& line : lines_) {
     const Parsed p = ParseLine(line);
-    if (p.kind == Parsed::kSection && SameText(p.name, section)) return true;
+    if (p.kind == Parsed::kSection && SameTextNoCase(p.name, section)) return true;
   }
   return false;
 }
@@ -215,10 +208,10 @@ std::vector<std::string> ProfileFile::ReadKeys(std::string_view section) const {
   for (const std::string& line : lines_) {
     const Parsed p = ParseLine(line);
     if (p.kind == Parsed::kSection) {
-      in = SameText(p.name, section);
+      in = SameTextNoCase(p.name, section);
     } else if (in && p.kind == Parsed::kKey) {
       bool seen = false;
-      for (const std::string& k : keys) seen = seen || SameText(k, p.name);
+      for (const std::string& k : keys) seen = seen || SameTextNoCase(k, p.name);
       if (!seen) keys.emplace_back(p.name);
     }
   }
@@ -231,7 +224,7 @@ std::vector<std::string> ProfileFile::ReadSections() const {
     const Parsed p = ParseLine(line);
     if (p.kind != Parsed::kSection) continue;
     bool seen = false;
-    for (const std::string& n : names) seen = seen || SameText(n, p.name);
+    for (const std::string& n : names) seen = seen || SameTextNoCase(n, p.name);
     if (!seen) names.emplace_back(p.name);
   }
   return names;
@@ -284,7 +277,7 @@ void ProfileFile::DeleteSection(std::string_view section) {
   bool in = false;
   for (std::string& line : lines_) {
     const Parsed p = ParseLine(line);
-    if (p.kind == Parsed::kSection) in = SameText(p.name, section);
+    if (p.kind == Parsed::kSection) in = SameTextNoCase(p.name, section);
     if (in) {
       dirty_ = true;
     } else {
@@ -330,14 +323,7 @@ bool ProfileFile::Flush() {
   std::string tmpl = target.string() + ".XXXXXX";
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
+  bool ok = WriteAll(fd, bytes.data(), bytes.size());
   ok = ok && ::fchmod(fd, mode) == 0;
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

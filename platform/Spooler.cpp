@@ -4,6 +4,7 @@
 #include "platform/Spooler.h"
 
 #include "platform/CupsIpp.h"
+#include "platform/Text.h"
 
 #include <utility>
 
@@ -164,7 +165,7 @@ bool PrinterHandle::GetData(SpoolerPrinterData& data) {
 int PrinterHandle::StartRawDoc(const std::string& title) {
   if (!impl_ || impl_->jobOpen) return 0;
   const std::string uri = cups::QueueUri(impl_->name, impl_->isClass);
-  const std::string jobName = cups::CutUtf8(title, kMaxNameBytes);
+  const std::string jobName = std::string(Utf8Cut(title, kMaxNameBytes));
 
   cups::Ipp create = cups::NewRequest(IPP_OP_CREATE_JOB);
   ippAddString(create.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());

@@ -2,22 +2,9 @@
 
 #include "platform/Spooler.h"
 
-#include <cctype>
+#include "platform/Text.h"
 
 namespace platform {
-namespace {
-
-bool EqualNoCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i]; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-}  // namespace
 
 int LptNumberOfPort(const std::string& port) {
   // The names the operator knows: LPT1: .. LPT9:.
@@ -25,14 +12,14 @@ int LptNumberOfPort(const std::string& port) {
     std::string name = port;
     const char digit = name[3];
     name[3] = '0';
-    if (digit >= '1' && digit <= '9' && EqualNoCase(name, "lpt0:")) return digit - '0';
+    if (digit >= '1' && digit <= '9' && SameTextNoCase(name, "lpt0:")) return digit - '0';
   }
   // The CUPS device of a local parallel port: /dev/lp0 is the first one.
   static const char kScheme[] = "parallel:";
   static const std::string kDevice = "/dev/lp";
   const std::size_t schemeLen = sizeof kScheme - 1;
   if (port.size() == schemeLen + kDevice.size() + 1 &&
-      EqualNoCase(port.substr(0, schemeLen), kScheme) &&
+      SameTextNoCase(std::string_view(port).substr(0, schemeLen), kScheme) &&
       port.compare(schemeLen, kDevice.size(), kDevice) == 0) {
     const char digit = port.back();
     if (digit >= '0' && digit <= '8') return digit - '0' + 1;

@@ -6,25 +6,6 @@
 
 namespace platform {
 
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
-  if (this != &o) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = o.fd_;
-    o.fd_ = -1;
-  }
-  return *this;
-}
-
-int UniqueFd::CloseChecked() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd >= 0 ? ::close(fd) : 0;
-}
-
 int OpenRegularFile(const std::string& path) {
   // O_NONBLOCK so that opening a FIFO does not wait for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

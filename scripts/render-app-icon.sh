@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 cat > "$work/render.cpp" <<'CPP'
 #include <QGuiApplication>
 #include <QPixmap>
-#include "ui/MainGlyphs.h"
+#include "gui/MainGlyphs.h"
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   return quillon::ProgramIcon().pixmap(64, 64).save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;

@@ -14,14 +14,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/PrinterLock.h"
-#include "download/DownDocFile.h"
+#include "core/app/PrinterLock.h"
+#include "core/package/DownDocFile.h"
 #include "tests/cli/CliProcess.h"
-#include "tests/common/TestEnv.h"
-#include "tests/download/DownloadSupport.h"
-#include "tests/download/PackageFixtures.h"
-#include "tests/netlib/PrinterSimulator.h"
-#include "tests/platform/CupsTestSupport.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/DownloadSupport.h"
+#include "tests/support/PackageFixtures.h"
+#include "tests/support/PrinterSimulator.h"
+#include "tests/support/CupsTestSupport.h"
 
 using namespace quillon_test;
 using namespace package_test;

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/PrinterLock.h"
+#include "core/app/PrinterLock.h"
 #include "cli/Arguments.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/ProgressBar.h"
-#include "tests/common/TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 using namespace cli;
 

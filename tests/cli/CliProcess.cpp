@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/common/TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 namespace quillon_test {
 

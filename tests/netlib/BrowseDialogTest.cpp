@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "netlib/BrowseDialog.h"
+#include "netlib/browse/BrowseDialog.h"
 #include "netlib/LastError.h"
 #include "netlib/quillon.h"
 

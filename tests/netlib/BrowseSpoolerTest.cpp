@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "netlib/BrowseDialog.h"
+#include "netlib/browse/BrowseDialog.h"
 #include "netlib/quillon.h"
-#include "tests/common/TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 using namespace quillon::net;
 

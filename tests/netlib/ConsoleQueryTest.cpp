@@ -8,7 +8,7 @@
 
 #include "netlib/ConsoleQuery.h"
 #include "netlib/quillon.h"
-#include "tests/netlib/PrinterSimulator.h"
+#include "tests/support/PrinterSimulator.h"
 
 using namespace quillon::net;
 using quillon_test::JsonField;

@@ -13,9 +13,9 @@
 #include "netlib/FileTransfer.h"
 #include "netlib/FtpSession.h"
 #include "netlib/quillon.h"
-#include "tests/common/TestEnv.h"
-#include "tests/netlib/NotifyRecorder.h"
-#include "tests/netlib/PrinterSimulator.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/NotifyRecorder.h"
+#include "tests/support/PrinterSimulator.h"
 
 using namespace quillon::net;
 using quillon_test::JsonField;

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "platform/ProfileFile.h"
-#include "tests/common/TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 using platform::ProfileFile;
 using quillon_test::MakeTestDir;

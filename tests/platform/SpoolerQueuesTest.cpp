@@ -2,8 +2,8 @@
 
 #include "platform/Spooler.h"
 
-#include "tests/common/TestEnv.h"
-#include "tests/platform/CupsTestSupport.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/CupsTestSupport.h"
 
 #include <gtest/gtest.h>
 

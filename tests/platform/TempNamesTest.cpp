@@ -6,7 +6,7 @@
 #include <set>
 
 #include "platform/TempNames.h"
-#include "tests/common/TestEnv.h"
+#include "tests/support/TestEnv.h"
 
 namespace fs = std::filesystem;
 

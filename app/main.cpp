@@ -1,4 +1,0 @@
-// Program entry; the application is assembled in app/gui.
-#include "app/gui/Entry.h"
-
-int main(int argc, char** argv) { return QuillonMain(argc, argv); }

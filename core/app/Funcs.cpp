@@ -1,0 +1,84 @@
+#include "core/app/Funcs.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/app/TextUtil.h"
+#include "platform/Spooler.h"
+#include "platform/TempNames.h"
+
+std::string ExpandLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+      out += '\r';
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+int MakeTempFileName(std::string_view prefix, std::string& out) {
+  const std::string path = platform::MakeTempFile(std::string(Utf8Cut(prefix, 3)));
+  if (path.empty()) return 0;
+  out = path;
+  return 1;
+}
+
+int MakeTempFileName(std::string_view prefix, char* out) {
+  if (!out) return 0;
+  std::string path;
+  if (!MakeTempFileName(prefix, path)) return 0;
+  if (path.size() > 259) {
+    platform::RemovePath(path);  // no half-usable name is left behind
+    return 0;
+  }
+  std::memcpy(out, path.c_str(), path.size() + 1);
+  return 1;
+}
+
+int GetPortFlags(const std::string& printerName) {
+  if (printerName.empty()) return 0;
+  platform::PrinterHandle printer;
+  if (!printer.Open(printerName)) return 0;
+  platform::SpoolerPrinterData data;
+  if (!printer.GetData(data)) return 0;
+  int flags = 0;
+  if (data.local) flags |= PORT_LOCAL;
+  bool multiple = false;
+  const std::string first = platform::FirstPort(data.ports, &multiple);
+  if (multiple) flags |= PORT_MULTIPLE;
+  if (platform::LptNumberOfPort(first) != 0) flags |= PORT_LPT;
+  return flags;
+}
+
+int EnumPrinterNames(std::vector<std::string>& list) {
+  try {
+    std::vector<std::string> names = platform::EnumPrinterNames();
+    list.reserve(list.size() + names.size());
+    for (auto& n : names) list.push_back(std::move(n));
+  } catch (const std::bad_alloc&) {
+    return 14;
+  }
+  return 0;
+}
+
+char* FtpHostOf(char* text) {
+  if (!text) return nullptr;
+  char* host = std::strstr(text, "//");
+  if (!host) return nullptr;
+  host += 2;
+  if (char* slash = std::strchr(host, '/')) *slash = '\0';
+  return host;
+}
+
+bool FtpHostOf(std::string_view address, std::string& host) {
+  const std::size_t at = address.find("//");
+  if (at == std::string_view::npos) return false;
+  std::string_view rest = address.substr(at + 2);
+  host = std::string(rest.substr(0, rest.find('/')));
+  return true;
+}

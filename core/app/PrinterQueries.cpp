@@ -1,0 +1,162 @@
+// The printer record of a spooler queue or of a printer's FTP server, and
+// the questions the rest of the program asks about a printer.
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "core/app/Funcs.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
+#include "core/package/DownDocFile.h"
+#include "netlib/quillon.h"
+#include "platform/Spooler.h"
+#include "platform/Text.h"
+
+namespace {
+
+bool IsFtpName(std::string_view name) { return platform::IsFtpPrinterName(name); }
+
+template <std::size_t N>
+std::string_view BlockText(const char (&field)[N]) {
+  return std::string_view(field, ::strnlen(field, N));
+}
+
+// Asks the printer at the host of an FTP address for its model and second
+// status value over its console.
+bool QueryPrinterInfo(const std::string& address, std::string& model, std::string& second) {
+  std::string host;
+  if (!FtpHostOf(address, host)) return false;
+  PrinterInfo info{};
+  if (!QUILLON_GetPrinterInfo(host.c_str(), &info)) return false;
+  model = std::string(BlockText(info.ModelName));
+  second = std::string(BlockText(info.Version));
+  return true;
+}
+
+// Carriage returns and line feeds become "/", one for one. In UTF-8 these
+// bytes never occur inside a multi-byte character.
+std::string OneLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = '/';
+  }
+  return out;
+}
+
+}  // namespace
+
+int TQUILLONApp::GetPrinterRecord(const char* name, TPrinterEntry& record) {
+  if (!name) return 0;
+  const std::string target(name);
+  int result = 1;
+  if (IsFtpName(target)) {
+    SetField(record.Name, FtpModel, kEntryTextMax);
+    if (!FtpModel.empty() && SameTextNoCase(SelectedPrinter, target)) {
+      // The model of the selected printer is known already (the command
+      // line or an earlier query): no new query.
+      SetField(record.Driver, FtpModel, kEntryTextMax);
+      SetField(record.Version, FtpVersion, kEntryVersionMax);
+    } else {
+      std::string model, second;
+      if (QueryPrinterInfo(target, model, second)) {
+        SetField(record.Driver, model, kEntryTextMax);
+        SetField(record.Version, second, kEntryVersionMax);
+      } else {
+        SetField(record.Driver, "???", kEntryTextMax);
+        SetField(record.Version, "", kEntryVersionMax);
+      }
+      SetFtpPrinterInfo(std::string(FieldText(record.Driver)),
+                        std::string(FieldText(record.Version)));
+    }
+    SetField(record.Port, target, kEntryTextMax);
+    SetField(record.Location, "", kEntryTextMax);
+    SetField(record.Comment, "", kEntryTextMax);
+  } else {
+    platform::PrinterHandle printer;
+    if (printer.Open(target)) {
+      result = ReadSpoolerRecord(printer, record);
+      printer.Close();
+      SetField(record.Version, "", kEntryVersionMax);
+    }
+  }
+  ResolveModel(record);
+  return result;
+}
+
+int TQUILLONApp::ReadSpoolerRecord(platform::PrinterHandle& printer, TPrinterEntry& record) {
+  platform::SpoolerPrinterData data;
+  if (!printer.GetData(data)) return 0;
+  SetField(record.Name, data.name, kEntryTextMax);
+  SetField(record.Driver, data.driver, kEntryTextMax);
+  SetField(record.Port, data.ports, kEntryTextMax);
+  SetField(record.Location, data.location, kEntryTextMax);
+  SetField(record.Comment, OneLine(data.comment), kEntryTextMax);
+  return 1;
+}
+
+void TQUILLONApp::SelectPrinter(const std::string& name) {
+  SelectedPrinter = name;
+  GetPrinterRecord(SelectedPrinter.c_str(), SelectedEntry);
+  if (SelectedEntry.Driver[0] != '\0') return;
+  std::string chosen;
+  if (AskModel && AskModel(chosen)) SetField(SelectedEntry.Driver, chosen, kEntryTextMax);
+  ResolveModel(SelectedEntry);
+}
+
+void TQUILLONApp::SetFtpPrinterInfo(const std::string& model, const std::string& second) {
+  FtpModel = model;
+  FtpVersion = second;
+}
+
+std::string TQUILLONApp::GetModelName(const std::string& name) {
+  if (name == SelectedPrinter) return std::string(FieldText(SelectedEntry.Driver));
+  if (IsFtpName(name)) {
+    std::string model, second;
+    // A failed query keeps the model learnt before.
+    if (QueryPrinterInfo(name, model, second)) SetFtpPrinterInfo(model, second);
+    return FtpModel;
+  }
+  platform::PrinterHandle printer;
+  if (!printer.Open(name)) return std::string();
+  platform::SpoolerPrinterData data;
+  if (!printer.GetData(data)) return std::string();
+  return data.driver;
+}
+
+namespace {
+
+// A scratch record whose model is the given driver name.
+TPrinterEntry RecordOfModel(const TQUILLONApp& app, std::string_view driver) {
+  TPrinterEntry entry{};
+  SetField(entry.Driver, driver, kEntryTextMax);
+  app.ResolveModel(entry);
+  return entry;
+}
+
+}  // namespace
+
+int TQUILLONApp::IsPackageTarget(const std::string& name) {
+  if (!Package || Package->PrinterList.empty()) return 0;
+  const TPrinterEntry a = RecordOfModel(*this, GetModelName(name));
+  for (const std::string& target : Package->PrinterList) {
+    const TPrinterEntry b = RecordOfModel(*this, target);
+    if ((a.Code != 0 && a.Code == b.Code) || FieldText(a.CodeText) == FieldText(b.CodeText))
+      return 1;
+  }
+  return 0;
+}
+
+int TQUILLONApp::ModelFlag(const std::string& name) {
+  return RecordOfModel(*this, GetModelName(name)).Flag;
+}
+
+int TQUILLONApp::IsKnownModel(const std::string& name) {
+  return RecordOfModel(*this, GetModelName(name)).Known;
+}
+
+int TQUILLONApp::CanUpdateOverConnection(const std::string& name) {
+  if (IsKnownModel(name) != 1) return 0;
+  if (ModelFlag(name) != 0) return 1;
+  return (GetPortFlags(name) & PORT_LPT) ? 1 : 0;
+}

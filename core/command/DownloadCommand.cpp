@@ -1,0 +1,196 @@
+#include "core/command/DownloadCommand.h"
+
+#include <QLocale>
+
+#include <sys/stat.h>
+
+#include "core/app/Funcs.h"
+#include "core/app/ModelTable.h"
+#include "core/app/PrinterLock.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
+#include "core/package/DownDocFile.h"
+#include "platform/ProfileFile.h"
+#include "resources/StringTable.h"
+#include "core/command/ResultMessages.h"
+
+using namespace quillon;
+
+namespace {
+
+bool FileAttributesReadable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The result code of a printer another download is using: to the operator
+// it is a printer that cannot be opened.
+constexpr std::uint16_t kPrinterInUse = 32;
+
+}  // namespace
+
+TDownloadCommandCore::TDownloadCommandCore(TQUILLONApp& app, MessageBoxes& boxes)
+    : app_(app), boxes_(boxes) {}
+
+TDownloadCommandCore::~TDownloadCommandCore() = default;
+
+int TDownloadCommandCore::MsgBox(const std::string& text, int style, int helpContext) {
+  return boxes_.MsgBox(text, style, helpContext, app_.ShowMessage);
+}
+
+int TDownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int helpContext) {
+  return boxes_.MsgBoxAlways(text, style, helpContext);
+}
+
+TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
+  if (in.fileName.empty()) {
+    MsgBoxAlways(LoadStr(4355), MB_ICONINFORMATION, 0);
+    return TDownloadOutcome::MissingInput;
+  }
+  if (!FileAttributesReadable(in.fileName)) {
+    MsgBoxAlways(LoadStr(4352), MB_ICONEXCLAMATION, 0);
+    return TDownloadOutcome::MissingInput;
+  }
+  if (in.printer.empty()) {
+    MsgBoxAlways(LoadStr(4356), MB_ICONINFORMATION, 0);
+    return TDownloadOutcome::MissingInput;
+  }
+  // The package in memory may be one whose opening failed after the window
+  // last showed a good one: what is sent is always the file the window
+  // names, read again when it is not the one in memory.
+  if (!app_.GetPackage() || in.fileName != app_.GetPackageFileName()) {
+    app_.OpenPackage(in.fileName);
+    const int status = app_.GetPackage() ? app_.GetPackage()->Status : 17;
+    if (status != 0) {
+      const TResultMessage m = ResultMessage(status);
+      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+      return TDownloadOutcome::BadPackage;
+    }
+  }
+  return TDownloadOutcome::Ready;
+}
+
+TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
+  const TDownloadOutcome input = CheckInput(in);
+  if (input != TDownloadOutcome::Ready) return input;
+  if (CheckBeforeDownload(in.printer) != IDOK) return TDownloadOutcome::Declined;
+
+  {
+    // One download per printer, also against the command-line front end
+    // and other copies of the program.
+    TPrinterLock lock;
+    if (!lock.TryAcquire(in.printer)) {
+      app_.JobResult = kPrinterInUse;
+      const TResultMessage m = ResultMessage(kPrinterInUse);
+      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+      return TDownloadOutcome::Busy;
+    }
+    Transfer();
+  }
+
+  ReportResult();
+  if (app_.JobResult == 0) WriteDownloadLog(in);
+  return TDownloadOutcome::Ran;
+}
+
+void TDownloadCommandCore::Transfer() {
+  if (RunTransfer) RunTransfer();
+}
+
+int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
+  const std::string more = LoadStr(4102);
+  if (app_.IsPackageTarget(printer) == 0) {
+    if (MsgBox(LoadStr(4103) + more, 0x4121, 1011) != IDOK) return IDCANCEL;
+  }
+  const int ports = GetPortFlags(printer);
+  if (ports & PORT_MULTIPLE) {
+    if (MsgBox(LoadStr(4104) + more, 0x4121, 1012) != IDOK) return IDCANCEL;
+  }
+  const int flag = app_.ModelFlag(printer);
+  if (flag == 0) {
+    if (ports & PORT_LPT) {
+      if (MsgBox(LoadStr(4107), 0x4041, 1020) != IDOK) return IDCANCEL;
+      if (MsgBox(LoadStr(4106), 0x4041, 1015) != IDOK) return IDCANCEL;
+    } else {
+      if (MsgBox(LoadStr(4105), 0x4121, 1012) != IDOK) return IDCANCEL;
+    }
+  }
+  int answer = IDOK;
+  if (app_.EnableCommand == 1 && flag != 0) answer = ConfirmInitItems();
+  return answer == IDOK ? IDOK : IDCANCEL;
+}
+
+TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
+  const BoxAnswer answer = boxes_.AskDialog(q);
+  TInitItemsChoice choice;
+  choice.button = answer.button;
+  choice.checked = answer.checked >= 0 ? answer.checked != 0 : q.checked;
+  // The dialog's items are 1 unless chosen one by one.
+  choice.initItems = answer.initItems >= 0 ? answer.initItems : 1;
+  return choice;
+}
+
+int TDownloadCommandCore::ConfirmInitItems() {
+  BoxQuestion q;
+  q.kind = BoxQuestion::Kind::Dialog;
+  q.text = LoadStr(4101);
+  q.checkCaption = LoadStr(4124);
+  q.checked = app_.InitItems != 0;
+  q.style = MB_ICONQUESTION;
+  q.helpContext = 1031;
+  const TInitItemsChoice choice =
+      AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
+  if (choice.button != IDOK) return choice.button;
+
+  std::string text;
+  int help;
+  if (choice.checked) {
+    app_.InitItems = static_cast<std::uint32_t>(choice.initItems);
+    text = LoadStr(4193);
+    help = 1031;
+  } else {
+    app_.InitItems = 0;
+    text = LoadStr(4194);
+    help = 1032;
+  }
+  text += '\n';
+  if (const TDownDocFile* package = app_.GetPackage()) text += package->BeginMessage;
+  return MsgBox(text, 0x4041, help);
+}
+
+int TDownloadCommandCore::ReportResult() {
+  const int code = app_.JobResult;
+  const TResultMessage m = ResultMessage(code);
+  const int button = MsgBox(ResultText(m), m.iconStyle | MB_HELP, m.helpContext);
+  if (code == 0) {
+    std::string text;
+    if (app_.EnableCommand == 1) {
+      if (const TDownDocFile* package = app_.GetPackage()) text = package->DoneMessage;
+      if (text.empty()) text = LoadStr(4121);
+    } else {
+      text = LoadStr(4122);
+    }
+    MsgBox(text, 0x4040, 1016);
+  } else if (code != 35) {
+    MsgBox(LoadStr(4120), 0x4040, m.helpContext);
+  }
+  return button;
+}
+
+std::string TDownloadCommandCore::DefaultLogPath() {
+  return TDownDocFile::DefaultIconFolder() + "DownLoad.log";
+}
+
+std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
+  const QLocale locale = QLocale::system();
+  const QString text = locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                       locale.toString(when.time(), QLocale::LongFormat);
+  return text.toStdString();
+}
+
+void TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
+  const std::string path = LogPath.empty() ? DefaultLogPath() : LogPath;
+  const QDateTime when = Now ? Now() : QDateTime::currentDateTime();
+  platform::WritePrivateProfileString(LogSection(when), in.packagePath + "," + in.packageState,
+                                      in.printer + "," + in.port, path);
+}

@@ -1,0 +1,287 @@
+#include "core/package/DownDocFile.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "core/app/Funcs.h"
+#include "core/package/PackageHeader.h"
+#include "core/package/PackageUnpack.h"
+#include "platform/TempNames.h"
+#include "platform/TextCodec.h"
+#include "platform/UniqueFd.h"
+#include "platform/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSection[] = "RX_DownLoad";
+constexpr char kPrintersSection[] = "Printers";
+constexpr char kHeaderMember[] = "HEADER.RXF";
+constexpr char kWorkFileName[] = "dwn.tmp";
+
+TDownDocFile::AllocFn g_alloc = std::malloc;
+
+// A data file: a regular file, opened without blocking on a FIFO or device.
+// Its size is -1 when it cannot be used.
+struct DataFile {
+  platform::UniqueFd fd;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+DataFile OpenDataFile(const std::string& path, std::uint64_t offset) {
+  DataFile f{platform::UniqueFd(platform::OpenRegularFile(path)), offset, 0};
+  struct stat st;
+  if (!f.fd.ok() || ::fstat(f.fd.get(), &st) != 0) return DataFile{};
+  const auto total = static_cast<std::uint64_t>(st.st_size);
+  f.size = total > offset ? total - offset : 0;
+  return f;
+}
+
+// Reads up to len bytes at offset; the count read.
+std::uint64_t ReadAt(int fd, unsigned char* dst, std::uint64_t len, std::uint64_t offset) {
+  std::uint64_t got = 0;
+  while (got < len) {
+    const size_t chunk = static_cast<size_t>(std::min<std::uint64_t>(len - got, 1u << 30));
+    const ssize_t n = ::pread(fd, dst + got, chunk, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::uint64_t>(n);
+  }
+  return got;
+}
+
+// Data in a file of our private working folder are mapped instead of read:
+// nobody else can change the file, and the mapping outlives its removal. The
+// pages are read when the job is sent, not twice during the open.
+struct Mapping {
+  void* base = nullptr;
+  size_t length = 0;
+  unsigned char* data = nullptr;
+};
+
+Mapping MapData(const DataFile& f) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (f.fd.get() < 0 || page <= 0) return {};
+  const std::uint64_t start = f.offset - f.offset % static_cast<std::uint64_t>(page);
+  const size_t length = static_cast<size_t>(f.offset + f.size - start);
+  void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, f.fd.get(),
+                   static_cast<off_t>(start));
+  if (p == MAP_FAILED) return {};
+  ::madvise(p, length, MADV_SEQUENTIAL);
+  return {p, length, static_cast<unsigned char*>(p) + (f.offset - start)};
+}
+
+// True when path lies lexically below folder (no ".." leads out of it).
+bool IsBelow(const std::string& path, const std::string& folder) {
+  const fs::path p = fs::path(path).lexically_normal();
+  const fs::path rel = p.lexically_relative(fs::path(folder).lexically_normal());
+  return !rel.empty() && *rel.begin() != ".." && rel.is_relative();
+}
+
+}  // namespace
+
+void TDownDocFile::SetDataAllocator(AllocFn fn) { g_alloc = fn ? fn : std::malloc; }
+
+std::string TDownDocFile::DefaultIconFolder() {
+  QString dir;
+  if (QCoreApplication::applicationName().isEmpty()) {
+    // Before the application has named itself the generic folder would be
+    // shared with every program.
+    dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quillon";
+  } else {
+    dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  }
+  std::string s = dir.toStdString();
+  if (s.empty() || s.back() != '/') s += '/';
+  return s;
+}
+
+TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconFolder)
+    : FileName(fileName), iconFolder_(iconFolder) {
+  if (!FileName.empty()) Open(FileName);
+}
+
+TDownDocFile::~TDownDocFile() { ReleaseData(); }
+
+void TDownDocFile::ReleaseData() {
+  if (mapBase_) {
+    ::munmap(mapBase_, mapLength_);
+    mapBase_ = nullptr;
+    mapLength_ = 0;
+  } else {
+    std::free(DataBuffer);
+  }
+  DataBuffer = nullptr;
+  DataSize = 0;
+}
+
+void TDownDocFile::Open(const std::string& path) {
+  std::error_code ec;
+  const fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
+  struct stat st;
+  if (ec || full.empty() || full.native().size() >= PATH_MAX || ::stat(full.c_str(), &st) != 0) {
+    Status = kDocCannotOpen;
+    return;
+  }
+
+  // A private folder of our own: nobody else can plant or read anything in
+  // it while the package is unpacked there.
+  platform::TempPath work(platform::MakeTempFolder("dwn"));
+  if (work.Empty()) {
+    Status = kDocCannotCopy;
+    return;
+  }
+  const std::string folder = work.Path() + "/";
+
+  std::string ext = full.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string headerFile;
+  bool unpacked;
+  if (ext == ".RXV") {
+    unpacked = download::ExtractCabinet(full.string(), work.Path());
+    headerFile = download::ResolveIgnoringCase(folder, kHeaderMember);
+    dataDir_ = folder;
+  } else {
+    headerFile = folder + kWorkFileName;
+    const int rc = download::ExpandFile(full.string(), headerFile);
+    unpacked = rc == 0;
+    if (!unpacked) Status = static_cast<std::uint16_t>(rc);
+    // Data files named beside the package are kept beside the package.
+    dataDir_ = full.parent_path().string() + "/";
+  }
+  if (unpacked) ReadHeader(headerFile);
+  WorkDir = fs::path(headerFile).parent_path().string() + "/";
+  if (!unpacked || Status != kDocOk) return;  // work removes the folder
+
+  LoadData();
+  if (Status == kDocOk) CopyIcons();
+}
+
+void TDownDocFile::ReadHeader(const std::string& headerFile) {
+  HeaderValid = 0;
+  DownLoadDesc.clear();
+  DownLoadVersion.clear();
+  DownLoadFile.clear();
+  DoneMessage.clear();
+  EnableCommand = 1;
+  Reboot = 1;
+  PrinterList.clear();
+  workFile_.clear();
+  workFileOffset_ = 0;
+
+  const platform::ProfileFile header = download::OpenHeaderProfile(headerFile);
+  const std::string format = download::ReadRawValue(header, kSection, "FileFormat", "?", 3);
+  if (!platform::SameTextNoCase(format, "RXF")) {
+    // Not a header at all: the whole file is the data.
+    DownLoadFile = headerFile;
+    workFile_ = headerFile;
+    return;
+  }
+
+  DownLoadDesc = download::ReadTextValue(header, kSection, "DownLoadDesc", "", 255);
+  DownLoadVersion = download::ReadTextValue(header, kSection, "DownLoadVersion", "", 255);
+  EnableCommand = header.ReadProfileInt(kSection, "EnableCommand", 1);
+  Reboot = header.ReadProfileInt(kSection, "Reboot", 1);
+  DownLoadFile = download::ReadRawValue(header, kSection, "DownLoadFile", "", 260);
+  PrinterList = download::SplitPrinterNames(
+      download::ReadTextValue(header, kSection, "DownLoadPrinter", "", 255));
+  // Decoded first, so a backslash here is always a character of its own.
+  BeginMessage = ExpandLineBreaks(download::ReadTextValue(header, kSection, "BeginMessage", "", 1024));
+  DoneMessage = ExpandLineBreaks(download::ReadTextValue(header, kSection, "DoneMessage", "", 1024));
+  ReadPrinters(header);
+  HeaderValid = 1;
+
+  if (DownLoadFile.empty()) {
+    if (!StripHeader(headerFile)) {
+      // No data mark: nothing that could be sent.
+      Status = kDocBadFormat;
+      return;
+    }
+    DownLoadFile = headerFile;
+  }
+}
+
+void TDownDocFile::ReadPrinters(const platform::ProfileFile& header) {
+  PrinterTable.clear();
+  for (const std::string& key : header.ReadKeys(kPrintersSection)) {
+    const std::string value = download::ReadTextValue(header, kPrintersSection, key, "0", 255);
+    if (value.empty()) continue;
+    PrinterTable.emplace_back(platform::ToUtf8(key), value);
+  }
+}
+
+// The data of an embedded-data header begin after the first 0x1A. Instead of
+// rewriting the working copy, the load starts reading there.
+bool TDownDocFile::StripHeader(const std::string& headerFile) {
+  const std::int64_t mark = download::FindFirstByte(headerFile, 0x1A);
+  if (mark < 0) return false;
+  workFile_ = headerFile;
+  workFileOffset_ = static_cast<std::uint64_t>(mark) + 1;
+  return true;
+}
+
+void TDownDocFile::LoadData() {
+  ReleaseData();
+  std::vector<DataFile> files;
+  bool private_ = false;  // the data are one file of our own working folder
+  if (!workFile_.empty()) {
+    // The working file itself; its path is not split, whatever it holds.
+    files.push_back(OpenDataFile(workFile_, workFileOffset_));
+    private_ = true;
+  } else {
+    const auto names = download::SplitDataFileNames(DownLoadFile, kMaxDataFiles);
+    for (const std::string& raw : names) {
+      const std::string name = platform::BackslashesToSlashes(raw);
+      const std::string path =
+          name.front() == '/' ? name : download::ResolveIgnoringCase(dataDir_, name);
+      files.push_back(OpenDataFile(path, 0));
+      private_ = names.size() == 1 && IsBelow(path, WorkDir);
+    }
+  }
+  std::uint64_t total = 0;
+  for (const DataFile& f : files) total += f.size;
+  if (total == 0) return;
+  if (total > kMaxPackageData) {
+    // The job stream cannot announce this length.
+    Status = kDocBadFormat;
+    return;
+  }
+  if (private_ && g_alloc == std::malloc) {
+    const Mapping m = MapData(files.front());
+    if (m.base) {
+      mapBase_ = m.base;
+      mapLength_ = m.length;
+      DataBuffer = m.data;
+      DataSize = static_cast<std::uint32_t>(total);
+      return;
+    }
+  }
+  auto* block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
+  if (!block) return;  // DataSize stays 0, no block
+  std::uint64_t at = 0;
+  for (const DataFile& f : files) {
+    if (f.fd.get() < 0 || f.size == 0) continue;
+    at += ReadAt(f.fd.get(), block + at, f.size, f.offset);
+  }
+  DataBuffer = block;
+  DataSize = static_cast<std::uint32_t>(at);
+}
+
+void TDownDocFile::CopyIcons() const {
+  download::CopyIcons(WorkDir, iconFolder_.empty() ? DefaultIconFolder() : iconFolder_);
+}

@@ -1,0 +1,117 @@
+#include "gui/Entry.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/AppTitles.h"
+#include "core/app/QuillonApp.h"
+#include "gui/ModelAsk.h"
+#include "gui/PrnModelDlg.h"
+#include "gui/QuitSignals.h"
+#include "gui/SingleInstance.h"
+#include "gui/EEPDlg.h"
+#include "gui/PrntView.h"
+#include "gui/DlgMsgBox.h"
+#include "gui/HelpViewer.h"
+#include "gui/JapaneseFonts.h"
+#include "gui/ProgramBoxes.h"
+#include "gui/QtBoxAnswerer.h"
+#include "gui/FtpConnect.h"
+#include "gui/TfrmMain.h"
+
+namespace {
+
+// Catches what a handler throws: the loop ends and the entry shows it.
+class TQuillonApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      Fail(QString::fromUtf8(e.what()));
+    } catch (...) {
+      Fail(QStringLiteral("Unknown error"));
+    }
+    return false;
+  }
+
+  QString failure;
+
+ private:
+  void Fail(const QString& what) {
+    if (failure.isEmpty()) failure = what;
+    exit(0);
+  }
+};
+
+// Through the box routine: with no display it goes to the error stream
+// instead of waiting for a click that cannot come.
+void ShowFailure(const QString& what) {
+  quillon::Boxes().MsgBoxAlways(what.toStdString(), quillon::MB_ICONSTOP, 0);
+}
+
+// The forms of the program, created in their fixed order and kept until
+// the end of the run (destroyed in the reverse order, the main form last).
+struct TForms {
+  std::unique_ptr<TfrmMain> frmMain;
+  std::unique_ptr<TfrmPrntView> frmPrntView;
+  std::unique_ptr<TDlgMsgBox> dlgMsgBox;
+  std::unique_ptr<TFtpConnect> ftpConnect;
+  std::unique_ptr<TdlgPrnModel> dlgPrnModel;
+  std::unique_ptr<TEEPDlg> eepDlg;
+};
+
+void CreateForms(TForms& forms, TQUILLONApp& app) {
+  forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
+  forms.frmPrntView = std::make_unique<TfrmPrntView>(nullptr, &app);
+  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>();
+  forms.ftpConnect = std::make_unique<TFtpConnect>();
+  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>();
+  forms.eepDlg = std::make_unique<TEEPDlg>();
+  // With no display nobody could pick a model; the question is then not
+  // asked, as if cancelled.
+  if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
+}
+
+}  // namespace
+
+int QuillonMain(int argc, char** argv) {
+  // Named before anything asks for the standard folders.
+  QCoreApplication::setApplicationName(QStringLiteral("quillon"));
+  TQuillonApplication qapp(argc, argv);
+
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // Settings read, model table loaded, command line applied, package opened;
+  // destroyed last, writing the settings back, also in a copy that returns 1.
+  TQUILLONApp app(std::string(), std::move(args));
+
+  TSingleInstance instance;
+  if (!instance.Acquire()) {
+    instance.NotifyRunning();
+    return 1;
+  }
+
+  quillon::InstallJapaneseFonts();
+  quillon::SetHelpFilePath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                           QLatin1String(kHelpFileName));
+  InstallQuitSignals(&qapp);
+
+  TForms forms;
+  try {
+    CreateForms(forms, app);
+    QObject::connect(forms.frmMain.get(), &TfrmMain::Closed, &qapp, &QCoreApplication::quit);
+    forms.frmMain->show();
+    QApplication::exec();
+  } catch (const std::exception& e) {
+    qapp.failure = QString::fromUtf8(e.what());
+  }
+  if (!qapp.failure.isEmpty()) ShowFailure(qapp.failure);
+  return 0;
+}

@@ -1,0 +1,128 @@
+#include "gui/FtpConnect.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "core/app/QuillonApp.h"
+#include "gui/PrnModelDlg.h"
+#include "netlib/quillon.h"
+#include "gui/JapaneseFonts.h"
+#include "gui/ProgramBoxes.h"
+
+TFtpConnect* FtpConnect = nullptr;
+
+namespace {
+
+// The wait cursor while the printer is asked; the one before comes back on
+// every way out.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// A field of the result block: its text up to the NUL, never past the field.
+std::string FieldText(const char* field, size_t size) {
+  return std::string(field, strnlen(field, size));
+}
+
+void RecordFtpPrinter(const std::string& model, const std::string& version) {
+  if (TQUILLONApp* app = TQUILLONApp::Instance()) app->SetFtpPrinterInfo(model, version);
+}
+
+}  // namespace
+
+TFtpConnect::TFtpConnect(QWidget* parent, TdlgPrnModel* models)
+    : QDialog(parent), models_(models) {
+  setObjectName(QStringLiteral("FtpConnect"));
+  setWindowTitle(QStringLiteral("FTP接続ﾌﾟﾘﾝﾀの指定"));
+  setFont(quillon::FormFont(quillon::kFontPGothic, 12));
+  setFixedSize(308, 118);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  Label1 = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽ(&N)"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(8, 16, 113, 17);
+  Label1->setWordWrap(true);
+
+  Label2 = new QLabel(QStringLiteral("ﾃﾞｨﾚｸﾄﾘ(&D)"), this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->setGeometry(8, 48, 113, 17);
+  Label2->setWordWrap(true);
+
+  editFtpAddr = new QLineEdit(this);
+  editFtpAddr->setObjectName(QStringLiteral("editFtpAddr"));
+  editFtpAddr->setGeometry(120, 14, 177, 20);
+  Label1->setBuddy(editFtpAddr);
+
+  editFtpDir = new QLineEdit(QStringLiteral("vesta0"), this);
+  editFtpDir->setObjectName(QStringLiteral("editFtpDir"));
+  editFtpDir->setGeometry(120, 43, 177, 20);
+  Label2->setBuddy(editFtpDir);
+
+  btnOk = new QPushButton(QStringLiteral("&OK"), this);
+  btnOk->setObjectName(QStringLiteral("btnOk"));
+  btnOk->setGeometry(133, 80, 75, 25);
+  btnOk->setDefault(true);
+  connect(btnOk, &QPushButton::clicked, this, &TFtpConnect::btnOkClick);
+
+  Button2 = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setGeometry(221, 80, 75, 25);
+  connect(Button2, &QPushButton::clicked, this, &TFtpConnect::reject);
+
+  setTabOrder(editFtpAddr, editFtpDir);
+  setTabOrder(editFtpDir, btnOk);
+  setTabOrder(btnOk, Button2);
+  editFtpAddr->setFocus();
+
+  if (!FtpConnect) FtpConnect = this;
+}
+
+TFtpConnect::~TFtpConnect() {
+  if (FtpConnect == this) FtpConnect = nullptr;
+}
+
+void TFtpConnect::reject() { done(quillon::IDCANCEL); }
+
+void TFtpConnect::btnOkClick() {
+  const std::string host = editFtpAddr->text().toStdString();
+  PrinterInfo info;
+  std::memset(&info, 0, sizeof(info));
+  int answered = 0;
+  uint32_t error = 0;
+  {
+    // The query blocks this thread; the cursor is the only feedback.
+    WaitCursor wait;
+    answered = QUILLON_GetPrinterInfo(host.c_str(), &info);
+    if (!answered) error = QUILLON_GetLastError();
+  }
+  if (answered) {
+    RecordFtpPrinter(FieldText(info.ModelName, sizeof(info.ModelName)),
+                     FieldText(info.Version, sizeof(info.Version)));
+    done(quillon::IDOK);
+    return;
+  }
+  if (error != ERR_NOT_PRINTER) {
+    done(kUnreachable);
+    return;
+  }
+  // The address answered but did not tell its model: the operator names it
+  // (under the normal cursor, as the dialog waits for a choice).
+  TdlgPrnModel* models = models_ ? models_ : dlgPrnModel;
+  if (!models) {
+    done(quillon::IDCANCEL);
+    return;
+  }
+  const int result = models->exec();
+  if (result == quillon::IDOK) RecordFtpPrinter(models->SelectedModel, std::string());
+  done(result);
+}

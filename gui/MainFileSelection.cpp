@@ -1,0 +1,79 @@
+// The package choice of the main window.
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "core/app/QuillonApp.h"
+#include "core/package/DownDocFile.h"
+#include "resources/StringTable.h"
+#include "core/command/FileSelection.h"
+#include "core/command/ResultMessages.h"
+#include "gui/TfrmMain.h"
+
+namespace {
+
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+}  // namespace
+
+void TfrmMain::FileOpen() {
+  const QString remembered = edtFileName->text();
+  OpenDialog->selectFile(QString());
+  const QStringList filters = OpenDialog->nameFilters();
+  if (!filters.isEmpty()) OpenDialog->selectNameFilter(filters.first());
+  OpenDialog->setDirectory(QString::fromStdString(app_.OpenFolder));
+  ++commandDepth_;
+  const int result = OpenDialog->exec();
+  --commandDepth_;
+  const QStringList chosen = OpenDialog->selectedFiles();
+  if (result != QDialog::Accepted || chosen.isEmpty()) {
+    OpenDialog->selectFile(remembered);
+    return;
+  }
+  const QString fileName = chosen.first();
+  app_.OpenFolder = quillon::FolderOfFile(fileName.toStdString());
+  TWaitCursor wait;
+  QCoreApplication::processEvents();
+  LoadPackageFile(fileName);
+  UpdateStatusText();
+}
+
+void TfrmMain::LoadPackageFile(const QString& fileName) {
+  TWaitCursor wait;
+  const std::string previous = edtFileName->text().toStdString();
+  app_.OpenPackage(fileName.toStdString());
+  const TDownDocFile* package = app_.GetPackage();
+  const int status = package ? package->Status : 17;
+  if (status != 0) {
+    const TResultMessage m = ResultMessage(status);
+    MsgBox(ResultText(m), m.iconStyle, m.helpContext);
+    // The panels keep the previous package; so does the application
+    // object, so that the list, the status line and the download all
+    // concern the package the window shows.
+    if (!previous.empty()) app_.OpenPackage(previous);
+    return;
+  }
+  if (package->HeaderValid != 1) {
+    const TResultMessage m = ResultMessage(kResultNotFirmwareFormat);
+    MsgBox(ResultText(m), m.iconStyle, m.helpContext);
+  }
+  edtFileName->setText(fileName);
+  ShowPackageState(package);
+  LoadPrinterIcons();
+  lstvwPrintersPaint();
+}
+
+void TfrmMain::edtFileNameChange() { pnlFileName->setText(edtFileName->text()); }
+
+void TfrmMain::ShowPackageState(const TDownDocFile* package) {
+  if (!package) return;
+  pnlFileState->setText(QString::fromStdString(
+      quillon::PackageStateText(package->DownLoadDesc, package->DownLoadVersion)));
+}

@@ -1,0 +1,202 @@
+// The local view of the main window: the list of the spooler's printers,
+// the selected printer's details and the status line.
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/app/Funcs.h"
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
+#include "netlib/quillon.h"
+#include "resources/StringTable.h"
+#include "gui/MainGlyphs.h"
+#include "gui/ProgramBoxes.h"
+#include "gui/PrinterIcons.h"
+#include "gui/TfrmMain.h"
+#include "platform/Text.h"
+
+namespace {
+
+// Rows sort by caption with the locale's comparison, letter case counting.
+class TPrinterItem : public QTreeWidgetItem {
+ public:
+  using QTreeWidgetItem::QTreeWidgetItem;
+  bool operator<(const QTreeWidgetItem& other) const override {
+    return QString::localeAwareCompare(text(0), other.text(0)) < 0;
+  }
+};
+
+// The hourglass while a refresh runs.
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// The image key read as an integer; 0 when it is not a number.
+int ImageIndexOfKey(const std::string& key) {
+  if (key.empty()) return 0;
+  std::size_t pos = 0;
+  if (key[0] == '-' || key[0] == '+') pos = 1;
+  if (pos >= key.size()) return 0;
+  for (std::size_t i = pos; i < key.size(); ++i)
+    if (key[i] < '0' || key[i] > '9') return 0;
+  return LeadingInt(key);
+}
+
+}  // namespace
+
+void TfrmMain::LoadPrinterIcons() { imglstIcons = quillon::LoadPrinterIcons(app_); }
+
+void TfrmMain::lstvwPrintersPaint() {
+  const bool wasVisible = !lstvwPrinters->isHidden();
+  TWaitCursor wait;
+  listChangeAttached_ = false;
+  lstvwPrinters->setVisible(false);
+  lstvwPrinters->setSortingEnabled(false);
+  lstvwPrinters->clear();
+
+  std::vector<std::string> names;
+  if (EnumPrinterNames(names) != 0) {
+    MsgBoxAlways(LoadStr(4354), quillon::MB_ICONINFORMATION, 0);
+    names.clear();
+  }
+  listedNames_ = names;
+
+  const bool havePackage = app_.GetPackage() != nullptr;
+  const QPixmap generic = imglstIcons.isEmpty() ? quillon::GenericPrinterPixmap()
+                                                : imglstIcons.first().pixmap(32, 32);
+  std::vector<QTreeWidgetItem*> rows;
+  rows.reserve(names.size());
+  for (const std::string& name : names) {
+    auto* item = new TPrinterItem(lstvwPrinters);
+    item->setText(0, QString::fromStdString(name));
+    TPrinterEntry record;
+    std::memset(&record, 0, sizeof record);
+    std::string key;
+    if (app_.GetPrinterRecord(name.c_str(), record) == 1) {
+      item->setText(1, QString::fromUtf8(FieldText(record.Driver).data(),
+                                         static_cast<int>(FieldText(record.Driver).size())));
+      item->setText(2, QString::fromUtf8(record.Port));
+      item->setText(3, QString::fromUtf8(record.Location));
+      item->setText(4, QString::fromUtf8(record.Comment));
+      key = record.Code != 0 ? std::to_string(record.Code) : std::string(FieldText(record.CodeText));
+    } else {
+      key = "0";
+    }
+    const int index = ImageIndexOfKey(key);
+    bool ghosted = app_.CanUpdateOverConnection(name) == 0;
+    if (havePackage && app_.IsPackageTarget(name) == 0) ghosted = true;
+
+    const QPixmap image = (index > 0 && index < imglstIcons.size())
+                              ? imglstIcons[index].pixmap(32, 32)
+                              : generic;
+    item->setIcon(0, QIcon(ghosted ? quillon::GhostedPixmap(image) : image));
+    item->setData(0, kImageKeyRole, QString::fromStdString(key));
+    item->setData(0, kImageIndexRole, index);
+    item->setData(0, kGhostedRole, ghosted);
+    rows.push_back(item);
+  }
+
+  listChangeAttached_ = true;
+
+  const std::string selected = pnlSelected->text().toStdString();
+  for (QTreeWidgetItem* item : rows) {
+    if (SameTextNoCase(item->text(0).toStdString(), selected)) {
+      lstvwPrinters->setCurrentItem(item);
+      item->setSelected(true);
+      break;
+    }
+  }
+
+  lstvwPrinters->setVisible(wasVisible);
+  lstvwPrinters->sortItems(0, Qt::AscendingOrder);
+}
+
+void TfrmMain::SetLocalView(int mode) {
+  bool show = true;
+  if (mode == 0) show = !PM_Local->isChecked();
+  else if (mode == 2) show = false;
+  PM_Local->setChecked(show);
+  MV_LOCAL->setChecked(show);
+  lstvwPrinters->setVisible(show);
+}
+
+void TfrmMain::PM_LocalClick() { SetLocalView(0); }
+
+void TfrmMain::lstvwPrintersChange(QTreeWidgetItem* item) {
+  if (!item) return;
+  pnlSelected->setText(item->text(0));
+  app_.SelectPrinter(pnlSelected->text().toStdString());
+  ShowSelectedPrinter();
+}
+
+void TfrmMain::ShowSelectedPrinter() {
+  const TPrinterEntry& e = app_.SelectedEntry;
+  pnlSelDrv->setText(QString::fromUtf8(e.Driver));
+  pnlSelPort->setText(QString::fromUtf8(e.Port));
+  pnlSelPlace->setText(QString::fromUtf8(e.Location));
+  pnlSelComment->setText(QString::fromUtf8(e.Comment));
+  pnlSelVer->setText(QString::fromUtf8(FieldText(e.Version).data(),
+                                       static_cast<int>(FieldText(e.Version).size())));
+  const int index = (e.Code > 0 && e.Code < imglstIcons.size()) ? e.Code : 0;
+  imgSelIcon->setPixmap(imglstIcons.isEmpty() ? quillon::GenericPrinterPixmap()
+                                              : imglstIcons[index].pixmap(32, 32));
+  imgMask->setVisible(false);
+  UpdateStatusText();
+}
+
+void TfrmMain::UpdateStatusText() {
+  std::string text;
+  const std::string name = pnlSelected->text().toStdString();
+  if (!name.empty()) {
+    if (app_.CanUpdateOverConnection(name) == 0) text = LoadStr(4179);
+    if (app_.IsKnownModel(name) == 0) text = LoadStr(4177);
+    if (app_.GetPackage() && app_.IsPackageTarget(name) == 0) text = LoadStr(4178);
+  }
+  if (text.empty())
+    StatusBar->clearMessage();
+  else
+    StatusBar->showMessage(QString::fromStdString(text));
+}
+
+void TfrmMain::OnUpdate() {
+  TWaitCursor wait;
+  const std::string selected = pnlSelected->text().toStdString();
+  if (platform::IsFtpPrinterName(selected)) {
+    std::string host;
+    PrinterInfo info{};
+    if (FtpHostOf(selected, host) && QUILLON_GetPrinterInfo(host.c_str(), &info)) {
+      app_.SetFtpPrinterInfo(std::string(FieldText(info.ModelName)),
+                             std::string(FieldText(info.Version)));
+    }
+  }
+  lstvwPrintersPaint();
+  ShowSelectedPrinter();
+}
+
+void TfrmMain::btnPrintersClick() {
+  PopupMenu1->popup(btnPrinters->mapToGlobal(QPoint(0, 0)));
+}
+
+bool TfrmMain::CheckPrinterSet() {
+  // A refresh selects a printer again, which must not happen while the
+  // output thread reads the selection or while a dialog waits for an answer.
+  if (commandDepth_ > 0 || QApplication::activeModalWidget()) return false;
+  std::vector<std::string> names;
+  if (EnumPrinterNames(names) != 0) return false;
+  if (names == listedNames_) return false;
+  lstvwPrintersPaint();
+  UpdateStatusText();
+  return true;
+}

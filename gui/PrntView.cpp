@@ -1,0 +1,236 @@
+#include "gui/PrntView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "core/app/AppTitles.h"
+#include "core/app/QuillonApp.h"
+#include "resources/StringTable.h"
+#include "gui/JapaneseFonts.h"
+
+TfrmPrntView* frmPrntView = nullptr;
+
+namespace {
+constexpr int kStrAbort = 4128;
+constexpr int kStrInitialising = 4129;
+constexpr int kStrDownloading = 4131;
+constexpr int kStrConnecting = 4132;
+constexpr int kStrAborted = 4138;
+constexpr int kStrEnded = 4139;
+}  // namespace
+
+TfrmPrntView::TfrmPrntView(QWidget* parent, TQUILLONApp* app)
+    : QDialog(parent), app_(app ? app : TQUILLONApp::Instance()) {
+  setObjectName(QStringLiteral("frmPrntView"));
+  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  setFont(quillon::FormFont(quillon::kFontPGothic, 12));
+  setFixedSize(301, 151);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  lblAction = new QLabel(this);
+  lblAction->setObjectName(QStringLiteral("lblAction"));
+  lblAction->setGeometry(38, 27, 45, 12);
+
+  Progress = new QProgressBar(this);
+  Progress->setObjectName(QStringLiteral("Progress"));
+  Progress->setGeometry(24, 67, 257, 16);
+  Progress->setRange(0, 100);
+  Progress->setValue(0);
+  Progress->setTextVisible(false);
+
+  btnAbort = new QPushButton(this);
+  btnAbort->setObjectName(QStringLiteral("btnAbort"));
+  btnAbort->setGeometry(113, 111, 75, 25);
+  btnAbort->setAutoDefault(false);
+  connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbortClick(); });
+
+  notify_.Callback = &TfrmPrntView::NotifyProc;
+  notify_.Context = this;
+  if (!frmPrntView) frmPrntView = this;
+}
+
+TfrmPrntView::~TfrmPrntView() {
+  if (Thread) {
+    // The thread may be waiting for an answer of this thread: keep serving
+    // until it has stopped.
+    Thread->disconnect(this);
+    Thread->requestInterruption();
+    AbortRequested = 1;
+    while (!Thread->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
+    Thread.reset();
+  }
+  if (frmPrntView == this) frmPrntView = nullptr;
+}
+
+template <typename F>
+void TfrmPrntView::OnUiThread(F&& f) {
+  if (QThread::currentThread() == thread())
+    f();
+  else
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
+bool TfrmPrntView::ThreadRunning() const { return Thread && !Thread->isFinished(); }
+
+void TfrmPrntView::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmPrntView::FormShow() {
+  ++showing_;
+  modalResult_ = 0;
+  lblAction->setText(LoadQStr(kStrInitialising));
+  lblAction->adjustSize();
+  btnAbort->setText(LoadQStr(kStrAbort));
+  btnAbort->setEnabled(true);
+  AbortRequested = 0;
+  Progress->setValue(0);
+  Thread.reset();
+  if (!app_) {
+    ThreadDone();
+    return;
+  }
+  Thread = std::make_unique<TPrintThread>(*app_, *this);
+  TPrintThread* t = Thread.get();
+  // An end reported late by the thread of an earlier showing is ignored.
+  const unsigned showing = showing_;
+  connect(t, &QThread::finished, this, [this, showing] {
+    if (showing == showing_) ThreadDone();
+  }, Qt::QueuedConnection);
+  if (OnThreadCreated) OnThreadCreated(*t);
+  t->start();
+}
+
+void TfrmPrntView::btnAbortClick() {
+  if (aborting_) return;
+  aborting_ = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (Thread) Thread->requestInterruption();
+  lblAction->setText(LoadQStr(kStrAborted));
+  lblAction->adjustSize();
+  AbortRequested = 1;
+  if (Thread) {
+    // Not a plain wait(): the thread's calls and the library's
+    // notifications need this thread while it ends.
+    QEventLoop loop;
+    QTimer poll;
+    TPrintThread* t = Thread.get();
+    connect(&poll, &QTimer::timeout, &loop, [&loop, t] {
+      if (t->isFinished()) loop.quit();
+    });
+    poll.start(10);
+    if (!t->isFinished()) loop.exec();
+    poll.stop();
+    t->wait();
+    // The end handler is queued behind the thread's last calls; run them
+    // now so that the result below is the last word.
+    QCoreApplication::sendPostedEvents(this);
+  }
+  modalResult_ = kResultAborted;
+  PostClose();
+  QApplication::restoreOverrideCursor();
+  aborting_ = false;
+}
+
+void TfrmPrntView::ThreadDone() {
+  lblAction->setText(LoadQStr(kStrEnded));
+  lblAction->adjustSize();
+  btnAbort->setEnabled(false);
+  modalResult_ = kResultDone;
+  // During an abort the abort handler closes, with its own result.
+  if (!aborting_) PostClose();
+}
+
+void TfrmPrntView::PostClose() {
+  const unsigned showing = showing_;
+  QMetaObject::invokeMethod(this, [this, showing] {
+    if (showing == showing_ && isVisible()) done(modalResult_);
+  }, Qt::QueuedConnection);
+}
+
+void TfrmPrntView::reject() {
+  if (ThreadRunning()) {
+    btnAbortClick();
+    return;
+  }
+  QDialog::reject();
+}
+
+void TfrmPrntView::keyPressEvent(QKeyEvent* event) {
+  // The window has no cancel button: Escape does nothing.
+  if (event->key() == Qt::Key_Escape) {
+    event->ignore();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+std::intptr_t TfrmPrntView::OnTransferNotify(std::uintptr_t wParam, std::intptr_t lParam) {
+  switch (wParam) {
+    case NOTIFY_CONNECTING:
+      lblAction->setText(LoadQStr(kStrConnecting));
+      lblAction->adjustSize();
+      break;
+    case NOTIFY_SENDING:
+      lblAction->setText(LoadQStr(kStrDownloading));
+      lblAction->adjustSize();
+      break;
+    case NOTIFY_PROGRESS: {
+      // Widened: count × 100 overflows 32 bits beyond 42 MB.
+      const std::uint64_t done = static_cast<std::uint32_t>(lParam);
+      const std::uint64_t total = TotalBytes ? TotalBytes : 1;
+      Progress->setValue(static_cast<int>(std::min<std::uint64_t>(done * 100u / total, 100u)));
+      break;
+    }
+    default:
+      break;
+  }
+  return AbortRequested ? 1 : 0;
+}
+
+std::intptr_t TfrmPrntView::NotifyProc(void* context, unsigned int message,
+                                       std::uintptr_t wParam, std::intptr_t lParam) {
+  auto* self = static_cast<TfrmPrntView*>(context);
+  if (!self || message != WM_TRANSFER_NOTIFY) return 0;
+  if (QThread::currentThread() == self->thread()) return self->OnTransferNotify(wParam, lParam);
+  // Handed to the user-interface thread; the library waits for the answer.
+  std::intptr_t answer = 0;
+  QMetaObject::invokeMethod(self, [self, wParam, lParam, &answer] {
+    answer = self->OnTransferNotify(wParam, lParam);
+  }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+void TfrmPrntView::SetAction(int stringId) {
+  OnUiThread([this, stringId] {
+    lblAction->setText(LoadQStr(stringId));
+    lblAction->adjustSize();
+  });
+}
+
+void TfrmPrntView::SetProgressRange(int minimum, int maximum, int /*step*/) {
+  OnUiThread([this, minimum, maximum] { Progress->setRange(minimum, maximum); });
+}
+
+void TfrmPrntView::SetProgressPosition(int position) {
+  OnUiThread([this, position] { Progress->setValue(position); });
+}
+
+void TfrmPrntView::SetProgressToMaximum() {
+  OnUiThread([this] { Progress->setValue(Progress->maximum()); });
+}
+
+void TfrmPrntView::SetTotalBytes(std::uint32_t total) {
+  OnUiThread([this, total] { TotalBytes = total; });
+}

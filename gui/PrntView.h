@@ -1,0 +1,84 @@
+#pragma once
+// The progress window of one download: showing it starts the output
+// thread; it shows the current step and a bar, offers the abort button,
+// answers the network library's transfer notifications, and closes itself
+// when the thread has ended (result 1) or after an abort (result 3).
+// Created once and reused for every download.
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "core/transfer/PrintSink.h"
+#include "core/transfer/PrintThread.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class TQUILLONApp;
+
+class TfrmPrntView : public QDialog, public TPrintSink {
+  Q_OBJECT
+ public:
+  // app: whose download runs; nullptr means TQUILLONApp::Instance().
+  explicit TfrmPrntView(QWidget* parent = nullptr, TQUILLONApp* app = nullptr);
+  ~TfrmPrntView() override;
+
+  // Modal results.
+  static constexpr int kResultDone = 1;
+  static constexpr int kResultAborted = 3;
+
+  void FormShow();
+  void btnAbortClick();
+  void ThreadDone();
+  // WM_TRANSFER_NOTIFY: 1 asks the library to stop, 0 to go on.
+  std::intptr_t OnTransferNotify(std::uintptr_t wParam, std::intptr_t lParam);
+
+  QLabel* lblAction = nullptr;
+  QProgressBar* Progress = nullptr;
+  QPushButton* btnAbort = nullptr;
+
+  std::unique_ptr<TPrintThread> Thread;
+  std::int32_t AbortRequested = 0;
+  std::uint32_t TotalBytes = 1;
+
+  // Called with each new thread before it starts (tests shorten its
+  // watch interval).
+  std::function<void(TPrintThread&)> OnThreadCreated;
+
+  // Calls of the output thread, carried out on the user-interface thread.
+  void SetAction(int stringId) override;
+  void SetProgressRange(int minimum, int maximum, int step) override;
+  void SetProgressPosition(int position) override;
+  void SetProgressToMaximum() override;
+  void SetTotalBytes(std::uint32_t total) override;
+  const QUILLON_NotifyTarget* NotifyTarget() override { return &notify_; }
+
+ public slots:
+  // The close box while the thread runs acts as the abort button.
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  static std::intptr_t NotifyProc(void* context, unsigned int message, std::uintptr_t wParam,
+                                  std::intptr_t lParam);
+  bool ThreadRunning() const;
+  // Ends the modal showing with modalResult_ once the event loop gets to it.
+  void PostClose();
+  template <typename F>
+  void OnUiThread(F&& f);
+
+  TQUILLONApp* app_;
+  QUILLON_NotifyTarget notify_{};
+  int modalResult_ = 0;
+  bool aborting_ = false;
+  unsigned showing_ = 0;  // counts showings; a stale close is ignored
+};
+
+// The program's one progress window (the first one created).
+extern TfrmPrntView* frmPrntView;

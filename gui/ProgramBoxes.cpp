@@ -1,0 +1,10 @@
+#include "gui/ProgramBoxes.h"
+
+namespace quillon {
+
+ScopedBoxAnswerer::ScopedBoxAnswerer(BoxAnswerer* answerer)
+    : previous_(Boxes().SetAnswerer(answerer)) {}
+
+ScopedBoxAnswerer::~ScopedBoxAnswerer() { Boxes().SetAnswerer(previous_); }
+
+}  // namespace quillon

@@ -1,0 +1,99 @@
+#include "gui/QtBoxAnswerer.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+#include "gui/HelpViewer.h"
+
+namespace quillon {
+
+namespace {
+
+QPointer<QWidget>& OwnerSlot() {
+  static QPointer<QWidget> owner;
+  return owner;
+}
+
+QWidget* BoxParent() {
+  if (OwnerSlot()) return OwnerSlot();
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
+QMessageBox::Icon QtIcon(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Stop: return QMessageBox::Critical;
+    case BoxIcon::Question: return QMessageBox::Question;
+    case BoxIcon::Exclamation: return QMessageBox::Warning;
+    case BoxIcon::Information: return QMessageBox::Information;
+    case BoxIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+int ShowMessageBox(const BoxQuestion& q) {
+  const BoxLayout layout = LayoutForStyle(q.style);
+  QMessageBox box(BoxParent());
+  box.setWindowTitle(QString::fromStdString(q.caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(q.text));
+  box.setIcon(QtIcon(layout.icon));
+
+  QPushButton* ok = box.addButton(QMessageBox::Ok);
+  ok->setText(QStringLiteral("OK"));
+  QPushButton* cancel = nullptr;
+  if (layout.cancelButton) {
+    cancel = box.addButton(QMessageBox::Cancel);
+    cancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+  }
+  if (layout.helpButton) {
+    QPushButton* help = box.addButton(QMessageBox::Help);
+    help->setText(QStringLiteral("ﾍﾙﾌﾟ"));
+    // The button box would close the box on any click; Help must only
+    // open the topic, so its click is taken over here.
+    QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
+    const int context = q.helpContext;
+    QObject::connect(help, &QAbstractButton::clicked, &box, [context] { ShowHelp(context); });
+  }
+  box.setDefaultButton(layout.defaultButton == IDCANCEL && cancel ? cancel : ok);
+  box.setEscapeButton(cancel ? cancel : ok);
+
+  box.exec();
+  const QAbstractButton* clicked = box.clickedButton();
+  if (clicked && clicked == ok) return IDOK;
+  if (clicked && clicked == cancel) return IDCANCEL;
+  return layout.escapeButton;
+}
+
+}  // namespace
+
+bool IsHeadlessPlatform() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
+  const QString platform = QGuiApplication::platformName();
+  return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+void SetBoxOwner(QWidget* owner) { OwnerSlot() = owner; }
+
+BoxAnswer QtBoxAnswerer::Answer(const BoxQuestion& q) {
+  BoxAnswer answer;
+  if (q.kind == BoxQuestion::Kind::Dialog)
+    answer.button = q.showDialog ? q.showDialog() : IDOK;
+  else
+    answer.button = ShowMessageBox(q);
+  return answer;
+}
+
+BoxAnswer PlatformBoxAnswerer::Answer(const BoxQuestion& q) {
+  return IsHeadlessPlatform() ? headless_.Answer(q) : widgets_.Answer(q);
+}
+
+MessageBoxes& Boxes() {
+  static PlatformBoxAnswerer platform;
+  static MessageBoxes boxes(&platform);
+  return boxes;
+}
+
+}  // namespace quillon

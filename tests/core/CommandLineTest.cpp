@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "core/app/QuillonApp.h"
+#include "core/package/DownDocFile.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/TestEnv.h"
+
+using quillon_test::MakeTestDir;
+using quillon_test::WriteFileBytes;
+
+namespace {
+
+std::unique_ptr<TQUILLONApp> AppWith(std::vector<std::string> args, std::string* settings = nullptr) {
+  const std::string path = MakeTestDir("cl") + "/QUILLON.INI";
+  if (settings) *settings = path;
+  return std::make_unique<TQUILLONApp>(path, std::move(args));
+}
+
+}  // namespace
+
+TEST(CommandLine, NoArgumentsChangeNothing) {
+  auto app = AppWith({});
+  EXPECT_EQ(app->ShowMessage, 1);
+  EXPECT_EQ(app->EnableCommand, 1);
+  EXPECT_EQ(app->AutoRun, 1);
+  EXPECT_EQ(app->ViewLocal, 1);
+  EXPECT_EQ(app->SelectedPrinter, "");
+  EXPECT_EQ(app->GetPackage(), nullptr);
+  EXPECT_STREQ(app->GetPackageFileName(), "");
+}
+
+TEST(CommandLine, NmAndNcMatchWholeArgumentsInAnyCase) {
+  EXPECT_EQ(AppWith({"/nm"})->ShowMessage, 0);
+  EXPECT_EQ(AppWith({"/Nm"})->ShowMessage, 0);
+  EXPECT_EQ(AppWith({"/nC"})->EnableCommand, 0);
+  auto app = AppWith({"/NMX", "/NCX", "x/NM"});
+  EXPECT_EQ(app->ShowMessage, 1);
+  EXPECT_EQ(app->EnableCommand, 1);
+  EXPECT_EQ(app->AutoRun, 1);
+}
+
+TEST(CommandLine, ContainedKeysAndValueAfterLastEquals) {
+  auto a = AppWith({"/PR=ftp://host/NOW"});
+  EXPECT_EQ(a->SelectedPrinter, "ftp://host/NOW");
+  EXPECT_EQ(a->AutoRun, 0);  // its upper-case form contains "/NO"
+
+  EXPECT_EQ(AppWith({"/PR=a=b"})->SelectedPrinter, "b");
+  EXPECT_EQ(AppWith({"/pr=Office Laser"})->SelectedPrinter, "Office Laser");
+  EXPECT_EQ(AppWith({"/XPR=q"})->SelectedPrinter, "");  // no "/PR=" in "/XPR="
+  EXPECT_EQ(AppWith({"/X/PR=q"})->SelectedPrinter, "q");
+
+  auto h = AppWith({"/hn=192.168.0.5"});
+  EXPECT_EQ(h->SelectedPrinter, "ftp://192.168.0.5/vesta0");
+  EXPECT_EQ(h->ViewLocal, 0);
+
+  auto e = AppWith({"/PR="});
+  EXPECT_EQ(e->SelectedPrinter, "");
+
+  auto m = AppWith({"/m=KV41"});
+  EXPECT_EQ(m->FtpModel, "KV41");
+  EXPECT_STREQ(m->SelectedEntry.Driver, "KV41");
+
+  EXPECT_EQ(AppWith({"/no"})->AutoRun, 0);
+  EXPECT_EQ(AppWith({"/NOTHING"})->AutoRun, 0);
+  EXPECT_EQ(AppWith({"/N"})->AutoRun, 1);
+}
+
+TEST(CommandLine, OneArgumentMaySatisfySeveralTests) {
+  // "/HN=" and "/PR=" in one argument: /PR= is applied after /HN=.
+  auto a = AppWith({"/HN=/PR=x"});
+  EXPECT_EQ(a->SelectedPrinter, "x");
+  EXPECT_EQ(a->ViewLocal, 0);
+  // "/M=" with "/NO" inside the value.
+  auto b = AppWith({"/M=RX/NOTE"});
+  EXPECT_EQ(b->FtpModel, "RX/NOTE");
+  EXPECT_EQ(b->AutoRun, 0);
+}
+
+TEST(CommandLine, LaterArgumentsWin) {
+  auto a = AppWith({"/PR=first", "/HN=10.0.0.1"});
+  EXPECT_EQ(a->SelectedPrinter, "ftp://10.0.0.1/vesta0");
+  auto b = AppWith({"/HN=10.0.0.1", "/PR=second"});
+  EXPECT_EQ(b->SelectedPrinter, "second");
+  EXPECT_EQ(b->ViewLocal, 0);  // /HN= hid the local list all the same
+}
+
+TEST(CommandLine, ModelTextIsBoundedAndNeverSplitsACharacter) {
+  std::string model(258, 'A');
+  model += "ﾌﾟ";  // 258 + 6 bytes; the cut falls inside "ﾌ"
+  auto app = AppWith({"/M=" + model});
+  EXPECT_EQ(app->FtpModel, model);
+  EXPECT_EQ(std::string(app->SelectedEntry.Driver), std::string(258, 'A'));
+}
+
+TEST(CommandLine, OnlyTheFirstPathIsOpenedWhereverOptionsStand) {
+  const std::string dir = MakeTestDir("pk");
+  WriteFileBytes(dir + "/first.RXF", "not a header");
+  WriteFileBytes(dir + "/second.RXF", "not a header");
+  auto app = AppWith({"/NM", dir + "/first.RXF", "/PR=p", dir + "/second.RXF"});
+  ASSERT_NE(app->GetPackage(), nullptr);
+  EXPECT_EQ(std::string(app->GetPackageFileName()), dir + "/first.RXF");
+  EXPECT_EQ(app->GetPackage()->FileName, dir + "/first.RXF");
+  EXPECT_EQ(app->ShowMessage, 0);
+  EXPECT_EQ(app->SelectedPrinter, "p");
+}
+
+TEST(CommandLine, PackageRowsAreMergedBeforeOptionsApply) {
+  const std::string dir = MakeTestDir("pk");
+  const std::string pkg = dir + "/NEW.RXF";
+  WriteFileBytes(pkg, std::string("[RX_DownLoad]\r\nFileFormat=RXF\r\n[Printers]\r\n"
+                                  "HALVORN NEW MODEL=21,1\r\nRX-110=9\r\n\x1A") +
+                          std::string(64, '\x55'));
+  std::string settings;
+  auto app = AppWith({"/M=HALVORN NEW MODEL", pkg}, &settings);
+  ASSERT_NE(app->GetPackage(), nullptr);
+  ASSERT_EQ(app->GetPackage()->PrinterTable.size(), 2u);
+  EXPECT_EQ(app->Models->Count(), 76u);
+  const int i = app->Models->IndexOf("halvorn new model");
+  ASSERT_GE(i, 0);
+  EXPECT_EQ(app->Models->Item(i)->Code, 21);
+  EXPECT_EQ(app->Models->Item(i)->Flag, 1);
+  EXPECT_EQ(app->Models->Item(app->Models->IndexOf("RX-110"))->Code, 9);
+  // The /M= text resolves against the table that already holds the row.
+  TPrinterEntry entry = app->SelectedEntry;
+  app->ResolveModel(entry);
+  EXPECT_EQ(entry.Code, 21);
+  EXPECT_EQ(entry.Known, 1);
+  EXPECT_EQ(platform::ProfileFile(settings).ReadString("Printers", "HALVORN NEW MODEL", ""), "21,1");
+}
+
+TEST(CommandLine, AbsolutePathsAreToldFromOptionsByExistingFiles) {
+  const std::string dir = MakeTestDir("pk");
+  // A missing absolute path is an option, and here one holding "/NO".
+  auto a = AppWith({dir + "/NOTES.RXF"});
+  EXPECT_EQ(a->GetPackage(), nullptr);
+  EXPECT_EQ(a->AutoRun, 0);
+  // An existing one is the package, and its "/NO" is no option.
+  WriteFileBytes(dir + "/NOTES.RXF", "x");
+  auto b = AppWith({dir + "/NOTES.RXF"});
+  ASSERT_NE(b->GetPackage(), nullptr);
+  EXPECT_EQ(b->AutoRun, 1);
+  // A folder is never the package.
+  auto c = AppWith({dir});
+  EXPECT_EQ(c->GetPackage(), nullptr);
+  // Relative and empty arguments are paths as they are.
+  auto d = AppWith({"", "rel.RXF"});
+  ASSERT_NE(d->GetPackage(), nullptr);
+  EXPECT_STREQ(d->GetPackageFileName(), "");
+}

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/app/Funcs.h"
+#include "core/app/TextUtil.h"
+#include "platform/TempNames.h"
+#include "tests/support/TestEnv.h"
+
+namespace fs = std::filesystem;
+
+TEST(ExpandLineBreaks, EachBackslashNBecomesOneCarriageReturn) {
+  EXPECT_EQ(ExpandLineBreaks("a\\nb\\nc\\n"), "a\rb\rc\r");
+  EXPECT_EQ(ExpandLineBreaks("lone \\ and n stay"), "lone \\ and n stay");
+  EXPECT_EQ(ExpandLineBreaks("\\\\n"), "\\\r");
+  EXPECT_EQ(ExpandLineBreaks("end\\"), "end\\");
+  EXPECT_EQ(ExpandLineBreaks("\\N"), "\\N");
+  EXPECT_EQ(ExpandLineBreaks(""), "");
+  EXPECT_EQ(ExpandLineBreaks("ﾌﾟﾘﾝﾀ\\nﾃﾞｰﾀ"), "ﾌﾟﾘﾝﾀ\rﾃﾞｰﾀ");
+}
+
+TEST(MakeTempFileName, UsesThreeCharactersOfThePrefixAndCreatesTheFile) {
+  std::string path;
+  ASSERT_EQ(MakeTempFileName("dwnload", path), 1);
+  const std::string name = fs::path(path).filename().string();
+  EXPECT_EQ(name.rfind("dwn", 0), 0u);
+  EXPECT_EQ(name.find("dwnl"), std::string::npos);
+  EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+  EXPECT_EQ(fs::path(path).parent_path().string() + "/", platform::TempFolder());
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_EQ(fs::file_size(path), 0u);
+
+  char buf[260];
+  ASSERT_EQ(MakeTempFileName("dwn", buf), 1);
+  EXPECT_TRUE(fs::exists(buf));
+  EXPECT_NE(path, std::string(buf));
+  EXPECT_EQ(MakeTempFileName("dwn", static_cast<char*>(nullptr)), 0);
+}
+
+TEST(MakeTempFileName, FailsWithoutAFolderOrWhenThePathDoesNotFit) {
+  const std::string saved = std::getenv("TMPDIR");
+  std::string path = "unchanged";
+  setenv("TMPDIR", (saved + "/missing").c_str(), 1);
+  EXPECT_EQ(MakeTempFileName("dwn", path), 0);
+  EXPECT_EQ(path, "unchanged");
+  // A temporary folder so deep that the name exceeds 259 bytes.
+  std::string deep = saved;
+  while (deep.size() < 270) deep += "/deeper-folder-level";
+  fs::create_directories(deep);
+  setenv("TMPDIR", deep.c_str(), 1);
+  char buf[260];
+  EXPECT_EQ(MakeTempFileName("dwn", buf), 0);
+  EXPECT_TRUE(fs::is_empty(deep));  // nothing left behind
+  EXPECT_EQ(MakeTempFileName("dwn", path), 1);  // the string form has no limit
+  setenv("TMPDIR", saved.c_str(), 1);
+}
+
+TEST(FtpHostOf, CutsTheCallersTextAtTheHost) {
+  char a[] = "ftp://192.168.1.20/vesta0";
+  char* host = FtpHostOf(a);
+  ASSERT_NE(host, nullptr);
+  EXPECT_STREQ(host, "192.168.1.20");
+  EXPECT_STREQ(a, "ftp://192.168.1.20");
+  EXPECT_EQ(host, a + 6);
+
+  char b[] = "ftp://printer.local";
+  EXPECT_STREQ(FtpHostOf(b), "printer.local");
+  EXPECT_STREQ(b, "ftp://printer.local");
+
+  char c[] = "no address here";
+  EXPECT_EQ(FtpHostOf(c), nullptr);
+  EXPECT_EQ(FtpHostOf(static_cast<char*>(nullptr)), nullptr);
+
+  char d[] = "ftp://user:pw@host:2121/dir/sub";
+  EXPECT_STREQ(FtpHostOf(d), "user:pw@host:2121");
+
+  std::string h = "keep";
+  EXPECT_TRUE(FtpHostOf("ftp://10.0.0.9/vesta0", h));
+  EXPECT_EQ(h, "10.0.0.9");
+  EXPECT_FALSE(FtpHostOf("Office Laser", h));
+  EXPECT_EQ(h, "10.0.0.9");
+}
+
+TEST(TextUtil, CutsAndTokens) {
+  EXPECT_EQ(Utf8FitLength("abc", 5), 3u);
+  EXPECT_EQ(Utf8FitLength("ab\xEF\xBE\x8C", 4), 2u);
+  EXPECT_EQ(Utf8FitLength("ab\xEF\xBE\x8C", 5), 5u);
+  EXPECT_EQ(Utf8FitLength("\xC3\xA9x", 1), 0u);
+  char small[4];
+  CopyText(small, sizeof small, "abcdef", 100);
+  EXPECT_STREQ(small, "abc");
+  CopyText(small, sizeof small, "ﾌ", 100);
+  EXPECT_STREQ(small, "ﾌ");
+  CopyText(small, sizeof small, "aﾌ", 100);
+  EXPECT_STREQ(small, "a");
+  EXPECT_EQ(Tokenize(",,a,,b,", ','), (std::vector<std::string_view>{"a", "b"}));
+  EXPECT_TRUE(Tokenize(",,,", ',').empty());
+  EXPECT_EQ(LeadingInt(" -12x"), -12);
+  EXPECT_EQ(LeadingInt("x1"), 0);
+  EXPECT_EQ(LeadingInt("99999999999"), 2147483647);
+  EXPECT_EQ(LeadingInt("-99999999999"), -2147483647 - 1);
+}
+
+// Printer queues of the private spooler started for the tests.
+class SpoolerHelpers : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const char* dir = std::getenv("QUILLON_CUPSD_DIR");
+    if (!dir) return;
+    present_ = true;
+    const std::string harness = std::string(QUILLON_SOURCE_DIR) + "/scripts/cupsd-harness.sh";
+    const std::string d = dir;
+    auto add = [&](const std::string& args) {
+      return quillon_test::RunCommand(harness + " " + args + " >/dev/null 2>&1") == 0;
+    };
+    ready_ = add("addqueue " + d + " app_lpt parallel:/dev/lp0") &&
+             add("addqueue " + d + " app_lpt9 parallel:/dev/lp8") &&
+             add("addqueue " + d + " app_lp10 parallel:/dev/lp9") &&
+             add("addqueue " + d + " app_net 'socket://127.0.0.1:9/?snmp=false'") &&
+             add("addclass " + d + " app_lpt_first app_lpt app_net") &&
+             add("addclass " + d + " app_net_first app_net app_lpt");
+  }
+  void SetUp() override {
+    // Outside CTest there is no private spooler; inside, it must work.
+    if (!present_) GTEST_SKIP() << "private spooler not started";
+    ASSERT_TRUE(ready_) << "queues could not be added to the private spooler";
+  }
+  static bool present_;
+  static bool ready_;
+};
+bool SpoolerHelpers::present_ = false;
+bool SpoolerHelpers::ready_ = false;
+
+TEST_F(SpoolerHelpers, PortFlagsOfQueuesAndClasses) {
+  EXPECT_EQ(GetPortFlags("app_lpt"), PORT_LOCAL | PORT_LPT);
+  EXPECT_EQ(GetPortFlags("app_lpt9"), PORT_LOCAL | PORT_LPT);
+  EXPECT_EQ(GetPortFlags("app_lp10"), PORT_LOCAL);
+  EXPECT_EQ(GetPortFlags("app_net"), PORT_LOCAL);
+  EXPECT_EQ(GetPortFlags("app_lpt_first"), PORT_LOCAL | PORT_MULTIPLE | PORT_LPT);
+  EXPECT_EQ(GetPortFlags("app_net_first"), PORT_LOCAL | PORT_MULTIPLE);
+  EXPECT_EQ(GetPortFlags("no_such_queue"), 0);
+  EXPECT_EQ(GetPortFlags("ftp://10.0.0.1/vesta0"), 0);
+  EXPECT_EQ(GetPortFlags(""), 0);
+  EXPECT_EQ(GetPortFlags(std::string(300, 'q')), 0);
+}
+
+TEST_F(SpoolerHelpers, PrinterNamesAreAppended) {
+  std::vector<std::string> names = {"kept"};
+  EXPECT_EQ(EnumPrinterNames(names), 0);
+  ASSERT_GE(names.size(), 7u);
+  EXPECT_EQ(names.front(), "kept");
+  for (const char* q : {"app_lpt", "app_net", "app_lpt_first", "app_net_first"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), q), names.end()) << q;
+  }
+}

@@ -1,0 +1,262 @@
+// The output thread on its own: job file, spooler route on the private
+// cupsd, FTP route against the printer simulator, results and progress.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "core/app/QuillonApp.h"
+#include "core/app/TextUtil.h"
+#include "core/transfer/PrintThread.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/DownloadSupport.h"
+#include "tests/support/PackageFixtures.h"
+#include "tests/support/PrintSinkRecorder.h"
+#include "tests/support/PrinterSimulator.h"
+#include "tests/support/CupsTestSupport.h"
+
+using namespace quillon_test;
+using platform::JobStatus;
+
+namespace {
+
+TEST(PrintThreadTarget, FtpTargetSplitsAtTheLastTwoSlashes) {
+  std::string host, dir;
+  SplitFtpTarget("ftp://10.1.2.3/vesta0", host, dir);
+  EXPECT_EQ(host, "10.1.2.3");
+  EXPECT_EQ(dir, "vesta0");
+  SplitFtpTarget("ftp://10.1.2.3/a/b", host, dir);
+  EXPECT_EQ(host, "a");
+  EXPECT_EQ(dir, "b");
+  SplitFtpTarget("ftp://10.1.2.3/", host, dir);
+  EXPECT_EQ(host, "10.1.2.3");
+  EXPECT_EQ(dir, "");
+  SplitFtpTarget("nothing", host, dir);
+  EXPECT_EQ(host, "nothing");
+  EXPECT_EQ(dir, "");
+}
+
+TEST(PrintThreadTarget, LibraryResultsMapToDownloadResults) {
+  EXPECT_EQ(TransferResultCode(0), 0);
+  EXPECT_EQ(TransferResultCode(0x20000003), 35);
+  EXPECT_EQ(TransferResultCode(0x20000009), 18);
+  EXPECT_EQ(TransferResultCode(0x20001000), 4096);
+  EXPECT_EQ(TransferResultCode(0x2000000A), 33);
+  EXPECT_EQ(TransferResultCode(0x20000006), 33);
+  EXPECT_EQ(TransferResultCode(-1), 33);
+}
+
+class PrintThreadRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_FALSE(CupsdDir().empty()) << "the private cupsd fixture did not run";
+    listener_ = new RawListener();
+    ASSERT_TRUE(AddQueue("qd_raw", SocketUri(listener_->Port())));
+    // Nobody answers for this one: its jobs stay processing.
+    ASSERT_TRUE(AddQueue("qd_dead", SocketUri(UnusedPort())));
+  }
+  static void TearDownTestSuite() {
+    delete listener_;
+    listener_ = nullptr;
+  }
+  void SetUp() override {
+    app_ = MakeApp();
+    app_->JobResult = 0xFFFF;
+    jobsBefore_ = listener_->Jobs().size();
+  }
+  void TearDown() override { EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind"; }
+
+  void Select(const std::string& target, const char* model) {
+    app_->SelectedPrinter = target;
+    SetField(app_->SelectedEntry.Driver, model);
+    app_->ResolveModel(app_->SelectedEntry);
+  }
+  // Starts the thread and waits (bounded) for its end.
+  int Run(int watchMs = 100, int timeoutMs = 60000) {
+    thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+    thread_->WatchIntervalMs = watchMs;
+    thread_->start();
+    EXPECT_TRUE(thread_->wait(QDeadlineTimer(timeoutMs))) << "the thread did not end";
+    return app_->JobResult;
+  }
+  std::string NewJob() {
+    EXPECT_TRUE(listener_->WaitForJobs(jobsBefore_ + 1, 30000));
+    const auto jobs = listener_->Jobs();
+    return jobs.size() > jobsBefore_ ? jobs.back() : std::string();
+  }
+
+  static RawListener* listener_;
+  std::unique_ptr<TQUILLONApp> app_;
+  PrintSinkRecorder sink_;
+  std::unique_ptr<TPrintThread> thread_;
+  std::size_t jobsBefore_ = 0;
+};
+RawListener* PrintThreadRun::listener_ = nullptr;
+
+TEST_F(PrintThreadRun, SpoolerRouteDeliversTheWrappedJobAndWatchesItToTheEnd) {
+  const std::string data = package_test::Pattern(3000, 5);
+  SetPackage(*app_, data, 1, 1);
+  app_->InitItems = 5;
+  Select("qd_raw", "KV3");  // a model that takes the download command
+  EXPECT_EQ(Run(1000), 0);
+  const std::string expected = WrappedStream(data, 5);
+  EXPECT_EQ(NewJob(), expected);
+  EXPECT_EQ(JobStatusOf(LastJobId("qd_raw")), JobStatus::Completed);
+  const auto ev = sink_.Events();
+  ASSERT_GE(ev.size(), 6u);
+  EXPECT_EQ(ev[0], "range 0 100 1");
+  EXPECT_EQ(ev[1], "total " + std::to_string(expected.size()));
+  EXPECT_EQ(ev[2], "action 4130");
+  EXPECT_EQ(ev[3], "pos 0");
+  // The bar climbs while sending, then starts again for the watch.
+  auto at = [&](const std::string& e) { return std::find(ev.begin(), ev.end(), e) - ev.begin(); };
+  EXPECT_LT(at("pos 83"), at("max"));
+  EXPECT_LT(at("max"), at("action 4131"));
+  EXPECT_EQ(ev[at("action 4131") - 1], "pos 0");
+  EXPECT_EQ(ev.back(), "max");
+}
+
+TEST_F(PrintThreadRun, ThousandBytesGoAsTwoBlocksAndTheBareDataWithoutTheCommand) {
+  const std::string data = package_test::Pattern(1000, 9);
+  SetPackage(*app_, data, 1, 1);
+  Select("qd_raw", "RX-110");  // no command flag
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(NewJob(), data);
+  const auto ev = sink_.Events();
+  const std::vector<std::string> sending(ev.begin() + 2, ev.begin() + 7);
+  EXPECT_EQ(sending, (std::vector<std::string>{"action 4130", "pos 0", "pos 51", "max", "pos 0"}));
+}
+
+TEST_F(PrintThreadRun, CommandSettingOffSendsTheBareData) {
+  const std::string data = package_test::Pattern(1024, 3);  // ends with a 0-byte write
+  SetPackage(*app_, data, 1, 1);
+  app_->EnableCommand = 0;
+  Select("qd_raw", "KV3");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(NewJob(), data);
+}
+
+TEST_F(PrintThreadRun, MissingQueueOrEmptyJobEndWithTheirCodes) {
+  SetPackage(*app_, "abc", 0, 0);
+  Select("qd_no_such_queue", "RX-110");
+  EXPECT_EQ(Run(), 32);
+  for (const auto& e : sink_.Events()) EXPECT_NE(e, "action 4130");
+
+  app_->Package.reset();
+  Select("qd_raw", "RX-110");
+  EXPECT_EQ(Run(), 18);
+  SetPackage(*app_, "", 1, 1);  // an empty package without the command
+  EXPECT_EQ(Run(), 18);
+}
+
+TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
+  SetPackage(*app_, package_test::Pattern(200000, 1), 0, 0);
+  Select("qd_raw", "RX-110");
+  // Before the first block, and half way with part of the job sent.
+  for (const std::string trigger : {"action 4130", "pos 50"}) {
+    SCOPED_TRACE(trigger);
+    const int before = LastJobId("qd_raw");
+    sink_.onEvent = [this, trigger](const std::string& e) {
+      if (e == trigger) thread_->requestInterruption();
+    };
+    EXPECT_EQ(Run(), 4096);
+    const int job = LastJobId("qd_raw");
+    ASSERT_GT(job, before);
+    EXPECT_EQ(JobStatusOf(job), JobStatus::Canceled);
+    for (const auto& e : sink_.Events()) EXPECT_NE(e, "action 4131");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(listener_->Jobs().size(), jobsBefore_);  // nothing reached the printer
+}
+
+TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
+  SetPackage(*app_, "abort me in the queue", 0, 0);
+  Select("qd_dead", "RX-110");
+  thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+  thread_->WatchIntervalMs = 100;
+  thread_->start();
+  ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // a few polls
+  EXPECT_TRUE(thread_->isRunning());  // the job never ends by itself
+  const auto asked = std::chrono::steady_clock::now();
+  thread_->requestInterruption();
+  ASSERT_TRUE(thread_->wait(QDeadlineTimer(10000)));
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(JobStatusOf(LastJobId("qd_dead")), JobStatus::Canceled);
+}
+
+TEST_F(PrintThreadRun, JobCancelledBySomeoneElseIsAFailure) {
+  SetPackage(*app_, "cancel me from outside", 0, 0);
+  Select("qd_dead", "RX-110");
+  thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+  thread_->WatchIntervalMs = 100;
+  thread_->start();
+  ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
+  const int job = LastJobId("qd_dead");
+  ASSERT_GT(job, 0);
+  ASSERT_EQ(RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1"), 0);
+  ASSERT_TRUE(thread_->wait(QDeadlineTimer(15000)));
+  EXPECT_EQ(app_->JobResult, 34);
+}
+
+class PrintThreadFtp : public PrintThreadRun {
+ protected:
+  static void SetUpTestSuite() {}
+  static void TearDownTestSuite() {}
+  void SetUp() override {
+    app_ = MakeApp();
+    app_->JobResult = 0xFFFF;
+  }
+  std::string Target() const { return "ftp://" + sim_->Address() + "/vesta0"; }
+  void Start(const std::vector<std::string>& args) {
+    sim_ = std::make_unique<PrinterSimulator>(args);
+    ASSERT_TRUE(sim_->Ready());
+  }
+  std::unique_ptr<PrinterSimulator> sim_;
+};
+
+TEST_F(PrintThreadFtp, UploadReachesThePrinterWithProgressNotifications) {
+  Start({});
+  const std::string data = package_test::Pattern(300000, 2);
+  SetPackage(*app_, data, 1, 1);
+  Select(Target(), "KV3");
+  EXPECT_EQ(Run(), 0);
+  const std::string expected = WrappedStream(data, 1);
+  const auto reports = sim_->Reports(1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(JsonField(reports[0], "route"), "\"ftp\"");
+  EXPECT_EQ(JsonField(reports[0], "size"), std::to_string(expected.size()));
+  EXPECT_EQ(JsonField(reports[0], "verdict"), "\"ok\"");
+  EXPECT_EQ(JsonField(reports[0], "data_size"), std::to_string(data.size()));
+  const auto ev = sink_.Events();
+  EXPECT_EQ(ev[1], "total " + std::to_string(expected.size()));
+  // The first progress carries the file's length, the last the whole count.
+  std::vector<std::string> progress;
+  for (const auto& e : ev)
+    if (e.rfind("notify 1040 6 ", 0) == 0) progress.push_back(e.substr(14));
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress.front(), std::to_string(expected.size()));
+  EXPECT_EQ(progress.back(), std::to_string(expected.size()));
+}
+
+TEST_F(PrintThreadFtp, RefusedDirectoryStoreAndAbortGiveTheirCodes) {
+  Start({"--ftp-fault", "refuse-cwd"});
+  SetPackage(*app_, "data", 0, 0);
+  Select(Target(), "RX-110");
+  EXPECT_EQ(Run(), 35);
+
+  Start({"--ftp-fault", "store-553"});
+  Select(Target(), "RX-110");
+  EXPECT_EQ(Run(), 33);
+
+  Start({});
+  Select(Target(), "RX-110");
+  sink_.onNotify = [](std::uintptr_t w, std::intptr_t) { return w == 5 ? 1 : 0; };
+  EXPECT_EQ(Run(), 4096);
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// The FTP address dialog against the printer simulator: the model and
+// version recorded, the model dialog for an unknown console, result 3 for
+// an address that does not answer, and Cancel without any traffic.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <chrono>
+#include <string>
+
+#include "core/app/QuillonApp.h"
+#include "gui/PrnModelDlg.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/PrinterSimulator.h"
+#include "tests/gui/ModalDriver.h"
+#include "gui/FtpConnect.h"
+
+using quillon_test::OnModal;
+using quillon_test::PrinterSimulator;
+
+namespace {
+
+class FtpConnectTest : public ::testing::Test {
+ protected:
+  FtpConnectTest() : app(quillon_test::MakeTestDir("ftpconnect") + "/QUILLON.INI") {}
+
+  // Types the address, presses OK and returns the dialog's result.
+  int Submit(TFtpConnect& dlg, const std::string& address) {
+    auto wait = OnModal<TFtpConnect>([address](TFtpConnect* d) {
+      d->editFtpAddr->setText(QString::fromStdString(address));
+      d->btnOk->click();
+    }, 30000);
+    const int result = dlg.exec();
+    EXPECT_TRUE(wait->ran);
+    return result;
+  }
+
+  TQUILLONApp app;
+  TdlgPrnModel models{std::vector<std::string>{"RX-120", "RX-140", "RX-300"}};
+};
+
+}  // namespace
+
+TEST_F(FtpConnectTest, FormAndCancelWithoutAnyTraffic) {
+  PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  TFtpConnect dlg(nullptr, &models);
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("FTP接続ﾌﾟﾘﾝﾀの指定"));
+  EXPECT_EQ(dlg.size(), QSize(308, 118));
+  EXPECT_EQ(dlg.editFtpDir->text(), QStringLiteral("vesta0"));
+  EXPECT_TRUE(dlg.editFtpAddr->text().isEmpty());
+  EXPECT_EQ(dlg.Label1->buddy(), dlg.editFtpAddr);
+  EXPECT_EQ(dlg.Label2->buddy(), dlg.editFtpDir);
+  EXPECT_TRUE(dlg.btnOk->isDefault());
+  EXPECT_EQ(FtpConnect, &dlg);
+
+  auto wait = OnModal<TFtpConnect>([&sim](TFtpConnect* d) {
+    d->editFtpAddr->setText(QString::fromStdString(sim.Address()));
+    d->Button2->click();
+  });
+  EXPECT_EQ(dlg.exec(), 2);
+  EXPECT_TRUE(wait->ran);
+  EXPECT_TRUE(sim.ConsoleSessions(0).empty());
+  EXPECT_TRUE(app.FtpModel.empty());
+}
+
+TEST_F(FtpConnectTest, ReachablePrinterRecordsModelAndVersionAndTheEditsStay) {
+  PrinterSimulator sim({"--model-name", "RX-300", "--version", "3.05"});
+  ASSERT_TRUE(sim.Ready());
+  TFtpConnect dlg(nullptr, &models);
+  dlg.editFtpDir->setText(QStringLiteral("upload"));
+  EXPECT_EQ(Submit(dlg, sim.Address()), 1);
+  EXPECT_EQ(app.FtpModel, "RX-300");
+  EXPECT_EQ(app.FtpVersion, "3.05");
+  EXPECT_EQ(sim.ConsoleSessions(1).size(), 1u);
+
+  // The next showing offers what was typed.
+  std::string shownAddr, shownDir;
+  auto wait = OnModal<TFtpConnect>([&](TFtpConnect* d) {
+    shownAddr = d->editFtpAddr->text().toStdString();
+    shownDir = d->editFtpDir->text().toStdString();
+    d->reject();
+  });
+  EXPECT_EQ(dlg.exec(), 2);
+  EXPECT_EQ(shownAddr, sim.Address());
+  EXPECT_EQ(shownDir, "upload");
+}
+
+TEST_F(FtpConnectTest, UnknownConsoleAsksForTheModel) {
+  PrinterSimulator sim({"--console-fault", "unknown-prompt"});
+  ASSERT_TRUE(sim.Ready());
+  TFtpConnect dlg(nullptr, &models);
+
+  // Chosen: both dialogs close with OK, the model without a version.
+  app.FtpVersion = "stale";
+  auto choose = OnModal<TdlgPrnModel>([](TdlgPrnModel* d) {
+    d->cmbModel->setCurrentIndex(2);
+    d->btnOk->click();
+  }, 30000);
+  EXPECT_EQ(Submit(dlg, sim.Address()), 1);
+  EXPECT_TRUE(choose->ran);
+  EXPECT_EQ(app.FtpModel, "RX-300");
+  EXPECT_EQ(app.FtpVersion, "");
+
+  // Cancelled: this dialog closes with the model dialog's cancel result
+  // and nothing is recorded.
+  app.FtpModel = "before";
+  auto cancel = OnModal<TdlgPrnModel>([](TdlgPrnModel* d) { d->btnCancel->click(); }, 30000);
+  EXPECT_EQ(Submit(dlg, sim.Address()), 2);
+  EXPECT_TRUE(cancel->ran);
+  EXPECT_EQ(app.FtpModel, "before");
+}
+
+TEST_F(FtpConnectTest, AddressThatDoesNotAnswerGivesThree) {
+  PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  TFtpConnect dlg(nullptr, &models);
+  app.FtpModel = "before";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Submit(dlg, sim.OtherAddress()), TFtpConnect::kUnreachable);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+  EXPECT_EQ(app.FtpModel, "before");
+  EXPECT_EQ(Submit(dlg, ""), TFtpConnect::kUnreachable);
+}

@@ -1,0 +1,83 @@
+// The help file and the help window.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextBrowser>
+
+#include <algorithm>
+
+#include "tests/support/TestEnv.h"
+#include "gui/HelpViewer.h"
+
+using namespace quillon;
+
+namespace {
+
+const int kContexts[] = {0,    1001, 1011, 1012, 1015, 1016, 1020, 1031,
+                         1032, 2001, 2002, 2004, 2005, 2008, 2010, 9999};
+
+QString SourceHelp() { return QStringLiteral(QUILLON_SOURCE_DIR "/resources/help/QUILLON.HLP"); }
+
+}  // namespace
+
+TEST(HelpFile, HasOneTopicPerContextAndEveryLinkLeadsToOne) {
+  const QString html = LoadHelpDocument(SourceHelp());
+  ASSERT_FALSE(html.isEmpty());
+  const std::vector<int> topics = HelpTopics(html);
+  EXPECT_EQ(topics, std::vector<int>(std::begin(kContexts), std::end(kContexts)));
+  // Every link inside the file points at a topic that exists.
+  QRegularExpression link(QStringLiteral("href=\"#(\\d+)\""));
+  int links = 0;
+  for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+    const int target = it.next().captured(1).toInt();
+    EXPECT_TRUE(std::binary_search(topics.begin(), topics.end(), target)) << target;
+  }
+  EXPECT_GE(links, 15);
+}
+
+TEST(HelpFile, VersionTopicCarriesTheProgramVersion) {
+  const QString html = LoadHelpDocument(SourceHelp());
+  EXPECT_FALSE(html.contains(QStringLiteral("@QUILLON_VERSION@")));
+  const qsizetype version = html.indexOf(QStringLiteral("<a name=\"1001\">"));
+  const qsizetype next = html.indexOf(QStringLiteral("<a name=\"1011\">"));
+  ASSERT_GE(version, 0);
+  EXPECT_TRUE(html.mid(version, next - version).contains(QStringLiteral(QUILLON_VERSION)));
+}
+
+TEST(HelpFile, MissingFileLoadsNothing) {
+  EXPECT_TRUE(LoadHelpDocument(QStringLiteral("/nonexistent/QUILLON.HLP")).isEmpty());
+}
+
+TEST(HelpWindow, OpensAtTheTopicFromBesideTheProgramWhateverTheWorkingFolder) {
+  SetHelpFilePath(QString());
+  EXPECT_EQ(HelpFilePath(), QCoreApplication::applicationDirPath() + "/QUILLON.HLP");
+  const std::string elsewhere = quillon_test::MakeTestDir("cwd");
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(elsewhere)));
+  const int found = ShowHelp(1016);
+  QDir::setCurrent(before);
+  EXPECT_EQ(found, 1);
+  EXPECT_TRUE(HelpViewer()->isVisible());
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 1016);
+  EXPECT_TRUE(HelpViewer()->Browser->toPlainText().contains(QStringLiteral("ステータスシート")));
+
+  EXPECT_EQ(ShowHelp(1001), 1);
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 1001);
+  // An unknown context shows the contents.
+  EXPECT_EQ(ShowHelp(4242), 0);
+  EXPECT_EQ(HelpViewer()->CurrentContext(), 0);
+  HelpViewer()->close();
+}
+
+TEST(HelpWindow, MissingFileSaysSoInTheWindow) {
+  SetHelpFilePath(QStringLiteral("/nonexistent/QUILLON.HLP"));
+  EXPECT_EQ(ShowHelp(1001), 0);
+  EXPECT_TRUE(HelpViewer()->Browser->toPlainText().contains(QStringLiteral("見つかりません")));
+  HelpViewer()->close();
+  SetHelpFilePath(QString());
+  EXPECT_EQ(ShowHelp(0), 1);
+  HelpViewer()->close();
+}

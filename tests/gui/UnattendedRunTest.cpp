@@ -1,0 +1,113 @@
+// The program itself, run unattended (/NO with a package and a printer) on
+// the offscreen platform: it must end by itself, with or without /NM, and
+// the printer simulator must hold the exact job, through a CUPS queue to its
+// raw port and through its FTP server.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/package/DownDocFile.h"
+#include "core/transfer/JobStream.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/PrinterSimulator.h"
+#include "tests/support/CupsTestSupport.h"
+#include "tests/gui/UiTestSupport.h"
+
+namespace {
+
+using quillon_test::JsonField;
+using quillon_test::ReceivedJob;
+using quillon_test::ShellQuote;
+
+class UnattendedRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(quillon_test::CupsdDir().empty()) << "needs the private cupsd";
+    ASSERT_TRUE(sim_.Ready());
+    for (int i = 0; i < 3000; ++i) data_ += static_cast<char>((i * 37 + 11) & 0xFF);
+    package_ = ui_test::MakePackage("UNATT.RXF", "HALVORN KV3", data_,
+                                    {"DownLoadDesc=無人", "DownLoadVersion=4.2"});
+  }
+
+  void TearDown() override {
+    for (const std::string& q : queues_) quillon_test::DeleteQueue(q);
+  }
+
+  // The program with its arguments; its exit code (124: it did not end).
+  int Run(const std::vector<std::string>& args) {
+    std::string cmd = "timeout 90 " + ShellQuote(QUILLON_PROGRAM);
+    for (const std::string& a : args) cmd += " " + ShellQuote(a);
+    cmd += " 2>" + ShellQuote(quillon_test::TestRoot() + "/stderr.txt");
+    return quillon_test::RunCommand(cmd);
+  }
+
+  std::string SimQueue() {
+    const std::string name = ui_test::UniqueQueue("ur");
+    EXPECT_TRUE(ui_test::AddModelQueue(
+        name, "socket://" + sim_.Address() + ":9100/?snmp=false", "HALVORN KV3"));
+    queues_.push_back(name);
+    return name;
+  }
+
+  std::string ExpectedJob(unsigned initItems) const {
+    return std::string(kJobPreamble, kJobPreambleSize) +
+           LengthCommand(static_cast<std::uint32_t>(data_.size())) + data_ +
+           RestartCommand(initItems);
+  }
+
+  void ExpectReceived(const std::string& route, std::size_t count) {
+    const auto reports = sim_.Reports(count);
+    ASSERT_EQ(reports.size(), count);
+    EXPECT_EQ(JsonField(reports.back(), "route"), "\"" + route + "\"");
+    EXPECT_EQ(JsonField(reports.back(), "verdict"), "\"ok\"");
+    EXPECT_EQ(ReceivedJob(reports.back()), ExpectedJob(1));
+  }
+
+  std::string Log() const {
+    return quillon_test::ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
+  }
+
+  quillon_test::PrinterSimulator sim_;
+  std::string data_;
+  std::string package_;
+  std::vector<std::string> queues_;
+};
+
+TEST_F(UnattendedRun, SilentRunToACupsQueueEndsAndThePrinterHasTheJob) {
+  const std::string queue = SimQueue();
+  EXPECT_EQ(Run({package_, "/PR=" + queue, "/NM", "/NO"}), 0);
+  ExpectReceived("raw", 1);
+  const std::string log = Log();
+  EXPECT_NE(log.find(package_ + ",無人 4.2=" + queue + ",socket://" + sim_.Address()),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(UnattendedRun, RunWithoutNmAnswersEachBoxWithItsDefaultAndEnds) {
+  const std::string queue = SimQueue();
+  EXPECT_EQ(Run({package_, "/PR=" + queue, "/NO"}), 0);
+  ExpectReceived("raw", 1);
+  // Every box that would have shown went to the error stream.
+  const std::string err = quillon_test::ReadFileBytes(quillon_test::TestRoot() + "/stderr.txt");
+  EXPECT_NE(err.find("ﾊﾞｰｼﾞｮﾝｱｯﾌﾟを開始します。"), std::string::npos) << err;
+  EXPECT_NE(err.find("ﾀﾞｳﾝﾛｰﾄﾞが終了しました。"), std::string::npos) << err;
+  EXPECT_NE(Log().find(queue), std::string::npos);
+}
+
+TEST_F(UnattendedRun, SilentRunToTheFtpServerEndsAndThePrinterHasTheJob) {
+  EXPECT_EQ(Run({package_, "/HN=" + sim_.Address(), "/M=HALVORN KV3", "/NM", "/NO"}), 0);
+  ExpectReceived("ftp", 1);
+  EXPECT_NE(Log().find("=ftp://" + sim_.Address() + "/vesta0,ftp://" + sim_.Address() + "/vesta0"),
+            std::string::npos)
+      << Log();
+}
+
+TEST_F(UnattendedRun, FailedRunEndsTooAndWritesNoLog) {
+  // No such queue: the printer cannot be opened.
+  EXPECT_EQ(Run({package_, "/PR=no_such_queue_here", "/NM", "/NO"}), 0);
+  EXPECT_EQ(Log().find("no_such_queue_here"), std::string::npos);
+  EXPECT_TRUE(sim_.Reports(0).empty());
+}
+
+}  // namespace
