@@ -107,7 +107,6 @@ class QuietSink : public TPrintSink {
   void SetProgressPosition(int) override {}
   void SetProgressToMaximum() override {}
   void SetTotalBytes(std::uint32_t) override {}
-  const QUILLON_NotifyTarget* NotifyTarget() override { return nullptr; }
 };
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -165,7 +164,7 @@ int main(int argc, char** argv) {
     app.EnableCommand = 0;
     app.SelectedPrinter = queue;
     QuietSink sink;
-    TPrintThread thread(app, sink);
+    TPrintThread thread(app.MakeTransferRequest(), sink);
     printer.Expect(bytes.size());
     start = Clock::now();
     thread.start();
@@ -173,7 +172,8 @@ int main(int argc, char** argv) {
     thread.requestInterruption();  // the watch is not part of the figure
     thread.wait();
     if (!got) {
-      std::fprintf(stderr, "spooler route failed (result %u)\n", app.JobResult);
+      std::fprintf(stderr, "spooler route failed (result %u: %s)\n", thread.Result().code,
+                   thread.Result().detail.c_str());
       return 1;
     }
     threadSeconds = Seconds(end - start);

@@ -4,7 +4,7 @@
 #include "core/app/TextUtil.h"
 #include "cli/Arguments.h"
 #include "core/package/DownDocFile.h"
-#include "platform/Text.h"
+#include "core/transfer/TransferRequest.h"
 
 namespace cli {
 
@@ -31,27 +31,8 @@ void SelectTarget(TQUILLONApp& app, const std::string& printer, const Options& o
   app.SelectPrinter(printer);
 }
 
-std::unique_ptr<TQUILLONApp> CopyForTransfer(const TQUILLONApp& from, const Options& o) {
-  auto copy = MakeApp(o);
-  copy->EnableCommand = from.EnableCommand;
-  copy->ShowMessage = from.ShowMessage;
-  copy->InitItems = from.InitItems;
-  copy->SelectedPrinter = from.SelectedPrinter;
-  copy->SelectedEntry = from.SelectedEntry;
-  copy->FtpModel = from.FtpModel;
-  copy->FtpVersion = from.FtpVersion;
-  SetField(copy->PackageFileName, FieldText(from.PackageFileName));
-  return copy;
-}
-
-LentPackage::LentPackage(TQUILLONApp& owner, TQUILLONApp& borrower) : borrower_(borrower) {
-  borrower_.Package.reset(owner.Package.get());
-}
-
-LentPackage::~LentPackage() { (void)borrower_.Package.release(); }
-
 std::string RouteOf(const std::string& printer) {
-  return platform::IsFtpPrinterName(printer) ? "ftp" : "spooler";
+  return RouteName(RouteOfPrinter(printer));
 }
 
 }  // namespace cli

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "core/app/QuillonApp.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "core/transfer/PrintThread.h"
@@ -23,13 +22,15 @@ BatchRunner::BatchRunner(int jobs, ProgressBar& bar) : jobs_(std::max(1, jobs)),
 bool BatchRunner::Start(Transfer& t) {
   t.begin = std::chrono::steady_clock::now();
   t.started = true;
-  if (!t.lock.TryAcquire(t.printer)) {
-    t.busy = true;
-    t.result = kJobPrinterOpen;
+  const TPrinterLock::Outcome lock = t.lock.Acquire(t.request.printer);
+  if (lock != TPrinterLock::Outcome::Taken) {
+    t.busy = lock == TPrinterLock::Outcome::Busy;
+    t.result = TransferResult();
+    t.result.code = kJobPrinterOpen;
+    t.result.detail = t.lock.Detail();
     return false;
   }
-  t.app->JobResult = kJobSendFailed;
-  t.thread = std::make_unique<TPrintThread>(*t.app, t.sink);
+  t.thread = std::make_unique<TPrintThread>(t.request, t.sink);
   t.thread->WatchIntervalMs = WatchIntervalMs;
   t.thread->start();
   return true;
@@ -38,8 +39,7 @@ bool BatchRunner::Start(Transfer& t) {
 void BatchRunner::Finish(Transfer& t) {
   if (t.thread) {
     t.thread->wait();
-    t.result = t.app->JobResult;
-    t.bytes = t.result == kJobDone ? t.sink.TotalBytes() : t.sink.BytesSent();
+    t.result = t.thread->Result();
     t.thread.reset();
   }
   t.lock.Release();
@@ -48,7 +48,7 @@ void BatchRunner::Finish(Transfer& t) {
 
 void BatchRunner::DrawBar(const std::vector<Transfer*>& running) {
   std::vector<ProgressBar::Item> items;
-  for (const Transfer* t : running) items.push_back({t->printer, t->sink.Percent()});
+  for (const Transfer* t : running) items.push_back({t->request.printer, t->sink.Percent()});
   bar_.Draw(items);
 }
 
@@ -64,12 +64,9 @@ void BatchRunner::Run(const std::vector<Transfer*>& transfers,
   while (next < transfers.size() || !running.empty()) {
     if (Interrupted() && !aborting) {
       aborting = true;
-      // The progress window's abort: the thread's flag for the spooler
-      // route, the notification's answer for the FTP route.
-      for (Transfer* t : running) {
-        t->sink.RequestAbort();
-        t->thread->requestInterruption();
-      }
+      // The progress window's abort: the thread stops at its next block,
+      // poll or library notification.
+      for (Transfer* t : running) t->thread->Abort();
     }
     while (!aborting && next < transfers.size() && static_cast<int>(running.size()) < jobs_) {
       Transfer& t = *transfers[next++];
@@ -85,7 +82,9 @@ void BatchRunner::Run(const std::vector<Transfer*>& transfers,
       for (; next < transfers.size(); ++next) {
         Transfer& t = *transfers[next];
         t.begin = std::chrono::steady_clock::now();
-        t.result = kJobAborted;
+        t.result = TransferResult();
+        t.result.code = kJobAborted;
+        t.result.detail = "not started";
         Finish(t);
         report(t);
       }

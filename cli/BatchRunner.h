@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app/PrinterLock.h"
 #include "cli/CliSink.h"
+#include "core/app/PrinterLock.h"
+#include "core/transfer/TransferRequest.h"
 
-class TQUILLONApp;
 class TPrintThread;
 
 namespace cli {
@@ -28,16 +28,13 @@ struct Transfer {
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
 
-  std::string printer;
-  // The job's own application object: the output thread reads the
-  // package, the printer and the initialisation items from it.
-  TQUILLONApp* app = nullptr;
+  // What the output thread sends, and to which printer.
+  TransferRequest request;
 
   // Filled by the runner.
   bool started = false;
   bool busy = false;  // the printer's lock was held by another download
-  std::uint16_t result = 0;
-  std::uint64_t bytes = 0;
+  TransferResult result;
   double seconds = 0;
 
   CliSink sink;
@@ -54,7 +51,8 @@ class BatchRunner {
   // ends (also for one that never started: busy or aborted before its turn).
   void Run(const std::vector<Transfer*>& transfers, const std::function<void(Transfer&)>& done);
 
-  // Poll interval of the spooler job watch (the progress window's 1000 ms).
+  // Longest poll interval of the spooler job watch (the progress window's
+  // 1000 ms).
   int WatchIntervalMs = 1000;
 
  private:

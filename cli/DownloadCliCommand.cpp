@@ -44,10 +44,10 @@ struct PrinterRun {
   int exit = kExitOk;
   int result = -1;   // download result or package status; -1: none
   std::string message;
+  std::string detail;  // the cause of a failure
+  std::string port;    // the printer's port, for the log line
   std::uint64_t bytes = 0;
   double seconds = 0;
-  std::unique_ptr<TQUILLONApp> app;  // the transfer's application object
-  std::unique_ptr<LentPackage> lent;
   std::unique_ptr<Transfer> transfer;
 };
 
@@ -60,6 +60,7 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.AddNull("result");
   line.Add("exit", r.exit)
       .Add("message", r.message)
+      .Add("detail", r.detail)
       .Add("bytes", static_cast<std::int64_t>(r.bytes))
       .AddNumber("seconds", r.seconds, 3);
   OutLine(line.Text());
@@ -164,11 +165,11 @@ int RunDownload(const Options& o) {
       if (o.json) PrintJson(o, r);
       continue;
     }
-    r.app = CopyForTransfer(*app, o);
-    r.lent = std::make_unique<LentPackage>(*app, *r.app);
+    // Everything the transfer needs travels in its request; the package is
+    // shared read-only by all of them.
+    r.port = std::string(FieldText(app->SelectedEntry.Port));
     r.transfer = std::make_unique<Transfer>();
-    r.transfer->printer = r.printer;
-    r.transfer->app = r.app.get();
+    r.transfer->request = app->MakeTransferRequest();
     transfers.push_back(r.transfer.get());
   }
 
@@ -181,24 +182,28 @@ int RunDownload(const Options& o) {
       if (candidate.transfer.get() == &t) r = &candidate;
     }
     if (!r) return;
-    r->bytes = t.bytes;
+    r->bytes = t.result.bytesSent;
     r->seconds = t.seconds;
+    r->detail = t.result.detail;
     answerer.SetPrinter(batch ? r->printer : std::string());
     if (t.busy) {
       r->exit = kExitBusy;
       r->message = kBusyText;
       ErrText((batch ? "[" + r->printer + "] " : std::string()) + kBusyText + "\n");
     } else {
-      r->result = t.result;
-      r->exit = ExitOfResult(t.result);
-      r->message = ResultText(ResultMessage(t.result));
-      TDownloadCommandCore finish(*r->app, boxes);
-      finish.ReportResult();
-      if (t.result == 0) {
+      r->result = t.result.code;
+      r->exit = ExitOfResult(t.result.code);
+      r->message = ResultText(ResultMessage(t.result.code));
+      if (!t.result.Succeeded() && !t.result.detail.empty())
+        ErrText((batch ? "[" + r->printer + "] " : std::string()) + t.result.detail + "\n");
+      // The result messages read the code where the window leaves it.
+      app->JobResult = t.result.code;
+      command.ReportResult();
+      if (t.result.Succeeded()) {
         TDownloadInputs line = in;
         line.printer = r->printer;
-        line.port = std::string(FieldText(r->app->SelectedEntry.Port));
-        finish.WriteDownloadLog(line);
+        line.port = r->port;
+        command.WriteDownloadLog(line);
       }
     }
     if (o.json) PrintJson(o, *r);
@@ -207,12 +212,6 @@ int RunDownload(const Options& o) {
   std::vector<int> codes;
   for (const PrinterRun& r : runs) codes.push_back(r.exit);
   if (batch && !o.json) PrintSummary(runs);
-  // Transfers give the package back before the application object goes.
-  for (PrinterRun& r : runs) {
-    r.transfer.reset();
-    r.lent.reset();
-    r.app.reset();
-  }
   return BatchExit(codes);
 }
 

@@ -58,9 +58,9 @@ int RunJob(const Options& o) {
   const std::string& printer = o.printers.front();
   SelectTarget(*app, printer, o);
 
-  // The output thread's decision: the setting first, the model only when
-  // the setting allows the command at all.
-  const bool allowed = app->EnableCommand != 0 && app->ModelFlag(app->SelectedPrinter) != 0;
+  // The output thread's decision, from the same request it would get.
+  const TransferRequest request = app->MakeTransferRequest();
+  const bool allowed = request.WithCommand();
   const int fd = ::open(o.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     ErrLine("cannot write " + o.output);
@@ -68,7 +68,7 @@ int RunJob(const Options& o) {
   }
   ::close(fd);
   const std::uint32_t length =
-      BuildJobFile(o.output.c_str(), app->Package.get(), allowed, app->InitItems);
+      BuildJobFile(o.output.c_str(), request.package.get(), allowed, request.initItems);
   if (length == 0) {
     std::remove(o.output.c_str());
     ErrLine(o.output + ": " + ResultText(ResultMessage(18)));

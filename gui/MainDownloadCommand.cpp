@@ -3,20 +3,32 @@
 #include <QCheckBox>
 #include <QPushButton>
 
+#include <cstdio>
 #include <memory>
 
-#include "gui/PrntView.h"
+#include "core/app/QuillonApp.h"
 #include "gui/DlgMsgBox.h"
+#include "gui/PrntView.h"
 
 void TDownloadCommand::Transfer() {
   if (RunTransfer) {
     RunTransfer();
-  } else if (frmPrntView) {
-    frmPrntView->exec();
-  } else {
-    TfrmPrntView view(nullptr, &app_);
-    view.exec();
+    return;
   }
+  std::unique_ptr<TfrmPrntView> own;
+  TfrmPrntView* view = frmPrntView;
+  if (!view) {
+    own = std::make_unique<TfrmPrntView>(nullptr, &app_);
+    view = own.get();
+  }
+  view->Request = app_.MakeTransferRequest();
+  view->exec();
+  LastResult = view->Result;
+  app_.JobResult = LastResult.code;
+  // The boxes keep their texts; the cause goes to standard error.
+  if (!LastResult.detail.empty() && LastResult.code != 0)
+    std::fprintf(stderr, "quillon: %s: %s\n", app_.SelectedPrinter.c_str(),
+                 LastResult.detail.c_str());
 }
 
 TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,

@@ -17,6 +17,7 @@
 #include "core/app/QuillonApp.h"
 #include "resources/StringTable.h"
 #include "gui/JapaneseFonts.h"
+#include "netlib/quillon.h"
 
 TfrmPrntView* frmPrntView = nullptr;
 
@@ -54,8 +55,6 @@ TfrmPrntView::TfrmPrntView(QWidget* parent, TQUILLONApp* app)
   btnAbort->setAutoDefault(false);
   connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbortClick(); });
 
-  notify_.Callback = &TfrmPrntView::NotifyProc;
-  notify_.Context = this;
   if (!frmPrntView) frmPrntView = this;
 }
 
@@ -64,9 +63,10 @@ TfrmPrntView::~TfrmPrntView() {
     // The thread may be waiting for an answer of this thread: keep serving
     // until it has stopped.
     Thread->disconnect(this);
-    Thread->requestInterruption();
     AbortRequested = 1;
-    while (!Thread->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
+    Thread->Abort();
+    Thread->wait();
+    TakeResult();
     Thread.reset();
   }
   if (frmPrntView == this) frmPrntView = nullptr;
@@ -97,11 +97,14 @@ void TfrmPrntView::FormShow() {
   AbortRequested = 0;
   Progress->setValue(0);
   Thread.reset();
-  if (!app_) {
+  Result = TransferResult();
+  if (!Request && !app_) {
     ThreadDone();
     return;
   }
-  Thread = std::make_unique<TPrintThread>(*app_, *this);
+  TransferRequest request = Request ? std::move(*Request) : app_->MakeTransferRequest();
+  Request.reset();
+  Thread = std::make_unique<TPrintThread>(std::move(request), *this);
   TPrintThread* t = Thread.get();
   // An end reported late by the thread of an earlier showing is ignored.
   const unsigned showing = showing_;
@@ -116,13 +119,12 @@ void TfrmPrntView::btnAbortClick() {
   if (aborting_) return;
   aborting_ = true;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (Thread) Thread->requestInterruption();
+  AbortRequested = 1;
+  if (Thread) Thread->Abort();
   lblAction->setText(LoadQStr(kStrAborted));
   lblAction->adjustSize();
-  AbortRequested = 1;
   if (Thread) {
-    // Not a plain wait(): the thread's calls and the library's
-    // notifications need this thread while it ends.
+    // Not a plain wait(): the window keeps painting while the thread ends.
     QEventLoop loop;
     QTimer poll;
     TPrintThread* t = Thread.get();
@@ -136,6 +138,7 @@ void TfrmPrntView::btnAbortClick() {
     // The end handler is queued behind the thread's last calls; run them
     // now so that the result below is the last word.
     QCoreApplication::sendPostedEvents(this);
+    TakeResult();
   }
   modalResult_ = kResultAborted;
   PostClose();
@@ -143,7 +146,15 @@ void TfrmPrntView::btnAbortClick() {
   aborting_ = false;
 }
 
+void TfrmPrntView::TakeResult() {
+  if (!Thread || !Thread->isFinished()) return;
+  Result = Thread->Result();
+  // The window's download command reads the outcome where it always has.
+  if (app_) app_->JobResult = Result.code;
+}
+
 void TfrmPrntView::ThreadDone() {
+  TakeResult();
   lblAction->setText(LoadQStr(kStrEnded));
   lblAction->adjustSize();
   btnAbort->setEnabled(false);
@@ -199,17 +210,9 @@ std::intptr_t TfrmPrntView::OnTransferNotify(std::uintptr_t wParam, std::intptr_
   return AbortRequested ? 1 : 0;
 }
 
-std::intptr_t TfrmPrntView::NotifyProc(void* context, unsigned int message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) {
-  auto* self = static_cast<TfrmPrntView*>(context);
-  if (!self || message != WM_TRANSFER_NOTIFY) return 0;
-  if (QThread::currentThread() == self->thread()) return self->OnTransferNotify(wParam, lParam);
-  // Handed to the user-interface thread; the library waits for the answer.
-  std::intptr_t answer = 0;
-  QMetaObject::invokeMethod(self, [self, wParam, lParam, &answer] {
-    answer = self->OnTransferNotify(wParam, lParam);
-  }, Qt::BlockingQueuedConnection);
-  return answer;
+bool TfrmPrntView::TransferNotified(std::uintptr_t wParam, std::intptr_t lParam) {
+  OnUiThread([this, wParam, lParam] { OnTransferNotify(wParam, lParam); });
+  return AbortRequested != 0;
 }
 
 void TfrmPrntView::SetAction(int stringId) {

@@ -7,9 +7,11 @@
 
 #include <QDialog>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/transfer/PrintSink.h"
 #include "core/transfer/PrintThread.h"
@@ -22,7 +24,8 @@ class TQUILLONApp;
 class TfrmPrntView : public QDialog, public TPrintSink {
   Q_OBJECT
  public:
-  // app: whose download runs; nullptr means TQUILLONApp::Instance().
+  // app: whose settings and selection make the transfer request when none
+  // is given; nullptr means TQUILLONApp::Instance().
   explicit TfrmPrntView(QWidget* parent = nullptr, TQUILLONApp* app = nullptr);
   ~TfrmPrntView() override;
 
@@ -41,8 +44,14 @@ class TfrmPrntView : public QDialog, public TPrintSink {
   QPushButton* btnAbort = nullptr;
 
   std::unique_ptr<TPrintThread> Thread;
-  std::int32_t AbortRequested = 0;
+  std::atomic<std::int32_t> AbortRequested{0};
   std::uint32_t TotalBytes = 1;
+
+  // The transfer of the next showing; unset, the application object's
+  // selection makes it. Taken (and cleared) when the window is shown.
+  std::optional<TransferRequest> Request;
+  // The outcome of the last showing's transfer.
+  TransferResult Result;
 
   // Called with each new thread before it starts (tests shorten its
   // watch interval).
@@ -54,7 +63,9 @@ class TfrmPrntView : public QDialog, public TPrintSink {
   void SetProgressPosition(int position) override;
   void SetProgressToMaximum() override;
   void SetTotalBytes(std::uint32_t total) override;
-  const QUILLON_NotifyTarget* NotifyTarget() override { return &notify_; }
+  // Posted to this window's thread without waiting; answered from the
+  // abort flag.
+  bool TransferNotified(std::uintptr_t wParam, std::intptr_t lParam) override;
 
  public slots:
   // The close box while the thread runs acts as the abort button.
@@ -65,16 +76,14 @@ class TfrmPrntView : public QDialog, public TPrintSink {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  static std::intptr_t NotifyProc(void* context, unsigned int message, std::uintptr_t wParam,
-                                  std::intptr_t lParam);
   bool ThreadRunning() const;
+  void TakeResult();
   // Ends the modal showing with modalResult_ once the event loop gets to it.
   void PostClose();
   template <typename F>
   void OnUiThread(F&& f);
 
   TQUILLONApp* app_;
-  QUILLON_NotifyTarget notify_{};
   int modalResult_ = 0;
   bool aborting_ = false;
   unsigned showing_ = 0;  // counts showings; a stale close is ignored

@@ -271,4 +271,9 @@ bool PrinterHandle::CancelJob(int jobId) {
   return QueryJob(jobId).Finished();
 }
 
+std::string SpoolerLastError() {
+  const char* text = cupsLastErrorString();
+  return text && *text ? std::string(text) : std::string("the print server gave no reason");
+}
+
 }  // namespace platform

@@ -62,6 +62,10 @@ struct JobState {
 
 // One open queue: its data and one raw job at a time. Closing (destruction)
 // cancels a job that was started and neither ended nor aborted.
+// The print server's own text for the last failed request of the calling
+// thread (CUPS keeps it per thread), for a failure's detail.
+std::string SpoolerLastError();
+
 class PrinterHandle {
  public:
   PrinterHandle();

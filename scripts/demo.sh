@@ -19,7 +19,7 @@ build=${QUILLON_BUILD_DIR:-build}
 echo "== Building in $build"
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j2 --target quillon >/dev/null
-program=$build/app/quillon
+program=$build/gui/quillon
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -2,8 +2,6 @@
 #include "core/app/TextUtil.h"
 #include "core/package/DownDocFile.h"
 
-void TDownDocFileDeleter::operator()(TDownDocFile* doc) const { delete doc; }
-
 void TQUILLONApp::OpenPackage(const std::string& path) {
   Package.reset();
   SetField(PackageFileName, path);
@@ -13,4 +11,16 @@ void TQUILLONApp::OpenPackage(const std::string& path) {
     MergePackageModels();
     LoadModelTable();
   }
+}
+
+TransferRequest TQUILLONApp::MakeTransferRequest() {
+  TransferRequest request;
+  request.printer = SelectedPrinter;
+  request.route = RouteOfPrinter(SelectedPrinter);
+  request.package = Package;
+  request.enableCommand = EnableCommand != 0;
+  // The model is asked only when the setting allows the command at all.
+  request.modelFlag = request.enableCommand ? ModelFlag(SelectedPrinter) : 0;
+  request.initItems = InitItems;
+  return request;
 }

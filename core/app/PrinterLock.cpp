@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 
 #include "core/app/Funcs.h"
@@ -50,21 +51,34 @@ std::string TPrinterLock::LockPath(const std::string& printer) {
   return RuntimeFolder() + "/printer-" + hash.toStdString() + ".lock";
 }
 
-bool TPrinterLock::TryAcquire(const std::string& printer) {
+TPrinterLock::Outcome TPrinterLock::Acquire(const std::string& printer) {
   Release();
+  detail_.clear();
   const std::string path = LockPath(printer);
   const std::string folder = path.substr(0, path.rfind('/'));
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    detail_ = "cannot make the lock folder " + folder + ": " + std::strerror(errno);
+    return Outcome::Failed;
+  }
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    detail_ = "cannot open the lock file " + path + ": " + std::strerror(errno);
+    return Outcome::Failed;
+  }
   // flock() locks belong to the open file: a second open in the same
   // process is refused as well, so two threads cannot share a printer.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
     ::close(fd);
-    return false;
+    if (err == EWOULDBLOCK) {
+      detail_ = "another download to this printer is running";
+      return Outcome::Busy;
+    }
+    detail_ = "cannot lock " + path + ": " + std::strerror(err);
+    return Outcome::Failed;
   }
   fd_ = fd;
-  return true;
+  return Outcome::Taken;
 }
 
 void TPrinterLock::Release() {

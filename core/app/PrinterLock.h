@@ -14,9 +14,17 @@ class TPrinterLock {
   TPrinterLock(const TPrinterLock&) = delete;
   TPrinterLock& operator=(const TPrinterLock&) = delete;
 
-  // Takes the printer's lock without waiting; false when another download
-  // to the same printer holds it (or the lock file cannot be made).
-  bool TryAcquire(const std::string& printer);
+  enum class Outcome {
+    Taken,
+    Busy,    // another download to the same printer holds it
+    Failed,  // the lock file cannot be made or locked; Detail() says why
+  };
+  // Takes the printer's lock without waiting.
+  Outcome Acquire(const std::string& printer);
+  // Acquire() == Taken.
+  bool TryAcquire(const std::string& printer) { return Acquire(printer) == Outcome::Taken; }
+  // Why the last Acquire() did not take the lock.
+  const std::string& Detail() const { return detail_; }
   void Release();
   bool Held() const { return fd_ >= 0; }
 
@@ -30,4 +38,5 @@ class TPrinterLock {
 
  private:
   int fd_ = -1;
+  std::string detail_;
 };

@@ -3,24 +3,36 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <algorithm>
+#include <vector>
+
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
 
 namespace {
-TQUILLONApp* g_instance = nullptr;
+// Living application objects in the order they were built: the program's
+// own comes first, whatever a test or tool builds beside it.
+std::vector<TQUILLONApp*>& Living() {
+  static std::vector<TQUILLONApp*> living;
+  return living;
+}
+void Forget(TQUILLONApp* app) {
+  auto& living = Living();
+  living.erase(std::remove(living.begin(), living.end(), app), living.end());
+}
 }  // namespace
 
 TQUILLONApp::TQUILLONApp(std::string settingsPath, std::vector<std::string> args)
     : Models(std::make_unique<TDLPrinterList>()),
       settingsPath_(settingsPath.empty() ? DefaultSettingsPath() : std::move(settingsPath)),
       args_(std::move(args)) {
-  g_instance = this;
+  Living().push_back(this);
   try {
     LoadSettings();
     LoadModelTable();
     ParseCommandLine();
   } catch (...) {
-    g_instance = nullptr;
+    Forget(this);
     throw;
   }
 }
@@ -29,10 +41,10 @@ TQUILLONApp::~TQUILLONApp() {
   if (SaveSettingsOnExit) SaveSettings();
   Package.reset();
   Models.reset();
-  if (g_instance == this) g_instance = nullptr;
+  Forget(this);
 }
 
-TQUILLONApp* TQUILLONApp::Instance() { return g_instance; }
+TQUILLONApp* TQUILLONApp::Instance() { return Living().empty() ? nullptr : Living().front(); }
 
 std::string TQUILLONApp::DefaultSettingsPath() {
   return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString() +

@@ -12,13 +12,10 @@
 #include "core/app/ModelTable.h"
 #include "core/app/PrinterEntry.h"
 
+#include "core/transfer/TransferRequest.h"
+
 class TDownDocFile;
 namespace platform { class PrinterHandle; }
-
-// Frees an open package; defined beside OpenPackage.
-struct TDownDocFileDeleter {
-  void operator()(TDownDocFile* doc) const;
-};
 
 class TQUILLONApp {
  public:
@@ -30,14 +27,16 @@ class TQUILLONApp {
   TQUILLONApp(const TQUILLONApp&) = delete;
   TQUILLONApp& operator=(const TQUILLONApp&) = delete;
 
-  // The living application object (the last one built), or nullptr.
+  // The program's application object: the first one built that still
+  // lives, or nullptr.
   static TQUILLONApp* Instance();
   // QStandardPaths::AppConfigLocation + "/QUILLON.INI".
   static std::string DefaultSettingsPath();
   const std::string& SettingsPath() const { return settingsPath_; }
 
   // Fields; see the settings file and the command line for who writes them.
-  std::unique_ptr<TDownDocFile, TDownDocFileDeleter> Package;
+  // Shared read-only with the transfers that send it.
+  std::shared_ptr<TDownDocFile> Package;
   std::int32_t WindowLeft = 80;
   std::int32_t WindowTop = 160;
   std::int32_t WindowWidth = 480;
@@ -62,6 +61,9 @@ class TQUILLONApp {
   // Replaces the open package by a newly opened one; merges the model rows
   // it brings. Its own Status tells how the opening went.
   void OpenPackage(const std::string& path);
+  // A transfer of the open package to the selected printer, with the
+  // settings and initialisation items as they stand now.
+  TransferRequest MakeTransferRequest();
   TDownDocFile* GetPackage() const { return Package.get(); }
   const char* GetPackageFileName() const { return PackageFileName; }
   void SetColumnWidth(int index, std::int32_t width);

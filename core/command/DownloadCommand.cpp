@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "core/app/Funcs.h"
 #include "core/app/ModelTable.h"
 #include "core/app/PrinterLock.h"
@@ -79,7 +81,12 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
     // One download per printer, also against the command-line front end
     // and other copies of the program.
     TPrinterLock lock;
-    if (!lock.TryAcquire(in.printer)) {
+    if (lock.Acquire(in.printer) != TPrinterLock::Outcome::Taken) {
+      // The window's message stays; the cause goes to standard error.
+      std::fprintf(stderr, "quillon: %s: %s\n", in.printer.c_str(), lock.Detail().c_str());
+      LastResult = TransferResult();
+      LastResult.code = kPrinterInUse;
+      LastResult.detail = lock.Detail();
       app_.JobResult = kPrinterInUse;
       const TResultMessage m = ResultMessage(kPrinterInUse);
       MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
@@ -94,7 +101,10 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
 }
 
 void TDownloadCommandCore::Transfer() {
-  if (RunTransfer) RunTransfer();
+  if (!RunTransfer) return;
+  RunTransfer();
+  LastResult = TransferResult();
+  LastResult.code = app_.JobResult;
 }
 
 int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/command/MessageBoxes.h"
+#include "core/transfer/TransferRequest.h"
 
 class TQUILLONApp;
 
@@ -57,8 +58,11 @@ class TDownloadCommandCore {
   // Appends the line of a successful download; failures are ignored.
   void WriteDownloadLog(const TDownloadInputs& in);
 
-  // Runs the transfer; the output thread leaves JobResult.
+  // Runs the transfer in place of the progress window (tests); it leaves
+  // the result code in JobResult.
   std::function<void()> RunTransfer;
+  // The last transfer's outcome, with its cause and byte count.
+  TransferResult LastResult;
   // DownLoad.log; empty: DefaultLogPath().
   std::string LogPath;
   // The clock of the log's section names; unset: the local time now.

@@ -1,11 +1,10 @@
 #pragma once
-// What the output thread tells the progress dialog, and what it takes from
-// it. Every call is made on the output thread; the dialog carries them out
-// on the user-interface thread, in the order they were made.
+// What the output thread tells whoever shows its progress (the progress
+// window, the command line's bar, a test). Every call is made on the output
+// thread and must return without waiting for another thread: the window
+// carries them out later on its own thread, in the order they were made.
 
 #include <cstdint>
-
-#include "netlib/quillon.h"
 
 class TPrintSink {
  public:
@@ -17,7 +16,14 @@ class TPrintSink {
   virtual void SetProgressToMaximum() = 0;
   // Length of the job file, the divisor of the transfer's progress.
   virtual void SetTotalBytes(std::uint32_t total) = 0;
-  // Where the network library sends its transfer notifications; it lives
-  // as long as the dialog.
-  virtual const QUILLON_NotifyTarget* NotifyTarget() = 0;
+  // A transfer notification of the network library (NOTIFY_* in wParam),
+  // as the output thread received it; progress notifications come
+  // coalesced to what a person can see (the first and the last always).
+  // True asks for an abort: the answer must come from a flag, never from
+  // waiting on another thread.
+  virtual bool TransferNotified(std::uintptr_t wParam, std::intptr_t lParam) {
+    (void)wParam;
+    (void)lParam;
+    return false;
+  }
 };

@@ -1,36 +1,38 @@
 #include "core/transfer/PrintThread.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cstring>
 #include <exception>
 #include <memory>
 
 #include "core/app/Funcs.h"
-#include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "core/transfer/JobStream.h"
 #include "core/transfer/PrintSink.h"
 #include "netlib/quillon.h"
 #include "platform/Spooler.h"
 #include "platform/TempNames.h"
+#include "platform/Text.h"
 #include "platform/UniqueFd.h"
 #include "resources/StringTable.h"
-#include "platform/Text.h"
 
 namespace {
 
 constexpr std::size_t kBlockSize = 512;
 constexpr std::size_t kTargetMax = 511;
 constexpr std::size_t kSpoolRun = 64 * kBlockSize;
+// Progress notifications reach the sink at most this often (the first and
+// the last always): a person sees no more, and the window is spared.
+constexpr auto kProgressPostInterval = std::chrono::milliseconds(30);
 
 constexpr int kStrSendingToSpooler = 4130;
 constexpr int kStrDownloading = 4131;
 constexpr int kStrJobTitle = 4144;
+
+using Clock = std::chrono::steady_clock;
 
 class ReadFile {
  public:
@@ -41,19 +43,7 @@ class ReadFile {
     return ::fstat(fd_.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
   }
   // Fills the block up to size unless the file ends; -1 on a read error.
-  long Read(char* block, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-      const ssize_t n = ::read(fd_.get(), block + got, size - got);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return -1;
-      }
-      if (n == 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    return static_cast<long>(got);
-  }
+  long Read(char* block, std::size_t size) { return platform::ReadFull(fd_.get(), block, size); }
 
  private:
   platform::UniqueFd fd_;
@@ -91,6 +81,15 @@ class BlockReader {
   bool ended_ = false;
 };
 
+std::string LibraryDetail(int code) {
+  char text[512] = {};
+  QUILLON_GetLastErrorDetail(text, sizeof text);
+  if (text[0] != '\0') return text;
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+  return std::string("the network library answered ") + hex;
+}
+
 }  // namespace
 
 void SplitFtpTarget(const std::string& target, std::string& host, std::string& directory) {
@@ -106,150 +105,231 @@ void SplitFtpTarget(const std::string& target, std::string& host, std::string& d
   host = before == std::string::npos ? rest : rest.substr(before + 1);
 }
 
-std::uint16_t TransferResultCode(int libraryResult) {
-  switch (libraryResult) {
-    case 0: return kJobDone;
-    case ERR_DIRECTORY: return kJobDirectory;
-    case ERR_FILE_READ: return kJobTempFile;
-    case ERR_CANCELLED: return kJobAborted;
-    default: return kJobSendFailed;
-  }
-}
-
-TPrintThread::TPrintThread(TQUILLONApp& app, TPrintSink& sink, QObject* parent)
-    : QThread(parent), app_(app), sink_(sink) {}
+TPrintThread::TPrintThread(TransferRequest request, TPrintSink& sink, QObject* parent)
+    : QThread(parent), request_(std::move(request)), sink_(sink) {}
 
 TPrintThread::~TPrintThread() {
-  requestInterruption();
+  Abort();
   wait();
 }
 
 void TPrintThread::run() { Execute(); }
 
+void TPrintThread::Abort() {
+  abort_ = true;
+  requestInterruption();
+}
+
+bool TPrintThread::AbortRequested() const { return abort_ || isInterruptionRequested(); }
+
+void TPrintThread::Fail(std::uint16_t code, std::string detail) {
+  result_.code = code;
+  result_.detail = std::move(detail);
+}
+
 void TPrintThread::Execute() {
-  std::uint16_t result = kJobSendFailed;
+  const Clock::time_point begin = Clock::now();
+  result_ = TransferResult();
   try {
     std::string jobPath;
     if (!MakeTempFileName("dwn", jobPath)) {
-      app_.JobResult = kJobTempFile;
-      return;
-    }
-    // The job file goes on every path out of here.
-    platform::TempPath jobFile(jobPath);
-    // The model is asked only when the setting allows the command at all.
-    const bool allowed = app_.EnableCommand != 0 && app_.ModelFlag(app_.SelectedPrinter) != 0;
-    const std::uint32_t length =
-        BuildJobFile(jobPath.c_str(), app_.Package.get(), allowed, app_.InitItems);
-    if (length == 0) {
-      result = kJobTempFile;
+      Fail(kJobTempFile, "no job file can be made in the temporary folder: " +
+                             std::string(std::strerror(errno)));
     } else {
-      sink_.SetProgressRange(0, 100, 1);
-      sink_.SetTotalBytes(length);
-      const std::string target(Utf8Cut(app_.SelectedPrinter, kTargetMax));
-      if (platform::IsFtpPrinterName(target))
-        result = SendByFtp(target, jobPath);
-      else
-        result = SendBySpooler(target, jobPath, length);
+      // The job file goes on every path out of here.
+      platform::TempPath jobFile(jobPath);
+      const std::uint32_t length = BuildJobFile(jobPath.c_str(), request_.package.get(),
+                                                request_.WithCommand(), request_.initItems);
+      if (length == 0) {
+        Fail(kJobTempFile, request_.package ? "the job file cannot be written: " +
+                                                  std::string(std::strerror(errno))
+                                            : "no package is open");
+      } else {
+        result_.jobBytes = length;
+        sink_.SetProgressRange(0, 100, 1);
+        sink_.SetTotalBytes(length);
+        const std::string target(Utf8Cut(request_.printer, kTargetMax));
+        if (platform::IsFtpPrinterName(target))
+          SendByFtp(target, jobPath);
+        else
+          SendBySpooler(target, jobPath, length);
+      }
     }
-  } catch (const std::exception&) {
-    result = kJobSendFailed;
+  } catch (const std::exception& e) {
+    Fail(kJobSendFailed, std::string("unexpected failure: ") + e.what());
   }
-  app_.JobResult = result;
+  if (result_.code == kJobAborted && result_.detail.empty())
+    result_.detail = "aborted after " + std::to_string(result_.bytesSent) + " bytes";
+  result_.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin);
 }
 
-std::uint16_t TPrintThread::SendByFtp(const std::string& target, const std::string& jobFile) {
+std::intptr_t TPrintThread::NotifyProc(void* context, unsigned int message,
+                                       std::uintptr_t wParam, std::intptr_t lParam) {
+  auto* self = static_cast<TPrintThread*>(context);
+  if (!self || message != WM_TRANSFER_NOTIFY) return 0;
+  return self->OnNotify(wParam, lParam);
+}
+
+std::intptr_t TPrintThread::OnNotify(std::uintptr_t wParam, std::intptr_t lParam) {
+  // Answered here, on the output thread: the abort comes from a flag, and
+  // the sink is told without anyone waiting for another thread.
+  bool post = true;
+  if (wParam == NOTIFY_PROGRESS) {
+    const std::uint64_t count = static_cast<std::uint32_t>(lParam);
+    const Clock::time_point now = Clock::now();
+    if (!sawFirstProgress_) {
+      sawFirstProgress_ = true;
+    } else {
+      result_.bytesSent = count;
+      post = count >= result_.jobBytes || now - lastProgressPost_ >= kProgressPostInterval;
+    }
+    if (post) lastProgressPost_ = now;
+  }
+  bool abort = AbortRequested();
+  if (post && sink_.TransferNotified(wParam, lParam)) abort = true;
+  if (abort) abort_ = true;
+  return abort ? 1 : 0;
+}
+
+void TPrintThread::SendByFtp(const std::string& target, const std::string& jobFile) {
   std::string host, directory;
   SplitFtpTarget(target, host, directory);
-  const int r = QUILLON_FileTransfer(sink_.NotifyTarget(), host.c_str(), directory.c_str(),
-                                     jobFile.c_str());
-  return TransferResultCode(r);
+  QUILLON_NotifyTarget notify{&TPrintThread::NotifyProc, this};
+  const int r = QUILLON_FileTransfer(&notify, host.c_str(), directory.c_str(), jobFile.c_str());
+  result_.code = TransferResultCode(r);
+  if (r == 0) {
+    result_.bytesSent = result_.jobBytes;
+  } else if (result_.code != kJobAborted) {
+    result_.detail = LibraryDetail(r);
+  }
 }
 
-std::uint16_t TPrintThread::SendBySpooler(const std::string& target, const std::string& jobFile,
-                                          std::uint32_t length) {
+void TPrintThread::SendBySpooler(const std::string& target, const std::string& jobFile,
+                                 std::uint32_t length) {
   // Closing the handle on the way out cancels a job left half sent.
   platform::PrinterHandle printer;
-  if (!printer.Open(target)) return kJobPrinterOpen;
+  if (!printer.Open(target)) {
+    Fail(kJobPrinterOpen, "queue \"" + target + "\": " + platform::SpoolerLastError());
+    return;
+  }
   sink_.SetAction(kStrSendingToSpooler);
   int jobId = 0;
-  const std::uint16_t sent = SpoolJob(printer, jobFile, jobId);
-  if (sent != kJobDone) return sent;
+  SpoolJob(printer, jobFile, jobId);
+  if (result_.code != kJobDone) return;
   sink_.SetProgressPosition(0);
   lastPercent_ = 0;
   sink_.SetAction(kStrDownloading);
-  return WatchJob(printer, jobId, length);
+  WatchJob(printer, jobId, length);
 }
 
-std::uint16_t TPrintThread::SpoolJob(platform::PrinterHandle& printer,
-                                     const std::string& jobFile, int& jobId) {
+void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile,
+                            int& jobId) {
   ReadFile file(jobFile);
-  if (!file.IsOpen()) return kJobFileOpen;
+  if (!file.IsOpen()) {
+    Fail(kJobFileOpen, "the job file cannot be opened: " + std::string(std::strerror(errno)));
+    return;
+  }
   jobId = printer.StartRawDoc(LoadStr(kStrJobTitle));
-  if (jobId <= 0) return kJobSendFailed;
+  if (jobId <= 0) {
+    Fail(kJobSendFailed, "the print server refused the job: " + platform::SpoolerLastError());
+    return;
+  }
   const std::uint64_t total = file.Size();
-  std::uint64_t sent = 0;
+  std::uint64_t read = 0;
   auto reader = std::make_unique<BlockReader>(file);
   std::string pending;
   pending.reserve(kSpoolRun);
   for (;;) {
     if (Terminated()) {
       printer.Abort();
-      return kJobAborted;
+      Fail(kJobAborted, std::string());
+      return;
     }
     const char* block = nullptr;
     const long n = reader->Next(block);
     // A file that cannot be read to its end must not reach the printer
     // cut short.
     if (n < 0) {
+      const int err = errno;
       printer.Abort();
-      return kJobSendFailed;
+      Fail(kJobSendFailed, "the job file cannot be read: " + std::string(std::strerror(err)));
+      return;
     }
     // The blocks reach the server in runs: one call per 512 bytes costs
     // the spooler connection more than the sending itself.
     pending.append(block, static_cast<std::size_t>(n));
     if (pending.size() >= kSpoolRun || static_cast<std::size_t>(n) < kBlockSize) {
       if (!printer.WriteBlock(pending.data(), pending.size())) {
+        const std::string why = platform::SpoolerLastError();
         printer.Abort();
-        return kJobSendFailed;
+        Fail(kJobSendFailed, "sending the job to the print server failed: " + why);
+        return;
       }
+      result_.bytesSent += pending.size();
       pending.clear();
     }
-    SetPercent(sent, total);
-    sent += static_cast<std::uint64_t>(n);
+    SetPercent(read, total);
+    read += static_cast<std::uint64_t>(n);
     if (static_cast<std::size_t>(n) < kBlockSize) {
       // The server refusing the document is a failed send, not a success.
-      if (!printer.EndDoc()) return kJobSendFailed;
+      if (!printer.EndDoc()) {
+        Fail(kJobSendFailed, "the print server refused the finished job: " +
+                                 platform::SpoolerLastError());
+        return;
+      }
       sink_.SetProgressToMaximum();
       lastPercent_ = 100;
-      return kJobDone;
+      result_.code = kJobDone;
+      return;
     }
   }
 }
 
-std::uint16_t TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId,
-                                     std::uint32_t total) {
+void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total) {
   using platform::JobStatus;
+  int interval = std::max(1, std::min(FirstWatchIntervalMs, WatchIntervalMs));
+  Clock::time_point lastAnswer = Clock::now();
   for (;;) {
-    Pause(WatchIntervalMs);
+    Pause(interval);
+    // The job mostly leaves the queue within moments: poll soon, then back
+    // off towards the full interval.
+    interval = std::min(WatchIntervalMs, interval * 2);
     if (Terminated()) {
       printer.CancelJob(jobId);
-      return kJobAborted;
+      Fail(kJobAborted, std::string());
+      return;
     }
     const platform::JobState state = printer.QueryJob(jobId);
+    if (state.status != JobStatus::NoAnswer) lastAnswer = Clock::now();
     switch (state.status) {
       case JobStatus::Unknown:  // the job has left the queue
         sink_.SetProgressPosition(100);
-        return kJobDone;
+        result_.code = kJobDone;
+        return;
       case JobStatus::Completed:
         sink_.SetProgressToMaximum();
-        return kJobDone;
+        result_.code = kJobDone;
+        return;
       case JobStatus::Canceled:
       case JobStatus::Aborted:
         // Ended without being printed: never reported as success.
-        return kJobPrintedWithErrors;
+        Fail(kJobPrintedWithErrors, "job " + std::to_string(jobId) + " was " +
+                                        (state.status == JobStatus::Canceled ? "cancelled"
+                                                                             : "aborted") +
+                                        " at the print server");
+        return;
+      case JobStatus::NoAnswer:
+        if (Clock::now() - lastAnswer >= std::chrono::milliseconds(NoAnswerLimitMs)) {
+          Fail(kJobSendFailed, "the print server has not answered about job " +
+                                   std::to_string(jobId) + " for " +
+                                   std::to_string(NoAnswerLimitMs / 1000) + " s: " +
+                                   platform::SpoolerLastError());
+          return;
+        }
+        break;
       default:
-        // No answer, or the job still waits or is being sent: watch on
-        // until it ends or the operator aborts.
+        // The job still waits or is being sent: watch on until it ends or
+        // the operator aborts.
         if (state.kOctetsProcessed >= 0) {
           const std::uint64_t done = std::min<std::uint64_t>(
               static_cast<std::uint64_t>(state.kOctetsProcessed) * 1024u, total);
@@ -261,11 +341,10 @@ std::uint16_t TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId
 }
 
 void TPrintThread::Pause(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
   while (!Terminated()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          end - std::chrono::steady_clock::now())
-                          .count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
     if (left <= 0) return;
     QThread::msleep(static_cast<unsigned long>(std::min<long long>(left, 20)));
   }

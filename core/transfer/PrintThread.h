@@ -1,66 +1,75 @@
 #pragma once
 // One download in the background: builds the job file, sends it as a raw
 // job through the spooler and follows the job until the printer has it, or
-// hands it to the printer's FTP server through the network library. Leaves
-// one result code in the application object's JobResult and nothing else.
-// Abort: requestInterruption().
+// hands it to the printer's FTP server through the network library. Works
+// from its transfer request alone and leaves a transfer result.
+// Abort: Abort() (or requestInterruption()).
 
 #include <QThread>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
-class TPrintSink;
-class TQUILLONApp;
-namespace platform { class PrinterHandle; }
+#include "core/transfer/TransferRequest.h"
 
-// Download result codes.
-enum : std::uint16_t {
-  kJobDone = 0,
-  kJobFileOpen = 17,
-  kJobTempFile = 18,
-  kJobPrinterOpen = 32,
-  kJobSendFailed = 33,
-  kJobPrintedWithErrors = 34,
-  kJobDirectory = 35,
-  kJobAborted = 4096,
-};
+class TPrintSink;
+namespace platform { class PrinterHandle; }
 
 // Host and directory of an FTP target, the way the thread splits it: the
 // directory follows the last "/", the host the "/" before it.
 void SplitFtpTarget(const std::string& target, std::string& host, std::string& directory);
 
-// The result code of a network library transfer result.
-std::uint16_t TransferResultCode(int libraryResult);
-
 class TPrintThread : public QThread {
   Q_OBJECT
  public:
-  TPrintThread(TQUILLONApp& app, TPrintSink& sink, QObject* parent = nullptr);
+  TPrintThread(TransferRequest request, TPrintSink& sink, QObject* parent = nullptr);
   ~TPrintThread() override;
 
   // The body of the thread; run() calls it.
   void Execute();
+  // Asks the transfer to stop: the spooler route at its next block or poll,
+  // the FTP route at the library's next notification. Any thread.
+  void Abort();
+  bool AbortRequested() const;
+  // The outcome; complete once the thread has ended.
+  const TransferResult& Result() const { return result_; }
+  const TransferRequest& Request() const { return request_; }
 
-  // Poll interval of the job watch (1000 ms; tests shorten it).
+  // The job watch polls soon after the job is handed over, then less and
+  // less often, at most every WatchIntervalMs.
+  int FirstWatchIntervalMs = 50;
   int WatchIntervalMs = 1000;
+  // A print server that has not answered about the job for this long ends
+  // the watch with a failure instead of watching for ever.
+  int NoAnswerLimitMs = 60000;
 
  protected:
   void run() override;
 
  private:
-  bool Terminated() const { return isInterruptionRequested(); }
-  std::uint16_t SendByFtp(const std::string& target, const std::string& jobFile);
-  std::uint16_t SendBySpooler(const std::string& target, const std::string& jobFile,
-                              std::uint32_t length);
-  std::uint16_t SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile,
-                         int& jobId);
-  std::uint16_t WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total);
+  static std::intptr_t NotifyProc(void* context, unsigned int message, std::uintptr_t wParam,
+                                  std::intptr_t lParam);
+  std::intptr_t OnNotify(std::uintptr_t wParam, std::intptr_t lParam);
+  bool Terminated() const { return AbortRequested(); }
+  void SendByFtp(const std::string& target, const std::string& jobFile);
+  void SendBySpooler(const std::string& target, const std::string& jobFile,
+                     std::uint32_t length);
+  void SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile, int& jobId);
+  void WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total);
+  void Fail(std::uint16_t code, std::string detail);
   // Waits up to ms, returning early when an abort is asked for.
   void Pause(int ms);
   void SetPercent(std::uint64_t done, std::uint64_t total);
 
-  TQUILLONApp& app_;
+  TransferRequest request_;
   TPrintSink& sink_;
+  TransferResult result_;
+  std::atomic<bool> abort_{false};
   int lastPercent_ = -1;
+  // The library's progress: its first notification carries the length,
+  // the later ones the bytes sent so far.
+  bool sawFirstProgress_ = false;
+  std::chrono::steady_clock::time_point lastProgressPost_{};
 };

@@ -4,7 +4,10 @@
 
 #include <QDeadlineTimer>
 
+#include <signal.h>
+
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -76,11 +79,11 @@ class PrintThreadRun : public ::testing::Test {
   }
   // Starts the thread and waits (bounded) for its end.
   int Run(int watchMs = 100, int timeoutMs = 60000) {
-    thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
     thread_->WatchIntervalMs = watchMs;
     thread_->start();
     EXPECT_TRUE(thread_->wait(QDeadlineTimer(timeoutMs))) << "the thread did not end";
-    return app_->JobResult;
+    return thread_->Result().code;
   }
   std::string NewJob() {
     EXPECT_TRUE(listener_->WaitForJobs(jobsBefore_ + 1, 30000));
@@ -152,6 +155,59 @@ TEST_F(PrintThreadRun, MissingQueueOrEmptyJobEndWithTheirCodes) {
   EXPECT_EQ(Run(), 18);
 }
 
+TEST_F(PrintThreadRun, RequestIsASnapshotTheApplicationObjectCannotChangeLater) {
+  const std::string data = package_test::Pattern(2000, 4);
+  SetPackage(*app_, data, 1, 1);
+  app_->InitItems = 6;
+  Select("qd_raw", "KV3");
+  const TransferRequest request = app_->MakeTransferRequest();
+  EXPECT_EQ(request.route, TransferRoute::Spooler);
+  EXPECT_TRUE(request.WithCommand());
+  // What the window does next must not reach a transfer already asked for.
+  app_->InitItems = 1;
+  app_->EnableCommand = 0;
+  app_->SelectedPrinter = "qd_no_such_queue";
+  app_->Package.reset();
+  thread_ = std::make_unique<TPrintThread>(request, sink_);
+  thread_->WatchIntervalMs = 100;
+  thread_->start();
+  ASSERT_TRUE(thread_->wait(QDeadlineTimer(60000)));
+  const TransferResult& r = thread_->Result();
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.detail.empty());
+  const std::string expected = WrappedStream(data, 6);
+  EXPECT_EQ(NewJob(), expected);
+  EXPECT_EQ(r.bytesSent, expected.size());
+  EXPECT_EQ(r.jobBytes, expected.size());
+}
+
+TEST_F(PrintThreadRun, FailuresCarryTheirCauseAndAbortsTheBytesReallySent) {
+  SetPackage(*app_, "abc", 0, 0);
+  Select("qd_no_such_queue", "RX-110");
+  EXPECT_EQ(Run(), 32);
+  EXPECT_NE(thread_->Result().detail.find("qd_no_such_queue"), std::string::npos)
+      << thread_->Result().detail;
+  EXPECT_EQ(thread_->Result().bytesSent, 0u);
+
+  app_->Package.reset();
+  Select("qd_raw", "RX-110");
+  EXPECT_EQ(Run(), 18);
+  EXPECT_EQ(thread_->Result().detail, "no package is open");
+
+  // Half way: the bytes handed to the server are whole runs of blocks,
+  // fewer than the job.
+  SetPackage(*app_, package_test::Pattern(200000, 1), 0, 0);
+  sink_.onEvent = [this](const std::string& e) {
+    if (e == "pos 50") thread_->Abort();
+  };
+  EXPECT_EQ(Run(), 4096);
+  const TransferResult r = thread_->Result();
+  EXPECT_GT(r.bytesSent, 0u);
+  EXPECT_LT(r.bytesSent, 200000u);
+  EXPECT_EQ(r.bytesSent % (64 * 512), 0u);
+  EXPECT_EQ(r.detail, "aborted after " + std::to_string(r.bytesSent) + " bytes");
+}
+
 TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
   SetPackage(*app_, package_test::Pattern(200000, 1), 0, 0);
   Select("qd_raw", "RX-110");
@@ -175,7 +231,7 @@ TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
 TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
   SetPackage(*app_, "abort me in the queue", 0, 0);
   Select("qd_dead", "RX-110");
-  thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
   thread_->WatchIntervalMs = 100;
   thread_->start();
   ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
@@ -185,14 +241,14 @@ TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
   thread_->requestInterruption();
   ASSERT_TRUE(thread_->wait(QDeadlineTimer(10000)));
   EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
-  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(thread_->Result().code, 4096);
   EXPECT_EQ(JobStatusOf(LastJobId("qd_dead")), JobStatus::Canceled);
 }
 
 TEST_F(PrintThreadRun, JobCancelledBySomeoneElseIsAFailure) {
   SetPackage(*app_, "cancel me from outside", 0, 0);
   Select("qd_dead", "RX-110");
-  thread_ = std::make_unique<TPrintThread>(*app_, sink_);
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
   thread_->WatchIntervalMs = 100;
   thread_->start();
   ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
@@ -200,7 +256,47 @@ TEST_F(PrintThreadRun, JobCancelledBySomeoneElseIsAFailure) {
   ASSERT_GT(job, 0);
   ASSERT_EQ(RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1"), 0);
   ASSERT_TRUE(thread_->wait(QDeadlineTimer(15000)));
-  EXPECT_EQ(app_->JobResult, 34);
+  EXPECT_EQ(thread_->Result().code, 34);
+}
+
+// Stops the private print server for the life of the object (SIGSTOP: it
+// keeps its connections but answers nothing), and lets it go on after.
+class FrozenPrintServer {
+ public:
+  FrozenPrintServer() {
+    std::ifstream in(CupsdDir() + "/cupsd.pid");
+    in >> pid_;
+    if (pid_ > 0) ::kill(pid_, SIGSTOP);
+  }
+  ~FrozenPrintServer() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+  }
+  bool Frozen() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+TEST_F(PrintThreadRun, WatchEndsWhenThePrintServerStopsAnswering) {
+  SetPackage(*app_, "nobody will ever say", 0, 0);
+  Select("qd_dead", "RX-110");
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+  thread_->WatchIntervalMs = 100;
+  thread_->NoAnswerLimitMs = 200;
+  thread_->start();
+  ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
+  const int job = LastJobId("qd_dead");
+  {
+    FrozenPrintServer frozen;
+    ASSERT_TRUE(frozen.Frozen());
+    // Each unanswered query waits out the spooler layer's own bound first.
+    ASSERT_TRUE(thread_->wait(QDeadlineTimer(60000))) << "the watch never gave up";
+  }
+  EXPECT_EQ(thread_->Result().code, 33);
+  EXPECT_NE(thread_->Result().detail.find("has not answered about job " + std::to_string(job)),
+            std::string::npos)
+      << thread_->Result().detail;
+  RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1");
 }
 
 class PrintThreadFtp : public PrintThreadRun {
@@ -241,6 +337,27 @@ TEST_F(PrintThreadFtp, UploadReachesThePrinterWithProgressNotifications) {
   ASSERT_GE(progress.size(), 2u);
   EXPECT_EQ(progress.front(), std::to_string(expected.size()));
   EXPECT_EQ(progress.back(), std::to_string(expected.size()));
+}
+
+TEST_F(PrintThreadFtp, ProgressReachesTheSinkCoalescedWithFirstAndLastAndTheCountIsKept) {
+  Start({});
+  const std::string data = package_test::Pattern(2 << 20, 3);  // 4096 chunks
+  SetPackage(*app_, data, 0, 0);
+  Select(Target(), "RX-110");
+  EXPECT_EQ(Run(), 0);
+  std::size_t progress = 0;
+  std::string last;
+  for (const auto& e : sink_.Events()) {
+    if (e.rfind("notify 1040 6 ", 0) == 0) {
+      ++progress;
+      last = e.substr(14);
+    }
+  }
+  EXPECT_GE(progress, 2u);
+  // Far fewer than one per 512-byte chunk reach the sink.
+  EXPECT_LT(progress, data.size() / 512 / 4);
+  EXPECT_EQ(last, std::to_string(data.size()));
+  EXPECT_EQ(thread_->Result().bytesSent, data.size());
 }
 
 TEST_F(PrintThreadFtp, RefusedDirectoryStoreAndAbortGiveTheirCodes) {

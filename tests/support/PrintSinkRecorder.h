@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for the progress dialog: records what the output thread tells
-// it and answers the library's notifications.
+// it, the library's notifications included, and may ask for an abort.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "core/transfer/PrintSink.h"
+#include "netlib/quillon.h"
 
 namespace quillon_test {
 
 class PrintSinkRecorder : public TPrintSink {
  public:
-  PrintSinkRecorder() {
-    target_.Callback = &PrintSinkRecorder::Notify;
-    target_.Context = this;
-  }
   void SetAction(int id) override { Add("action " + std::to_string(id)); }
   void SetProgressRange(int a, int b, int s) override {
     Add("range " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(s));
@@ -26,11 +23,16 @@ class PrintSinkRecorder : public TPrintSink {
   void SetProgressPosition(int p) override { Add("pos " + std::to_string(p)); }
   void SetProgressToMaximum() override { Add("max"); }
   void SetTotalBytes(std::uint32_t t) override { Add("total " + std::to_string(t)); }
-  const QUILLON_NotifyTarget* NotifyTarget() override { return &target_; }
+  bool TransferNotified(std::uintptr_t w, std::intptr_t l) override {
+    Add("notify " + std::to_string(WM_TRANSFER_NOTIFY) + " " + std::to_string(w) + " " +
+        std::to_string(l));
+    return onNotify ? onNotify(w, l) != 0 : false;
+  }
 
   // Runs on the output thread after each event is recorded.
   std::function<void(const std::string&)> onEvent;
-  // Answers a notification (default 0: go on); runs on the output thread.
+  // Answers a notification (default 0: go on, 1: abort); runs on the
+  // output thread.
   std::function<std::intptr_t(std::uintptr_t, std::intptr_t)> onNotify;
 
   std::vector<std::string> Events() {
@@ -47,13 +49,6 @@ class PrintSinkRecorder : public TPrintSink {
   }
 
  private:
-  static std::intptr_t Notify(void* context, unsigned int message, std::uintptr_t w,
-                              std::intptr_t l) {
-    auto* self = static_cast<PrintSinkRecorder*>(context);
-    self->Add("notify " + std::to_string(message) + " " + std::to_string(w) + " " +
-              std::to_string(l));
-    return self->onNotify ? self->onNotify(w, l) : 0;
-  }
   void Add(const std::string& e) {
     {
       std::lock_guard<std::mutex> lock(mu_);
@@ -63,7 +58,6 @@ class PrintSinkRecorder : public TPrintSink {
     if (onEvent) onEvent(e);
   }
 
-  QUILLON_NotifyTarget target_{};
   std::mutex mu_;
   std::condition_variable cv_;
   std::vector<std::string> events_;

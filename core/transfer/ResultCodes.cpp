@@ -1,0 +1,13 @@
+#include "core/transfer/ResultCodes.h"
+
+#include "netlib/quillon.h"
+
+std::uint16_t TransferResultCode(int libraryResult) {
+  switch (libraryResult) {
+    case 0: return kJobDone;
+    case ERR_DIRECTORY: return kJobDirectory;
+    case ERR_FILE_READ: return kJobTempFile;
+    case ERR_CANCELLED: return kJobAborted;
+    default: return kJobSendFailed;
+  }
+}
