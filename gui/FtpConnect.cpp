@@ -14,20 +14,11 @@
 #include "netlib/quillon.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/ProgramBoxes.h"
+#include "gui/WaitCursor.h"
 
 TFtpConnect* FtpConnect = nullptr;
 
 namespace {
-
-// The wait cursor while the printer is asked; the one before comes back on
-// every way out.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // A field of the result block: its text up to the NUL, never past the field.
 std::string FieldText(const char* field, size_t size) {
@@ -101,7 +92,7 @@ void TFtpConnect::btnOkClick() {
   uint32_t error = 0;
   {
     // The query blocks this thread; the cursor is the only feedback.
-    WaitCursor wait;
+    TWaitCursor wait;
     answered = QUILLON_GetPrinterInfo(host.c_str(), &info);
     if (!answered) error = QUILLON_GetLastError();
   }

@@ -10,18 +10,7 @@
 #include "core/command/FileSelection.h"
 #include "core/command/ResultMessages.h"
 #include "gui/TfrmMain.h"
-
-namespace {
-
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
-}  // namespace
+#include "gui/WaitCursor.h"
 
 void TfrmMain::FileOpen() {
   const QString remembered = edtFileName->text();

@@ -22,6 +22,7 @@
 #include "gui/PrinterIcons.h"
 #include "gui/TfrmMain.h"
 #include "platform/Text.h"
+#include "gui/WaitCursor.h"
 
 namespace {
 
@@ -32,15 +33,6 @@ class TPrinterItem : public QTreeWidgetItem {
   bool operator<(const QTreeWidgetItem& other) const override {
     return QString::localeAwareCompare(text(0), other.text(0)) < 0;
   }
-};
-
-// The hourglass while a refresh runs.
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
 // The image key read as an integer; 0 when it is not a number.

@@ -14,6 +14,7 @@
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
+#include "core/command/MessageIds.h"
 #include "core/command/ResultMessages.h"
 
 using namespace quillon;
@@ -27,7 +28,13 @@ bool FileAttributesReadable(const std::string& path) {
 
 // The result code of a printer another download is using: to the operator
 // it is a printer that cannot be opened.
-constexpr std::uint16_t kPrinterInUse = 32;
+constexpr std::uint16_t kPrinterInUse = kJobPrinterOpen;
+
+// The styles of the command's boxes: a warning asking to go on (Cancel
+// the default), a notice with OK and Cancel, a plain notice.
+constexpr int kWarningQuestion = MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_OKCANCEL;
+constexpr int kNoticeOkCancel = MB_HELP | MB_ICONINFORMATION | MB_OKCANCEL;
+constexpr int kNotice = MB_HELP | MB_ICONINFORMATION;
 
 }  // namespace
 
@@ -46,15 +53,15 @@ int TDownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int h
 
 TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
   if (in.fileName.empty()) {
-    MsgBoxAlways(LoadStr(4355), MB_ICONINFORMATION, 0);
+    MsgBoxAlways(LoadStr(msg::kChooseFile), MB_ICONINFORMATION, help::kNone);
     return TDownloadOutcome::MissingInput;
   }
   if (!FileAttributesReadable(in.fileName)) {
-    MsgBoxAlways(LoadStr(4352), MB_ICONEXCLAMATION, 0);
+    MsgBoxAlways(LoadStr(msg::kFileNotFound), MB_ICONEXCLAMATION, help::kNone);
     return TDownloadOutcome::MissingInput;
   }
   if (in.printer.empty()) {
-    MsgBoxAlways(LoadStr(4356), MB_ICONINFORMATION, 0);
+    MsgBoxAlways(LoadStr(msg::kChoosePrinter), MB_ICONINFORMATION, help::kNone);
     return TDownloadOutcome::MissingInput;
   }
   // The package in memory may be one whose opening failed after the window
@@ -62,7 +69,7 @@ TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
   // names, read again when it is not the one in memory.
   if (!app_.GetPackage() || in.fileName != app_.GetPackageFileName()) {
     app_.OpenPackage(in.fileName);
-    const int status = app_.GetPackage() ? app_.GetPackage()->Status : 17;
+    const int status = app_.GetPackage() ? static_cast<int>(app_.GetPackage()->Status) : kJobFileOpen;
     if (status != 0) {
       const TResultMessage m = ResultMessage(status);
       MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
@@ -108,21 +115,26 @@ void TDownloadCommandCore::Transfer() {
 }
 
 int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
-  const std::string more = LoadStr(4102);
+  const std::string more = LoadStr(msg::kContinueQuestion);
   if (app_.IsPackageTarget(printer) == 0) {
-    if (MsgBox(LoadStr(4103) + more, 0x4121, 1011) != IDOK) return IDCANCEL;
+    if (MsgBox(LoadStr(msg::kNotATarget) + more, kWarningQuestion, help::kNotATarget) != IDOK)
+      return IDCANCEL;
   }
   const int ports = GetPortFlags(printer);
   if (ports & PORT_MULTIPLE) {
-    if (MsgBox(LoadStr(4104) + more, 0x4121, 1012) != IDOK) return IDCANCEL;
+    if (MsgBox(LoadStr(msg::kSeveralPorts) + more, kWarningQuestion, help::kPortWarning) != IDOK)
+      return IDCANCEL;
   }
   const int flag = app_.ModelFlag(printer);
   if (flag == 0) {
     if (ports & PORT_LPT) {
-      if (MsgBox(LoadStr(4107), 0x4041, 1020) != IDOK) return IDCANCEL;
-      if (MsgBox(LoadStr(4106), 0x4041, 1015) != IDOK) return IDCANCEL;
+      if (MsgBox(LoadStr(msg::kEcpWarning), kNoticeOkCancel, help::kEcpPort) != IDOK)
+        return IDCANCEL;
+      if (MsgBox(LoadStr(msg::kSetDownloadMode), kNoticeOkCancel, help::kDownloadMode) != IDOK)
+        return IDCANCEL;
     } else {
-      if (MsgBox(LoadStr(4105), 0x4121, 1012) != IDOK) return IDCANCEL;
+      if (MsgBox(LoadStr(msg::kParallelOnly), kWarningQuestion, help::kPortWarning) != IDOK)
+        return IDCANCEL;
     }
   }
   int answer = IDOK;
@@ -143,29 +155,29 @@ TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /
 int TDownloadCommandCore::ConfirmInitItems() {
   BoxQuestion q;
   q.kind = BoxQuestion::Kind::Dialog;
-  q.text = LoadStr(4101);
-  q.checkCaption = LoadStr(4124);
+  q.text = LoadStr(msg::kStartDownload);
+  q.checkCaption = LoadStr(msg::kInitCheckCaption);
   q.checked = app_.InitItems != 0;
   q.style = MB_ICONQUESTION;
-  q.helpContext = 1031;
+  q.helpContext = help::kInitSettings;
   const TInitItemsChoice choice =
       AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
   if (choice.button != IDOK) return choice.button;
 
   std::string text;
-  int help;
+  int helpTopic;
   if (choice.checked) {
     app_.InitItems = static_cast<std::uint32_t>(choice.initItems);
-    text = LoadStr(4193);
-    help = 1031;
+    text = LoadStr(msg::kInitSettingsWarning);
+    helpTopic = help::kInitSettings;
   } else {
     app_.InitItems = 0;
-    text = LoadStr(4194);
-    help = 1032;
+    text = LoadStr(msg::kNoInitSettingsWarning);
+    helpTopic = help::kNoInitSettings;
   }
   text += '\n';
   if (const TDownDocFile* package = app_.GetPackage()) text += package->BeginMessage;
-  return MsgBox(text, 0x4041, help);
+  return MsgBox(text, kNoticeOkCancel, helpTopic);
 }
 
 int TDownloadCommandCore::ReportResult() {
@@ -176,13 +188,13 @@ int TDownloadCommandCore::ReportResult() {
     std::string text;
     if (app_.EnableCommand == 1) {
       if (const TDownDocFile* package = app_.GetPackage()) text = package->DoneMessage;
-      if (text.empty()) text = LoadStr(4121);
+      if (text.empty()) text = LoadStr(msg::kWaitForRestart);
     } else {
-      text = LoadStr(4122);
+      text = LoadStr(msg::kBareDataAdvice);
     }
-    MsgBox(text, 0x4040, 1016);
-  } else if (code != 35) {
-    MsgBox(LoadStr(4120), 0x4040, m.helpContext);
+    MsgBox(text, kNotice, help::kAfterDownload);
+  } else if (code != kJobDirectory) {
+    MsgBox(LoadStr(msg::kSwitchOffAdvice), kNotice, m.helpContext);
   }
   return button;
 }

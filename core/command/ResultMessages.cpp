@@ -1,26 +1,32 @@
 #include "core/command/ResultMessages.h"
 
+#include "core/command/MessageBoxes.h"
+#include "core/command/MessageIds.h"
+#include "core/transfer/ResultCodes.h"
 #include "resources/StringTable.h"
 
+using quillon::MB_ICONINFORMATION;
+using quillon::MB_ICONSTOP;
+
 namespace {
-// The message box icons of the entries.
-constexpr int MB_ICONSTOP = 0x10;
-constexpr int MB_ICONINFORMATION = 0x40;
+// The package status of unusable data (no 0x1A mark, or too large).
+constexpr int kDocBadFormat = 19;
 }  // namespace
 
 TResultMessage ResultMessage(int code) {
   switch (code) {
-    case 0: return {4113, MB_ICONINFORMATION, 2001};
-    case 17: return {4114, MB_ICONSTOP, 2002};
-    case 18: return {4118, MB_ICONSTOP, 2004};
-    case 19: return {4353, MB_ICONSTOP, 0};
-    case 32: return {4115, MB_ICONSTOP, 2005};
-    case 33: return {4116, MB_ICONSTOP, 2005};
-    case 34: return {4116, MB_ICONSTOP, 2005};
-    case 35: return {4357, MB_ICONSTOP, 2010};
-    case kResultNotFirmwareFormat: return {4123, MB_ICONINFORMATION, 9999};
-    case 4096: return {4117, MB_ICONSTOP, 2008};
-    default: return {4119, MB_ICONSTOP, 9999};
+    case kJobDone: return {msg::kDownloadEnded, MB_ICONINFORMATION, help::kDownloadEnded};
+    case kJobFileOpen: return {msg::kFileOpenFailed, MB_ICONSTOP, help::kFileOpenFailed};
+    case kJobTempFile: return {msg::kTempFileFailed, MB_ICONSTOP, help::kTempFileFailed};
+    case kDocBadFormat: return {msg::kFileBadFormat, MB_ICONSTOP, help::kNone};
+    case kJobPrinterOpen: return {msg::kPrinterOpenFailed, MB_ICONSTOP, help::kPrinterOrSendFailed};
+    case kJobSendFailed: return {msg::kSendFailed, MB_ICONSTOP, help::kPrinterOrSendFailed};
+    case kJobPrintedWithErrors: return {msg::kSendFailed, MB_ICONSTOP, help::kPrinterOrSendFailed};
+    case kJobDirectory: return {msg::kDirectoryFailed, MB_ICONSTOP, help::kDirectoryFailed};
+    case kResultNotFirmwareFormat:
+      return {msg::kNotFirmwareFormat, MB_ICONINFORMATION, help::kGeneral};
+    case kJobAborted: return {msg::kDownloadAborted, MB_ICONSTOP, help::kDownloadAborted};
+    default: return {msg::kDownloadFailed, MB_ICONSTOP, help::kGeneral};
   }
 }
 
