@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/Funcs.h"
+#include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
@@ -16,13 +16,14 @@ namespace cli {
 
 int RunPrinters(const Options& o) {
   auto app = MakeApp(o);
-  std::vector<std::string> names;
-  EnumPrinterNames(names);
+  // One request for every queue, as the window's list reads them.
+  std::vector<PrinterRow> rows;
+  ReadPrinterRows(*app, rows);
   if (!o.json) OutLine("PRINTER\tDRIVER\tPORT\tCODE\tFLAG\tKNOWN\tUPDATABLE");
-  for (const std::string& name : names) {
-    TPrinterEntry entry{};
-    app->GetPrinterRecord(name.c_str(), entry);
-    const int updatable = app->CanUpdateOverConnection(name);
+  for (const PrinterRow& row : rows) {
+    const std::string& name = row.name;
+    const TPrinterEntry& entry = row.record;
+    const bool updatable = row.updatable;
     if (o.json) {
       OutLine(JsonLine()
                   .Add("printer", name)
@@ -32,7 +33,7 @@ int RunPrinters(const Options& o) {
                   .Add("code_text", std::string(FieldText(entry.CodeText)))
                   .Add("command_flag", static_cast<int>(entry.Flag))
                   .Add("known", entry.Known != 0)
-                  .Add("updatable", updatable != 0)
+                  .Add("updatable", updatable)
                   .Text());
     } else {
       OutLine(name + "\t" + std::string(FieldText(entry.Driver)) + "\t" +

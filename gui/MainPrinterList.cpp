@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/app/Funcs.h"
+#include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "netlib/quillon.h"
@@ -35,20 +35,12 @@ class TPrinterItem : public QTreeWidgetItem {
   }
 };
 
-// The image key read as an integer; 0 when it is not a number.
-int ImageIndexOfKey(const std::string& key) {
-  if (key.empty()) return 0;
-  std::size_t pos = 0;
-  if (key[0] == '-' || key[0] == '+') pos = 1;
-  if (pos >= key.size()) return 0;
-  for (std::size_t i = pos; i < key.size(); ++i)
-    if (key[i] < '0' || key[i] > '9') return 0;
-  return LeadingInt(key);
-}
 
 }  // namespace
 
-void TfrmMain::LoadPrinterIcons() { imglstIcons = quillon::LoadPrinterIcons(app_); }
+void TfrmMain::LoadPrinterIcons() {
+  imglstIcons = quillon::LoadPrinterIcons(app_, &iconFileIndexes_);
+}
 
 void TfrmMain::lstvwPrintersPaint() {
   const bool wasVisible = !lstvwPrinters->isHidden();
@@ -58,37 +50,35 @@ void TfrmMain::lstvwPrintersPaint() {
   lstvwPrinters->setSortingEnabled(false);
   lstvwPrinters->clear();
 
-  std::vector<std::string> names;
-  if (EnumPrinterNames(names) != 0) {
+  // Every queue's record and answers in one pass: the spooler is asked once
+  // per refresh, not once per row and question.
+  std::vector<PrinterRow> printers;
+  if (ReadPrinterRows(app_, printers) != 0) {
     MsgBoxAlways(LoadStr(4354), quillon::MB_ICONINFORMATION, 0);
-    names.clear();
+    printers.clear();
   }
-  listedNames_ = names;
+  listedNames_.clear();
+  for (const PrinterRow& printer : printers) listedNames_.push_back(printer.name);
 
   const bool havePackage = app_.GetPackage() != nullptr;
   const QPixmap generic = imglstIcons.isEmpty() ? quillon::GenericPrinterPixmap()
                                                 : imglstIcons.first().pixmap(32, 32);
   std::vector<QTreeWidgetItem*> rows;
-  rows.reserve(names.size());
-  for (const std::string& name : names) {
+  rows.reserve(printers.size());
+  for (const PrinterRow& printer : printers) {
+    const TPrinterEntry& record = printer.record;
     auto* item = new TPrinterItem(lstvwPrinters);
-    item->setText(0, QString::fromStdString(name));
-    TPrinterEntry record;
-    std::memset(&record, 0, sizeof record);
-    std::string key;
-    if (app_.GetPrinterRecord(name.c_str(), record) == 1) {
-      item->setText(1, QString::fromUtf8(FieldText(record.Driver).data(),
-                                         static_cast<int>(FieldText(record.Driver).size())));
-      item->setText(2, QString::fromUtf8(record.Port));
-      item->setText(3, QString::fromUtf8(record.Location));
-      item->setText(4, QString::fromUtf8(record.Comment));
-      key = record.Code != 0 ? std::to_string(record.Code) : std::string(FieldText(record.CodeText));
-    } else {
-      key = "0";
-    }
-    const int index = ImageIndexOfKey(key);
-    bool ghosted = app_.CanUpdateOverConnection(name) == 0;
-    if (havePackage && app_.IsPackageTarget(name) == 0) ghosted = true;
+    item->setText(0, QString::fromStdString(printer.name));
+    item->setText(1, QString::fromUtf8(FieldText(record.Driver).data(),
+                                       static_cast<int>(FieldText(record.Driver).size())));
+    item->setText(2, QString::fromUtf8(record.Port));
+    item->setText(3, QString::fromUtf8(record.Location));
+    item->setText(4, QString::fromUtf8(record.Comment));
+    const std::string key =
+        quillon::ImageKeyOfModel(record.Code, FieldText(record.CodeText), iconFileIndexes_);
+    const int index = quillon::ImageIndexOfKey(key);
+    bool ghosted = !printer.updatable;
+    if (havePackage && !printer.packageTarget) ghosted = true;
 
     const QPixmap image = (index > 0 && index < imglstIcons.size())
                               ? imglstIcons[index].pixmap(32, 32)
@@ -141,7 +131,9 @@ void TfrmMain::ShowSelectedPrinter() {
   pnlSelComment->setText(QString::fromUtf8(e.Comment));
   pnlSelVer->setText(QString::fromUtf8(FieldText(e.Version).data(),
                                        static_cast<int>(FieldText(e.Version).size())));
-  const int index = (e.Code > 0 && e.Code < imglstIcons.size()) ? e.Code : 0;
+  const int image =
+      quillon::ImageIndexOfKey(quillon::ImageKeyOfModel(e.Code, FieldText(e.CodeText), iconFileIndexes_));
+  const int index = (image > 0 && image < imglstIcons.size()) ? image : 0;
   imgSelIcon->setPixmap(imglstIcons.isEmpty() ? quillon::GenericPrinterPixmap()
                                               : imglstIcons[index].pixmap(32, 32));
   imgMask->setVisible(false);

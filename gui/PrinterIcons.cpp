@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/app/ModelTable.h"
+#include "core/app/TextUtil.h"
 #include "core/app/QuillonApp.h"
 #include "core/package/DownDocFile.h"
 #include "gui/MainGlyphs.h"
@@ -49,10 +50,10 @@ QPixmap ModelIcon(int code) {
 }
 
 // A code text that reads as a decimal number (also "0") needs no file.
-bool IsDecimal(const char* text) {
-  if (!*text) return false;
-  for (const char* c = text; *c; ++c)
-    if (*c < '0' || *c > '9') return false;
+bool IsDecimal(std::string_view text) {
+  if (text.empty()) return false;
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
   return true;
 }
 
@@ -116,8 +117,10 @@ QPixmap IconResource(int number) {
   return QPixmap();
 }
 
-QList<QIcon> LoadPrinterIcons(TDLPrinterList* models, const QString& iconFolder) {
+QList<QIcon> LoadPrinterIcons(const TDLPrinterList* models, const QString& iconFolder,
+                              IconFileIndexes* fileIndexes) {
   QList<QIcon> icons;
+  IconFileIndexes loaded;
   // The desktop's printer icon when it has one, else the program's own.
   const QIcon system = QIcon::fromTheme(QStringLiteral("printer"));
   icons.append(system.isNull() ? QIcon(IconResource(kGenericIconResource)) : system);
@@ -126,18 +129,11 @@ QList<QIcon> LoadPrinterIcons(TDLPrinterList* models, const QString& iconFolder)
     if (pm.isNull()) break;
     icons.append(QIcon(pm));
   }
-  if (!models) return icons;
-
-  std::map<std::string, int> loaded;  // a file read once serves every row naming it
-  for (std::size_t i = 0; i < models->Count(); ++i) {
-    TModelEntry* entry = models->Item(i);
-    if (IsDecimal(entry->CodeText)) continue;
-    entry->Code = 0;  // until its file is found and read
-    const std::string key(entry->CodeText);
-    if (const auto it = loaded.find(key); it != loaded.end()) {
-      entry->Code = it->second;
-      continue;
-    }
+  std::map<std::string, bool> tried;  // a file is looked for once for every row naming it
+  for (std::size_t i = 0; models && i < models->Count(); ++i) {
+    const TModelEntry* entry = models->Item(i);
+    const std::string key(FieldText(entry->CodeText));
+    if (IsDecimal(key) || !tried.emplace(key, true).second) continue;
     const QString name = QString::fromStdString(key);
     if (!IsPlainFileName(name)) continue;
     const QString path = FindIconFile(iconFolder, name);
@@ -145,15 +141,37 @@ QList<QIcon> LoadPrinterIcons(TDLPrinterList* models, const QString& iconFolder)
     const QPixmap pm = ReadIconFile(path);
     if (pm.isNull()) continue;  // not an icon: the model shows the generic printer
     icons.append(QIcon(pm));
-    entry->Code = static_cast<std::int32_t>(icons.size() - 1);
-    loaded[key] = entry->Code;
+    loaded[key] = static_cast<int>(icons.size() - 1);
   }
+  if (fileIndexes) *fileIndexes = std::move(loaded);
   return icons;
 }
 
-QList<QIcon> LoadPrinterIcons(TQUILLONApp& app) {
+QList<QIcon> LoadPrinterIcons(const TQUILLONApp& app, IconFileIndexes* fileIndexes) {
   return LoadPrinterIcons(app.Models.get(),
-                          QString::fromStdString(TDownDocFile::DefaultIconFolder()));
+                          QString::fromStdString(TDownDocFile::DefaultIconFolder()), fileIndexes);
+}
+
+std::string ImageKeyOfModel(std::int32_t code, std::string_view codeText,
+                            const IconFileIndexes& fileIndexes) {
+  if (!codeText.empty() && !IsDecimal(codeText)) {
+    const auto it = fileIndexes.find(std::string(codeText));
+    if (it != fileIndexes.end()) return std::to_string(it->second);
+    // A code text that is not a number names a file; without one, the
+    // model has no image of its own.
+    return std::string(codeText);
+  }
+  return code != 0 ? std::to_string(code) : std::string(codeText);
+}
+
+int ImageIndexOfKey(const std::string& key) {
+  if (key.empty()) return 0;
+  std::size_t pos = 0;
+  if (key[0] == '-' || key[0] == '+') pos = 1;
+  if (pos >= key.size()) return 0;
+  for (std::size_t i = pos; i < key.size(); ++i)
+    if (key[i] < '0' || key[i] > '9') return 0;
+  return LeadingInt(key);
 }
 
 QIcon ApplicationIcon() {

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,9 @@ class TfrmMain : public QMainWindow {
 
   TQUILLONApp& app_;
   std::vector<std::string> listedNames_;  // the names of the last refresh
+  // Images of the code texts that name icon files (the model table keeps
+  // its own codes).
+  std::map<std::string, int> iconFileIndexes_;
   bool listChangeAttached_ = true;
   int commandDepth_ = 0;  // a command runs: the printer watch waits
 };

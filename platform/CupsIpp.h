@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace cups {
@@ -39,6 +40,26 @@ bool Succeeded(ipp_t* response);
 std::string Text(ipp_t* ipp, const char* name);
 int Integer(ipp_t* ipp, const char* name, int fallback);
 
+// The attributes of one printer group of a response, as the spooler layer
+// reads them.
+struct PrinterAttributes {
+  std::string name;          // printer-name
+  std::string makeAndModel;  // printer-make-and-model
+  std::string deviceUri;     // device-uri
+  std::string location;      // printer-location
+  std::string info;          // printer-info
+  int type = 0;              // printer-type bits
+  std::vector<std::string> members;  // member-names of a class
+};
+
+// Every printer group of a response, in its order.
+std::vector<PrinterAttributes> PrinterGroups(ipp_t* response);
+
+// Requests sent through Do or started by the caller (CountRequest), and
+// connections made by Connect, in this process.
+void CountRequest();
+long long RequestCount();
+long long ConnectionCount();
 
 }  // namespace cups
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/CupsIpp.h"
 #include "platform/Text.h"
 
+#include <initializer_list>
 #include <utility>
 
 namespace platform {
@@ -45,7 +46,71 @@ cups::Ipp GetQueueAttributes(http_t* http, const std::string& name, bool isClass
   return cups::Succeeded(resp.get()) ? std::move(resp) : nullptr;
 }
 
+// What a queue's data is made of, asked for one queue or for all at once.
+const std::initializer_list<const char*> kDataAttributes = {
+    "printer-name", "printer-make-and-model", "device-uri", "printer-location",
+    "printer-info", "printer-type", "member-names"};
+
+// The data of one queue; `deviceOf` gives a class member's device URI.
+template <typename DeviceOf>
+SpoolerPrinterData DataOf(const cups::PrinterAttributes& queue, const std::string& fallbackName,
+                          DeviceOf deviceOf) {
+  SpoolerPrinterData d;
+  d.name = queue.name.empty() ? fallbackName : queue.name;
+  d.driver = queue.makeAndModel;
+  d.location = queue.location;
+  d.comment = queue.info;
+  d.local = (queue.type & CUPS_PRINTER_REMOTE) == 0;
+  if (queue.type & CUPS_PRINTER_CLASS) {
+    // A class has no device of its own; its members' devices are its ports.
+    for (const std::string& member : queue.members) {
+      const std::string uri = deviceOf(member);
+      if (uri.empty()) continue;
+      if (!d.ports.empty()) d.ports += ",";
+      d.ports += uri;
+    }
+  } else {
+    d.ports = queue.deviceUri;
+  }
+  return d;
+}
+
 }  // namespace
+
+bool ListPrinterData(std::vector<SpoolerPrinterData>& list) {
+  cups::Http http = cups::Connect();
+  if (!http) return false;
+  cups::Ipp req = cups::NewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  RequestAttributes(req.get(), kDataAttributes);
+  cups::Ipp resp = cups::Do(http.get(), std::move(req), "/");
+  // An empty server answers "not found", which is an empty list.
+  if (cups::StatusOf(resp.get()) == IPP_STATUS_ERROR_NOT_FOUND) {
+    list.clear();
+    return true;
+  }
+  if (!cups::Succeeded(resp.get())) return false;
+  const std::vector<cups::PrinterAttributes> queues = cups::PrinterGroups(resp.get());
+  std::vector<SpoolerPrinterData> out;
+  out.reserve(queues.size());
+  for (const cups::PrinterAttributes& queue : queues) {
+    if (queue.name.empty()) continue;
+    out.push_back(DataOf(queue, queue.name, [&](const std::string& member) {
+      // Members are queues of the same server, so the same answer lists them.
+      for (const cups::PrinterAttributes& other : queues)
+        if (SameTextNoCase(other.name, member)) return other.deviceUri;
+      return std::string();
+    }));
+  }
+  list = std::move(out);
+  return true;
+}
+
+SpoolerTraffic SpoolerTrafficSoFar() {
+  SpoolerTraffic t;
+  t.requests = cups::RequestCount();
+  t.connections = cups::ConnectionCount();
+  return t;
+}
 
 std::vector<std::string> EnumPrinterNames() {
   std::vector<std::string> names;
@@ -129,36 +194,15 @@ const std::string& PrinterHandle::Name() const {
 bool PrinterHandle::GetData(SpoolerPrinterData& data) {
   if (!impl_) return false;
   http_t* http = impl_->Control();
-  cups::Ipp resp = GetQueueAttributes(
-      http, impl_->name, impl_->isClass,
-      {"printer-name", "printer-make-and-model", "device-uri", "printer-location",
-       "printer-info", "printer-type", "member-names"});
+  cups::Ipp resp = GetQueueAttributes(http, impl_->name, impl_->isClass, kDataAttributes);
   if (!resp) return false;
-  SpoolerPrinterData d;
-  d.name = cups::Text(resp.get(), "printer-name");
-  if (d.name.empty()) d.name = impl_->name;
-  d.driver = cups::Text(resp.get(), "printer-make-and-model");
-  d.location = cups::Text(resp.get(), "printer-location");
-  d.comment = cups::Text(resp.get(), "printer-info");
-  const int type = cups::Integer(resp.get(), "printer-type", 0);
-  d.local = (type & CUPS_PRINTER_REMOTE) == 0;
-  if (type & CUPS_PRINTER_CLASS) {
-    // A class has no device of its own; its members' devices are its ports.
-    ipp_attribute_t* members = ippFindAttribute(resp.get(), "member-names", IPP_TAG_NAME);
-    const int count = members ? ippGetCount(members) : 0;
-    for (int i = 0; i < count; ++i) {
-      const char* member = ippGetString(members, i, nullptr);
-      if (!member) continue;
-      cups::Ipp m = GetQueueAttributes(http, member, false, {"device-uri"});
-      const std::string uri = cups::Text(m.get(), "device-uri");
-      if (uri.empty()) continue;
-      if (!d.ports.empty()) d.ports += ",";
-      d.ports += uri;
-    }
-  } else {
-    d.ports = cups::Text(resp.get(), "device-uri");
-  }
-  data = std::move(d);
+  const std::vector<cups::PrinterAttributes> groups = cups::PrinterGroups(resp.get());
+  if (groups.empty()) return false;
+  const cups::PrinterAttributes& queue = groups.front();
+  data = DataOf(queue, impl_->name, [&](const std::string& member) {
+    cups::Ipp m = GetQueueAttributes(http, member, false, {"device-uri"});
+    return cups::Text(m.get(), "device-uri");
+  });
   return true;
 }
 
@@ -191,6 +235,7 @@ int PrinterHandle::StartRawDoc(const std::string& title) {
     ippAddString(send.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
                  CUPS_FORMAT_RAW);
     ippAddBoolean(send.get(), IPP_TAG_OPERATION, "last-document", 1);
+    cups::CountRequest();
     const http_status_t st = cupsSendRequest(impl_->document.get(), send.get(),
                                              impl_->resource.c_str(), CUPS_LENGTH_VARIABLE);
     if (st == HTTP_STATUS_CONTINUE) return jobId;

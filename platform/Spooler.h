@@ -25,6 +25,19 @@ struct SpoolerPrinterData {
   bool local = false;    // not a remote queue
 };
 
+// Every queue's data in one request, in the order of EnumPrinterNames (a
+// class's ports come from its members listed in the same answer). False,
+// with the list unchanged, when the server cannot be asked.
+bool ListPrinterData(std::vector<SpoolerPrinterData>& list);
+
+// Requests this process has sent to the spooler and connections it has
+// opened so far: a debug count for the benchmarks and tests.
+struct SpoolerTraffic {
+  long long requests = 0;
+  long long connections = 0;
+};
+SpoolerTraffic SpoolerTrafficSoFar();
+
 // The LPT number 1..9 a single port text stands for, else 0: the names
 // LPT1: .. LPT9: (letter case ignored) and "parallel:/dev/lpN" with
 // N = 0..8 (LPT N+1). The caller passes the first port of the list.

@@ -4,7 +4,11 @@
 // of its model. Copied by value; every text is NUL-terminated and bounded.
 
 #include <cstdint>
+#include <string>
 #include <type_traits>
+#include <vector>
+
+class TDLPrinterList;
 
 struct TPrinterEntry {
   char Name[261];      // spooler queue name; for an FTP printer the model text
@@ -27,3 +31,17 @@ constexpr int kEntryVersionMax = 39;
 // records: it must stay a plain record.
 static_assert(std::is_trivially_copyable_v<TPrinterEntry>, "plain record");
 static_assert(std::is_standard_layout_v<TPrinterEntry>, "plain record");
+
+// Answers about a printer from its record alone, with the model fields
+// (CodeText, Code, Flag, Known) already resolved from the model table.
+
+// The first entry of the record's port list is a parallel port.
+bool IsOnParallelPort(const TPrinterEntry& record);
+// 1 when the model is known and either takes the download command or the
+// printer sits on a parallel port; else 0.
+int CanUpdateOverConnection(const TPrinterEntry& record);
+// 1 when one of the package's target model names resolves to the record's
+// model code (a nonzero one) or to its code text (letter case counts);
+// 0 for an empty target list.
+int IsPackageTarget(const TPrinterEntry& record, const std::vector<std::string>& targets,
+                    const TDLPrinterList& models);

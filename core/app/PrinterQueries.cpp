@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/app/Funcs.h"
+#include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "core/package/DownDocFile.h"
@@ -32,16 +33,6 @@ bool QueryPrinterInfo(const std::string& address, std::string& model, std::strin
   model = std::string(BlockText(info.ModelName));
   second = std::string(BlockText(info.Version));
   return true;
-}
-
-// Carriage returns and line feeds become "/", one for one. In UTF-8 these
-// bytes never occur inside a multi-byte character.
-std::string OneLine(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = '/';
-  }
-  return out;
 }
 
 }  // namespace
@@ -87,11 +78,7 @@ int TQUILLONApp::GetPrinterRecord(const char* name, TPrinterEntry& record) {
 int TQUILLONApp::ReadSpoolerRecord(platform::PrinterHandle& printer, TPrinterEntry& record) {
   platform::SpoolerPrinterData data;
   if (!printer.GetData(data)) return 0;
-  SetField(record.Name, data.name, kEntryTextMax);
-  SetField(record.Driver, data.driver, kEntryTextMax);
-  SetField(record.Port, data.ports, kEntryTextMax);
-  SetField(record.Location, data.location, kEntryTextMax);
-  SetField(record.Comment, OneLine(data.comment), kEntryTextMax);
+  FillSpoolerRecord(data, record);
   return 1;
 }
 
@@ -136,15 +123,14 @@ TPrinterEntry RecordOfModel(const TQUILLONApp& app, std::string_view driver) {
 
 }  // namespace
 
+// The questions below fetch what they need of the printer (its model
+// name, and its ports only when they can settle the answer) and leave the
+// answer to the checks on a record.
+
 int TQUILLONApp::IsPackageTarget(const std::string& name) {
   if (!Package || Package->PrinterList.empty()) return 0;
-  const TPrinterEntry a = RecordOfModel(*this, GetModelName(name));
-  for (const std::string& target : Package->PrinterList) {
-    const TPrinterEntry b = RecordOfModel(*this, target);
-    if ((a.Code != 0 && a.Code == b.Code) || FieldText(a.CodeText) == FieldText(b.CodeText))
-      return 1;
-  }
-  return 0;
+  return ::IsPackageTarget(RecordOfModel(*this, GetModelName(name)), Package->PrinterList,
+                           *Models);
 }
 
 int TQUILLONApp::ModelFlag(const std::string& name) {
@@ -156,7 +142,13 @@ int TQUILLONApp::IsKnownModel(const std::string& name) {
 }
 
 int TQUILLONApp::CanUpdateOverConnection(const std::string& name) {
-  if (IsKnownModel(name) != 1) return 0;
-  if (ModelFlag(name) != 0) return 1;
-  return (GetPortFlags(name) & PORT_LPT) ? 1 : 0;
+  TPrinterEntry a = RecordOfModel(*this, GetModelName(name));
+  if (a.Known == 1 && a.Flag == 0) {
+    // Only a known model without the command flag depends on the port.
+    platform::PrinterHandle printer;
+    platform::SpoolerPrinterData data;
+    if (!name.empty() && printer.Open(name) && printer.GetData(data))
+      SetField(a.Port, data.ports, kEntryTextMax);
+  }
+  return ::CanUpdateOverConnection(a);
 }

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "core/app/Funcs.h"
+#include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "core/package/DownDocFile.h"
+#include "platform/Spooler.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
@@ -169,6 +172,51 @@ TEST_F(PrinterRecord, PackageTargetsMatchByCodeOrByCodeText) {
   EXPECT_EQ(app_->IsPackageTarget("qr_odd"), 1);
   EXPECT_EQ(app_->IsPackageTarget("qr_nowhere"), 1);
   EXPECT_EQ(app_->IsPackageTarget("qr_lpt"), 1);
+}
+
+const PrinterRow* RowOf(const std::vector<PrinterRow>& rows, const std::string& name) {
+  for (const PrinterRow& r : rows)
+    if (r.name == name) return &r;
+  return nullptr;
+}
+
+TEST_F(PrinterRecord, OnePassRowsAgreeWithTheQuestionsAskedOneByOne) {
+  app_->Package.reset(new TDownDocFile());
+  app_->Package->PrinterList = {"RX-130", "RX-120"};
+  // The selected printer answers with the model its selection settled on.
+  app_->SelectedPrinter = "qr_odd";
+  SetField(app_->SelectedEntry.Driver, "KV2-A");
+
+  const platform::SpoolerTraffic before = platform::SpoolerTrafficSoFar();
+  std::vector<PrinterRow> rows;
+  ASSERT_EQ(ReadPrinterRows(*app_, rows), 0);
+  EXPECT_EQ(platform::SpoolerTrafficSoFar().requests - before.requests, 1);
+
+  std::vector<std::string> names;
+  ASSERT_EQ(EnumPrinterNames(names), 0);
+  ASSERT_EQ(rows.size(), names.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].name, names[i]);
+
+  for (const char* name : {"qr_rx110", "qr_kv3", "qr_rx125", "qr_odd", "qr_lpt", "qr_two"}) {
+    const PrinterRow* row = RowOf(rows, name);
+    ASSERT_NE(row, nullptr) << name;
+    TPrinterEntry e{};
+    ASSERT_EQ(app_->GetPrinterRecord(name, e), 1);
+    EXPECT_EQ(std::memcmp(&row->record, &e, sizeof e), 0) << name;
+    EXPECT_EQ(row->updatable, app_->CanUpdateOverConnection(name) == 1) << name;
+    EXPECT_EQ(row->packageTarget, app_->IsPackageTarget(name) == 1) << name;
+  }
+  EXPECT_TRUE(RowOf(rows, "qr_lpt")->updatable);
+  EXPECT_FALSE(RowOf(rows, "qr_rx110")->updatable);
+  EXPECT_TRUE(RowOf(rows, "qr_rx125")->packageTarget);
+  // The record shows the spooler's driver; the answers use the chosen model.
+  EXPECT_EQ(F(RowOf(rows, "qr_odd")->record.Driver), "Someone Else 9000");
+  EXPECT_TRUE(RowOf(rows, "qr_odd")->updatable);
+
+  // Without a package nothing is a target.
+  app_->Package.reset();
+  ASSERT_EQ(ReadPrinterRows(*app_, rows), 0);
+  EXPECT_FALSE(RowOf(rows, "qr_rx125")->packageTarget);
 }
 
 class FtpPrinterRecord : public PrinterRecord {

@@ -226,7 +226,14 @@ TEST(MainWindow, AutoRunWithoutPackageLeavesTheWindowOpen) {
   bool closed = false;
   QObject::connect(&form, &TfrmMain::Closed, [&] { closed = true; });
   form.show();
-  Settle();  // the posted run has had its turn
+  // The posted run has had its turn, and so has anything it posted: a
+  // marker posted now runs after it, and the marker's own after those.
+  bool turned = false;
+  QMetaObject::invokeMethod(
+      &form,
+      [&] { QMetaObject::invokeMethod(&form, [&] { turned = true; }, Qt::QueuedConnection); },
+      Qt::QueuedConnection);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return turned; }, 10000));
   EXPECT_TRUE(form.isVisible());
   EXPECT_FALSE(closed);
   EXPECT_EQ(form.pnlSelected->text(), QStringLiteral("nowhere"));

@@ -8,7 +8,9 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/app/ModelTable.h"
 #include "core/app/QuillonApp.h"
@@ -30,8 +32,22 @@ void WriteIcon(const QString& path, QColor colour) {
   ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
 }
 
-int CodeOf(const TDLPrinterList& list, const char* name) {
-  return list.Item(static_cast<std::size_t>(list.IndexOf(name)))->Code;
+// The image a model of the table shows.
+int ImageOfModel(const TDLPrinterList& list, const char* name, const IconFileIndexes& files) {
+  const TModelEntry* e = list.Item(static_cast<std::size_t>(list.IndexOf(name)));
+  return ImageIndexOfKey(ImageKeyOfModel(e->Code, e->CodeText, files));
+}
+
+// The table's rows, byte for byte.
+std::vector<TModelEntry> Rows(const TDLPrinterList& list) {
+  std::vector<TModelEntry> rows;
+  for (std::size_t i = 0; i < list.Count(); ++i) rows.push_back(*list.Item(i));
+  return rows;
+}
+
+bool SameRows(const std::vector<TModelEntry>& a, const std::vector<TModelEntry>& b) {
+  return a.size() == b.size() &&
+         std::memcmp(a.data(), b.data(), a.size() * sizeof(TModelEntry)) == 0;
 }
 
 }  // namespace
@@ -67,23 +83,36 @@ TEST(PrinterIcons, PackageIconFilesJoinTheListAndBadOnesFallBackToTheGenericIcon
   models.Add(MakeModelEntry("Other", "other.ico"));      // letter case differs
   models.Add(MakeModelEntry("Custom 2", "CUSTOM.ICO"));  // same file again
 
-  QList<QIcon> icons = LoadPrinterIcons(&models, folder);
+  const std::vector<TModelEntry> before = Rows(models);
+  IconFileIndexes files;
+  QList<QIcon> icons = LoadPrinterIcons(&models, folder, &files);
   ASSERT_EQ(icons.size(), 19);
-  EXPECT_EQ(CodeOf(models, "RX-120"), 2);
-  EXPECT_EQ(CodeOf(models, "Custom"), 17);
-  EXPECT_EQ(CodeOf(models, "Custom 2"), 17);
-  EXPECT_EQ(CodeOf(models, "Other"), 18);
-  EXPECT_EQ(CodeOf(models, "Broken"), 0);
-  EXPECT_EQ(CodeOf(models, "Missing"), 0);
-  EXPECT_EQ(CodeOf(models, "Outside"), 0);
+  // The table is only read: its codes stay what the settings say.
+  EXPECT_TRUE(SameRows(Rows(models), before));
+  EXPECT_EQ(ImageOfModel(models, "RX-120", files), 2);
+  EXPECT_EQ(ImageOfModel(models, "Custom", files), 17);
+  EXPECT_EQ(ImageOfModel(models, "Custom 2", files), 17);
+  EXPECT_EQ(ImageOfModel(models, "Other", files), 18);
+  EXPECT_EQ(ImageOfModel(models, "Broken", files), 0);
+  EXPECT_EQ(ImageOfModel(models, "Missing", files), 0);
+  EXPECT_EQ(ImageOfModel(models, "Outside", files), 0);
   EXPECT_EQ(ImageOf(icons[17]).pixelColor(16, 16), QColor(Qt::red));
   EXPECT_EQ(ImageOf(icons[18]).pixelColor(16, 16), QColor(Qt::blue));
+  // The image keys: the code, else the image of the code text's file, else
+  // the code text itself.
+  EXPECT_EQ(ImageKeyOfModel(2, "2", files), "2");
+  EXPECT_EQ(ImageKeyOfModel(0, "CUSTOM.ICO", files), "17");
+  EXPECT_EQ(ImageKeyOfModel(0, "NOPE.ICO", files), "NOPE.ICO");
+  EXPECT_EQ(ImageKeyOfModel(0, "", files), "");
+  EXPECT_EQ(ImageIndexOfKey("NOPE.ICO"), 0);
+  EXPECT_EQ(ImageIndexOfKey("-3"), -3);
 
-  // Loaded again after the file went: the code does not point past the list.
+  // Loaded again after the file went: no image points past the list.
   QFile::remove(folder + "/Other.ico");
-  icons = LoadPrinterIcons(&models, folder);
+  icons = LoadPrinterIcons(&models, folder, &files);
   EXPECT_EQ(icons.size(), 18);
-  EXPECT_EQ(CodeOf(models, "Other"), 0);
+  EXPECT_EQ(ImageOfModel(models, "Other", files), 0);
+  EXPECT_TRUE(SameRows(Rows(models), before));
 }
 
 TEST(PrinterIcons, ApplicationObjectReadsItsDataFolder) {
@@ -93,9 +122,12 @@ TEST(PrinterIcons, ApplicationObjectReadsItsDataFolder) {
   WriteIcon(folder + "/PKG9.ICO", Qt::yellow);
   app.Models->Add(MakeModelEntry("Package model", "PKG9.ICO,1"));
 
-  const QList<QIcon> icons = LoadPrinterIcons(app);
+  const std::vector<TModelEntry> before = Rows(*app.Models);
+  IconFileIndexes files;
+  const QList<QIcon> icons = LoadPrinterIcons(app, &files);
   ASSERT_GE(icons.size(), 18);
-  const int code = CodeOf(*app.Models, "Package model");
+  EXPECT_TRUE(SameRows(Rows(*app.Models), before));
+  const int code = ImageOfModel(*app.Models, "Package model", files);
   ASSERT_EQ(code, icons.size() - 1);
   EXPECT_EQ(ImageOf(icons[code]).pixelColor(5, 5), QColor(Qt::yellow));
   EXPECT_FALSE(QPixmap(QStringLiteral(":/icons/quillon.png")).isNull());

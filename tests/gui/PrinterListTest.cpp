@@ -3,6 +3,9 @@
 // the status line and the watch of the printer set.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/app/ModelTable.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "resources/StringTable.h"
@@ -19,7 +23,9 @@
 #include "tests/support/CupsTestSupport.h"
 #include "tests/gui/UiTestSupport.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
+#include "core/package/DownDocFile.h"
 #include "gui/TfrmMain.h"
+#include "platform/Spooler.h"
 
 using namespace quillon;
 
@@ -211,6 +217,46 @@ TEST_F(PrinterListTest, ShowingTheWindowFillsTheListAndSelectsTheCommandLinePrin
   EXPECT_EQ(form_->pnlSelDrv->text(), QStringLiteral("HALVORN KV3"));
   EXPECT_EQ(app_->SelectedEntry.Code, 8);
   EXPECT_TRUE(form_->PrinterWatch->isActive());
+}
+
+TEST_F(PrinterListTest, ARefreshAsksTheSpoolerOnceWhateverTheNumberOfRows) {
+  form_->pnlSelected->clear();
+  const auto requestsOfRefresh = [&] {
+    const long long before = platform::SpoolerTrafficSoFar().requests;
+    form_->lstvwPrintersPaint();
+    return platform::SpoolerTrafficSoFar().requests - before;
+  };
+  EXPECT_EQ(requestsOfRefresh(), 1);
+  Queue(Net(), "HALVORN KV40");
+  Queue("parallel:/dev/lp2", "HALVORN RX-120");
+  EXPECT_EQ(requestsOfRefresh(), 1);
+  EXPECT_GE(form_->lstvwPrinters->topLevelItemCount(), 6);
+}
+
+TEST_F(PrinterListTest, PackageIconModelsShowTheirIconWhileTheTableKeepsItsCodes) {
+  const QString folder = QString::fromStdString(TDownDocFile::DefaultIconFolder());
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QImage picture(32, 32, QImage::Format_ARGB32);
+  picture.fill(Qt::red);
+  ASSERT_TRUE(QImageWriter(folder + "/PKGLIST.ICO", "ico").write(picture));
+  app_->Models->Add(MakeModelEntry("Package Model 7", "PKGLIST.ICO,1"));
+  const std::string queue = Queue(Net(), "Package Model 7");
+  form_->LoadPrinterIcons();
+
+  form_->lstvwPrintersPaint();
+  QTreeWidgetItem* row = Row(queue);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->data(0, TfrmMain::kImageKeyRole).toString(), QStringLiteral("17"));
+  EXPECT_EQ(row->data(0, TfrmMain::kImageIndexRole).toInt(), 17);
+  EXPECT_FALSE(Ghosted(queue));  // known, with the command flag
+  Select(queue);
+  EXPECT_EQ(form_->imgSelIcon->pixmap().toImage().pixelColor(16, 16), QColor(Qt::red));
+  // The code stays the table's, the same the command line sees.
+  EXPECT_EQ(app_->SelectedEntry.Code, 0);
+  EXPECT_EQ(std::string(app_->SelectedEntry.CodeText), "PKGLIST.ICO");
+  const TModelEntry* entry =
+      app_->Models->Item(static_cast<std::size_t>(app_->Models->IndexOf("Package Model 7")));
+  EXPECT_EQ(entry->Code, 0);
 }
 
 }  // namespace
