@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 queues=${2:-200}
-runs=${3:-5}
+runs=${3:-3}
 work=$(mktemp -d)
 cmake --build "$build" -j2 --target bench_printer_list >/dev/null
 trap 'scripts/cupsd-harness.sh stop "$work/cupsd" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
