@@ -41,7 +41,34 @@ PrinterSimulator::PrinterSimulator(const std::vector<std::string>& args) {
   const int start = static_cast<int>(::getpid() % 200);
   for (int i = 0; i < 40 && pid_ < 0; ++i) {
     octet_ = 10 + (start + i * 7) % 240;
-    Start("127.0.4." + std::to_string(octet_), args);
+    address_ = "127.0.4." + std::to_string(octet_);
+    addresses_ = {address_};
+    Start({"--address", address_}, args);
+  }
+}
+
+PrinterSimulator::PrinterSimulator(int count, const std::vector<std::string>& args,
+                                   const std::map<int, std::string>& printers) {
+  // Blocks 127.0.20 .. 127.0.249, probed the same way as single addresses.
+  const int start = static_cast<int>(::getpid() % 230);
+  for (int i = 0; i < 40 && pid_ < 0 && count > 0 && count <= 250; ++i) {
+    octet_ = 20 + (start + i * 7) % 230;
+    const std::string block = "127.0." + std::to_string(octet_) + ".";
+    addresses_.clear();
+    for (int n = 1; n <= count; ++n) addresses_.push_back(block + std::to_string(n));
+    address_ = addresses_.front();
+    std::vector<std::string> all = args;
+    if (!printers.empty()) {
+      std::string json;
+      for (const auto& [index, entry] : printers) {
+        if (index < 0 || index >= count) continue;
+        json += (json.empty() ? "{" : ", ") + ("\"" + addresses_[index] + "\": ") + entry;
+      }
+      const std::string config = MakeTestDir("fleet") + "/printers.json";
+      WriteFileBytes(config, json + "}");
+      all.insert(all.end(), {"--printer-config", config});
+    }
+    Start({"--addresses", block + "1-" + std::to_string(count)}, all);
   }
 }
 
@@ -49,14 +76,16 @@ PrinterSimulator::~PrinterSimulator() { Stop(); }
 
 std::string PrinterSimulator::OtherAddress() const { return "127.0.5." + std::to_string(octet_); }
 
-bool PrinterSimulator::Start(const std::string& address, const std::vector<std::string>& args) {
+bool PrinterSimulator::Start(const std::vector<std::string>& listen,
+                             const std::vector<std::string>& args) {
   root_ = MakeTestDir("printer");
-  address_ = address;
   const std::string ready = root_ + "/ready";
   std::vector<std::string> argv = {"/usr/bin/python3",
-                                   std::string(QUILLON_SOURCE_DIR) + "/tools/printer_sim.py",
-                                   "--address", address, "--root", root_, "--ready-file", ready,
-                                   "--max-seconds", "300", "--quiet"};
+                                   std::string(QUILLON_SOURCE_DIR) + "/tools/printer_sim.py"};
+  argv.insert(argv.end(), listen.begin(), listen.end());
+  for (const char* a : {"--root", root_.c_str(), "--ready-file", ready.c_str(), "--max-seconds",
+                        "300", "--quiet"})
+    argv.emplace_back(a);
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> cargv;
   for (auto& a : argv) cargv.push_back(a.data());
@@ -117,6 +146,21 @@ std::vector<std::string> PrinterSimulator::Reports(size_t atLeast) const {
 std::vector<std::string> PrinterSimulator::ConsoleSessions(size_t atLeast) const {
   return ReadLines(root_ + "/console.jsonl", atLeast);
 }
+
+bool PrinterSimulator::WaitHeld(const std::string& point, size_t count) const {
+  const std::string needle = "\"point\": \"" + point + "\"";
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  do {
+    size_t seen = 0;
+    std::ifstream in(root_ + "/held.jsonl");
+    for (std::string line; std::getline(in, line);) seen += line.find(needle) != std::string::npos;
+    if (seen >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (Clock::now() < deadline);
+  return false;
+}
+
+void PrinterSimulator::Release() const { WriteFileBytes(root_ + "/release", "go\n"); }
 
 std::string PrinterSimulator::Log() const { return ReadFileBytes(root_ + "/simulator.log"); }
 

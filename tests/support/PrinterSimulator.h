@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,16 +14,32 @@ class PrinterSimulator {
   // Starts on a free 127.0.4.N with the given extra arguments; Ready()
   // tells whether it came up within ten seconds.
   explicit PrinterSimulator(const std::vector<std::string>& args = {});
+  // A fleet in one process: printers on 127.0.B.1 .. 127.0.B.count of a
+  // block B no other simulator of this test uses (count at most 250).
+  // printers maps a 0-based index to its --printer-config entry, a JSON
+  // object such as {"model": "KV3", "version_after": "1.10"}.
+  PrinterSimulator(int count, const std::vector<std::string>& args,
+                   const std::map<int, std::string>& printers = {});
   ~PrinterSimulator();
   PrinterSimulator(const PrinterSimulator&) = delete;
   PrinterSimulator& operator=(const PrinterSimulator&) = delete;
 
   bool Ready() const { return pid_ > 0; }
   const std::string& Address() const { return address_; }
+  // Every address served, in order (one unless started as a fleet).
+  const std::vector<std::string>& Addresses() const { return addresses_; }
   // Another loopback address that no simulator uses (127.0.5.N).
   std::string OtherAddress() const;
   const std::string& Root() const { return root_; }
   std::string FtpFolder() const { return root_ + "/ftp/vesta0"; }
+  // A fleet printer's folder of received FTP files.
+  std::string FtpFolder(const std::string& address) const {
+    return root_ + "/hosts/" + address + "/ftp/vesta0";
+  }
+  // With --hold: waits up to ten seconds until the simulator stopped at
+  // the point (count stops in all), and releases every hold.
+  bool WaitHeld(const std::string& point, size_t count = 1) const;
+  void Release() const;
   // Lines of reports.jsonl and console.jsonl (waits briefly for the
   // expected count, as the simulator writes after the connection ends).
   std::vector<std::string> Reports(size_t atLeast = 0) const;
@@ -31,11 +48,13 @@ class PrinterSimulator {
   std::string Log() const;
 
  private:
-  bool Start(const std::string& address, const std::vector<std::string>& args);
+  // listen is {"--address", A} or {"--addresses", RANGE}.
+  bool Start(const std::vector<std::string>& listen, const std::vector<std::string>& args);
   void Stop();
   pid_t pid_ = -1;
   int octet_ = 0;
   std::string address_;
+  std::vector<std::string> addresses_;
   std::string root_;
 };
 

@@ -1,0 +1,1 @@
+"""The parts of the printer simulator (tools/printer_sim.py)."""

@@ -1,0 +1,22 @@
+"""RAW (AppSocket): everything until the client closes is one job."""
+
+import os
+
+
+def serve_raw(sim, printer, conn, peer):
+    # Held before the first read: the client's data waits in the socket.
+    sim.holds.wait("RAW", printer.address)
+    conn.settimeout(120)
+    chunks = []
+    try:
+        while True:
+            data = conn.recv(65536)
+            if not data:
+                break
+            chunks.append(data)
+    except OSError:
+        pass
+    path = printer.next_raw_path()
+    with open(path, "wb") as f:
+        f.write(b"".join(chunks))
+    sim.reports.job(printer, "raw", path, os.path.basename(path), True)
