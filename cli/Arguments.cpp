@@ -1,13 +1,8 @@
 #include "cli/Arguments.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <set>
-#include <sstream>
 
-#include "core/app/PrinterLock.h"
+#include "cli/PrinterLines.h"
 
 namespace cli {
 namespace {
@@ -22,14 +17,17 @@ const Spec kCommands[] = {
     {"info", true, " json "},
     {"printers", false, " json "},
     {"query", true, " json "},
+    {"inventory", true, " hosts-from jobs json printers-out "},
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
-     " printer printers-from model no-command init-items yes jobs json "},
+     " printer printers-from model no-command init-items yes jobs json skip-current"
+     " allow-downgrade resume verify verify-timeout "},
 };
 
 bool TakesValue(const std::string& name) {
   return name == "printer" || name == "printers-from" || name == "model" ||
-         name == "init-items" || name == "output" || name == "jobs";
+         name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
+         name == "printers-out" || name == "resume" || name == "verify-timeout";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -81,6 +79,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         return false;
       }
       o.command = arg;
+      continue;
+    } else if (o.command == "inventory") {
+      o.hosts.push_back(arg);
       continue;
     } else if (spec->operand && !operandTaken) {
       o.operand = arg;
@@ -138,6 +139,24 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "--jobs takes a number 1 to 64";
         return false;
       }
+      o.jobsGiven = true;
+    } else if (name == "hosts-from") {
+      o.hostsFrom = value;
+    } else if (name == "printers-out") {
+      o.printersOut = value;
+    } else if (name == "skip-current") {
+      o.skipCurrent = true;
+    } else if (name == "allow-downgrade") {
+      o.allowDowngrade = true;
+    } else if (name == "resume") {
+      o.resume = value;
+    } else if (name == "verify") {
+      o.verify = true;
+    } else if (name == "verify-timeout") {
+      if (!ParseInt(value, 1, 3600, o.verifyTimeout)) {
+        error = "--verify-timeout takes a number of seconds 1 to 3600";
+        return false;
+      }
     } else if (name == "json") {
       o.json = true;
     }
@@ -146,6 +165,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
   if (!spec) {
     error = "no command given";
     return false;
+  }
+  if (o.command == "inventory") {
+    if (o.hosts.empty() && o.hostsFrom.empty()) {
+      error = "the command inventory needs a HOST, a range, a block or --hosts-from";
+      return false;
+    }
+    if (!o.jobsGiven) o.jobs = 16;
+    return true;
   }
   if (spec->operand && o.operand.empty()) {
     error = std::string("the command ") + spec->command +
@@ -170,44 +197,20 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
 }
 
 std::vector<std::string> ParsePrinterList(const std::string& text) {
+  std::vector<PrinterLine> lines;
+  std::string error;
+  ParsePrinterLines(text, lines, error);
   std::vector<std::string> names;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos || line[first] == '#') continue;
-    const std::size_t last = line.find_last_not_of(" \t\r");
-    names.push_back(line.substr(first, last - first + 1));
-  }
+  for (const PrinterLine& line : lines) names.push_back(line.printer);
   return names;
 }
 
 bool CollectPrinters(const Options& options, std::vector<std::string>& printers,
                      std::string& error) {
-  std::vector<std::string> all = options.printers;
-  if (!options.printersFrom.empty()) {
-    std::string text;
-    if (options.printersFrom == "-") {
-      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-      std::ifstream in(options.printersFrom, std::ios::binary);
-      if (!in) {
-        error = "cannot read the printer list " + options.printersFrom;
-        return false;
-      }
-      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    const std::vector<std::string> listed = ParsePrinterList(text);
-    all.insert(all.end(), listed.begin(), listed.end());
-  }
+  std::vector<PrinterLine> lines;
+  if (!CollectPrinterLines(options, lines, error)) return false;
   printers.clear();
-  std::set<std::string> keys;
-  for (const std::string& p : all) {
-    if (keys.insert(TPrinterLock::Key(p)).second) printers.push_back(p);
-  }
-  if (printers.empty()) {
-    error = "no printer given";
-    return false;
-  }
+  for (const PrinterLine& line : lines) printers.push_back(line.printer);
   return true;
 }
 
@@ -216,9 +219,13 @@ const char* UsageText() {
          "  quillon-cli info PACKAGE [--json]\n"
          "  quillon-cli printers [--json]\n"
          "  quillon-cli query HOST [--json]\n"
+         "  quillon-cli inventory HOST|a.b.c.d-e|a.b.c.d/n ... [--hosts-from FILE] [--jobs N]\n"
+         "              [--json] [--printers-out FILE]\n"
          "  quillon-cli job PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE\n"
          "  quillon-cli download PACKAGE --printer P [--printer P2 ...] [--printers-from FILE]\n"
          "              [--model M] [--no-command] [--init-items N] [--yes] [--jobs N] [--json]\n"
+         "              [--skip-current] [--allow-downgrade] [--resume RESULT.jsonl]\n"
+         "              [--verify [--verify-timeout S]]\n"
          "\n"
          "A printer is a spooler queue name or ftp://HOST/FOLDER (the printer's FTP server;\n"
          "its folder is normally vesta0).\n"
@@ -232,7 +239,21 @@ const char* UsageText() {
          "  --yes            accept every confirmation (needed without a terminal)\n"
          "  --jobs N         at most N transfers at a time (default 1); never two to the\n"
          "                   same printer, also against the windowed program\n"
-         "  --printers-from FILE  one printer per line (# starts a comment; - reads stdin)\n"
+         "  --printers-from FILE  one printer per line (# starts a comment; - reads stdin);\n"
+         "                   model=M after the printer gives that printer's model\n"
+         "  --skip-current   skip printers whose console reports the package's version\n"
+         "  --allow-downgrade  send a package older than the printer's version\n"
+         "                   (refused otherwise)\n"
+         "  --resume FILE    try only the printers that did not succeed in that earlier\n"
+         "                   --json output\n"
+         "  --verify         after each success wait for the printer's restart and ask\n"
+         "                   its console for the new version (--verify-timeout, default\n"
+         "                   300 s)\n"
+         "\n"
+         "inventory asks each host's console for its model and version, --jobs at a\n"
+         "time (default 16); ranges and blocks hold at most 1024 addresses (a /22).\n"
+         "  --hosts-from FILE  hosts or a printers file (# comments; - reads stdin)\n"
+         "  --printers-out FILE  write a printers file of the answering printers\n"
          "  --json           one JSON object per printer on standard output, nothing else\n"
          "\n";
 }

@@ -7,8 +7,11 @@
 namespace cli {
 
 struct Options {
-  std::string command;  // info, printers, query, job, download; empty with --help
+  std::string command;  // info, printers, query, inventory, job, download; empty with --help
   std::string operand;  // the package (info, job, download) or the host (query)
+  std::vector<std::string> hosts;     // inventory: hosts, ranges, blocks
+  std::string hostsFrom;              // --hosts-from FILE (a printers file; "-": stdin)
+  std::string printersOut;            // --printers-out FILE (inventory)
   std::vector<std::string> printers;  // --printer, in order
   std::string printersFrom;           // --printers-from FILE ("-": standard input)
   std::string model;                  // --model
@@ -18,6 +21,12 @@ struct Options {
   std::string output;                 // -o FILE (job)
   bool yes = false;                   // --yes
   int jobs = 1;                       // --jobs N
+  bool jobsGiven = false;
+  bool skipCurrent = false;           // --skip-current
+  bool allowDowngrade = false;        // --allow-downgrade
+  std::string resume;                 // --resume RESULT.jsonl
+  bool verify = false;                // --verify
+  int verifyTimeout = 300;            // --verify-timeout SECONDS
   bool json = false;                  // --json
   bool help = false;                  // --help
   bool version = false;               // --version

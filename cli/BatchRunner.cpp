@@ -107,4 +107,54 @@ void BatchRunner::Run(const std::vector<Transfer*>& transfers,
   bar_.Clear();
 }
 
+void BatchRunner::RunFed(const std::function<Transfer*()>& next,
+                         const std::function<bool()>& more,
+                         const std::function<void(Transfer&)>& done) {
+  std::vector<Transfer*> running;
+  bool aborting = false;
+  const auto report = [&](Transfer& t) {
+    bar_.Clear();
+    done(t);
+  };
+  while (more() || !running.empty()) {
+    if (Interrupted() && !aborting) {
+      aborting = true;
+      for (Transfer* t : running) t->thread->Abort();
+    }
+    while (more() && (aborting || static_cast<int>(running.size()) < jobs_)) {
+      Transfer* t = next();
+      if (!t) break;
+      if (aborting) {
+        // Handed out as Ctrl+C came: it never starts.
+        t->begin = std::chrono::steady_clock::now();
+        t->result = TransferResult();
+        t->result.code = kJobAborted;
+        t->result.detail = "not started";
+        Finish(*t);
+        report(*t);
+      } else if (Start(*t)) {
+        running.push_back(t);
+      } else {
+        Finish(*t);
+        report(*t);
+      }
+    }
+    for (auto it = running.begin(); it != running.end();) {
+      Transfer& t = **it;
+      if (t.thread->isFinished()) {
+        Finish(t);
+        report(t);
+        it = running.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (!running.empty() || more()) {
+      if (!running.empty()) DrawBar(running);
+      QThread::msleep(50);
+    }
+  }
+  bar_.Clear();
+}
+
 }  // namespace cli

@@ -51,6 +51,13 @@ class BatchRunner {
   // ends (also for one that never started: busy or aborted before its turn).
   void Run(const std::vector<Transfer*>& transfers, const std::function<void(Transfer&)>& done);
 
+  // The same, with transfers that become ready one by one: next() gives
+  // the next transfer whose checks passed, or nullptr when none is ready
+  // yet; more() tells whether any may still come. next() reports the
+  // printers it does not hand out (refused, skipped, aborted) itself.
+  void RunFed(const std::function<Transfer*()>& next, const std::function<bool()>& more,
+              const std::function<void(Transfer&)>& done);
+
   // Longest poll interval of the spooler job watch (the progress window's
   // 1000 ms).
   int WatchIntervalMs = 1000;

@@ -8,6 +8,7 @@ struct Options;
 int RunInfo(const Options& options);
 int RunPrinters(const Options& options);
 int RunQuery(const Options& options);
+int RunInventory(const Options& options);
 int RunJob(const Options& options);
 int RunDownload(const Options& options);
 

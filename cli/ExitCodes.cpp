@@ -37,6 +37,9 @@ const char* ExitCodeHelp() {
          "  8   aborted (Ctrl+C)\n"
          "  9   partial success: some printers of the batch succeeded, some failed\n"
          " 10   another download to the same printer is running\n"
+         " 11   sent, but --verify did not see the package's version on the printer\n"
+         " 12   refused: the package is older than the printer's version\n"
+         "      (--allow-downgrade sends it)\n"
          "With several printers and no success at all, the code is that of the\n"
          "first printer that failed.\n";
 }

@@ -18,6 +18,8 @@ enum ExitCode : int {
   kExitAborted = 8,        // interrupted (Ctrl+C, SIGTERM)
   kExitPartial = 9,        // a batch where some printers succeeded, some not
   kExitBusy = 10,          // another download to the same printer is running
+  kExitUnverified = 11,    // sent, but the printer did not come back with the package's version
+  kExitRefused = 12,       // not sent: the package is older than the printer's firmware
 };
 
 // The exit class of a download result code (the output thread's codes).

@@ -5,6 +5,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
@@ -17,11 +18,8 @@ int RunQuery(const Options& o) {
   const int ok = QUILLON_GetPrinterInfo(o.operand.c_str(), &info);
   if (!ok) {
     const std::uint32_t error = QUILLON_GetLastError();
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08x", error);
-    const std::string why = error == ERR_NOT_PRINTER ? "the console does not name a printer model"
-                            : error == ERR_CONNECT   ? "the printer's console does not answer"
-                                                     : "the host cannot be asked";
+    const std::string code = ErrorCodeText(error);
+    const std::string why = ConsoleErrorText(error);
     if (o.json)
       OutLine(JsonLine().Add("host", o.operand).Add("error", code).Add("message", why).Text());
     ErrLine(o.operand + ": " + why + " (" + code + ")");

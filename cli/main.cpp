@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     if (options.command == "info") return cli::RunInfo(options);
     if (options.command == "printers") return cli::RunPrinters(options);
     if (options.command == "query") return cli::RunQuery(options);
+    if (options.command == "inventory") return cli::RunInventory(options);
     if (options.command == "job") return cli::RunJob(options);
     return cli::RunDownload(options);
   } catch (const std::exception& e) {

@@ -18,7 +18,7 @@
 
 namespace {
 
-std::string RuntimeFolder() {
+std::string UserRuntimeFolder() {
   // XDG_RUNTIME_DIR first: it is the same for the windowed program and a
   // script run in another session of the same user.
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
@@ -34,6 +34,29 @@ std::string RuntimeFolder() {
 
 TPrinterLock::~TPrinterLock() { Release(); }
 
+bool TPrinterLock::UsableSharedFolder(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) return false;
+    if (::mkdir(path.c_str(), 01777) != 0 && errno != EEXIST) return false;
+    // The umask took bits away; the folder is for every user.
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) ::chmod(path.c_str(), 01777);
+  }
+  // A link could lead anywhere another user chose.
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string TPrinterLock::LockFolder() {
+  const char* forced = std::getenv("QUILLON_LOCK_DIR");
+  if (forced && *forced) return forced;
+  for (const char* candidate : {"/run/quillon", "/var/lock/quillon", "/tmp/quillon-locks"}) {
+    if (UsableSharedFolder(candidate)) return candidate;
+  }
+  return UserRuntimeFolder();
+}
+
 std::string TPrinterLock::Key(const std::string& printer) {
   if (platform::IsFtpPrinterName(printer)) {
     std::string host;
@@ -48,7 +71,7 @@ std::string TPrinterLock::LockPath(const std::string& printer) {
       QCryptographicHash::hash(QByteArray(key.data(), static_cast<qsizetype>(key.size())),
                                QCryptographicHash::Sha256)
           .toHex();
-  return RuntimeFolder() + "/printer-" + hash.toStdString() + ".lock";
+  return LockFolder() + "/printer-" + hash.toStdString() + ".lock";
 }
 
 TPrinterLock::Outcome TPrinterLock::Acquire(const std::string& printer) {
@@ -60,7 +83,15 @@ TPrinterLock::Outcome TPrinterLock::Acquire(const std::string& printer) {
     detail_ = "cannot make the lock folder " + folder + ": " + std::strerror(errno);
     return Outcome::Failed;
   }
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Another user's lock file of the same printer must open for us too:
+  // mode 0666 whatever the umask; read-only is enough for flock().
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    ::fchmod(fd, 0666);
+  } else if (errno == EEXIST) {
+    fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  }
   if (fd < 0) {
     detail_ = "cannot open the lock file " + path + ": " + std::strerror(errno);
     return Outcome::Failed;

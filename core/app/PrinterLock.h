@@ -1,9 +1,9 @@
 #pragma once
 // One download at a time per printer, across every copy of the program and
-// the command-line front end: a lock file per printer in the user's runtime
-// folder, held with flock() for as long as the object lives. The kernel
-// drops the lock when the process dies, so a crash never leaves a printer
-// locked.
+// the command-line front end of every user of this machine: a lock file
+// per printer in a folder all users share, held with flock() for as long
+// as the object lives. The kernel drops the lock when the process dies, so
+// a crash never leaves a printer locked. Other machines are not covered.
 
 #include <string>
 
@@ -32,9 +32,17 @@ class TPrinterLock {
   // address (its folder does not make another printer), else the
   // lower-cased queue name (the spooler ignores letter case).
   static std::string Key(const std::string& printer);
-  // The lock file of a printer: XDG_RUNTIME_DIR (or Qt's runtime folder)
-  // + "/quillon/printer-" + SHA-256 of the key + ".lock".
+  // The lock file of a printer: LockFolder() + "/printer-" + SHA-256 of
+  // the key + ".lock".
   static std::string LockPath(const std::string& printer);
+  // $QUILLON_LOCK_DIR when set; else the first of /run/quillon,
+  // /var/lock/quillon and /tmp/quillon-locks that is (or can be made) a
+  // real folder every user may write to; else the user's runtime folder
+  // + "/quillon" (then only this user's downloads are kept apart).
+  static std::string LockFolder();
+  // Makes path a folder for everybody's lock files (mode 1777) unless it
+  // is one; false when it is a link, not a folder, or not writable to us.
+  static bool UsableSharedFolder(const std::string& path);
 
  private:
   int fd_ = -1;

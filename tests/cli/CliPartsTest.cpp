@@ -139,8 +139,8 @@ TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
   EXPECT_FALSE(ftp2.TryAcquire("ftp://10.0.0.9/other"));
   EXPECT_EQ(TPrinterLock::LockPath("ftp://10.0.0.9/a"), TPrinterLock::LockPath("ftp://10.0.0.9/b"));
   EXPECT_NE(TPrinterLock::LockPath("q1"), TPrinterLock::LockPath("q2"));
-  // Under the runtime folder, not named after the printer.
-  EXPECT_EQ(TPrinterLock::LockPath("q1").rfind(std::string(getenv("XDG_RUNTIME_DIR")) + "/quillon/printer-", 0), 0u);
+  // In the lock folder, not named after the printer.
+  EXPECT_EQ(TPrinterLock::LockPath("q1").rfind(std::string(getenv("QUILLON_LOCK_DIR")) + "/printer-", 0), 0u);
 }
 
 }  // namespace

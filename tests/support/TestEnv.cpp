@@ -22,7 +22,7 @@ void IsolateEnvironment() {
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) std::abort();
   g_root = buf.data();
-  for (const char* sub : {"config", "data", "runtime", "tmp", "cache"}) {
+  for (const char* sub : {"config", "data", "runtime", "tmp", "cache", "locks"}) {
     std::filesystem::create_directories(g_root + "/" + sub);
   }
   chmod((g_root + "/runtime").c_str(), 0700);
@@ -31,6 +31,9 @@ void IsolateEnvironment() {
   setenv("XDG_CACHE_HOME", (g_root + "/cache").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (g_root + "/runtime").c_str(), 1);
   setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
+  // The printer locks are shared by every user of the machine; a test's
+  // own folder keeps parallel tests apart.
+  setenv("QUILLON_LOCK_DIR", (g_root + "/locks").c_str(), 1);
 }
 
 void RemoveIsolatedEnvironment() {

@@ -5,6 +5,7 @@ import itertools
 import logging
 import os
 import socket
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import ActiveDTP, BufferedIteratorProducer, DTPHandler, FTPHandler
@@ -180,6 +181,7 @@ class PrinterFtpHandler(FTPHandler):
         FTPHandler.respond(self, resp, logfun)
 
     _storing = False
+    _stor_started = None
 
     def _late_respond(self, resp, logfun):
         if not self._closed:
@@ -243,16 +245,19 @@ class PrinterFtpHandler(FTPHandler):
         if "store-553" in self.faults:
             self.respond("553 Requested action not taken.")
             return None
+        self._stor_started = time.time()
         result = FTPHandler.ftp_STOR(self, file, mode)
         self._storing = result is not None
         return result
 
     def on_file_received(self, file):
-        self.sim.reports.job(self.printer, "ftp", file, os.path.basename(file), True)
+        self.sim.reports.job(self.printer, "ftp", file, os.path.basename(file), True,
+                             self._stor_started)
 
     def on_incomplete_file_received(self, file):
         # Kept, so a test can see how much arrived.
-        self.sim.reports.job(self.printer, "ftp", file, os.path.basename(file), False)
+        self.sim.reports.job(self.printer, "ftp", file, os.path.basename(file), False,
+                             self._stor_started)
 
 
 def make_ftp_server(args, sim, printer):

@@ -5,6 +5,7 @@ import json
 import os
 import re
 import threading
+import time
 
 PREAMBLE = (b"\x1b\x01@EJL\r\n@EJL SE LA = ESC/P\r\n@EJL EN LA = ESC/P\r\n"
             b"\x1bz\xd0\x81")
@@ -75,11 +76,12 @@ class Reports:
         self.quiet = quiet
         self.lock = threading.Lock()
 
-    def job(self, printer, route, path, name, complete):
+    def job(self, printer, route, path, name, complete, started=None):
+        """started: when the job's first byte was awaited (time.time())."""
         with open(path, "rb") as f:
             data = f.read()
         line = {"route": route, "file": path, "name": name, "complete": complete,
-                "address": printer.address}
+                "address": printer.address, "started": started, "ended": time.time()}
         line.update(analyze_job(data))
         line["reboot"] = printer.job_received(is_firmware(line, complete))
         self.write(line)

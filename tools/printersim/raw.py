@@ -1,11 +1,13 @@
 """RAW (AppSocket): everything until the client closes is one job."""
 
 import os
+import time
 
 
 def serve_raw(sim, printer, conn, peer):
     # Held before the first read: the client's data waits in the socket.
     sim.holds.wait("RAW", printer.address)
+    started = time.time()
     conn.settimeout(120)
     chunks = []
     try:
@@ -19,4 +21,4 @@ def serve_raw(sim, printer, conn, peer):
     path = printer.next_raw_path()
     with open(path, "wb") as f:
         f.write(b"".join(chunks))
-    sim.reports.job(printer, "raw", path, os.path.basename(path), True)
+    sim.reports.job(printer, "raw", path, os.path.basename(path), True, started)

@@ -1,0 +1,82 @@
+#include "cli/Verify.h"
+
+#include <chrono>
+#include <thread>
+
+#include "cli/ConsoleProbe.h"
+#include "cli/Signals.h"
+#include "cli/Versions.h"
+#include "platform/Text.h"
+
+namespace cli {
+
+const char* OutcomeText(Verification::Outcome outcome) {
+  switch (outcome) {
+    case Verification::kVerified: return "verified";
+    case Verification::kUnverified: return "unverified";
+    default: return "not possible";
+  }
+}
+
+Verification VerifyVersion(const std::string& host, const std::string& want, int timeoutSeconds,
+                           int pollMs) {
+  using Clock = std::chrono::steady_clock;
+  Verification v;
+  const auto begin = Clock::now();
+  const auto done = [&] {
+    v.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    return v;
+  };
+  if (host.empty()) {
+    v.reason = "the printer has no network console to ask";
+    return done();
+  }
+  if (NormaliseVersion(want).empty()) {
+    v.reason = "the package names no version to compare";
+    return done();
+  }
+  const auto deadline = begin + std::chrono::seconds(timeoutSeconds);
+  v.outcome = Verification::kUnverified;
+  v.reason = "the printer did not answer within " + std::to_string(timeoutSeconds) + " s";
+  // The console may still answer with the old version until the printer
+  // goes down to install: only the wanted version or the deadline ends it.
+  while (Clock::now() < deadline && !Interrupted()) {
+    const ConsoleAnswer a = AskConsole(host);
+    if (a.reachable) {
+      v.versionAfter = a.version;
+      int order = 1;
+      if (CompareVersions(a.version, want, order) && order == 0) {
+        v.outcome = Verification::kVerified;
+        v.reason.clear();
+        return done();
+      }
+      v.reason = "the printer still reports " + a.version + " after " +
+                 std::to_string(timeoutSeconds) + " s";
+    }
+    const auto next = Clock::now() + std::chrono::milliseconds(pollMs);
+    std::this_thread::sleep_until(std::min(next, deadline));
+  }
+  if (Interrupted()) v.reason = "interrupted";
+  return done();
+}
+
+std::string ConsoleHostOfDevice(const std::string& uri) {
+  const std::string lower = platform::LowerAscii(uri);
+  bool network = false;
+  for (const char* scheme : {"socket://", "lpd://", "ipp://", "ipps://", "http://", "https://",
+                             "ftp://"}) {
+    if (lower.rfind(scheme, 0) == 0) network = true;
+  }
+  if (!network) return std::string();
+  std::string rest = uri.substr(uri.find("//") + 2);
+  rest = rest.substr(0, rest.find_first_of("/?"));
+  const std::size_t at = rest.rfind('@');  // user@host
+  if (at != std::string::npos) rest.erase(0, at + 1);
+  if (!rest.empty() && rest.front() == '[') {
+    const std::size_t close = rest.find(']');
+    return close == std::string::npos ? std::string() : rest.substr(1, close - 1);
+  }
+  return rest.substr(0, rest.find(':'));
+}
+
+}  // namespace cli

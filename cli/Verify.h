@@ -1,0 +1,29 @@
+#pragma once
+// After a successful job: wait for the printer's restart and ask its
+// console again, until it names the package's version or the time is up.
+
+#include <string>
+
+namespace cli {
+
+struct Verification {
+  enum Outcome { kVerified, kUnverified, kNotPossible } outcome = kNotPossible;
+  std::string versionAfter;  // what the console said last ("" when it never answered)
+  std::string reason;        // why unverified or not possible
+  double seconds = 0;
+};
+
+const char* OutcomeText(Verification::Outcome outcome);  // "verified", ...
+
+// Asks host's console every pollMs (each query bounded by the library)
+// until its version equals want (normalised) or timeoutSeconds passed.
+// An empty host means the printer has no console to ask.
+Verification VerifyVersion(const std::string& host, const std::string& want,
+                           int timeoutSeconds, int pollMs = 1000);
+
+// The host of a console behind a spooler device: socket://, lpd://, ipp://,
+// ipps://, http://, https:// and ftp:// addresses; "" for anything else
+// (local ports, files, USB).
+std::string ConsoleHostOfDevice(const std::string& uri);
+
+}  // namespace cli
