@@ -213,6 +213,13 @@ std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
 void TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
   const std::string path = LogPath.empty() ? DefaultLogPath() : LogPath;
   const QDateTime when = Now ? Now() : QDateTime::currentDateTime();
-  platform::WritePrivateProfileString(LogSection(when), in.packagePath + "," + in.packageState,
-                                      in.printer + "," + in.port, path);
+  const std::string key = in.packagePath + "," + in.packageState;
+  // Parallel downloads of one package can end in the same second: the
+  // later ones take "time (2)", "time (3)", ... instead of overwriting.
+  std::string section = LogSection(when);
+  const std::string missing = "\x01";
+  for (int n = 2; n < 1000 && platform::GetPrivateProfileString(section, key, missing, path) != missing;
+       ++n)
+    section = LogSection(when) + " (" + std::to_string(n) + ")";
+  platform::WritePrivateProfileString(section, key, in.printer + "," + in.port, path);
 }

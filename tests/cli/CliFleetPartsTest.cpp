@@ -20,7 +20,12 @@
 #include "cli/Verify.h"
 #include "cli/Versions.h"
 #include "core/app/PrinterLock.h"
+#include "core/app/QuillonApp.h"
+#include "core/command/DownloadCommand.h"
+#include "core/command/MessageBoxes.h"
 #include "tests/support/TestEnv.h"
+
+#include <QDateTime>
 
 using namespace cli;
 
@@ -227,4 +232,26 @@ TEST(PrinterLock, SharedFolderAndFilesOpenToEveryUser) {
   EXPECT_FALSE(refused.TryAcquire("q-linked"));
   ::umask(old);
   ::setenv("QUILLON_LOCK_DIR", before.c_str(), 1);
+}
+
+TEST(DownloadLog, DownloadsOfOnePackageEndingInTheSameSecondAllStay) {
+  TQUILLONApp app;
+  app.SaveSettingsOnExit = false;
+  quillon::MessageBoxes boxes;
+  TDownloadCommandCore command(app, boxes);
+  command.LogPath = quillon_test::MakeTestDir("log") + "/DownLoad.log";
+  const QDateTime when(QDate(2026, 12, 8), QTime(10, 0, 0));
+  command.Now = [when] { return when; };
+  TDownloadInputs in;
+  in.packagePath = "/p/FW.RXF";
+  in.packageState = "Test firmware 3.01";
+  for (const char* printer : {"q1", "q2", "q3"}) {
+    in.printer = printer;
+    in.port = std::string("socket://") + printer;
+    command.WriteDownloadLog(in);
+  }
+  const std::string log = quillon_test::ReadFileBytes(command.LogPath);
+  for (const char* printer : {"q1", "q2", "q3"})
+    EXPECT_NE(log.find(std::string("=") + printer + ",socket://" + printer), std::string::npos) << log;
+  EXPECT_NE(log.find(" (3)]"), std::string::npos) << log;
 }
