@@ -54,8 +54,13 @@ bool AllDigits(const std::string& text) {
 
 std::string HostOfPrinterName(const std::string& name) {
   std::string host;
-  if (platform::IsFtpPrinterName(name) && FtpHostOf(name, host)) return host;
-  return name;
+  if (!platform::IsFtpPrinterName(name) || !FtpHostOf(name, host)) return name;
+  // ftp://[::1]:21/dir and ftp://host:21/dir: the host alone.
+  if (!host.empty() && host.front() == '[') {
+    const std::size_t close = host.find(']');
+    return close == std::string::npos ? std::string() : host.substr(1, close - 1);
+  }
+  return host.substr(0, host.find(':'));
 }
 
 bool ExpandHostArgument(const std::string& arg, std::vector<std::string>& hosts,

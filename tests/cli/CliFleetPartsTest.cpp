@@ -47,6 +47,8 @@ TEST(CliHostList, RangesBlocksAndPrinterAddresses) {
   EXPECT_EQ(Expand("printer-a.office.lan"), (std::vector<std::string>{"printer-a.office.lan"}));
   EXPECT_EQ(Expand("ftp://PRN7.example/vesta0"), (std::vector<std::string>{"PRN7.example"}));
   EXPECT_EQ(Expand("::1"), (std::vector<std::string>{"::1"}));
+  EXPECT_EQ(Expand("ftp://[::1]:2121/vesta0"), (std::vector<std::string>{"::1"}));
+  EXPECT_EQ(Expand("ftp://prn.example:21/vesta0"), (std::vector<std::string>{"prn.example"}));
 
   // Blocks: host addresses only, from any address inside the block.
   const auto block = Expand("192.168.7.77/29");
