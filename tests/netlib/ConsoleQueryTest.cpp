@@ -29,9 +29,9 @@ struct Answer {
 };
 
 Answer Ask(const PrinterSimulator& sim, const ConsoleOptions& options = Quick()) {
-  char model[40] = {}, version[40] = {};
-  const uint32_t result = Query(sim.Address().c_str(), model, version, options);
-  return {result, model, version};
+  Answer a;
+  a.result = static_cast<uint32_t>(Query(sim.Address().c_str(), &a.model, &a.version, options).code);
+  return a;
 }
 
 }  // namespace
