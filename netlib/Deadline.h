@@ -23,7 +23,8 @@ class Deadline {
   // Milliseconds left, 0 once passed; -1 without an end.
   int LeftMs() const {
     if (!bounded_) return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at_ - Clock::now());
+    // Rounded up: 0 only once the end has really passed.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(at_ - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
   }
   // One wait: at most perWaitMs (negative: unbounded), never past the end.

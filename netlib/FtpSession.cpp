@@ -64,7 +64,7 @@ int FtpSession::ReadReply() {
 
 void FtpSession::FailReply(const std::string& step) {
   std::string why;
-  if (ReplyCode(work_) != 0) {
+  if (replyEnd_ == ReplyEnd::Complete && ReplyCode(work_) != 0) {
     why = work_;
   } else {
     switch (replyEnd_) {

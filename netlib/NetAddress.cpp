@@ -162,8 +162,12 @@ platform::Error ParseFtpTarget(std::string_view target, FtpTarget* out) {
     return Bad(target, "does not begin with ftp://");
   const std::string_view rest = target.substr(scheme.size());
   const size_t slash = rest.find('/');
+  const std::string_view authority = rest.substr(0, slash);
+  if (!authority.empty() && authority.front() != '[' &&
+      authority.find(':') != authority.rfind(':'))
+    return Bad(target, "an IPv6 address needs brackets");
   HostPort hp;
-  platform::Error e = ParseHostPort(rest.substr(0, slash), 21, &hp);
+  platform::Error e = ParseHostPort(authority, 21, &hp);
   if (e.Failed()) return Bad(target, e.detail.substr(e.detail.find("\": ") + 3));
   FtpTarget result;
   result.host = hp.host;

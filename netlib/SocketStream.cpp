@@ -144,9 +144,9 @@ long SocketStream::Send(const char* bytes, long length) {
   if (length <= 0) length = static_cast<long>(std::strlen(bytes));
   if (SendWithin(socket_.get(), bytes, static_cast<size_t>(length), Deadline::AfterMs(sendMs_)))
     return length;
-  detail_ = errno == ETIMEDOUT ? "the printer stopped reading for " +
-                                     std::to_string(sendMs_ / 1000) + " s"
-                               : std::string(std::strerror(errno));
+  detail_ = errno == ETIMEDOUT
+                ? "the printer took nothing for " + std::to_string(sendMs_) + " ms"
+                : std::string(std::strerror(errno));
   return -1;
 }
 
