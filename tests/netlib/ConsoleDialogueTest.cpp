@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "netlib/ConsoleQuery.h"
 #include "netlib/ConsoleReader.h"
@@ -177,4 +178,61 @@ TEST(ConsoleQueryDialogue, ModelLineAsTheLastLineGivesNoVersion) {
   EXPECT_EQ(RunQuery(cut, &model, &version), 0u);
   EXPECT_EQ(model, "RX-140");
   EXPECT_EQ(version, "");
+}
+
+TEST(ConsoleQueryDialogue, NoModelLineTakesTheLastLineReadThenTheNext) {
+  // The answer ends without a prompt: the search stops at the silence and
+  // the last line read stands in for the model line.
+  Script s(Iac(kDo, 1) + "\r\nUser:\r\n\r\nbanner\r\nRX-LN2> \r\n" + "stat port\r\n\r\n" +
+           "Status      : ready\r\nMAC address : 00:11:22\r\n");
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "00:11:22");
+  EXPECT_EQ(version, "");  // nothing came after it
+}
+
+namespace {
+
+// Records each wait the reader asks for; the bytes are all there at once.
+class TimedConsole : public quillon_test::BufferConsole {
+ public:
+  using BufferConsole::BufferConsole;
+  int WaitReadable(int timeoutMs) override {
+    waits.push_back(timeoutMs);
+    return BufferConsole::WaitReadable(timeoutMs);
+  }
+  std::vector<int> waits;
+};
+
+}  // namespace
+
+TEST(ConsoleLineReader, CompletePromptsEndAfterAShortQuietSpell) {
+  for (const char* prompt : {"User:", "user:", "RX-LN2> ", "RX-LN1>"}) {
+    TimedConsole console(prompt);
+    char line[256] = {};
+    EXPECT_EQ(ReadConsoleLine(console, line, 255, 1000), 0u);
+    EXPECT_STREQ(line, prompt);
+    EXPECT_EQ(console.waits.back(), kPromptSettleMs) << prompt;
+  }
+  // Anything else waits the full time for its line end.
+  for (const char* other : {"Password", "RX-LN2", "XQ-900> "}) {
+    TimedConsole console(other);
+    char line[256] = {};
+    EXPECT_EQ(ReadConsoleLine(console, line, 255, 1000), 0u);
+    EXPECT_EQ(console.waits.back(), 1000) << other;
+  }
+  // A prompt followed by more text is read on as one line.
+  TimedConsole more("RX-LN2> more\r\n");
+  char line[256] = {};
+  EXPECT_EQ(ReadConsoleLine(more, line, 255, 1000), 0u);
+  EXPECT_STREQ(line, "RX-LN2> more\r\n");
+}
+
+TEST(ConsoleLineReader, EndlessNegotiationEndsAtTheByteBound) {
+  std::string endless;
+  while (endless.size() < 3 * kConsoleLineMaxBytes) endless += Iac(kDo, 24);
+  Script s(endless);
+  char line[256] = "old";
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), static_cast<uint32_t>(ERR_NOT_PRINTER));
+  EXPECT_LE(s.Sent().size(), kConsoleLineMaxBytes);
 }

@@ -70,6 +70,9 @@ TEST(ConsoleQuery, ExportWithoutBlockOrConsole) {
   EXPECT_EQ(QUILLON_GetPrinterInfo(sim.Address().c_str(), &info), 0);
   EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_CONNECT));
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(23));
+  char detail[200];
+  QUILLON_GetLastErrorDetail(detail, sizeof(detail));
+  EXPECT_EQ(std::string(detail), "console at " + sim.Address() + " port 23: Connection refused");
   EXPECT_EQ(static_cast<unsigned char>(info.ModelName[0]), 0x55u);  // untouched
   EXPECT_EQ(QUILLON_GetPrinterInfo(nullptr, &info), 0);
   EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_CONNECT));

@@ -236,12 +236,18 @@ TEST_F(FtpTransfer, ServerRefusals) {
   struct Case {
     const char* fault;
     uint32_t result;
+    const char* detail;  // how the cause begins; the same code, told apart
   };
-  for (const Case c : {Case{"greeting-120", ERR_CONNECT}, Case{"refuse-cwd", ERR_DIRECTORY},
-                       Case{"refuse-port", ERR_DIRECTORY}, Case{"list-550", ERR_DIRECTORY},
-                       Case{"no-data-list", ERR_DIRECTORY}, Case{"refuse-port-store", ERR_PORT},
-                       Case{"store-553", ERR_STORE}, Case{"no-data-store", ERR_DATA_ACCEPT},
-                       Case{"refuse-type", 0u}, Case{"user-230", 0u}}) {
+  for (const Case c :
+       {Case{"greeting-120", ERR_CONNECT, "greeting: 120 "},
+        Case{"refuse-cwd", ERR_DIRECTORY, "CWD vesta0: 550 "},
+        Case{"refuse-port", ERR_DIRECTORY, "PORT 127,"},
+        Case{"list-550", ERR_DIRECTORY, "LIST: 550 "},
+        Case{"no-data-list", ERR_DIRECTORY, "LIST: the printer did not open the data connection"},
+        Case{"refuse-port-store", ERR_PORT, "PORT 127,"},
+        Case{"store-553", ERR_STORE, "STOR dwn1A2B.tmp: 553 "},
+        Case{"no-data-store", ERR_DATA_ACCEPT, "STOR dwn1A2B.tmp: the printer did not open"},
+        Case{"refuse-type", 0u, ""}, Case{"user-230", 0u, ""}}) {
     SCOPED_TRACE(c.fault);
     Start({"--ftp-fault", c.fault});
     TransferOptions o = Quick();
@@ -250,12 +256,38 @@ TEST_F(FtpTransfer, ServerRefusals) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Upload(WriteJob(MakeJob(100)), nullptr, o), c.result);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    EXPECT_EQ(last_.detail.rfind(c.detail, 0), 0u) << last_.detail;
   }
+}
+
+TEST_F(FtpTransfer, ExportLeavesCodeAndCauseAsLastError) {
+  Start({"--ftp-fault", "refuse-cwd"});
+  const std::string path = WriteJob(MakeJob(100));
+  EXPECT_EQ(QUILLON_FileTransfer(nullptr, sim_->Address().c_str(), "vesta0", path.c_str()),
+            ERR_DIRECTORY);
+  EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_DIRECTORY));
+  char text[16];
+  const uint32_t full = QUILLON_GetLastErrorDetail(text, sizeof(text));
+  EXPECT_STREQ(text, "CWD vesta0: 550");  // cut to the buffer, NUL included
+  std::string detail(full, '\0');
+  QUILLON_GetLastErrorDetail(detail.data(), full + 1);
+  EXPECT_EQ(detail.rfind("CWD vesta0: 550 ", 0), 0u) << detail;
+
+  Start();
+  EXPECT_EQ(QUILLON_FileTransfer(nullptr, sim_->Address().c_str(), "vesta0", path.c_str()), 0);
+  EXPECT_EQ(QUILLON_GetLastError(), 0u);
+  EXPECT_EQ(QUILLON_GetLastErrorDetail(nullptr, 0), 0u);
 }
 
 TEST_F(FtpTransfer, NoServerOrNoDottedAddressIsNoConnection) {
   Start({"--ftp-port", "0"});
   EXPECT_EQ(Upload(WriteJob("x")), static_cast<uint32_t>(ERR_CONNECT));
+  EXPECT_NE(last_.detail.find(": Connection refused"), std::string::npos) << last_.detail;
+  const std::string missing = quillon_test::MakeTestDir("gone") + "/none.tmp";
+  Start();
+  EXPECT_EQ(Upload(missing), static_cast<uint32_t>(ERR_DATA_SEND));
+  EXPECT_NE(last_.detail.find("none.tmp: No such file or directory"), std::string::npos)
+      << last_.detail;
   EXPECT_EQ(QUILLON_FileTransfer(nullptr, nullptr, nullptr, nullptr), ERR_CONNECT);
 }
 
