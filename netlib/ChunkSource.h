@@ -20,6 +20,8 @@ class ChunkSource {
   virtual void Close() = 0;
   // Why the last Open or Read failed, in words.
   virtual std::string ErrorText() const { return {}; }
+  // An open regular file the system may send straight from; -1 for none.
+  virtual int FileFd() const { return -1; }
 };
 
 // A local file opened read-only; others may go on reading and writing it
@@ -32,6 +34,7 @@ class LocalFileSource : public ChunkSource {
   long Read(char* bytes, size_t n) override;
   void Close() override { fd_.Reset(); }
   std::string ErrorText() const override { return error_; }
+  int FileFd() const override { return fd_.get(); }
 
  private:
   std::string path_;

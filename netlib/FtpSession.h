@@ -94,6 +94,7 @@ class FtpSession {
   void FailReply(const std::string& step);
   void Fail(std::string detail) { detail_ = std::move(detail); }
   uint32_t SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& source, size_t chunkSize);
+  bool SendFileDirect(int fileFd, int64_t* total);
 
   FtpTimeouts timeouts_;
   SocketStream control_;
@@ -103,6 +104,7 @@ class FtpSession {
   std::string step_;  // the last command sent, without its line end
   std::string detail_;
   ReplyEnd replyEnd_ = ReplyEnd::Complete;
+  bool fileReadFailed_ = false;
   char work_[256] = {};
 };
 
