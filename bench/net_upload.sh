@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Upload benchmark of the network library: 64 MiB to the printer simulator
-# through QUILLON_FileTransfer (no notify target; a callback answered on
-# another thread) against curl -T in active mode, all in one run. Each
-# figure is the file's size over the whole call or command (connection,
-# login, directory change and transfer), best of the runs.
+# through QUILLON_FileTransfer against curl -T in active mode, all in one
+# run: no notify target; a callback that answers from an atomic flag and
+# posts progress to another thread without waiting (what the program
+# does); and, for comparison, a callback that waits for another thread's
+# answer each time. Each figure is the file's size over the whole call or
+# command (connection, login, directory change and transfer); best and
+# median of the runs.
 #   bench/net_upload.sh [build-dir] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,23 +26,26 @@ for _ in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done
 head -c $((64 << 20)) /dev/urandom > "$work/dwnbench.tmp"
 size=$(stat -c %s "$work/dwnbench.tmp")
 
-best() { sort -g | tail -1; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-curl_rates=$(for _ in $(seq "$runs"); do
-  curl -s -u ":" --interface "$addr" -P - -T "$work/dwnbench.tmp" \
-    -w '%{time_total}\n' -o /dev/null "ftp://$addr/vesta0/"
-done | awk -v s="$size" '{ printf "%.1f\n", s / $1 / 1048576 }')
-none_rates=$("$build/bench/bench_net_upload" "$addr" "$work/dwnbench.tmp" none "$runs" | awk '{print $4}')
-thread_rates=$("$build/bench/bench_net_upload" "$addr" "$work/dwnbench.tmp" thread "$runs" | awk '{print $4}')
-
-curl_best=$(echo "$curl_rates" | best)
-none_best=$(echo "$none_rates" | best)
-thread_best=$(echo "$thread_rates" | best)
-echo "curl -T (active):            $(echo $curl_rates) MiB/s, best $curl_best"
-echo "library, no notify target:  $(echo $none_rates) MiB/s, best $none_best"
-echo "library, callback on thread: $(echo $thread_rates) MiB/s, best $thread_best"
-awk -v c="$curl_best" -v n="$none_best" -v t="$thread_best" \
-  'BEGIN { printf "best:   no target / curl %.2f, threaded callback / curl %.2f\n", n / c, t / c }'
-awk -v c="$(echo "$curl_rates" | median)" -v n="$(echo "$none_rates" | median)" \
-  -v t="$(echo "$thread_rates" | median)" \
-  'BEGIN { printf "median: no target / curl %.2f, threaded callback / curl %.2f\n", n / c, t / c }'
+# The tools take turns run by run, so a busy machine slows each alike; the
+# ratios are taken per run, then their best and median.
+rate() { awk -v s="$size" '{ printf "%.1f\n", s / $1 / 1048576 }'; }
+lib() { "$build/bench/bench_net_upload" "$addr" "$work/dwnbench.tmp" "$1" 1 | awk '{print $3}'; }
+: > "$work/rates"
+for _ in $(seq "$runs"); do
+  c=$(curl -s -u ":" --interface "$addr" -P - -T "$work/dwnbench.tmp" \
+    -w '%{time_total}\n' -o /dev/null "ftp://$addr/vesta0/" | rate)
+  echo "$c $(lib none | rate) $(lib thread | rate) $(lib roundtrip | rate)" >> "$work/rates"
+done
+column() { awk -v k="$1" '{ print $k }' "$work/rates" | tr '\n' ' '; }
+echo "MiB/s per run (size $size bytes, $runs runs)"
+echo "curl -T (active):           $(column 1)"
+echo "library, no notify target:  $(column 2)"
+echo "library, posting callback:  $(column 3)"
+echo "library, waiting callback:  $(column 4)"
+summary() {
+  awk -v k="$1" '{ print $k / $1 }' "$work/rates" | sort -g |
+    awk '{ v[NR] = $1 } END { printf "best %.2f, median %.2f", v[NR], v[int((NR + 1) / 2)] }'
+}
+echo "no target / curl:        $(summary 2)"
+echo "posting callback / curl: $(summary 3)"
+echo "waiting callback / curl: $(summary 4)"

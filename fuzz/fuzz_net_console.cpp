@@ -3,26 +3,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "netlib/ConsoleQuery.h"
 #include "netlib/ConsoleReader.h"
+#include "tests/support/NetDoubles.h"
 
 using namespace quillon::net;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
   {
-    BufferConsole console(data, size);
+    quillon_test::BufferConsole console(bytes);
     char line[256] = {};
     while (ReadConsoleLine(console, line, 255, 0) == 0) {
       if (std::strlen(line) > 254) __builtin_trap();
     }
   }
   {
-    BufferConsole console(data, size);
-    char model[40] = {}, version[40] = {};
+    quillon_test::BufferConsole console(bytes);
+    std::string model, version;
     ConsoleOptions options;
-    QueryConsole(console, model, version, options);
-    if (model[39] != '\0' || version[39] != '\0') __builtin_trap();
+    options.waitMs = 0;
+    QueryConsole(console, &model, &version, options);
+    // 39 Shift-JIS bytes give at most 39 characters of 3 UTF-8 bytes.
+    if (model.size() > 3 * kConsoleValueMax || version.size() > 3 * kConsoleValueMax)
+      __builtin_trap();
   }
   return 0;
 }

@@ -4,13 +4,14 @@
 #include <string>
 
 #include "netlib/ReplyReader.h"
+#include "tests/support/NetDoubles.h"
 
 using namespace quillon::net;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const size_t piece = data[0] % 17;  // 0: everything at once
-  BufferSource source(std::string(reinterpret_cast<const char*>(data + 1), size - 1), piece);
+  quillon_test::BufferSource source(std::string(reinterpret_cast<const char*>(data + 1), size - 1), piece);
   char work[256];
   for (;;) {
     const size_t before = source.Consumed();

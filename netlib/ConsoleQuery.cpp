@@ -1,36 +1,23 @@
 #include "netlib/ConsoleQuery.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
 #include <sys/socket.h>
-#include <strings.h>
 #include <time.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "netlib/LastError.h"
-#include "netlib/SocketStream.h"
+#include "netlib/NetAddress.h"
+#include "netlib/ShiftJis.h"
+#include "netlib/SocketIo.h"
 #include "netlib/quillon.h"
+#include "platform/Text.h"
 
 namespace quillon::net {
 namespace {
 
 constexpr size_t kLineSize = 255;  // of the 256-byte line buffer
-constexpr size_t kValueSize = 40;
-
-bool ResolveHost(const char* host, in_addr* out) {
-  if (host == nullptr || *host == '\0') return false;
-  if (::inet_pton(AF_INET, host, out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  *out = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  ::freeaddrinfo(found);
-  return true;
-}
 
 void PauseMs(int ms) {
   timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
@@ -38,64 +25,84 @@ void PauseMs(int ms) {
   }
 }
 
-bool Send(ConsoleChannel& channel, const char* text) {
-  return channel.SendBytes(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+bool Send(ConsoleChannel& channel, const char* text, size_t length) {
+  return channel.SendBytes(reinterpret_cast<const unsigned char*>(text), length);
+}
+
+// The line as a reason shows it: without its line end, cut short.
+std::string Shown(const char* line) {
+  std::string text(line, std::strcspn(line, "\r\n"));
+  return std::string(platform::Utf8Cut(ShiftJisToUtf8(text), 60));
+}
+
+bool IsLoginRequest(const char* line) {
+  return platform::SameTextNoCase(std::string_view(line, ::strnlen(line, 5)), "User:");
 }
 
 }  // namespace
 
-bool IsAcceptedPrompt(const char* line) {
-  static const char kPrompts[][32] = {"RX-LN1", "RX-LN2", "kest", ""};
-  for (const char* prompt : kPrompts) {
-    if (*prompt == '\0') break;
-    if (std::strncmp(line, prompt, std::strlen(prompt)) == 0) return true;
-  }
-  return false;
-}
-
-void TakeValue(const char* line, char* out, size_t size) {
-  if (size == 0) return;
-  out[0] = '\0';
+std::string TakeValue(const char* line) {
   const char* start = std::strstr(line, ": ");
-  if (start == nullptr) return;
+  if (start == nullptr) return {};
   start += 2;
-  size_t length = std::strcspn(start, "\r\n");
-  if (length > size - 1) {
-    length = size - 1;
-    // Step back over continuation bytes so no character is split.
-    while (length > 0 && (static_cast<unsigned char>(start[length]) & 0xC0) == 0x80) --length;
-  }
-  std::memcpy(out, start, length);
-  out[length] = '\0';
+  const std::string_view value(start, std::strcspn(start, "\r\n"));
+  return ShiftJisToUtf8(value.substr(0, ShiftJisFitLength(value, kConsoleValueMax)));
 }
 
-UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& options) {
-  in_addr address{};
-  if (!ResolveHost(host, &address)) return UniqueFd();
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(static_cast<uint16_t>(options.port > 0 ? options.port : 23));
-  peer.sin_addr = address;
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.Valid() || !SetBlocking(fd.Get(), false)) return UniqueFd();
-  if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) == 0) {
-    SetBlocking(fd.Get(), true);
+platform::UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& options,
+                                  platform::Error* error) {
+  HostPort target;
+  *error = ParseHostPort(host ? host : "", options.port > 0 ? options.port : 23, &target);
+  if (error->Failed()) {
+    error->code = ERR_CONNECT;
+    return {};
+  }
+  std::vector<NetAddress> addresses;
+  *error = ResolveHost(target.host, target.port, &addresses);
+  if (error->Failed()) return {};
+  // The cycles are shared by all addresses: the whole connect stays bounded.
+  int cycle = 0;
+  for (const NetAddress& address : addresses) {
+    const std::string where = "console at " + address.HostText() + " port " + std::to_string(target.port);
+    platform::UniqueFd fd(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.ok() || !SetBlocking(fd.get(), false)) {
+      *error = platform::Error::FromErrno(ERR_CONNECT, where);
+      continue;
+    }
+    int failure = 0;
+    bool readable = false;
+    if (::connect(fd.get(), address.Get(), address.length) == 0) {
+      readable = true;
+    } else if (errno != EINPROGRESS) {
+      failure = errno;
+    } else {
+      while (cycle < options.connectCycles && !readable) {
+        ++cycle;
+        PauseMs(options.connectPauseMs);
+        const int r = WaitFdReadable(fd.get(), options.waitMs);
+        if (r < 0) {
+          failure = errno;
+          break;
+        }
+        readable = r > 0;
+      }
+      socklen_t len = sizeof(failure);
+      if (readable && ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &failure, &len) != 0)
+        failure = errno;
+    }
+    if (failure != 0) {
+      *error = platform::Error::FromErrno(ERR_CONNECT, where, failure);
+      continue;
+    }
+    if (!readable) {
+      *error = platform::Error::Of(ERR_CONNECT, where + ": no console answer after connecting");
+      break;  // the waiting time is used up
+    }
+    SetBlocking(fd.get(), true);
+    *error = platform::Error::Ok();
     return fd;
   }
-  const bool failed = errno != EINPROGRESS;
-  bool readable = false;
-  for (int cycle = 0; cycle < options.connectCycles && !readable; ++cycle) {
-    PauseMs(options.connectPauseMs);
-    const int r = WaitFdReadable(fd.Get(), options.waitMs);
-    if (r < 0) break;
-    readable = r > 0;
-  }
-  int error = 0;
-  socklen_t len = sizeof(error);
-  if (readable && ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
-  if (!readable || failed || error != 0) return UniqueFd();
-  SetBlocking(fd.Get(), true);
-  return fd;
+  return {};
 }
 
 int SocketConsole::WaitReadable(int timeoutMs) { return WaitFdReadable(fd_, timeoutMs); }
@@ -109,57 +116,71 @@ long SocketConsole::ReceiveByte(unsigned char* byte) {
 }
 
 bool SocketConsole::SendBytes(const unsigned char* bytes, size_t length) {
-  return ::send(fd_, bytes, length, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
+  return SendWithin(fd_, bytes, length, Deadline::AfterMs(sendMs_));
 }
 
-uint32_t QueryConsole(ConsoleChannel& channel, char* model, char* version,
-                      const ConsoleOptions& options) {
+platform::Error QueryConsole(ConsoleChannel& channel, std::string* model, std::string* version,
+                             const ConsoleOptions& options) {
+  const Deadline deadline = Deadline::AfterMs(options.dialogueMs);
   char line[kLineSize + 1] = {};
-  auto read = [&]() { return ReadConsoleLine(channel, line, kLineSize, options.waitMs); };
-  uint32_t result = ERR_NOT_PRINTER;
+  int linesRead = 0;
+  auto read = [&]() {
+    const uint32_t r = ReadConsoleLine(channel, line, kLineSize, options.waitMs, deadline);
+    linesRead += r == 0;
+    return r;
+  };
+  model->clear();
+  version->clear();
+  platform::Error result;
 
   // Login: wait for "User:" (any case), answer with the login name.
+  bool loginSent = false;
   for (int i = 0; i < options.maxLines && read() == 0; ++i) {
-    if (strncasecmp(line, "User:", 5) == 0) {
-      Send(channel, "kest\r\n");
+    if (IsLoginRequest(line)) {
+      loginSent = Send(channel, "kest\r\n", 6);
       read();
       break;
     }
   }
   read();
   read();
-  if (IsAcceptedPrompt(line)) {
-    channel.SendBytes(reinterpret_cast<const unsigned char*>("stat port"), 9);
-    channel.SendBytes(reinterpret_cast<const unsigned char*>("\r\n"), 2);
+  if (!IsAcceptedPrompt(line)) {
+    if (linesRead == 0)
+      result = platform::Error::Of(ERR_NOT_PRINTER, "no console answer after connecting");
+    else if (deadline.Expired())
+      result = platform::Error::Of(ERR_NOT_PRINTER, "the console dialogue took longer than " +
+                                                        std::to_string(options.dialogueMs / 1000) + " s");
+    else if (!loginSent && IsLoginRequest(line))
+      result = platform::Error::Of(ERR_NOT_PRINTER, "the console did not take the login name");
+    else
+      result = platform::Error::Of(ERR_NOT_PRINTER, "unknown console prompt \"" + Shown(line) + "\"");
+  } else if (!Send(channel, "stat port", 9) || !Send(channel, "\r\n", 2)) {
+    result = platform::Error::Of(ERR_NOT_PRINTER, "the console did not take the question");
+  } else {
     read();
     read();
-    bool found = false;
     for (int i = 0; i < options.maxLines && read() == 0; ++i) {
-      if (std::strstr(line, "Model name  :") != nullptr) {
-        found = true;
-        break;
-      }
+      if (std::strstr(line, "Model name  :") != nullptr) break;
     }
-    // Without a model line there is nothing to take: both stay empty.
-    if (found) {
-      TakeValue(line, model, kValueSize);
-      if (read() == 0) TakeValue(line, version, kValueSize);
-      for (int i = 0; i < options.maxLines && read() == 0 && !IsAcceptedPrompt(line); ++i) {
-      }
+    // Without a model line the last line read stands in for it.
+    *model = TakeValue(line);
+    if (read() == 0) *version = TakeValue(line);
+    for (int i = 0; i < options.maxLines && read() == 0 && !IsAcceptedPrompt(line); ++i) {
     }
-    result = 0;
   }
   const unsigned char logout[3] = {kIac, kWill, kOptLogout};
   channel.SendBytes(logout, sizeof(logout));
   return result;
 }
 
-uint32_t Query(const char* host, char* model, char* version, const ConsoleOptions& options) {
-  UniqueFd fd = ConsoleConnect(host, options);
-  if (!fd.Valid()) return ERR_CONNECT;
-  SocketConsole channel(fd.Get());
-  const uint32_t result = QueryConsole(channel, model, version, options);
-  ::shutdown(fd.Get(), SHUT_RDWR);
+platform::Error Query(const char* host, std::string* model, std::string* version,
+                      const ConsoleOptions& options) {
+  platform::Error error;
+  platform::UniqueFd fd = ConsoleConnect(host, options, &error);
+  if (!fd.ok()) return error;
+  SocketConsole channel(fd.get(), options.sendMs);
+  const platform::Error result = QueryConsole(channel, model, version, options);
+  ::shutdown(fd.get(), SHUT_RDWR);
   return result;
 }
 
@@ -170,22 +191,29 @@ extern "C" QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo*
   static_assert(sizeof(PrinterInfo) == 80, "the result block is 80 bytes");
   if (info == nullptr) {
     SetLastErrorCode(QUILLON_ERROR_INVALID_PARAMETER);
+    SetLastErrorDetail("no result block given");
     return 0;
   }
   try {
-    char model[40] = {};
-    char version[40] = {};
-    const uint32_t result = Query(host, model, version);
-    if (result != 0) {
-      SetLastErrorCode(result);
+    std::string model, version;
+    const platform::Error result = Query(host, &model, &version);
+    if (result.Failed()) {
+      SetLastErrorCode(static_cast<uint32_t>(result.code));
+      SetLastErrorDetail(result.detail);
       return 0;
     }
+    // The block keeps UTF-8: each value cut to 39 bytes, never inside a
+    // character.
     std::memset(info, 0, sizeof(*info));
-    std::memcpy(info->ModelName, model, sizeof(model));
-    std::memcpy(info->Version, version, sizeof(version));
+    const std::string_view m = platform::Utf8Cut(model, sizeof(info->ModelName) - 1);
+    const std::string_view v = platform::Utf8Cut(version, sizeof(info->Version) - 1);
+    std::memcpy(info->ModelName, m.data(), m.size());
+    std::memcpy(info->Version, v.data(), v.size());
+    SetLastErrorDetail(std::string());
     return 1;
   } catch (...) {
     SetLastErrorCode(ERR_CONNECT);
+    SetLastErrorDetail("internal failure");
     return 0;
   }
 }

@@ -2,6 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "netlib/Bounds.h"
+#include "netlib/Deadline.h"
+
 namespace quillon::net {
 
 // Telnet bytes the console dialogue uses.
@@ -16,39 +19,28 @@ class ConsoleChannel {
   virtual int WaitReadable(int timeoutMs) = 0;
   // Receives one byte: 1, or 0/-1 when the console closed or failed.
   virtual long ReceiveByte(unsigned char* byte) = 0;
-  // True when all bytes went out in one send.
+  // True when all bytes went out (within the channel's send bound).
   virtual bool SendBytes(const unsigned char* bytes, size_t length) = 0;
 };
 
 // Longest console line kept while reading (without its NUL).
 constexpr size_t kConsoleLineMax = 1023;
 
+// The console's prompts: the two network interface models and the login
+// name's echo, each at the start of a line (case matters).
+bool IsAcceptedPrompt(const char* line);
+// A line without line end that needs no more: the login request "User:"
+// (any case), or an accepted prompt ending in ">" (and a blank).
+bool IsCompletePrompt(const char* line, size_t length);
+
 // Reads one console line, answering option requests on the way: WILL gets
-// DONT, DO gets WONT. A line ends at LF, at 1023 characters, or after
-// waitMs of silence (a prompt such as "User:" has no line end). On success
-// the line, CR LF included, replaces buffer when shorter than size; else
-// the buffer keeps the last line read. 0 or ERR_NOT_PRINTER.
-uint32_t ReadConsoleLine(ConsoleChannel& channel, char* buffer, size_t size, int waitMs);
-
-// A console channel over a byte buffer, for tests: what the library sent
-// back is collected in Sent().
-class BufferConsole : public ConsoleChannel {
- public:
-  explicit BufferConsole(const unsigned char* bytes, size_t length, bool sendFails = false)
-      : bytes_(bytes), length_(length), sendFails_(sendFails) {}
-  int WaitReadable(int) override { return pos_ < length_ ? 1 : 0; }
-  long ReceiveByte(unsigned char* byte) override;
-  bool SendBytes(const unsigned char* bytes, size_t length) override;
-  const unsigned char* SentBytes() const { return sent_; }
-  size_t SentLength() const { return sentLength_; }
-
- private:
-  const unsigned char* bytes_;
-  size_t length_;
-  size_t pos_ = 0;
-  bool sendFails_;
-  unsigned char sent_[64] = {};
-  size_t sentLength_ = 0;
-};
+// DONT, DO gets WONT. A line ends at LF, at 1023 characters, after waitMs
+// of silence (a prompt such as "User:" has no line end) or, for a complete
+// prompt, after a short quiet spell; and at the deadline or after
+// kConsoleLineMaxBytes bytes, telnet negotiation included. On success the
+// line, CR LF included, replaces buffer when shorter than size; else the
+// buffer keeps the last line read. 0 or ERR_NOT_PRINTER.
+uint32_t ReadConsoleLine(ConsoleChannel& channel, char* buffer, size_t size, int waitMs,
+                         const Deadline& deadline = Deadline());
 
 }  // namespace quillon::net

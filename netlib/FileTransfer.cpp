@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "netlib/LastError.h"
+#include "netlib/NetAddress.h"
 #include "netlib/Notify.h"
 
 namespace quillon::net {
@@ -12,20 +14,39 @@ std::string RemoteNameOf(const char* localPath) {
   return std::string(slash ? slash + 1 : localPath);
 }
 
-uint32_t TransferFile(const QUILLON_NotifyTarget* notify, const char* host,
-                      const char* directory, const char* localPath,
-                      const TransferOptions& options, ChunkSource* source) {
+namespace {
+
+platform::Error Result(uint32_t code, const std::string& detail) {
+  return platform::Error::Of(static_cast<int>(code), code == 0 ? std::string() : detail);
+}
+
+}  // namespace
+
+platform::Error TransferFile(const QUILLON_NotifyTarget* notify, const char* host,
+                             const char* directory, const char* localPath,
+                             const TransferOptions& options, ChunkSource* source) {
   FtpSession session(options.timeouts, options.dataPort);  // quits on every return
-  if (NotifyCaller(notify, NOTIFY_BEGIN, 0)) return ERR_CANCELLED;
+  if (NotifyCaller(notify, NOTIFY_BEGIN, 0))
+    return Result(ERR_CANCELLED, "cancelled by the caller at the start");
   // POSIX sockets need no start-up: the socket layer is always ready.
-  if (NotifyCaller(notify, NOTIFY_NET_READY, 0)) return ERR_CANCELLED;
+  if (NotifyCaller(notify, NOTIFY_NET_READY, 0))
+    return Result(ERR_CANCELLED, "cancelled by the caller at the start");
   if (IsNotifyTarget(notify)) session.SetNotify(notify);
 
-  const uint32_t login = session.Login(host, "", "", options.controlPort);
-  if (login != 0) return login;
-  if (NotifyCaller(notify, NOTIFY_LOGGED_IN, 0)) return ERR_CANCELLED;
-  if (session.ChangeDirectory(directory ? directory : "") != 0) return ERR_DIRECTORY;
-  if (session.List() != 0) return ERR_DIRECTORY;
+  HostPort target;
+  const platform::Error parsed =
+      ParseHostPort(host ? host : "", options.controlPort, &target);
+  if (parsed.Failed()) return Result(ERR_CONNECT, parsed.detail);
+
+  const uint32_t login = session.Login(target.host.c_str(), "", "", target.port);
+  if (login != 0) return Result(login, session.Detail());
+  if (NotifyCaller(notify, NOTIFY_LOGGED_IN, 0))
+    return Result(ERR_CANCELLED, "cancelled by the caller after the login");
+  // The printer's code for all of these is ERR_DIRECTORY; the detail tells
+  // which step it was.
+  if (session.ChangeDirectory(directory ? directory : "") != 0)
+    return Result(ERR_DIRECTORY, session.Detail());
+  if (session.List() != 0) return Result(ERR_DIRECTORY, session.Detail());
   session.SetBinary();  // a refusal does not stop the upload
 
   // The local path names folders here; the printer gets the plain name.
@@ -34,7 +55,7 @@ uint32_t TransferFile(const QUILLON_NotifyTarget* notify, const char* host,
   const uint32_t result = session.Store(notify, remoteName.c_str(), source ? *source : file,
                                         options.chunkSize);
   session.Quit();
-  return result;
+  return Result(result, session.Detail());
 }
 
 }  // namespace quillon::net
@@ -42,9 +63,14 @@ uint32_t TransferFile(const QUILLON_NotifyTarget* notify, const char* host,
 extern "C" QUILLON_API int QUILLON_FileTransfer(const QUILLON_NotifyTarget* notify,
                                                 const char* host, const char* directory,
                                                 const char* file) {
+  using namespace quillon::net;
+  platform::Error result;
   try {
-    return static_cast<int>(quillon::net::TransferFile(notify, host, directory, file));
+    result = TransferFile(notify, host, directory, file);
   } catch (...) {
-    return ERR_CONNECT;
+    result = platform::Error::Of(ERR_CONNECT, "internal failure");
   }
+  SetLastErrorCode(static_cast<uint32_t>(result.code));
+  SetLastErrorDetail(result.detail);
+  return result.code;
 }

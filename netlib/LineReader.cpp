@@ -4,14 +4,16 @@
 
 namespace quillon::net {
 
-size_t ReadLine(PeekSource& source, char* buffer, size_t size, int timeoutMs, bool* expired) {
+size_t ReadLine(PeekSource& source, char* buffer, size_t size, int timeoutMs, bool* expired,
+                const Deadline& deadline) {
   if (expired) *expired = false;
   if (buffer == nullptr || size == 0) return 0;
   const size_t room = size - 1;
   size_t count = 0;
   while (count < room) {
     if (timeoutMs > 0) {
-      const int ready = source.WaitReadable(timeoutMs);
+      const int wait = deadline.WaitMs(timeoutMs);
+      const int ready = wait > 0 ? source.WaitReadable(wait) : 0;
       if (ready <= 0) {
         if (ready == 0 && expired) *expired = true;
         break;

@@ -1,9 +1,7 @@
 #include "netlib/SocketStream.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
+#include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -11,119 +9,126 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "netlib/Notify.h"
+#include "netlib/SocketIo.h"
 
 namespace quillon::net {
-
-int WaitFdReadable(int fd, int timeoutMs) {
-  pollfd p{fd, POLLIN, 0};
-  for (;;) {
-    const int r = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
-    if (r > 0) return 1;
-    if (r == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
-
-bool SetBlocking(int fd, bool blocking) {
-  const int flags = ::fcntl(fd, F_GETFL, 0);
-  if (flags < 0) return false;
-  const int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-  return ::fcntl(fd, F_SETFL, wanted) == 0;
-}
-
 namespace {
 
-void ShutdownAndClose(UniqueFd& fd) {
-  if (!fd.Valid()) return;
-  const int off = 0;  // sends whatever a bulk transfer still holds back
-  ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_CORK, &off, sizeof(off));
-  ::shutdown(fd.Get(), SHUT_RDWR);
-  fd.Reset();
+std::string Where(const std::string& host, int port) {
+  return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + " port " +
+         std::to_string(port);
 }
 
 }  // namespace
 
 uint32_t SocketStream::Connect(int port, const char* host, int cycles, int cycleMs) {
-  if (socket_.Valid()) return ERR_CONNECT;
-  port_ = port;
-  std::snprintf(host_, sizeof(host_), "%s", host ? host : "");
-  peer_ = sockaddr_in{};
-  peer_.sin_family = AF_INET;
-  peer_.sin_port = htons(static_cast<uint16_t>(port));
-  if (::inet_pton(AF_INET, host_, &peer_.sin_addr) != 1) return ERR_CONNECT;
-
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.Valid() || !SetBlocking(fd.Get(), false)) return ERR_CONNECT;
-  if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&peer_), sizeof(peer_)) == 0) {
-    SetBlocking(fd.Get(), true);
+  detail_.clear();
+  if (socket_.ok()) {
+    detail_ = "connect: already connected";
+    return ERR_CONNECT;
+  }
+  const std::string hostText = host ? host : "";
+  if (hostText.empty()) {
+    detail_ = "connect: no host given";
+    return ERR_CONNECT;
+  }
+  std::vector<NetAddress> addresses;
+  const platform::Error resolved = ResolveHost(hostText, port, &addresses);
+  if (resolved.Failed()) {
+    detail_ = resolved.detail;
+    return ERR_CONNECT;
+  }
+  // The cycles are shared by all addresses: the whole connect stays bounded.
+  int cycle = 0;
+  for (const NetAddress& address : addresses) {
+    const std::string where = "connect to " + Where(address.HostText(), port);
+    platform::UniqueFd fd(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.ok() || !SetBlocking(fd.get(), false)) {
+      detail_ = where + ": " + std::strerror(errno);
+      continue;
+    }
+    int error = 0;
+    bool readable = false;
+    if (::connect(fd.get(), address.Get(), address.length) == 0) {
+      readable = true;
+    } else if (errno != EINPROGRESS) {
+      error = errno;
+    } else {
+      for (; cycle < cycles; ++cycle) {
+        if (NotifyCaller(notify_, NOTIFY_CONNECTING, 0)) {
+          socket_ = std::move(fd);  // closed with the session
+          detail_ = "cancelled by the caller while connecting";
+          return ERR_CANCELLED;
+        }
+        const int r = WaitFdReadable(fd.get(), cycleMs);
+        if (r < 0) {
+          error = errno;
+          break;
+        }
+        if (r > 0) {
+          readable = true;
+          ++cycle;
+          break;
+        }
+      }
+      // Readable also when the connect was refused: the socket's error tells.
+      socklen_t len = sizeof(error);
+      if (readable && ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+        error = errno;
+    }
+    if (error != 0) {
+      detail_ = where + ": " + std::strerror(error);
+      continue;
+    }
+    if (!readable) {
+      detail_ = where + ": no greeting within the connect time";
+      break;  // the waiting time is used up
+    }
+    SetBlocking(fd.get(), true);
     socket_ = std::move(fd);
+    peer_ = address;
+    detail_.clear();
     return 0;
   }
-  const bool failed = errno != EINPROGRESS;
-  bool readable = false;
-  for (int cycle = 0; cycle < cycles; ++cycle) {
-    if (NotifyCaller(notify_, NOTIFY_CONNECTING, 0)) {
-      socket_ = std::move(fd);  // closed with the session
-      return ERR_CANCELLED;
-    }
-    const int r = WaitFdReadable(fd.Get(), cycleMs);
-    if (r < 0) break;
-    if (r > 0) {
-      readable = true;
-      break;
-    }
-  }
-  // Readable also when the connect was refused: the socket's error tells.
-  int error = 0;
-  socklen_t len = sizeof(error);
-  if (readable && ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
-  if (!readable || failed || error != 0) return ERR_CONNECT;
-  SetBlocking(fd.Get(), true);
-  socket_ = std::move(fd);
-  return 0;
+  return ERR_CONNECT;
 }
 
-int SocketStream::Listen(int port, const in_addr& local) {
-  if (listener_.Valid()) return 1;
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.Valid()) return 2;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr = local;
-  if (port < 0 || port > 65535 ||
-      ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0)
-    return 3;
-  if (::listen(fd.Get(), 1) != 0) return 4;
+int SocketStream::Listen(int port, const NetAddress& local) {
+  if (listener_.ok()) return 1;
+  platform::UniqueFd fd(::socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.ok()) return 2;
+  if (port < 0 || port > 65535) return 3;
+  NetAddress at = local;
+  at.SetPort(port);
+  if (::bind(fd.get(), at.Get(), at.length) != 0) return 3;
+  if (::listen(fd.get(), 1) != 0) return 4;
   listener_ = std::move(fd);
   return 0;
 }
 
 int SocketStream::ListeningPort() const {
-  if (!listener_.Valid()) return -1;
-  sockaddr_in addr{};
-  socklen_t len = sizeof(addr);
-  if (::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return -1;
-  return ntohs(addr.sin_port);
+  NetAddress a;
+  if (!listener_.ok() || !NetAddress::OfSocket(listener_.get(), false, &a)) return -1;
+  return a.Port();
 }
 
-bool SocketStream::AcceptFrom(const in_addr& peer, int timeoutMs) {
-  if (!listener_.Valid()) return false;
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+bool SocketStream::AcceptFrom(const NetAddress& peer, int timeoutMs) {
+  if (!listener_.ok()) return false;
+  const Deadline deadline = Deadline::AfterMs(timeoutMs);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() < 0) return false;
-    if (WaitFdReadable(listener_.Get(), static_cast<int>(left.count())) <= 0) return false;
-    sockaddr_in from{};
-    socklen_t len = sizeof(from);
-    UniqueFd accepted(
-        ::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC));
-    if (!accepted.Valid()) continue;
+    const int left = deadline.WaitMs(-1);
+    if (left == 0) return false;
+    if (WaitFdReadable(listener_.get(), left) <= 0) return false;
+    NetAddress from;
+    from.length = sizeof(from.storage);
+    platform::UniqueFd accepted(::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&from.storage),
+                                          &from.length, SOCK_CLOEXEC));
+    if (!accepted.ok()) continue;
     // Only the printer may take the firmware or hand us a listing.
-    if (from.sin_family != AF_INET || from.sin_addr.s_addr != peer.s_addr) continue;
+    if (!from.SameHost(peer)) continue;
     ShutdownAndClose(socket_);
     socket_ = std::move(accepted);
     peer_ = from;
@@ -132,53 +137,45 @@ bool SocketStream::AcceptFrom(const in_addr& peer, int timeoutMs) {
 }
 
 long SocketStream::Send(const char* bytes, long length) {
-  if (!socket_.Valid() || bytes == nullptr) return -1;
+  if (!socket_.ok() || bytes == nullptr) {
+    detail_ = "send: not connected";
+    return -1;
+  }
   if (length <= 0) length = static_cast<long>(std::strlen(bytes));
-  const ssize_t sent = ::send(socket_.Get(), bytes, static_cast<size_t>(length), MSG_NOSIGNAL);
-  return sent == length ? length : -1;
-}
-
-void SocketStream::SetSendTimeout(int timeoutMs) {
-  if (!socket_.Valid()) return;
-  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  ::setsockopt(socket_.Get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+  if (SendWithin(socket_.get(), bytes, static_cast<size_t>(length), Deadline::AfterMs(sendMs_)))
+    return length;
+  detail_ = errno == ETIMEDOUT
+                ? "the printer took nothing for " + std::to_string(sendMs_) + " ms"
+                : std::string(std::strerror(errno));
+  return -1;
 }
 
 void SocketStream::SetBulk(bool on) {
-  if (!socket_.Valid()) return;
+  if (!socket_.ok()) return;
   const int value = on ? 1 : 0;
-  ::setsockopt(socket_.Get(), IPPROTO_TCP, TCP_CORK, &value, sizeof(value));
+  ::setsockopt(socket_.get(), IPPROTO_TCP, TCP_CORK, &value, sizeof(value));
 }
 
-bool SocketStream::LocalInAddr(in_addr* out) const {
-  sockaddr_in addr{};
-  socklen_t len = sizeof(addr);
-  if (!socket_.Valid() ||
-      ::getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-      addr.sin_family != AF_INET)
-    return false;
-  *out = addr.sin_addr;
-  return true;
+bool SocketStream::LocalAddress(NetAddress* out) const {
+  return socket_.ok() && NetAddress::OfSocket(socket_.get(), false, out);
 }
 
 bool SocketStream::LocalAddress(char* buffer, size_t size) const {
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';
-  in_addr local{};
-  char text[INET_ADDRSTRLEN] = {};
-  if (!LocalInAddr(&local) || ::inet_ntop(AF_INET, &local, text, sizeof(text)) == nullptr)
-    return false;
-  std::snprintf(buffer, size, "%s", text);
+  NetAddress local;
+  if (!LocalAddress(&local)) return false;
+  std::snprintf(buffer, size, "%s", local.HostText().c_str());
   return true;
 }
 
 void SocketStream::Drain() {
-  if (!socket_.Valid()) return;
+  if (!socket_.ok()) return;
   char scratch[256];
   for (;;) {
     int pending = 0;
-    if (::ioctl(socket_.Get(), FIONREAD, &pending) != 0 || pending <= 0) return;
-    if (::recv(socket_.Get(), scratch, sizeof(scratch), MSG_DONTWAIT) <= 0) return;
+    if (::ioctl(socket_.get(), FIONREAD, &pending) != 0 || pending <= 0) return;
+    if (::recv(socket_.get(), scratch, sizeof(scratch), MSG_DONTWAIT) <= 0) return;
   }
 }
 
@@ -190,24 +187,24 @@ void SocketStream::Close() {
 }
 
 int SocketStream::WaitReadable(int timeoutMs) {
-  if (!socket_.Valid()) return -1;
-  return WaitFdReadable(socket_.Get(), timeoutMs);
+  if (!socket_.ok()) return -1;
+  return WaitFdReadable(socket_.get(), timeoutMs);
 }
 
 long SocketStream::Peek(char* bytes, size_t n) {
-  if (!socket_.Valid()) return -1;
+  if (!socket_.ok()) return -1;
   ssize_t r;
   do {
-    r = ::recv(socket_.Get(), bytes, n, MSG_PEEK);
+    r = ::recv(socket_.get(), bytes, n, MSG_PEEK);
   } while (r < 0 && errno == EINTR);
   return static_cast<long>(r);
 }
 
 long SocketStream::Receive(char* bytes, size_t n) {
-  if (!socket_.Valid()) return -1;
+  if (!socket_.ok()) return -1;
   ssize_t r;
   do {
-    r = ::recv(socket_.Get(), bytes, n, 0);
+    r = ::recv(socket_.get(), bytes, n, 0);
   } while (r < 0 && errno == EINTR);
   return static_cast<long>(r);
 }

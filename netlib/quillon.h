@@ -70,13 +70,17 @@ typedef struct PrinterInfo {
 QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
                                       uint32_t* length);
 
-/* Asks the printer's console at host (dotted IPv4 or host name) for its
- * model and version. 1 and info filled on success; 0 and the last error
- * (87, ERR_CONNECT, ERR_NOT_PRINTER) otherwise. */
+/* Asks the printer's console at host (IPv4, IPv6 or a host name, with
+ * ":port" if need be; "[v6]:port") for its model and version. 1 and info
+ * filled on success (UTF-8, each value cut to 39 bytes on a character
+ * boundary); 0 and the last error (87, ERR_CONNECT, ERR_NOT_PRINTER) with
+ * its detail otherwise. */
 QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info);
 
 /* Uploads file into directory on the FTP server of the printer at host
- * (dotted IPv4). Returns 0 or an ERR_* code. */
+ * (IPv4, IPv6 or a host name, with ":port" if need be; "[v6]:port").
+ * Returns 0 or an ERR_* code and leaves the same code, with its cause, as
+ * the thread's last error. */
 QUILLON_API int QUILLON_FileTransfer(const QUILLON_NotifyTarget* notify,
                                      const char* host, const char* directory,
                                      const char* file);

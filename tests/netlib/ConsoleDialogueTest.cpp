@@ -3,25 +3,21 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "netlib/ConsoleQuery.h"
 #include "netlib/ConsoleReader.h"
 #include "netlib/quillon.h"
+#include "tests/support/NetDoubles.h"
 
 using namespace quillon::net;
 
 namespace {
 
 struct Script {
-  explicit Script(const std::string& bytes, bool sendFails = false)
-      : bytes(bytes),
-        console(reinterpret_cast<const unsigned char*>(this->bytes.data()), this->bytes.size(),
-                sendFails) {}
-  std::string Sent() const {
-    return std::string(reinterpret_cast<const char*>(console.SentBytes()), console.SentLength());
-  }
-  std::string bytes;
-  BufferConsole console;
+  explicit Script(const std::string& bytes, bool sendFails = false) : console(bytes, sendFails) {}
+  std::string Sent() const { return console.Sent(); }
+  quillon_test::BufferConsole console;
 };
 
 std::string Iac(unsigned char command, unsigned char option) {
@@ -87,18 +83,28 @@ TEST(ConsoleQueryRules, AcceptedPrompts) {
 }
 
 TEST(ConsoleQueryRules, ValuesAfterColonBlankCutTo39Bytes) {
-  char out[40];
-  TakeValue("Model name  : RX-140\r\n", out, sizeof(out));
-  EXPECT_STREQ(out, "RX-140");
-  TakeValue("Model name  :RX-140\r\n", out, sizeof(out));
-  EXPECT_STREQ(out, "");  // no ": "
-  TakeValue(("Model name  : " + std::string(50, 'M') + "\r\n").c_str(), out, sizeof(out));
-  EXPECT_EQ(std::string(out), std::string(39, 'M'));
-  TakeValue("Version     : 2.10 : b\n", out, sizeof(out));
-  EXPECT_STREQ(out, "2.10 : b");
-  // 38 ASCII bytes then a three-byte character: the character is left out.
-  TakeValue(("x: " + std::string(38, 'a') + "\xe3\x83\xaa").c_str(), out, sizeof(out));
-  EXPECT_EQ(std::string(out), std::string(38, 'a'));
+  EXPECT_EQ(TakeValue("Model name  : RX-140\r\n"), "RX-140");
+  EXPECT_EQ(TakeValue("Model name  :RX-140\r\n"), "");  // no ": "
+  EXPECT_EQ(TakeValue(("Model name  : " + std::string(50, 'M') + "\r\n").c_str()),
+            std::string(39, 'M'));
+  EXPECT_EQ(TakeValue("Version     : 2.10 : b\n"), "2.10 : b");
+}
+
+TEST(ConsoleQueryRules, ValuesAreCutInShiftJisThenDecoded) {
+  // 50 half-width kana (one byte each in Shift-JIS): 39 of them, as UTF-8.
+  std::string kana;
+  for (int i = 0; i < 50; ++i) kana += static_cast<char>(0xB1 + i % 10);
+  std::string want;
+  for (int i = 0; i < 39; ++i) want += std::string("\xEF\xBD") + static_cast<char>(0xB1 + i % 10);
+  EXPECT_EQ(TakeValue(("Model name  : " + kana + "\r\n").c_str()), want);
+  // 38 bytes, then a double-byte character that would end at byte 40: left out.
+  const std::string cut = TakeValue(("x: " + std::string(38, 'a') + "\x83\x65\r\n").c_str());
+  EXPECT_EQ(cut, std::string(38, 'a'));
+  // A double-byte character that ends at byte 39 stays: 37 + 2.
+  EXPECT_EQ(TakeValue(("x: " + std::string(37, 'a') + "\x83\x65").c_str()),
+            std::string(37, 'a') + "\xE3\x83\x86");  // katakana TE
+  // Bytes that start no character are shown as such, not dropped.
+  EXPECT_EQ(TakeValue("x: A\xA0" "B"), "A\xEF\xBF\xBD" "B");
 }
 
 namespace {
@@ -113,14 +119,13 @@ std::string Dialogue(const std::string& login, const std::string& prompt,
          prompt + "\r\n";
 }
 
-uint32_t RunQuery(Script& s, std::string* model, std::string* version) {
-  char m[40] = {}, v[40] = {};
+uint32_t RunQuery(Script& s, std::string* model, std::string* version,
+                  std::string* detail = nullptr) {
   ConsoleOptions options;
   options.waitMs = 10;
-  const uint32_t result = QueryConsole(s.console, m, v, options);
-  *model = m;
-  *version = v;
-  return result;
+  const platform::Error result = QueryConsole(s.console, model, version, options);
+  if (detail) *detail = result.detail;
+  return static_cast<uint32_t>(result.code);
 }
 
 }  // namespace
@@ -173,4 +178,61 @@ TEST(ConsoleQueryDialogue, ModelLineAsTheLastLineGivesNoVersion) {
   EXPECT_EQ(RunQuery(cut, &model, &version), 0u);
   EXPECT_EQ(model, "RX-140");
   EXPECT_EQ(version, "");
+}
+
+TEST(ConsoleQueryDialogue, NoModelLineTakesTheLastLineReadThenTheNext) {
+  // The answer ends without a prompt: the search stops at the silence and
+  // the last line read stands in for the model line.
+  Script s(Iac(kDo, 1) + "\r\nUser:\r\n\r\nbanner\r\nRX-LN2> \r\n" + "stat port\r\n\r\n" +
+           "Status      : ready\r\nMAC address : 00:11:22\r\n");
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "00:11:22");
+  EXPECT_EQ(version, "");  // nothing came after it
+}
+
+namespace {
+
+// Records each wait the reader asks for; the bytes are all there at once.
+class TimedConsole : public quillon_test::BufferConsole {
+ public:
+  using BufferConsole::BufferConsole;
+  int WaitReadable(int timeoutMs) override {
+    waits.push_back(timeoutMs);
+    return BufferConsole::WaitReadable(timeoutMs);
+  }
+  std::vector<int> waits;
+};
+
+}  // namespace
+
+TEST(ConsoleLineReader, CompletePromptsEndAfterAShortQuietSpell) {
+  for (const char* prompt : {"User:", "user:", "RX-LN2> ", "RX-LN1>"}) {
+    TimedConsole console(prompt);
+    char line[256] = {};
+    EXPECT_EQ(ReadConsoleLine(console, line, 255, 1000), 0u);
+    EXPECT_STREQ(line, prompt);
+    EXPECT_EQ(console.waits.back(), kPromptSettleMs) << prompt;
+  }
+  // Anything else waits the full time for its line end.
+  for (const char* other : {"Password", "RX-LN2", "XQ-900> "}) {
+    TimedConsole console(other);
+    char line[256] = {};
+    EXPECT_EQ(ReadConsoleLine(console, line, 255, 1000), 0u);
+    EXPECT_EQ(console.waits.back(), 1000) << other;
+  }
+  // A prompt followed by more text is read on as one line.
+  TimedConsole more("RX-LN2> more\r\n");
+  char line[256] = {};
+  EXPECT_EQ(ReadConsoleLine(more, line, 255, 1000), 0u);
+  EXPECT_STREQ(line, "RX-LN2> more\r\n");
+}
+
+TEST(ConsoleLineReader, EndlessNegotiationEndsAtTheByteBound) {
+  std::string endless;
+  while (endless.size() < 3 * kConsoleLineMaxBytes) endless += Iac(kDo, 24);
+  Script s(endless);
+  char line[256] = "old";
+  EXPECT_EQ(ReadConsoleLine(s.console, line, 255, 10), static_cast<uint32_t>(ERR_NOT_PRINTER));
+  EXPECT_LE(s.Sent().size(), kConsoleLineMaxBytes);
 }

@@ -29,9 +29,9 @@ struct Answer {
 };
 
 Answer Ask(const PrinterSimulator& sim, const ConsoleOptions& options = Quick()) {
-  char model[40] = {}, version[40] = {};
-  const uint32_t result = Query(sim.Address().c_str(), model, version, options);
-  return {result, model, version};
+  Answer a;
+  a.result = static_cast<uint32_t>(Query(sim.Address().c_str(), &a.model, &a.version, options).code);
+  return a;
 }
 
 }  // namespace
@@ -70,6 +70,9 @@ TEST(ConsoleQuery, ExportWithoutBlockOrConsole) {
   EXPECT_EQ(QUILLON_GetPrinterInfo(sim.Address().c_str(), &info), 0);
   EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_CONNECT));
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(23));
+  char detail[200];
+  QUILLON_GetLastErrorDetail(detail, sizeof(detail));
+  EXPECT_EQ(std::string(detail), "console at " + sim.Address() + " port 23: Connection refused");
   EXPECT_EQ(static_cast<unsigned char>(info.ModelName[0]), 0x55u);  // untouched
   EXPECT_EQ(QUILLON_GetPrinterInfo(nullptr, &info), 0);
   EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_CONNECT));

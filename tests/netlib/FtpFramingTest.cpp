@@ -1,16 +1,17 @@
-// FTP line and reply framing, listing layouts and the PORT line, on plain
-// byte buffers.
+// FTP line and reply framing and the PORT/EPRT lines, on plain byte
+// buffers.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "netlib/FtpListing.h"
 #include "netlib/FtpSession.h"
 #include "netlib/LineReader.h"
 #include "netlib/ReplyReader.h"
+#include "tests/support/NetDoubles.h"
 
 using namespace quillon::net;
+using quillon_test::BufferSource;
 
 namespace {
 
@@ -121,63 +122,50 @@ TEST(FtpPortLine, DataPortsWrapAbove32000) {
   }
 }
 
-TEST(FtpListingLayouts, DosLines) {
-  FtpListEntry dir = ParseListLine("01-31-99  10:15AM       <DIR>          firmware", 2024);
-  EXPECT_STREQ(dir.Name, "firmware");
-  EXPECT_EQ(dir.Directory, 1);
-  EXPECT_EQ(dir.Month, 1);
-  EXPECT_EQ(dir.Day, 31);
-  EXPECT_EQ(dir.Year, 1999);
-  EXPECT_EQ(dir.Hour, 10);
-  EXPECT_EQ(dir.Minute, 15);
-
-  FtpListEntry file = ParseListLine("12-05-07  09:03PM              123456 job.prn", 2024);
-  EXPECT_STREQ(file.Name, "job.prn");
-  EXPECT_EQ(file.Directory, 0);
-  EXPECT_EQ(file.Size, 123456);
-  EXPECT_EQ(file.Year, 2007);  // below 70: this century
-  EXPECT_EQ(file.Hour, 9);     // the PM mark is not evaluated
-  EXPECT_EQ(file.Minute, 3);
-
-  FtpListEntry bare = ParseListLine("7", 2024);  // no time field: noon
-  EXPECT_EQ(bare.Hour, 12);
-  EXPECT_EQ(bare.Minute, 0);
-  EXPECT_STREQ(bare.Name, "");
+TEST(FtpPortLine, EprtForIpv6) {
+  char line[80];
+  ASSERT_TRUE(FormatEprtLine(line, sizeof(line), "::1", 10400));
+  EXPECT_STREQ(line, "EPRT |2|::1|10400|\r\n");
+  EXPECT_FALSE(FormatEprtLine(line, 12, "::1", 10400));
 }
 
-TEST(FtpListingLayouts, UnixLines) {
-  FtpListEntry recent =
-      ParseListLine("-rw-r--r--   1 root     root       70000 dec 07 21:21 job.bin", 2031);
-  EXPECT_STREQ(recent.Name, "job.bin");
-  EXPECT_EQ(recent.Directory, 0);
-  EXPECT_EQ(recent.Size, 70000);
-  EXPECT_EQ(recent.Month, 12);  // any case
-  EXPECT_EQ(recent.Day, 7);
-  EXPECT_EQ(recent.Year, 2031);  // a time means this year
-  EXPECT_EQ(recent.Hour, 21);
-  EXPECT_EQ(recent.Minute, 21);
-
-  FtpListEntry old = ParseListLine("drwxr-xr-x 2 u g 4096 Foo 3 2019 vesta0", 2031);
-  EXPECT_EQ(old.Directory, 1);
-  EXPECT_EQ(old.Month, 1);  // unknown month name
-  EXPECT_EQ(old.Year, 2019);
-  EXPECT_EQ(old.Hour, 0);
-  EXPECT_STREQ(old.Name, "vesta0");
-
-  const std::string longName(300, 'n');
-  FtpListEntry tooLong = ParseListLine(("-rw 1 u g 1 Jan 1 2020 " + longName).c_str(), 2031);
-  EXPECT_STREQ(tooLong.Name, "");  // a field longer than the name is not taken
-  FtpListEntry huge = ParseListLine("-rw 1 u g 99999999999999 Jan 1 2020 x", 2031);
-  EXPECT_GE(huge.Size, 0);
+TEST(FtpReplyReader, LineOfExactlyTheBufferWithItsCrLfLeavesNoLoneLf) {
+  // 254 characters and CR fill the 255 bytes; the LF comes in the next
+  // read and must end the line, not start a new one.
+  const std::string line254 = "250 " + std::string(250, 'x');
+  for (size_t piece : {0u, 64u, 255u}) {
+    SCOPED_TRACE(piece);
+    BufferSource source(line254 + "\r\n" + "200 next\r\n", piece);
+    char work[256];
+    ReplyEnd end;
+    EXPECT_EQ(ReadReply(source, work, sizeof(work), 0, &end), 250);
+    EXPECT_EQ(end, ReplyEnd::Complete);
+    EXPECT_EQ(ReadReply(source, work, sizeof(work), 0), 200);
+    EXPECT_STREQ(work, "200 next");
+  }
+  // Alone on the connection: the reply is complete, nothing is waited for.
+  BufferSource alone(line254 + "\r\n");
+  char work[256];
+  EXPECT_EQ(ReadReply(alone, work, sizeof(work), 0), 250);
+  EXPECT_EQ(alone.Consumed(), 256u);
 }
 
-TEST(FtpListingLayouts, OnlyTheFirstTotalLineIsSkipped) {
-  std::vector<FtpListEntry> entries;
-  ListingBuilder builder(entries, 2024);
-  builder.Add("total 12");
-  builder.Add("-rw 1 u g 5 Jan 1 2020 a");
-  builder.Add("TOTAL 3");
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_STREQ(entries[0].Name, "a");
-  EXPECT_EQ(entries[1].Directory, 0);
+TEST(FtpReplyReader, RepliesPastTheirByteBoundAreNone) {
+  std::string endless = "220-start\r\n";
+  while (endless.size() < 70000) endless += "220-more of the banner\r\n";
+  endless += "220 ready\r\n";
+  BufferSource source(endless, 100);
+  char work[256];
+  ReplyEnd end;
+  EXPECT_EQ(ReadReply(source, work, sizeof(work), 0, &end, kReplyTotalMs, 65536), 0);
+  EXPECT_EQ(end, ReplyEnd::TooLong);
+  EXPECT_LE(source.Consumed(), 65536u + 256u);  // stopped at the bound
+  // A line without end is bounded the same way.
+  BufferSource trickle("220 " + std::string(100000, 'y'));
+  EXPECT_EQ(ReadReply(trickle, work, sizeof(work), 0, &end, kReplyTotalMs, 4096), 0);
+  EXPECT_EQ(end, ReplyEnd::TooLong);
+  // Within the bound the same reply reads as before.
+  BufferSource fits(endless, 100);
+  EXPECT_EQ(ReadReply(fits, work, sizeof(work), 0, &end, kReplyTotalMs, 1 << 20), 220);
+  EXPECT_STREQ(work, "220 ready");
 }

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstddef>
+
+#include "netlib/Deadline.h"
+#include "platform/UniqueFd.h"
+
+namespace quillon::net {
+
+// Waits for fd to become readable (or closed/failed): 1, 0 expired, -1.
+// A negative timeout waits without a limit.
+int WaitFdReadable(int fd, int timeoutMs);
+// The same for room to send.
+int WaitFdWritable(int fd, int timeoutMs);
+bool SetBlocking(int fd, bool blocking);
+
+// Sends all length bytes before the deadline, whatever the socket's mode,
+// without SIGPIPE. False when the peer failed, closed or stopped reading
+// (errno tells: ETIMEDOUT for the deadline).
+bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline);
+
+// Shuts a socket down in both directions and closes it.
+void ShutdownAndClose(platform::UniqueFd& fd);
+
+}  // namespace quillon::net
