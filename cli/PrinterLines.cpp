@@ -8,6 +8,8 @@
 
 #include "cli/Arguments.h"
 #include "core/app/PrinterLock.h"
+#include "netlib/NetAddress.h"
+#include "platform/Text.h"
 
 namespace cli {
 namespace {
@@ -94,6 +96,16 @@ bool CollectPrinterLines(const Options& options, std::vector<PrinterLine>& print
   printers.clear();
   std::set<std::string> keys;
   for (const PrinterLine& p : all) {
+    // A malformed FTP address is the caller's input, told before anything
+    // is sent, not a failed transfer later.
+    if (platform::IsFtpPrinterName(p.printer)) {
+      quillon::net::FtpTarget target;
+      const platform::Error bad = quillon::net::ParseFtpTarget(p.printer, &target);
+      if (bad.Failed()) {
+        error = p.printer + ": " + bad.detail;
+        return false;
+      }
+    }
     if (keys.insert(TPrinterLock::Key(p.printer)).second) printers.push_back(p);
   }
   if (printers.empty()) {

@@ -93,6 +93,13 @@ std::string LibraryDetail(int code) {
 }  // namespace
 
 void SplitFtpTarget(const std::string& target, std::string& host, std::string& directory) {
+  // An address without a folder names the printer's usual one.
+  const std::size_t scheme = target.find("//");
+  if (scheme != std::string::npos && target.find('/', scheme + 2) == std::string::npos) {
+    host = target.substr(scheme + 2);
+    directory = "vesta0";
+    return;
+  }
   std::string rest = target;
   const std::size_t slash = rest.rfind('/');
   if (slash == std::string::npos) {

@@ -125,6 +125,20 @@ TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
   EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + queue + ","), std::string::npos) << log;
 }
 
+TEST_F(CliDownload, MalformedFtpAddressIsAnInputErrorWithItsReasonAndNothingIsSent) {
+  PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  for (const std::string& bad : {std::string("ftp://[::1/vesta0"), "ftp://user@" + sim.Address() + "/vesta0",
+                                "ftp://" + sim.Address() + ":0/vesta0"}) {
+    SCOPED_TRACE(bad);
+    const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", bad,
+                                "--yes", "--json"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(sim.Reports(0).empty());
+}
+
 TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
   PrinterSimulator sim({"--model-name", kModel});
   ASSERT_TRUE(sim.Ready());

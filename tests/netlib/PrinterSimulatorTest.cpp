@@ -95,11 +95,11 @@ size_t Count(const std::string& text, const std::string& what) {
 }
 
 std::string Version(const std::string& address, std::string* model = nullptr) {
-  char m[40] = {}, v[40] = {};
+  std::string m, v;
   quillon::net::ConsoleOptions o;
   o.waitMs = 500;
   o.connectCycles = 2;
-  if (quillon::net::Query(address.c_str(), m, v, o) != 0) return "-";
+  if (quillon::net::Query(address.c_str(), &m, &v, o).Failed()) return "-";
   if (model) *model = m;
   return v;
 }
