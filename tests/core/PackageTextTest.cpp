@@ -72,7 +72,7 @@ TEST(PackageText, LongMessagesAreCutTo1024Bytes) {
   // The cut comes first: the last "\" of the pair is cut off, nothing expands.
   EXPECT_EQ(doc.DoneMessage, std::string(1023, 'd') + "\\");
   EXPECT_EQ(doc.DownLoadFile.size(), 260u);
-  EXPECT_EQ(doc.Status, 0);
+  EXPECT_EQ(doc.Status, kDocBadFormat);  // no such data file
   EXPECT_EQ(doc.DataSize, 0u);
 }
 
