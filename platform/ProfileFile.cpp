@@ -144,6 +144,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   } catch (const std::exception&) {
     return;  // unreadable: an empty profile
   }
+  utf8Bom_ = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
   const size_t eof = bytes.find('\x1A');
   if (eof != std::string::npos) {
     tail_ = bytes.substr(eof);

@@ -248,6 +248,7 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   workFileOffset_ = 0;
 
   const platform::ProfileFile header = download::OpenHeaderProfile(headerFile);
+  utf8Header_ = header.HasUtf8Bom();
   const std::string format = download::ReadRawValue(header, kSection, "FileFormat", "?", 3);
   if (!platform::SameTextNoCase(format, "RXF")) {
     // Not a header at all: the whole file is the data.
@@ -285,7 +286,7 @@ void TDownDocFile::ReadPrinters(const platform::ProfileFile& header) {
     if (PrinterTable.size() >= kMaxPackageModelRows) break;  // the rest is ignored
     const std::string value = download::ReadTextValue(header, kPrintersSection, key, "0", 255);
     if (value.empty()) continue;
-    PrinterTable.emplace_back(platform::ToUtf8(key), value);
+    PrinterTable.emplace_back(platform::ToUtf8(key, download::HeaderEncoding(header)), value);
   }
 }
 
@@ -303,7 +304,7 @@ bool TDownDocFile::StripHeader(const std::string& headerFile) {
 // take data from outside the package: an absolute name, one that climbs out
 // of the package's folder, or a link leading out of it.
 std::string TDownDocFile::DataFilePath(const std::string& raw) {
-  const std::string name = platform::BackslashesToSlashes(raw);
+  const std::string name = platform::BackslashesToSlashes(raw, Encoding());
   if (name.empty() || name.front() == '/') return {};
   const std::string path = download::ResolveIgnoringCase(dataDir_, name);
   if (!IsBelow(path, dataDir_)) return {};
@@ -328,7 +329,7 @@ void TDownDocFile::LoadData() {
   } else {
     const auto names = download::SplitDataFileNames(DownLoadFile, kMaxDataFiles);
     for (const std::string& raw : names) {
-      const std::string label = platform::ToUtf8(raw);
+      const std::string label = platform::ToUtf8(raw, Encoding());
       const std::string path = DataFilePath(raw);
       if (path.empty()) {
         Fail(kDocBadFormat, "data file \"" + label + "\" lies outside the package");

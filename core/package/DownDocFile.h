@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/TextCodec.h"
+
 namespace platform { class ProfileFile; }
 
 // Result of opening; same numbering as the download result codes.
@@ -92,9 +94,13 @@ class TDownDocFile {
   void ReleaseData();
   void Fail(std::uint16_t status, std::string detail);
   std::string DataFilePath(const std::string& raw);
+  platform::TextEncoding Encoding() const {
+    return utf8Header_ ? platform::TextEncoding::kUtf8 : platform::TextEncoding::kCp932;
+  }
 
   std::string iconFolder_;
   std::string dataDir_;        // where relative DownLoadFile names resolve
+  bool utf8Header_ = false;    // the header's texts are UTF-8 (byte order mark)
   std::string workFile_;       // the expanded single-file package, if any
   std::uint64_t workFileOffset_ = 0;  // data start in workFile_
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set

@@ -35,7 +35,7 @@ unsigned FileInCabinet(CabinetWalk& walk, platform::FileInCabinetInfo& member) {
     std::string s = stored;
     std::replace(s.begin(), s.end(), '\\', '/');
     return s;
-  }() : platform::BackslashesToSlashes(stored);
+  }() : platform::BackslashesToSlashes(stored, platform::TextEncoding::kCp932);
   // A name that climbs out of the working folder is never written.
   if (!download::IsSafeMemberName(name)) return platform::FILEOP_SKIP;
 
