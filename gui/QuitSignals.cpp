@@ -35,6 +35,9 @@ void InstallQuitSignals(QObject* parent) {
     }
     QApplication::closeAllWindows();
     QApplication::quit();
+    // An open the signal stopped has ended by now; should a window refuse
+    // to close, later opens must not stop too.
+    platform::ClearUnpackCancel();
   });
   struct sigaction sa {};
   sa.sa_handler = OnQuitSignal;

@@ -70,4 +70,21 @@ TEST(CliPackage, DamagedCabinetExits4WithItsCause) {
   EXPECT_NE(r.out.find("Data size:       0"), std::string::npos) << r.out;
 }
 
+TEST(CliPackage, NothingIsWrittenForADamagedOrEmptyPackage) {
+  // The job command writes exactly what the printer would receive.
+  const std::string dir = MakeTestDir("job");
+  std::string cab = StoredCabinet({{"HEADER.RXF", Header({"FileFormat=RXF", "DownLoadFile=FW.BIN"})},
+                                   {"FW.BIN", "firmware"}});
+  cab[cab.size() - 20] ^= 0x55;  // a damaged byte in the header member's data
+  for (const std::string& pkg : {Put(dir, "BAD.RXV", cab.substr(0, cab.size() - 4)),
+                                 Put(dir, "EMPTY.RXF", Header({"FileFormat=RXF"}) + "\x1A")}) {
+    SCOPED_TRACE(pkg);
+    const std::string out = dir + "/job.bin";
+    const CliResult r = RunCli({"job", pkg, "--printer", "ftp://127.0.0.1/vesta0", "--model", "KV3", "-o", out});
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    struct stat st;
+    EXPECT_NE(::stat(out.c_str(), &st), 0) << "a job was written";
+  }
+}
+
 }  // namespace
