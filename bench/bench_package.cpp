@@ -2,7 +2,9 @@
 // the standard tool doing the same unpacking: cp for a plain header file,
 // msexpand for an LZ-compressed one, gcab -x for a cabinet. Reports the
 // median times, their ratio, and the peak memory of one open in a fresh
-// process.
+// process. Then the data digest (libcrypto and Qt against sha256sum) and
+// how soon a package above the size limit is refused (against the tool
+// expanding or copying it).
 //
 //   bench_package [work folder]
 #include <spawn.h>
@@ -17,10 +19,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <QByteArray>
+#include <QCryptographicHash>
+
 #include "core/package/DownDocFile.h"
+#include "core/package/Sha256.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -45,6 +52,11 @@ std::string MakeData() {
     }
   }
   return s;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, const std::string& a, const std::string& b = {}) {
@@ -118,6 +130,7 @@ long ChildPeakKiB(const std::string& cmd) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines as they come, also into a file
   if (argc >= 4 && std::string(argv[1]) == "--open") return OpenOnly(argv[2], argv[3], argc > 4);
 
   const std::string work = argc > 1 ? argv[1] : fs::temp_directory_path().string() + "/bench-package";
@@ -185,6 +198,56 @@ int main(int argc, char** argv) {
   }
   std::printf("peak = maximum resident memory of a process that opens the package, less the "
               "same process without the open; +read = the same after reading every data byte once\n");
+
+  // The digest of the data as info and the history take it.
+  WriteFile(work + "/data.bin", data);
+  std::vector<double> ssl, qt, tool;
+  std::string a, b;
+  for (int i = 0; i < kRuns; ++i) {
+    auto t0 = std::chrono::steady_clock::now();
+    a = download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    ssl.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    t0 = std::chrono::steady_clock::now();
+    b = QCryptographicHash::hash(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())),
+                                 QCryptographicHash::Sha256).toHex().toStdString();
+    qt.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    tool.push_back(Run("sha256sum '" + work + "/data.bin' >/dev/null"));
+  }
+  if (a != b) {
+    std::fprintf(stderr, "digests differ\n");
+    return 1;
+  }
+  const double t = Median(tool) * 1000;
+  std::printf("SHA-256 of %zu MiB: sha256sum %.1f ms; libcrypto %.1f ms (%.2f); Qt %.1f ms (%.2f)\n",
+              kDataSize >> 20, t, Median(ssl) * 1000, Median(ssl) * 1000 / t, Median(qt) * 1000,
+              Median(qt) * 1000 / t);
+
+  // Packages above what a job can carry: the LZ package announcing 3 x 64
+  // MiB (its header's length field), and a plain one of that size. Each is
+  // refused before anything is expanded or copied; the tools take it whole.
+  {
+    std::string lz = ReadAll(rx_);
+    const std::uint32_t announced = 3 * static_cast<std::uint32_t>(kDataSize);
+    for (int i = 0; i < 4; ++i) lz[10 + i] = static_cast<char>((announced >> (8 * i)) & 0xFF);
+    WriteFile(work + "/big.RX_", lz);
+    std::ofstream big(work + "/big.RXF", std::ios::binary | std::ios::trunc);
+    big << header << '\x1A';
+    for (int i = 0; i < 3; ++i) big.write(data.data(), static_cast<std::streamsize>(data.size()));
+  }
+  for (const char* name : {"big.RX_", "big.RXF"}) {
+    const std::string path = work + "/" + name;
+    const auto t0 = std::chrono::steady_clock::now();
+    std::uint16_t status;
+    {
+      TDownDocFile doc(path, work + "/icons");
+      status = doc.Status;
+    }
+    const double refuse = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1000;
+    const double tool = Run(std::string(name[6] == '_' ? "msexpand < '" : "cat < '") + path +
+                            "' > '" + work + "/out/big' || true") * 1000;
+    std::printf("%s over the limit: refused (status %u) in %.1f ms; %s %.1f ms (%.3f)\n", name, status,
+                refuse, name[6] == '_' ? "msexpand" : "cat", tool, refuse / tool);
+  }
   fs::remove_all(work);
   return 0;
 }

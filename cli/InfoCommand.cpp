@@ -1,8 +1,4 @@
 // info: what a package holds, as the download would see it.
-#include <QByteArray>
-#include <QCryptographicHash>
-
-#include <fstream>
 #include <string>
 
 #include "core/app/TextUtil.h"
@@ -11,45 +7,13 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
+#include "cli/Signals.h"
+#include "cli/TerminalText.h"
 #include "core/package/DownDocFile.h"
+#include "core/package/Sha256.h"
 #include "core/command/ResultMessages.h"
 
 namespace cli {
-namespace {
-
-// The form the document reads the file as: by the extension for a
-// cabinet, by the LZ signature for a compressed header file.
-std::string PackageForm(const std::string& path) {
-  const std::size_t dot = path.rfind('.');
-  const std::size_t slash = path.rfind('/');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash) &&
-      UpperAscii(path.substr(dot)) == ".RXV")
-    return "cabinet";
-  std::ifstream in(path, std::ios::binary);
-  char magic[4] = {};
-  if (in.read(magic, 4) && std::string(magic, 4) == "SZDD") return "compressed";
-  return "plain";
-}
-
-std::string Sha256(const TDownDocFile& doc) {
-  if (!doc.DataBuffer || doc.DataSize == 0) return std::string();
-  return QCryptographicHash::hash(
-             QByteArrayView(reinterpret_cast<const char*>(doc.DataBuffer),
-                            static_cast<qsizetype>(doc.DataSize)),
-             QCryptographicHash::Sha256)
-      .toHex()
-      .toStdString();
-}
-
-// Carriage returns of the decoded messages as line feeds for the terminal.
-std::string ForTerminal(std::string text) {
-  for (char& c : text) {
-    if (c == '\r') c = '\n';
-  }
-  return text;
-}
-
-}  // namespace
 
 int RunInfo(const Options& o) {
   const TDownDocFile doc(o.operand);
@@ -60,8 +24,10 @@ int RunInfo(const Options& o) {
     message = ResultText(ResultMessage(status));
   else if (doc.HeaderValid != 1)
     message = ResultText(ResultMessage(kResultNotFirmwareFormat));
-  const std::string form = PackageForm(o.operand);
-  const std::string sha = Sha256(doc);
+  // The document read the file (or refused it without opening it): one
+  // form detection, and none on a FIFO.
+  const std::string form = PackageFormName(doc.Form);
+  const std::string sha = download::Sha256Hex(doc.DataBuffer, doc.DataSize);
 
   if (o.json) {
     std::string targets = "[";
@@ -81,6 +47,7 @@ int RunInfo(const Options& o) {
         .Add("form", form)
         .Add("status", status)
         .Add("message", message)
+        .Add("detail", doc.StatusDetail)
         .Add("firmware_format", doc.HeaderValid == 1)
         .Add("description", doc.DownLoadDesc)
         .Add("version", doc.DownLoadVersion)
@@ -94,25 +61,30 @@ int RunInfo(const Options& o) {
         .Add("sha256", sha);
     OutLine(line.Text());
   } else {
-    OutLine("Package:         " + o.operand);
+    // Everything from the package is escaped: it may hold terminal controls.
+    OutLine("Package:         " + ForTerminal(o.operand));
     OutLine("Form:            " + form);
     OutLine("Status:          " + std::to_string(status) + " " + message);
-    OutLine("Description:     " + doc.DownLoadDesc);
-    OutLine("Version:         " + doc.DownLoadVersion);
+    if (!doc.StatusDetail.empty()) OutLine("Detail:          " + ForTerminal(doc.StatusDetail));
+    OutLine("Description:     " + ForTerminal(doc.DownLoadDesc));
+    OutLine("Version:         " + ForTerminal(doc.DownLoadVersion));
     OutLine("Command switch:  " + std::to_string(doc.EnableCommand));
     OutLine("Restart switch:  " + std::to_string(doc.Reboot));
     std::string targets;
     for (const std::string& t : doc.PrinterList) targets += (targets.empty() ? "" : ", ") + t;
-    OutLine("Target models:   " + targets);
-    for (const auto& row : doc.PrinterTable) OutLine("Model row:       " + row.first + "=" + row.second);
+    OutLine("Target models:   " + ForTerminal(targets));
+    for (const auto& row : doc.PrinterTable) {
+      OutLine("Model row:       " + ForTerminal(row.first + "=" + row.second));
+    }
     OutLine("Begin message:   " + ForTerminal(doc.BeginMessage));
     OutLine("Done message:    " + ForTerminal(doc.DoneMessage));
     OutLine("Data size:       " + std::to_string(doc.DataSize));
     OutLine("Data SHA-256:    " + sha);
   }
   if (status != 0) {
-    if (!o.json) ErrLine(message);
-    return kExitPackage;
+    if (!o.json) ErrLine(message + (doc.StatusDetail.empty() ? "" : " (" + ForTerminal(doc.StatusDetail) + ")"));
+    // Stopped by Ctrl+C or SIGTERM while opening: an abort, not a bad package.
+    return status == kDocCancelled && Interrupted() ? kExitAborted : kExitPackage;
   }
   return kExitOk;
 }

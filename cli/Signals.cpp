@@ -4,13 +4,18 @@
 
 #include <atomic>
 
+#include "platform/UnpackLimits.h"
+
 namespace cli {
 namespace {
 
 std::atomic<int> g_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
 
-extern "C" void OnInterrupt(int sig) { g_signal.store(sig); }
+extern "C" void OnInterrupt(int sig) {
+  g_signal.store(sig);
+  platform::RequestUnpackCancel();  // a package being opened stops too
+}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "cli/Output.h"
 #include "cli/Signals.h"
+#include "cli/TerminalText.h"
 
 using quillon::BoxAnswer;
 using quillon::BoxQuestion;
@@ -17,11 +18,10 @@ namespace cli {
 namespace {
 
 // The texts keep their line breaks as carriage returns (decoded package
-// messages) or line feeds (string table); a terminal wants line feeds.
-std::string ForTerminal(std::string text) {
-  for (char& c : text) {
-    if (c == '\r') c = '\n';
-  }
+// messages) or line feeds (string table); a terminal wants line feeds, and
+// never the package's control characters.
+std::string ForTerminal(const std::string& raw) {
+  std::string text = cli::ForTerminal(raw);
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }

@@ -8,11 +8,16 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include "platform/UnpackLimits.h"
+
 namespace {
 
 int g_pipe[2] = {-1, -1};
 
 extern "C" void OnQuitSignal(int) {
+  // A package being opened on the UI thread stops at once, so the loop
+  // gets to the quit.
+  platform::RequestUnpackCancel();
   const char c = 1;
   // Only async-signal-safe calls here: the loop does the rest.
   [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &c, 1);
@@ -30,6 +35,9 @@ void InstallQuitSignals(QObject* parent) {
     }
     QApplication::closeAllWindows();
     QApplication::quit();
+    // An open the signal stopped has ended by now; should a window refuse
+    // to close, later opens must not stop too.
+    platform::ClearUnpackCancel();
   });
   struct sigaction sa {};
   sa.sa_handler = OnQuitSignal;

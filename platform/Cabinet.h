@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Error.h"
+
 namespace platform {
 
 // Notifications.
@@ -25,6 +27,7 @@ constexpr unsigned CAB_ERROR_FILE_NOT_FOUND = 2;   // cabinet cannot be opened
 constexpr unsigned CAB_ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr unsigned CAB_ERROR_INVALID_DATA = 13;    // not a cabinet, or damaged
 constexpr unsigned CAB_ERROR_WRITE_FAULT = 29;     // member could not be written
+constexpr unsigned CAB_ERROR_TOO_LARGE = 223;      // would unpack past its limit
 constexpr unsigned CAB_ERROR_OPERATION_ABORTED = 995;
 
 // param1 of SPFILENOTIFY_CABINETINFO.
@@ -56,7 +59,15 @@ using CabinetCallbackFn = unsigned (*)(void* context, unsigned notification,
 // Walks the cabinet. 0 when it was read through and every member the callback
 // accepted was written; else an error number (the walk goes on after a member
 // that failed, whose partial output is removed, and reports the first error).
+// error, when given, receives the number and its cause in words.
+//
+// What a walk may cost is bounded (UnpackLimits.h): the blocks are checked
+// once before anything is extracted, members beyond kMaxCabinetMembers or
+// announcing more than the byte limit refuse the cabinet, and members are
+// extracted in folder order so the decoder never goes back over a folder.
+// A stop request (RequestUnpackCancel) ends the walk with
+// CAB_ERROR_OPERATION_ABORTED.
 unsigned IterateCabinetFile(const std::string& cabinet, CabinetCallbackFn callback,
-                            void* context);
+                            void* context, Error* error = nullptr);
 
 }  // namespace platform

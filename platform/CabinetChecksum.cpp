@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "platform/Cabinet.h"
 
 namespace platform {
 namespace {
@@ -59,47 +62,82 @@ unsigned CabinetChecksum(const unsigned char* p, size_t n, unsigned seed) {
   return sum ^ rest;
 }
 
-bool CabinetChecksumsMatch(const std::string& cabinet) {
+Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedLimit) {
   UniqueFd fd(OpenRegularFile(cabinet));
-  if (!fd.ok()) return true;
+  if (!fd.ok()) return Error::Ok();
 
   unsigned char head[36];
-  if (!ReadAt(fd.get(), 0, head, sizeof head) || U32(head) != 0x4643534Du /* "MSCF" */) return true;
+  if (!ReadAt(fd.get(), 0, head, sizeof head) || U32(head) != 0x4643534Du /* "MSCF" */) {
+    return Error::Ok();
+  }
   const unsigned folders = U16(head + 26);
   const unsigned flags = U16(head + 30);
   std::uint64_t at = sizeof head;
   unsigned folderReserve = 0, blockReserve = 0;
   if (flags & 4) {
     unsigned char r[4];
-    if (!ReadAt(fd.get(), at, r, 4)) return true;
+    if (!ReadAt(fd.get(), at, r, 4)) return Error::Ok();
     folderReserve = r[2];
     blockReserve = r[3];
     at += 4 + U16(r);
   }
-  if (blockReserve != 0) return true;  // checksum layout with reserve varies
   for (unsigned bit : {1u, 2u}) {
-    if ((flags & bit) && !(SkipString(fd.get(), at) && SkipString(fd.get(), at))) return true;
+    if ((flags & bit) && !(SkipString(fd.get(), at) && SkipString(fd.get(), at))) return Error::Ok();
   }
 
-  std::vector<unsigned char> block(65536 + 8);
+  // Each folder's blocks lie one after the other. Walked in the order of
+  // their first block, a folder starting inside the blocks of the one before
+  // shares blocks with it: refused at once, so no block is read twice.
+  struct Folder {
+    std::uint64_t first;
+    unsigned count, index;
+  };
+  std::vector<unsigned char> table(folders * (8 + std::size_t{folderReserve}));
+  if (!table.empty() && !ReadAt(fd.get(), at, table.data(), table.size())) return Error::Ok();
+  std::vector<Folder> order;
+  order.reserve(folders);
   for (unsigned i = 0; i < folders; ++i) {
-    unsigned char folder[8];
-    if (!ReadAt(fd.get(), at + i * (8 + std::uint64_t{folderReserve}), folder, 8)) return true;
-    std::uint64_t pos = U32(folder);
-    const unsigned count = U16(folder + 4);
-    for (unsigned b = 0; b < count; ++b) {
-      if (!ReadAt(fd.get(), pos, block.data(), 8)) break;
+    const unsigned char* folder = table.data() + i * (8 + std::size_t{folderReserve});
+    if (U16(folder + 4) > 0) order.push_back({U32(folder), U16(folder + 4), i});
+  }
+  std::sort(order.begin(), order.end(),
+            [](const Folder& a, const Folder& b) { return a.first < b.first; });
+
+  std::uint64_t announced = 0, previousEnd = 0;
+  std::vector<unsigned char> block(8 + 255 + 65536);
+  for (const Folder& f : order) {
+    if (f.first < previousEnd) {
+      return Error::Of(CAB_ERROR_INVALID_DATA, "folders " + std::to_string(f.index) +
+                                              " and another share data blocks");
+    }
+    std::uint64_t pos = f.first;
+    for (unsigned b = 0; b < f.count; ++b) {
+      const size_t headLen = 8 + blockReserve;
+      if (!ReadAt(fd.get(), pos, block.data(), headLen)) break;
       const std::uint32_t stored = U32(block.data());
       const unsigned len = U16(block.data() + 4);
-      if (stored != 0) {
-        if (!ReadAt(fd.get(), pos + 8, block.data() + 8, len)) break;
-        const unsigned sum = CabinetChecksum(block.data() + 8, len, 0);
-        if (CabinetChecksum(block.data() + 4, 4, sum) != stored) return false;
+      announced += U16(block.data() + 6);
+      if (announced > uncompressedLimit) {
+        return Error::Of(CAB_ERROR_TOO_LARGE,
+                         "the cabinet's data blocks unpack to more than " +
+                             std::to_string(uncompressedLimit) + " bytes");
       }
-      pos += 8 + len;
+      // With a reserve area the checksum's coverage varies between writers.
+      if (stored != 0 && blockReserve == 0) {
+        if (!ReadAt(fd.get(), pos + 8, block.data() + 8, len)) break;
+#ifndef QUILLON_FUZZ_NO_CHECKSUM
+        const unsigned sum = CabinetChecksum(block.data() + 8, len, 0);
+        if (CabinetChecksum(block.data() + 4, 4, sum) != stored) {
+          return Error::Of(CAB_ERROR_INVALID_DATA, "data block " + std::to_string(b) + " of folder " +
+                                                    std::to_string(f.index) + " fails its checksum");
+        }
+#endif
+      }
+      pos += headLen + len;
     }
+    previousEnd = pos;
   }
-  return true;
+  return Error::Ok();
 }
 
 }  // namespace platform

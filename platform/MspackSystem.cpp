@@ -1,5 +1,6 @@
 #include "platform/MspackSystem.h"
 #include "platform/UniqueFd.h"
+#include "platform/UnpackLimits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,29 +8,33 @@
 
 #include <mspack.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 namespace platform {
 namespace {
 
-// libmspack only passes the handle back to us. The decoders write a byte at
-// a time, so output is gathered here and written in large blocks.
+// libmspack only passes the handle back to us. The LZ decoder writes one
+// byte per call, so output is gathered in a fixed block and written in large
+// pieces; the block is only allocated for a file that is written to.
+constexpr size_t kOutBlock = 1 << 20;
 struct FdFile {
   int fd;
-  std::vector<char> out;
+  std::unique_ptr<char[]> out;
+  size_t used = 0;
   bool failed = false;
 };
-constexpr size_t kOutBlock = 1 << 20;
-
 
 bool Flush(FdFile* f) {
-  if (!f->out.empty()) {
-    if (!WriteAll(f->fd, f->out.data(), f->out.size())) f->failed = true;
-    f->out.clear();
+  if (f->used > 0) {
+    if (!WriteAll(f->fd, f->out.get(), f->used)) f->failed = true;
+    f->used = 0;
   }
   return !f->failed;
 }
@@ -55,7 +60,7 @@ mspack_file* OpenFile(mspack_system*, const char* name, int mode) {
     // Non-blocking was only for the open itself.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
-  auto* f = new (std::nothrow) FdFile{fd, {}, false};
+  auto* f = new (std::nothrow) FdFile{fd, nullptr, 0, false};
   if (!f) ::close(fd);
   return reinterpret_cast<mspack_file*>(f);
 }
@@ -69,9 +74,14 @@ void CloseFile(mspack_file* f) {
 
 int ReadFile(mspack_file* f, void* buffer, int bytes) {
   if (!f || bytes < 0) return -1;
+  UnpackBudget* budget = UnpackBudget::Current();
   for (;;) {
     const ssize_t n = ::read(Of(f)->fd, buffer, static_cast<size_t>(bytes));
-    if (n >= 0) return static_cast<int>(n);
+    if (n >= 0) {
+      // Re-reading the same blocks over and over is as costly as a bomb.
+      if (budget && !budget->Read(static_cast<std::uint64_t>(n))) return -1;
+      return static_cast<int>(n);
+    }
     if (errno != EINTR) return -1;
   }
 }
@@ -79,15 +89,32 @@ int ReadFile(mspack_file* f, void* buffer, int bytes) {
 int WriteFile(mspack_file* f, void* buffer, int bytes) {
   if (!f || bytes < 0) return -1;
   FdFile* file = Of(f);
-  const char* p = static_cast<const char*>(buffer);
-  try {
-    if (file->out.capacity() == 0) file->out.reserve(kOutBlock);
-    file->out.insert(file->out.end(), p, p + bytes);
-  } catch (...) {  // no exception may cross the library's C frames
+  if (file->failed) return -1;
+  // Counted before anything reaches the disk, so a bomb stops at the limit.
+  if (UnpackBudget* budget = UnpackBudget::Current();
+      budget && !budget->Write(static_cast<std::uint64_t>(bytes))) {
     return -1;
   }
-  if (file->out.size() >= kOutBlock && !Flush(file)) return -1;
-  return file->failed ? -1 : bytes;
+  if (!file->out) {
+    file->out.reset(new (std::nothrow) char[kOutBlock]);
+    if (!file->out) return -1;
+  }
+  const char* p = static_cast<const char*>(buffer);
+  size_t left = static_cast<size_t>(bytes);
+  if (left == 1 && file->used < kOutBlock) {
+    file->out[file->used++] = *p;  // the LZ decoder's usual call
+  } else {
+    while (left > 0) {
+      const size_t n = std::min(left, kOutBlock - file->used);
+      std::memcpy(file->out.get() + file->used, p, n);
+      file->used += n;
+      p += n;
+      left -= n;
+      if (file->used == kOutBlock && !Flush(file)) return -1;
+    }
+  }
+  if (file->used == kOutBlock && !Flush(file)) return -1;
+  return bytes;
 }
 
 int SeekFile(mspack_file* f, off_t offset, int mode) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <unordered_set>
 
 namespace platform {
 namespace {
@@ -66,40 +67,70 @@ std::string Unquote(std::string_view v) {
 
 }  // namespace
 
-// Walks the lines section by section; shared by the readers and writers.
+std::string Fold(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string KeyOf(std::string_view section, std::string_view key) {
+  return Fold(section) + '\n' + Fold(key);
+}
+
+// Lookups through the index; shared by the readers and writers.
 struct ProfileFileAccess {
   static constexpr size_t kNone = static_cast<size_t>(-1);
 
   // Index of the line holding the key in a section of that name, or kNone.
   static size_t FindKey(const ProfileFile& f, std::string_view section, std::string_view key) {
-    bool in = false;
-    for (size_t i = 0; i < f.lines_.size(); ++i) {
-      const Parsed p = ParseLine(f.lines_[i]);
-      if (p.kind == Parsed::kSection) {
-        in = SameTextNoCase(p.name, section);
-      } else if (in && p.kind == Parsed::kKey && SameTextNoCase(p.name, key)) {
-        return i;
-      }
-    }
-    return kNone;
+    f.BuildIndex();
+    const auto it = f.keyAt_.find(KeyOf(section, key));
+    return it == f.keyAt_.end() ? kNone : it->second;
   }
 
   // Where a new key goes: after the last non-blank line of the first block of
   // the section; kNone when the section does not exist.
   static size_t InsertPoint(const ProfileFile& f, std::string_view section) {
-    size_t at = kNone;
-    for (size_t i = 0; i < f.lines_.size(); ++i) {
-      const Parsed p = ParseLine(f.lines_[i]);
-      if (p.kind == Parsed::kSection) {
-        if (at != kNone) return at;
-        if (SameTextNoCase(p.name, section)) at = i + 1;
-      } else if (at != kNone && !Trim(f.lines_[i]).empty()) {
-        at = i + 1;
-      }
-    }
-    return at;
+    f.BuildIndex();
+    const auto it = f.sectionAt_.find(Fold(section));
+    return it == f.sectionAt_.end() ? kNone : it->second.insertAt;
   }
 };
+
+void ProfileFile::BuildIndex() const {
+  if (indexed_) return;
+  keyAt_.clear();
+  sectionAt_.clear();
+  std::string section;
+  bool inSection = false;
+  SectionAt* firstBlock = nullptr;  // the section whose first block this is
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const Parsed p = ParseLine(lines_[i]);
+    if (p.kind == Parsed::kSection) {
+      section = Fold(p.name);
+      inSection = true;
+      const auto [it, added] = sectionAt_.emplace(section, SectionAt{i, i + 1});
+      firstBlock = added ? &it->second : nullptr;
+      continue;
+    }
+    if (firstBlock && !Trim(lines_[i]).empty()) firstBlock->insertAt = i + 1;
+    if (inSection && p.kind == Parsed::kKey) keyAt_.emplace(section + '\n' + Fold(p.name), i);
+  }
+  indexed_ = true;
+}
+
+// A line was inserted at from: everything at or after it moves down one.
+void ProfileFile::ShiftIndex(size_t from) const {
+  for (auto& [name, at] : keyAt_) {
+    if (at >= from) ++at;
+  }
+  for (auto& [name, at] : sectionAt_) {
+    if (at.header >= from) ++at.header;
+    if (at.insertAt > from) ++at.insertAt;
+  }
+}
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   // Only a regular file is read: a folder or device behaves like no file.
@@ -113,6 +144,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   } catch (const std::exception&) {
     return;  // unreadable: an empty profile
   }
+  utf8Bom_ = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
   const size_t eof = bytes.find('\x1A');
   if (eof != std::string::npos) {
     tail_ = bytes.substr(eof);
@@ -143,11 +175,8 @@ bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
 }
 
 bool ProfileFile::HasSection(std::string_view section) const {
-  for (const std::string& line : lines_) {
-    const Parsed p = ParseLine(line);
-    if (p.kind == Parsed::kSection && SameTextNoCase(p.name, section)) return true;
-  }
-  return false;
+  BuildIndex();
+  return sectionAt_.count(Fold(section)) != 0;
 }
 
 int ProfileFile::ReadProfileInt(std::string_view section, std::string_view key, int def) const {
@@ -204,15 +233,14 @@ bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool 
 
 std::vector<std::string> ProfileFile::ReadKeys(std::string_view section) const {
   std::vector<std::string> keys;
+  std::unordered_set<std::string> seen;
   bool in = false;
   for (const std::string& line : lines_) {
     const Parsed p = ParseLine(line);
     if (p.kind == Parsed::kSection) {
       in = SameTextNoCase(p.name, section);
-    } else if (in && p.kind == Parsed::kKey) {
-      bool seen = false;
-      for (const std::string& k : keys) seen = seen || SameTextNoCase(k, p.name);
-      if (!seen) keys.emplace_back(p.name);
+    } else if (in && p.kind == Parsed::kKey && seen.insert(Fold(p.name)).second) {
+      keys.emplace_back(p.name);
     }
   }
   return keys;
@@ -220,12 +248,10 @@ std::vector<std::string> ProfileFile::ReadKeys(std::string_view section) const {
 
 std::vector<std::string> ProfileFile::ReadSections() const {
   std::vector<std::string> names;
+  std::unordered_set<std::string> seen;
   for (const std::string& line : lines_) {
     const Parsed p = ParseLine(line);
-    if (p.kind != Parsed::kSection) continue;
-    bool seen = false;
-    for (const std::string& n : names) seen = seen || SameTextNoCase(n, p.name);
-    if (!seen) names.emplace_back(p.name);
+    if (p.kind == Parsed::kSection && seen.insert(Fold(p.name)).second) names.emplace_back(p.name);
   }
   return names;
 }
@@ -255,10 +281,15 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
   const size_t ins = ProfileFileAccess::InsertPoint(*this, section);
   if (ins != ProfileFileAccess::kNone) {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(ins), std::move(line));
+    ShiftIndex(ins);
+    keyAt_.emplace(KeyOf(section, key), ins);
+    sectionAt_[Fold(section)].insertAt = ins + 1;
   } else {
     if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
     lines_.push_back("[" + std::string(section) + "]");
     lines_.push_back(std::move(line));
+    sectionAt_.emplace(Fold(section), SectionAt{lines_.size() - 2, lines_.size()});
+    keyAt_.emplace(KeyOf(section, key), lines_.size() - 1);
   }
   dirty_ = true;
   return true;
@@ -268,6 +299,7 @@ void ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
   size_t at;
   while ((at = ProfileFileAccess::FindKey(*this, section, key)) != ProfileFileAccess::kNone) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
+    indexed_ = false;
     dirty_ = true;
   }
 }
@@ -285,6 +317,7 @@ void ProfileFile::DeleteSection(std::string_view section) {
     }
   }
   lines_ = std::move(kept);
+  indexed_ = false;
 }
 
 bool ProfileFile::Flush() {

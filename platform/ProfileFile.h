@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -17,6 +18,8 @@ class ProfileFile {
   explicit ProfileFile(std::string path);
 
   const std::string& Path() const { return path_; }
+  // The file begins with a UTF-8 byte order mark.
+  bool HasUtf8Bom() const { return utf8Bom_; }
 
   // GetPrivateProfileString: the value, or def when the key is absent.
   std::string ReadString(std::string_view section, std::string_view key,
@@ -57,6 +60,20 @@ class ProfileFile {
   std::string tail_;                // from the first 0x1A to the end, kept as is
   std::string eol_ = "\n";          // line end of the file as found
   bool dirty_ = false;
+  bool utf8Bom_ = false;
+
+  // Where keys and sections are, built on the first lookup so that reading
+  // N keys costs N lookups, not N scans of the file. Kept up to date by
+  // inserts; other edits drop it.
+  struct SectionAt {
+    size_t header;    // line of the section's first header
+    size_t insertAt;  // after the last non-blank line of its first block
+  };
+  mutable bool indexed_ = false;
+  mutable std::unordered_map<std::string, size_t> keyAt_;  // "section\nkey", folded
+  mutable std::unordered_map<std::string, SectionAt> sectionAt_;  // folded name
+  void BuildIndex() const;
+  void ShiftIndex(size_t from) const;
   // helpers live in the .cpp
   friend struct ProfileFileAccess;
 };

@@ -19,6 +19,36 @@ std::string MakeTempFolder(const std::string& prefix);
 // Removes a file or a whole folder; silent, true when nothing is left.
 bool RemovePath(const std::string& path);
 
+// A private working folder (prefix + unique part, mode 0700) that is marked
+// as in use for as long as this object lives: it holds an exclusive lock on
+// a lock file inside it. The lock file appears already locked, so another
+// process never sees it unlocked while the folder is in use. The folder and
+// everything in it is removed by the destructor; if the process is killed,
+// the kernel drops the lock and RemoveStaleTempFolders takes the folder.
+class LockedTempFolder {
+ public:
+  explicit LockedTempFolder(const std::string& prefix);
+  ~LockedTempFolder();
+  LockedTempFolder(const LockedTempFolder&) = delete;
+  LockedTempFolder& operator=(const LockedTempFolder&) = delete;
+  // The folder without a trailing "/", "" when it could not be made.
+  const std::string& Path() const { return path_; }
+  bool Empty() const { return path_.empty(); }
+
+ private:
+  std::string path_;
+  int lockFd_ = -1;
+};
+
+// The name of the lock file inside a LockedTempFolder.
+constexpr char kTempFolderLock[] = ".lock";
+
+// Removes folders prefix* in the temporary folder left by a process that
+// died: only real folders (no links) owned by this user whose lock file
+// exists and is not locked. A folder without a lock file is never touched.
+// The count removed.
+int RemoveStaleTempFolders(const std::string& prefix);
+
 // Owns a temporary file or folder and removes it when destroyed.
 class TempPath {
  public:

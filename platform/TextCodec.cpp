@@ -59,9 +59,31 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::string ToUtf8(std::string_view bytes) {
-  if (IsValidUtf8(bytes)) return std::string(bytes);
-  static const char kReplacement[] = "\xEF\xBF\xBD";
+namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+// UTF-8 kept, each malformed sequence (one byte at a time) marked.
+std::string MendUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = Utf8Length(bytes, i);
+    if (n == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(bytes.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::string_view bytes, TextEncoding from) {
+  if (from == TextEncoding::kUtf8) return MendUtf8(bytes);
   std::string out;
   out.reserve(bytes.size() * 3 / 2 + 4);
   Iconv cd;
@@ -91,21 +113,22 @@ std::string ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string_view CutText(std::string_view bytes, size_t maxBytes) {
+std::string_view CutText(std::string_view bytes, size_t maxBytes, TextEncoding enc) {
   if (bytes.size() <= maxBytes) return bytes;
-  const bool utf8 = IsValidUtf8(bytes);
+  const bool utf8 = enc == TextEncoding::kUtf8;
   size_t i = 0;
   while (i < bytes.size()) {
-    const size_t n = utf8 ? Utf8Length(bytes, i) : ShiftJisLength(bytes, i);
+    size_t n = utf8 ? Utf8Length(bytes, i) : ShiftJisLength(bytes, i);
+    if (n == 0) n = 1;  // a malformed byte stands alone
     if (i + n > maxBytes) break;
     i += n;
   }
   return bytes.substr(0, i);
 }
 
-std::string BackslashesToSlashes(std::string_view bytes) {
+std::string BackslashesToSlashes(std::string_view bytes, TextEncoding enc) {
   std::string out(bytes);
-  const bool utf8 = IsValidUtf8(bytes);
+  const bool utf8 = enc == TextEncoding::kUtf8;
   for (size_t i = 0; i < out.size();) {
     if (out[i] == '\\') out[i] = '/';
     i += utf8 ? 1 : ShiftJisLength(out, i);

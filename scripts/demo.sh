@@ -75,7 +75,7 @@ import sys
 data = bytes((i * 131 + 7) & 0xFF for i in range(200 * 1024))
 header = ("[RX_DownLoad]\r\nFileFormat=RXF\r\n"
           "DownLoadDesc=デモ用ﾌｧｰﾑｳｪｱ\r\nDownLoadVersion=1.23\r\n"
-          "DownLoadPrinter=HALVORN CORVIA KV3\r\n").encode("utf-8")
+          "DownLoadPrinter=HALVORN CORVIA KV3\r\n").encode("cp932")  # header texts are CP932
 open(sys.argv[1], "wb").write(header + b"\x1a" + data)
 open(sys.argv[2], "wb").write(data)
 PY

@@ -1,6 +1,6 @@
 # Debian packages the build, the tests and the demo need; sourced by the scripts.
 QUILLON_PACKAGES=(
-  build-essential cmake pkg-config clang libgtest-dev
+  build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libssl-dev
   qt6-base-dev libgl-dev libcups2-dev cups libmspack-dev
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb

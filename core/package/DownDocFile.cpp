@@ -13,13 +13,16 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "core/app/Funcs.h"
 #include "core/package/PackageHeader.h"
 #include "core/package/PackageUnpack.h"
+#include "platform/Cabinet.h"
 #include "platform/TempNames.h"
+#include "platform/UnpackLimits.h"
 #include "platform/TextCodec.h"
 #include "platform/UniqueFd.h"
 #include "platform/Text.h"
@@ -44,6 +47,9 @@ struct DataFile {
 };
 
 DataFile OpenDataFile(const std::string& path, std::uint64_t offset) {
+  // Checked by name first: a FIFO or device is never opened at all.
+  struct stat named;
+  if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return DataFile{};
   DataFile f{platform::UniqueFd(platform::OpenRegularFile(path)), offset, 0};
   struct stat st;
   if (!f.fd.ok() || ::fstat(f.fd.get(), &st) != 0) return DataFile{};
@@ -86,6 +92,11 @@ Mapping MapData(const DataFile& f) {
   return {p, length, static_cast<unsigned char*>(p) + (f.offset - start)};
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // True when path lies lexically below folder (no ".." leads out of it).
 bool IsBelow(const std::string& path, const std::string& folder) {
   const fs::path p = fs::path(path).lexically_normal();
@@ -94,6 +105,16 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 }
 
 }  // namespace
+
+const char* PackageFormName(PackageForm form) {
+  switch (form) {
+    case PackageForm::kCabinet: return "cabinet";
+    case PackageForm::kCompressed: return "compressed";
+    case PackageForm::kPlain: return "plain";
+    case PackageForm::kNone: break;
+  }
+  return "";
+}
 
 void TDownDocFile::SetDataAllocator(AllocFn fn) { g_alloc = fn ? fn : std::malloc; }
 
@@ -130,44 +151,86 @@ void TDownDocFile::ReleaseData() {
   DataSize = 0;
 }
 
+void TDownDocFile::Fail(std::uint16_t status, std::string detail) {
+  Status = status;
+  StatusDetail = std::move(detail);
+  ReleaseData();
+}
+
 void TDownDocFile::Open(const std::string& path) {
   std::error_code ec;
   const fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
   struct stat st;
-  if (ec || full.empty() || full.native().size() >= PATH_MAX || ::stat(full.c_str(), &st) != 0) {
-    Status = kDocCannotOpen;
+  if (ec || full.empty() || full.native().size() >= PATH_MAX) {
+    Fail(kDocCannotOpen, "the path cannot be made absolute");
+    return;
+  }
+  if (::stat(full.c_str(), &st) != 0) {
+    Fail(kDocCannotOpen, std::string("cannot be found: ") + std::strerror(errno));
+    return;
+  }
+  // Decided on the name alone: a FIFO or device is never opened, since
+  // opening some of them blocks or has effects of its own.
+  if (!S_ISREG(st.st_mode)) {
+    Fail(kDocCannotOpen, S_ISDIR(st.st_mode) ? "a folder, not a package file" : "not a regular file");
     return;
   }
 
+  std::string ext = full.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  Form = ext == ".RXV" ? PackageForm::kCabinet
+         : download::HasLzSignature(full.string()) ? PackageForm::kCompressed
+                                                   : PackageForm::kPlain;
+
+  // Working folders of runs that were killed are ours to clear.
+  platform::RemoveStaleTempFolders("dwn");
   // A private folder of our own: nobody else can plant or read anything in
-  // it while the package is unpacked there.
-  platform::TempPath work(platform::MakeTempFolder("dwn"));
+  // it while the package is unpacked there, and it is locked while in use.
+  platform::LockedTempFolder work("dwn");
   if (work.Empty()) {
-    Status = kDocCannotCopy;
+    Fail(kDocCannotCopy, "no working folder can be made in " + platform::TempFolder());
     return;
   }
   const std::string folder = work.Path() + "/";
 
-  std::string ext = full.extension().string();
-  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string headerFile;
-  bool unpacked;
-  if (ext == ".RXV") {
-    unpacked = download::ExtractCabinet(full.string(), work.Path());
+  if (Form == PackageForm::kCabinet) {
+    const platform::Error err = download::ExtractCabinet(full.string(), work.Path());
     headerFile = download::ResolveIgnoringCase(folder, kHeaderMember);
     dataDir_ = folder;
+    if (err.Failed()) {
+      Fail(err.code == static_cast<int>(platform::CAB_ERROR_OPERATION_ABORTED) &&
+                   platform::UnpackCancelRequested()
+               ? kDocCancelled
+               : kDocBadFormat,
+           "cabinet: " + err.detail);
+    } else if (!IsRegularFile(headerFile)) {
+      Fail(kDocBadFormat, std::string("the cabinet holds no ") + kHeaderMember);
+    }
   } else {
     headerFile = folder + kWorkFileName;
-    const int rc = download::ExpandFile(full.string(), headerFile);
-    unpacked = rc == 0;
-    if (!unpacked) Status = static_cast<std::uint16_t>(rc);
+    const int rc = download::ExpandFile(full.string(), headerFile, kMaxWorkFile);
+    switch (rc) {
+      case 0: break;
+      case kDocCannotOpen: Fail(kDocCannotOpen, "cannot be read"); break;
+      case kDocBadFormat:
+        Fail(kDocBadFormat, "expands to more than " + std::to_string(kMaxWorkFile) + " bytes");
+        break;
+      case kDocCancelled: Fail(kDocCancelled, "stopped on request"); break;
+      default:
+        Fail(kDocCannotCopy, Form == PackageForm::kCompressed
+                                 ? "cannot be expanded: cut short, damaged, or the disk is full"
+                                 : "the working copy cannot be written");
+        break;
+    }
     // Data files named beside the package are kept beside the package.
     dataDir_ = full.parent_path().string() + "/";
   }
-  if (unpacked) ReadHeader(headerFile);
   WorkDir = fs::path(headerFile).parent_path().string() + "/";
-  if (!unpacked || Status != kDocOk) return;  // work removes the folder
+  if (Status != kDocOk) return;  // work removes the folder
 
+  ReadHeader(headerFile);
+  if (Status != kDocOk) return;
   LoadData();
   if (Status == kDocOk) CopyIcons();
 }
@@ -185,6 +248,7 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   workFileOffset_ = 0;
 
   const platform::ProfileFile header = download::OpenHeaderProfile(headerFile);
+  utf8Header_ = header.HasUtf8Bom();
   const std::string format = download::ReadRawValue(header, kSection, "FileFormat", "?", 3);
   if (!platform::SameTextNoCase(format, "RXF")) {
     // Not a header at all: the whole file is the data.
@@ -209,7 +273,7 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   if (DownLoadFile.empty()) {
     if (!StripHeader(headerFile)) {
       // No data mark: nothing that could be sent.
-      Status = kDocBadFormat;
+      Fail(kDocBadFormat, "the header has no data mark (0x1A) and names no data files");
       return;
     }
     DownLoadFile = headerFile;
@@ -219,9 +283,10 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
 void TDownDocFile::ReadPrinters(const platform::ProfileFile& header) {
   PrinterTable.clear();
   for (const std::string& key : header.ReadKeys(kPrintersSection)) {
+    if (PrinterTable.size() >= kMaxPackageModelRows) break;  // the rest is ignored
     const std::string value = download::ReadTextValue(header, kPrintersSection, key, "0", 255);
     if (value.empty()) continue;
-    PrinterTable.emplace_back(platform::ToUtf8(key), value);
+    PrinterTable.emplace_back(platform::ToUtf8(key, download::HeaderEncoding(header)), value);
   }
 }
 
@@ -235,30 +300,65 @@ bool TDownDocFile::StripHeader(const std::string& headerFile) {
   return true;
 }
 
+// The path of a data file named by the header, or "" when the name would
+// take data from outside the package: an absolute name, one that climbs out
+// of the package's folder, or a link leading out of it.
+std::string TDownDocFile::DataFilePath(const std::string& raw) {
+  const std::string name = platform::BackslashesToSlashes(raw, Encoding());
+  if (name.empty() || name.front() == '/') return {};
+  const std::string path = download::ResolveIgnoringCase(dataDir_, name);
+  if (!IsBelow(path, dataDir_)) return {};
+  char realFile[PATH_MAX], realDir[PATH_MAX];
+  if (::realpath(path.c_str(), realFile) && ::realpath(dataDir_.c_str(), realDir) &&
+      !IsBelow(realFile, realDir)) {
+    return {};
+  }
+  return path;
+}
+
 void TDownDocFile::LoadData() {
   ReleaseData();
   std::vector<DataFile> files;
+  std::vector<std::string> labels;
   bool private_ = false;  // the data are one file of our own working folder
   if (!workFile_.empty()) {
     // The working file itself; its path is not split, whatever it holds.
     files.push_back(OpenDataFile(workFile_, workFileOffset_));
+    labels.push_back(kWorkFileName);
     private_ = true;
   } else {
     const auto names = download::SplitDataFileNames(DownLoadFile, kMaxDataFiles);
     for (const std::string& raw : names) {
-      const std::string name = platform::BackslashesToSlashes(raw);
-      const std::string path =
-          name.front() == '/' ? name : download::ResolveIgnoringCase(dataDir_, name);
+      const std::string label = platform::ToUtf8(raw, Encoding());
+      const std::string path = DataFilePath(raw);
+      if (path.empty()) {
+        Fail(kDocBadFormat, "data file \"" + label + "\" lies outside the package");
+        return;
+      }
       files.push_back(OpenDataFile(path, 0));
+      if (!files.back().fd.ok()) {
+        Fail(kDocBadFormat, "data file \"" + label + "\" is missing or not a regular file");
+        return;
+      }
+      labels.push_back(label);
       private_ = names.size() == 1 && IsBelow(path, WorkDir);
     }
   }
+  if (platform::UnpackCancelRequested()) {
+    Fail(kDocCancelled, "stopped on request");
+    return;
+  }
   std::uint64_t total = 0;
   for (const DataFile& f : files) total += f.size;
-  if (total == 0) return;
+  if (total == 0) {
+    // An empty job would still reset the printer: refused.
+    Fail(kDocBadFormat, "the package holds no data");
+    return;
+  }
   if (total > kMaxPackageData) {
     // The job stream cannot announce this length.
-    Status = kDocBadFormat;
+    Fail(kDocBadFormat, "the data are " + std::to_string(total) + " bytes, more than " +
+                            std::to_string(kMaxPackageData));
     return;
   }
   if (private_ && g_alloc == std::malloc) {
@@ -272,13 +372,23 @@ void TDownDocFile::LoadData() {
     }
   }
   auto* block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
-  if (!block) return;  // DataSize stays 0, no block
-  std::uint64_t at = 0;
-  for (const DataFile& f : files) {
-    if (f.fd.get() < 0 || f.size == 0) continue;
-    at += ReadAt(f.fd.get(), block + at, f.size, f.offset);
+  if (!block) {
+    Fail(kDocCannotCopy, "no memory for " + std::to_string(total) + " bytes of data");
+    return;
   }
   DataBuffer = block;
+  std::uint64_t at = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const DataFile& f = files[i];
+    if (f.size == 0) continue;
+    const std::uint64_t got = ReadAt(f.fd.get(), block + at, f.size, f.offset);
+    if (got != f.size) {
+      // Changed while read, or unreadable: partial firmware is never sent.
+      Fail(kDocBadFormat, "data file \"" + labels[i] + "\" is shorter than expected");
+      return;
+    }
+    at += got;
+  }
   DataSize = static_cast<std::uint32_t>(at);
 }
 

@@ -14,18 +14,32 @@
 #include <utility>
 #include <vector>
 
+#include "platform/TextCodec.h"
+
 namespace platform { class ProfileFile; }
 
 // Result of opening; same numbering as the download result codes.
 enum : std::uint16_t {
   kDocOk = 0,
-  kDocCannotOpen = 17,     // the package cannot be found or opened
-  kDocCannotCopy = 18,     // the working copy cannot be made
-  kDocBadFormat = 19,      // unusable data: no 0x1A mark, or too large to send
+  kDocCannotOpen = 17,     // the package cannot be found or opened, or is no regular file
+  kDocCannotCopy = 18,     // the working copy (or the data block) cannot be made
+  kDocBadFormat = 19,      // unusable: damaged, empty, partial, too large, data from outside
+  kDocCancelled = 4096,    // the open was stopped by SIGINT/SIGTERM
 };
+
+// The package forms, as the document reads them.
+enum class PackageForm { kNone, kCabinet, kCompressed, kPlain };
+// "cabinet", "compressed", "plain", or "" for kNone.
+const char* PackageFormName(PackageForm form);
 
 // The job stream carries the data length in 8 decimal digits.
 constexpr std::uint64_t kMaxPackageData = 99999999;
+// A single-file package's working copy holds at most one header text and
+// the data; anything larger is refused before or while it is expanded.
+constexpr std::uint64_t kMaxWorkFile = kMaxPackageData + (std::uint64_t{1} << 20);
+// A package may teach the program at most this many model rows: more than
+// the built-in table holds, few enough that the settings file stays small.
+constexpr std::size_t kMaxPackageModelRows = 256;
 // At most this many data files are taken from DownLoadFile.
 constexpr int kMaxDataFiles = 32;
 
@@ -58,6 +72,8 @@ class TDownDocFile {
   std::vector<std::string> PrinterList;                            // UTF-8
   std::vector<std::pair<std::string, std::string>> PrinterTable;  // UTF-8
   std::uint16_t Status = 0;
+  std::string StatusDetail;    // why Status is not 0, in words (English)
+  PackageForm Form = PackageForm::kNone;  // set once the file was found
   unsigned char* DataBuffer = nullptr;  // owned; DataSize bytes
   std::uint32_t DataSize = 0;
 
@@ -76,9 +92,15 @@ class TDownDocFile {
   void LoadData();
   void CopyIcons() const;
   void ReleaseData();
+  void Fail(std::uint16_t status, std::string detail);
+  std::string DataFilePath(const std::string& raw);
+  platform::TextEncoding Encoding() const {
+    return utf8Header_ ? platform::TextEncoding::kUtf8 : platform::TextEncoding::kCp932;
+  }
 
   std::string iconFolder_;
   std::string dataDir_;        // where relative DownLoadFile names resolve
+  bool utf8Header_ = false;    // the header's texts are UTF-8 (byte order mark)
   std::string workFile_;       // the expanded single-file package, if any
   std::uint64_t workFileOffset_ = 0;  // data start in workFile_
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set

@@ -46,15 +46,19 @@ platform::ProfileFile OpenHeaderProfile(const std::string& path) {
   return platform::ProfileFile(memPath);
 }
 
+platform::TextEncoding HeaderEncoding(const platform::ProfileFile& header) {
+  return header.HasUtf8Bom() ? platform::TextEncoding::kUtf8 : platform::TextEncoding::kCp932;
+}
+
 std::string ReadRawValue(const platform::ProfileFile& header, std::string_view section,
                          std::string_view key, std::string_view def, size_t maxBytes) {
   const std::string value = header.ReadString(section, key, def);
-  return std::string(platform::CutText(value, maxBytes));
+  return std::string(platform::CutText(value, maxBytes, HeaderEncoding(header)));
 }
 
 std::string ReadTextValue(const platform::ProfileFile& header, std::string_view section,
                           std::string_view key, std::string_view def, size_t maxBytes) {
-  return platform::ToUtf8(ReadRawValue(header, section, key, def, maxBytes));
+  return platform::ToUtf8(ReadRawValue(header, section, key, def, maxBytes), HeaderEncoding(header));
 }
 
 std::vector<std::string> SplitPrinterNames(std::string_view value) {

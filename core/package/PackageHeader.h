@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ProfileFile.h"
+#include "platform/TextCodec.h"
 
 namespace download {
 
@@ -18,11 +19,15 @@ namespace download {
 constexpr std::uint64_t kMaxHeaderText = 1 << 20;
 platform::ProfileFile OpenHeaderProfile(const std::string& path);
 
+// The encoding of a header's texts: CP932, unless the file begins with a
+// UTF-8 byte order mark.
+platform::TextEncoding HeaderEncoding(const platform::ProfileFile& header);
+
 // A text value cut to maxBytes bytes of the file's text (never inside a
 // character), as bytes.
 std::string ReadRawValue(const platform::ProfileFile& header, std::string_view section,
                          std::string_view key, std::string_view def, size_t maxBytes);
-// The same, decoded from Shift-JIS unless it is UTF-8 already.
+// The same, decoded to UTF-8 from the header's encoding.
 std::string ReadTextValue(const platform::ProfileFile& header, std::string_view section,
                           std::string_view key, std::string_view def, size_t maxBytes);
 

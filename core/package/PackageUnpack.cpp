@@ -1,9 +1,11 @@
 #include "core/package/PackageUnpack.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "platform/TempNames.h"
 #include "platform/TextCodec.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +35,7 @@ unsigned FileInCabinet(CabinetWalk& walk, platform::FileInCabinetInfo& member) {
     std::string s = stored;
     std::replace(s.begin(), s.end(), '\\', '/');
     return s;
-  }() : platform::BackslashesToSlashes(stored);
+  }() : platform::BackslashesToSlashes(stored, platform::TextEncoding::kCp932);
   // A name that climbs out of the working folder is never written.
   if (!download::IsSafeMemberName(name)) return platform::FILEOP_SKIP;
 
@@ -88,10 +91,11 @@ bool IsSafeMemberName(const std::string& name) {
   return true;
 }
 
-bool ExtractCabinet(const std::string& cabinet, const std::string& folder) {
-  if (IterateCabinet(cabinet.c_str(), folder.c_str()) != 0) {
-    // Members of a cabinet that failed half-way may be missing or stale:
-    // nothing of it is used.
+platform::Error ExtractCabinet(const std::string& cabinet, const std::string& folder) {
+  CabinetWalk walk{folder.c_str(), std::string()};
+  platform::Error error;
+  if (platform::IterateCabinetFile(cabinet, download::CabinetCallback, &walk, &error) != 0) {
+    if (!error.Failed()) error = platform::Error::Of(platform::CAB_ERROR_INVALID_DATA, "cabinet unreadable");
     std::error_code ec;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
@@ -99,11 +103,17 @@ bool ExtractCabinet(const std::string& cabinet, const std::string& folder) {
       fs::remove_all(it->path(), rm);
     }
   }
-  return true;
+  return error;
 }
 
-int ExpandFile(const std::string& source, const std::string& target) {
-  return platform::LzExpandFile(source, target);
+int ExpandFile(const std::string& source, const std::string& target, std::uint64_t maxBytes) {
+  return platform::LzExpandFile(source, target, maxBytes);
+}
+
+bool HasLzSignature(const std::string& path) {
+  platform::UniqueFd fd(platform::OpenRegularFile(path));
+  unsigned char head[4];
+  return fd.ok() && ::pread(fd.get(), head, sizeof head, 0) == 4 && std::memcmp(head, "SZDD", 4) == 0;
 }
 
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Error.h"
+
 extern "C" {
 // Extracts every acceptable member of the cabinet below destination.
 // 0 on success, else an error number. Exported by the program.
@@ -22,13 +24,19 @@ unsigned CabinetCallback(void* context, unsigned notification, std::uintptr_t pa
 // written below the working folder: relative, no ".." part, naming a file.
 bool IsSafeMemberName(const std::string& name);
 
-// Unpacks the cabinet into folder (which exists). Always true: a cabinet that
-// cannot be read leaves the folder empty, so the header shows up as missing.
-bool ExtractCabinet(const std::string& cabinet, const std::string& folder);
+// Unpacks the cabinet into folder (which exists). A cabinet that cannot be
+// read through fails with its cause and leaves the folder empty: members of
+// a cabinet that failed half-way may be missing or stale.
+platform::Error ExtractCabinet(const std::string& cabinet, const std::string& folder);
 
 // Expands (or copies) a single-file package into target: 0, or the status 17
-// (package cannot be opened) or 18 (working copy cannot be made).
-int ExpandFile(const std::string& source, const std::string& target);
+// (package cannot be opened), 18 (working copy cannot be made), 19 (more
+// than maxBytes) or 4096 (stopped on request).
+int ExpandFile(const std::string& source, const std::string& target,
+               std::uint64_t maxBytes = UINT64_MAX);
+
+// True when the file starts with the LZ ("SZDD") signature.
+bool HasLzSignature(const std::string& path);
 
 // Copies the *.ico files directly in folder (letter case of the extension
 // ignored) into iconFolder, overwriting; failures are silent.

@@ -92,7 +92,7 @@ TEST_F(PackageCabinet, ShiftJisMemberNamesKeepTheirBytes) {
   EXPECT_EQ(doc.DataSize, 4u);
 }
 
-TEST_F(PackageCabinet, UnreadableCabinetsShowAsAMissingHeader) {
+TEST_F(PackageCabinet, UnreadableCabinetsAreRefusedWithTheirCause) {
   const std::string good = StoredCabinet({{"HEADER.RXF", kHeader}, {"FW.BIN", "good"}});
   std::string badSignature = good;
   badSignature[0] = 'X';
@@ -112,9 +112,13 @@ TEST_F(PackageCabinet, UnreadableCabinetsShowAsAMissingHeader) {
     SCOPED_TRACE(label);
     const std::string path = Put(dir_, "BAD.RXV", bytes);
     TDownDocFile doc(path, icons_);
-    EXPECT_EQ(doc.Status, 0);
+    // Once taken for "no header", such a cabinet became an empty job that
+    // still reset the printer.
+    EXPECT_EQ(doc.Status, kDocBadFormat);
+    EXPECT_FALSE(doc.StatusDetail.empty());
     EXPECT_EQ(doc.HeaderValid, 0);
     EXPECT_EQ(doc.DataSize, 0u);
+    EXPECT_EQ(doc.DataBuffer, nullptr);
     EXPECT_TRUE(FilesBelow(icons_).empty());
     const std::string dest = quillon_test::MakeTestDir("dest");
     EXPECT_NE(IterateCabinet(path.c_str(), dest.c_str()), 0);
@@ -137,6 +141,8 @@ TEST_F(PackageCabinet, DamagedDataBlockLoadsNothing) {
       const std::string path = Put(dir_, "DAMAGED.RXV", damaged);
       TDownDocFile doc(path, icons_);
       // Partial firmware is worse than none: a damaged cabinet gives no data.
+      EXPECT_EQ(doc.Status, kDocBadFormat);
+      EXPECT_NE(doc.StatusDetail.find("cabinet"), std::string::npos) << doc.StatusDetail;
       EXPECT_EQ(doc.DataSize, 0u);
       EXPECT_EQ(doc.HeaderValid, 0);
       EXPECT_TRUE(FilesBelow(icons_).empty());
@@ -144,14 +150,22 @@ TEST_F(PackageCabinet, DamagedDataBlockLoadsNothing) {
   }
 }
 
-TEST_F(PackageCabinet, HundredsOfModelRows) {
+TEST_F(PackageCabinet, ModelRowsAreCappedInFileOrder) {
   std::string rows = "[Printers]\r\n";
   for (int i = 0; i < 600; ++i) rows += "MODEL-" + std::to_string(i) + "=" + std::to_string(i % 20) + ",1\r\n";
   const std::string cab = Put(dir_, "MANY.RXV", StoredCabinet({{"HEADER.RXF", kHeader + rows}, {"FW.BIN", "x"}}));
   TDownDocFile doc(cab, icons_);
-  ASSERT_EQ(doc.PrinterTable.size(), 600u);
+  ASSERT_EQ(doc.PrinterTable.size(), kMaxPackageModelRows);
   EXPECT_EQ(doc.PrinterTable[0].first, "MODEL-0");
-  EXPECT_EQ(doc.PrinterTable[599], (std::pair<std::string, std::string>("MODEL-599", "19,1")));
+  EXPECT_EQ(doc.PrinterTable.back(), (std::pair<std::string, std::string>("MODEL-255", "15,1")));
+}
+
+TEST_F(PackageCabinet, CabinetWithoutHeaderIsRefused) {
+  const std::string cab = Put(dir_, "NOHDR.RXV", StoredCabinet({{"FW.BIN", "x"}}));
+  TDownDocFile doc(cab, icons_);
+  EXPECT_EQ(doc.Status, kDocBadFormat);
+  EXPECT_NE(doc.StatusDetail.find("HEADER.RXF"), std::string::npos);
+  EXPECT_EQ(doc.DataSize, 0u);
 }
 
 TEST_F(PackageCabinet, BadArgumentsAndMissingCabinet) {

@@ -191,14 +191,24 @@ TEST_F(PackageForms, DataFilesResolveBesideTheSinglePackageInListedOrder) {
     EXPECT_EQ(DataOf(doc), "abcdefghijklmnopqrst0123456789");
   }
   {
-    // A blank after the comma belongs to the name, which is then not found.
+    // A blank after the comma belongs to the name, which is then not found:
+    // the package is refused rather than sent with part of its data.
     TDownDocFile doc(Put(dir_, "P.RXF", Header({"FileFormat=RXF", "DownLoadFile=A.BIN, B.BIN"})), icons_);
-    EXPECT_EQ(DataOf(doc), "0123456789");
+    EXPECT_EQ(doc.Status, kDocBadFormat);
+    EXPECT_NE(doc.StatusDetail.find("\" B.BIN\""), std::string::npos) << doc.StatusDetail;
+    EXPECT_EQ(DataOf(doc), "");
   }
   {
-    TDownDocFile doc(Put(dir_, "P.RXF", Header({"FileFormat=RXF", "DownLoadFile=A.BIN,,MISSING.BIN," + abs})), icons_);
+    TDownDocFile doc(Put(dir_, "P.RXF", Header({"FileFormat=RXF", "DownLoadFile=A.BIN,,B.BIN"})), icons_);
     EXPECT_EQ(doc.Status, 0);
-    EXPECT_EQ(DataOf(doc), "0123456789CC");
+    EXPECT_EQ(DataOf(doc), "0123456789abcdefghijklmnopqrst");
+  }
+  {
+    // Data come from the package alone: an absolute name is refused.
+    TDownDocFile doc(Put(dir_, "P.RXF", Header({"FileFormat=RXF", "DownLoadFile=A.BIN," + abs})), icons_);
+    EXPECT_EQ(doc.Status, kDocBadFormat);
+    EXPECT_NE(doc.StatusDetail.find("outside"), std::string::npos) << doc.StatusDetail;
+    EXPECT_EQ(DataOf(doc), "");
   }
   {
     // Named from another working folder, the files are still found.
@@ -288,7 +298,7 @@ TEST_F(PackageForms, FailedAllocationLeavesNoBlock) {
   TDownDocFile::SetDataAllocator([](std::size_t) -> void* { return nullptr; });
   TDownDocFile doc(Put(dir_, "FW.RXF", Header({"FileFormat=RXF"}) + "\x1A" "data"), icons_);
   TDownDocFile::SetDataAllocator(nullptr);
-  EXPECT_EQ(doc.Status, 0);
+  EXPECT_EQ(doc.Status, kDocCannotCopy);
   EXPECT_EQ(doc.HeaderValid, 1);
   EXPECT_EQ(doc.DataSize, 0u);
   EXPECT_EQ(doc.DataBuffer, nullptr);

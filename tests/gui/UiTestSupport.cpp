@@ -19,7 +19,9 @@ std::string FreshSettings(const std::vector<std::string>& lines) {
 
 std::string MakePackage(const std::string& name, const std::string& targets,
                         const std::string& data, const std::vector<std::string>& extra) {
-  std::string text = "[RX_DownLoad]\r\nFileFormat=RXF\r\nDownLoadPrinter=" + targets + "\r\n";
+  // The texts below are written as UTF-8, which a header must announce with
+  // a byte order mark (without one its texts are CP932).
+  std::string text = "\xEF\xBB\xBF[RX_DownLoad]\r\nFileFormat=RXF\r\nDownLoadPrinter=" + targets + "\r\n";
   for (const std::string& l : extra) text += l + "\r\n";
   text += "\x1A";
   text += data;

@@ -223,3 +223,36 @@ TEST(ProfileFileWrite, KeepsBytesOfOtherEncodings) {
   ASSERT_TRUE(f.Flush());
   EXPECT_EQ(ProfileFile(path).ReadString("s", "U", ""), "ﾌﾟﾘﾝﾀ");
 }
+
+// Lookups go through an index that inserts keep up to date: every edit must
+// read back exactly as a fresh read of the written file does.
+TEST(ProfileFileIndex, EditsReadBackLikeAFreshFile) {
+  const std::string dir = quillon_test::MakeTestDir("index");
+  const std::string path = dir + "/x.ini";
+  quillon_test::WriteFileBytes(path,
+      "top=0\n[A]\na1=1\n\n; note\n[B]\nb1=2\n[a]\na2=3\n[C]\nc1=4\n");
+  platform::ProfileFile f(path);
+  EXPECT_FALSE(f.HasKey("A", "top"));           // before any section
+  EXPECT_EQ(f.ReadString("a", "A2", "?"), "3");  // repeated section, any case
+  ASSERT_TRUE(f.WriteString("A", "new1", "n1"));  // after "; note" in A's first block
+  ASSERT_TRUE(f.WriteString("B", "new2", "n2"));
+  ASSERT_TRUE(f.WriteString("A", "new3", "n3"));
+  ASSERT_TRUE(f.WriteString("D", "d1", "5"));     // new section at the end
+  ASSERT_TRUE(f.WriteString("D", "d2", "6"));
+  ASSERT_TRUE(f.WriteString("C", "c1", "44"));    // replaced in place
+  f.DeleteKey("B", "b1");
+  ASSERT_TRUE(f.WriteString("B", "new4", "n4"));
+  ASSERT_TRUE(f.Flush());
+  const platform::ProfileFile fresh(path);
+  for (const platform::ProfileFile* p : std::vector<const platform::ProfileFile*>{&f, &fresh}) {
+    EXPECT_EQ(p->ReadKeys("A"), (std::vector<std::string>{"a1", "new1", "new3", "a2"}));
+    EXPECT_EQ(p->ReadKeys("B"), (std::vector<std::string>{"new2", "new4"}));
+    EXPECT_EQ(p->ReadKeys("D"), (std::vector<std::string>{"d1", "d2"}));
+    EXPECT_EQ(p->ReadString("C", "c1", ""), "44");
+    EXPECT_EQ(p->ReadString("B", "new4", ""), "n4");
+    EXPECT_EQ(p->ReadString("A", "NEW3", ""), "n3");
+    EXPECT_TRUE(p->HasSection("d"));
+  }
+  EXPECT_EQ(quillon_test::ReadFileBytes(path),
+            "top=0\n[A]\na1=1\n\n; note\nnew1=n1\nnew3=n3\n[B]\nnew2=n2\nnew4=n4\n[a]\na2=3\n[C]\nc1=44\n\n[D]\nd1=5\nd2=6\n");
+}

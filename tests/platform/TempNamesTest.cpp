@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <fstream>
 
 #include <cstdlib>
 #include <filesystem>
@@ -74,4 +81,71 @@ TEST(TempNames, FolderAndOwnerRemoveEverything) {
   EXPECT_TRUE(fs::exists(file));
   EXPECT_TRUE(platform::RemovePath(file));
   EXPECT_TRUE(platform::RemovePath(file));  // nothing left is success too
+}
+
+TEST(TempNames, StaleWorkingFoldersOfKilledRunsAreClearedOthersKept) {
+  const std::string saved = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+  const std::string tmp = quillon_test::MakeTestDir("stale");
+  setenv("TMPDIR", tmp.c_str(), 1);
+  // A run killed while it held its folder: the child never runs destructors.
+  std::string left;
+  int pipefd[2];
+  ASSERT_EQ(::pipe(pipefd), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    auto* held = new platform::LockedTempFolder("dwn");
+    const std::string p = held->Path();
+    [[maybe_unused]] const ssize_t n = ::write(pipefd[1], p.data(), p.size());
+    ::_exit(0);
+  }
+  ::close(pipefd[1]);
+  char buf[4096];
+  const ssize_t n = ::read(pipefd[0], buf, sizeof buf);
+  ::close(pipefd[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_GT(n, 0);
+  left.assign(buf, static_cast<size_t>(n));
+  ASSERT_TRUE(fs::exists(left + "/" + platform::kTempFolderLock));
+  // A brand-new lock file may be one about to be locked: kept for now.
+  EXPECT_EQ(platform::RemoveStaleTempFolders("dwn"), 0);
+  const std::string lock = left + "/" + platform::kTempFolderLock;
+  struct timespec old[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, lock.c_str(), old, 0), 0);
+
+  platform::LockedTempFolder live("dwn");  // in use: never taken
+  ASSERT_FALSE(live.Empty());
+  ASSERT_EQ(::utimensat(AT_FDCWD, (live.Path() + "/" + platform::kTempFolderLock).c_str(), old, 0), 0);
+  fs::create_directory(tmp + "/dwnNOLOCK");          // not ours to judge
+  std::ofstream(tmp + "/dwnFILE.tmp") << "job";      // a job file, not a folder
+  fs::create_directory(tmp + "/other");
+  std::ofstream(tmp + "/other/" + platform::kTempFolderLock) << "";
+  fs::create_directory_symlink(tmp + "/other", tmp + "/dwnLINK");
+
+  EXPECT_EQ(platform::RemoveStaleTempFolders("dwn"), 1);
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_TRUE(fs::exists(live.Path()));
+  EXPECT_TRUE(fs::exists(tmp + "/dwnNOLOCK"));
+  EXPECT_TRUE(fs::exists(tmp + "/dwnFILE.tmp"));
+  EXPECT_TRUE(fs::exists(tmp + "/other/" + platform::kTempFolderLock));
+  setenv("TMPDIR", saved.c_str(), 1);
+}
+
+TEST(TempNames, LockedFolderIsPrivateAndRemovedWithItsContents) {
+  std::string path;
+  {
+    platform::LockedTempFolder folder("dwn");
+    ASSERT_FALSE(folder.Empty());
+    path = folder.Path();
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    std::ofstream(path + "/member") << "x";
+    // Held: another process (or a cleaner here) cannot lock it.
+    const int fd = ::open((path + "/" + platform::kTempFolderLock).c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+  }
+  EXPECT_FALSE(fs::exists(path));
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include <QByteArray>
+
 #include "platform/TempNames.h"
 #include "tests/support/TestEnv.h"
 
@@ -107,6 +109,96 @@ std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>
   U16(cab, count);
   U16(cab, 0);                                           // no compression
   return cab + files + blocks;
+}
+
+namespace {
+
+struct CabFile {
+  std::uint32_t length, offset;
+  std::string name;
+};
+
+// A cabinet of one set of folders (all starting at the data area, each with
+// blockCount blocks) and the given members; blocks are written as given.
+std::string RawCabinet(unsigned folders, unsigned blockCount, unsigned compression,
+                       const std::vector<CabFile>& members, const std::string& blocks) {
+  std::string files;
+  for (const CabFile& m : members) {
+    U32(files, m.length);
+    U32(files, m.offset);
+    U16(files, 0);
+    U16(files, 0x5A21);
+    U16(files, 0);
+    U16(files, 0x20);
+    files += m.name;
+    files += '\0';
+  }
+  const std::uint32_t coffFiles = 36 + 8 * folders;
+  const std::uint32_t coffData = coffFiles + static_cast<std::uint32_t>(files.size());
+  std::string cab = "MSCF";
+  U32(cab, 0);
+  U32(cab, coffData + static_cast<std::uint32_t>(blocks.size()));
+  U32(cab, 0);
+  U32(cab, coffFiles);
+  U32(cab, 0);
+  cab += '\x03';
+  cab += '\x01';
+  U16(cab, folders);
+  U16(cab, static_cast<unsigned>(members.size()));
+  U16(cab, 0);
+  U16(cab, 0x1234);
+  U16(cab, 0);
+  for (unsigned i = 0; i < folders; ++i) {
+    U32(cab, coffData);
+    U16(cab, blockCount);
+    U16(cab, compression);
+  }
+  return cab + files + blocks;
+}
+
+}  // namespace
+
+std::string SharedBlocksCabinet() {
+  const std::string blocks(8 * 65535, '\0');  // no checksum, no data, no output
+  return RawCabinet(65535, 65535, 0, {{0, 0, "A"}}, blocks);
+}
+
+std::string ZeroBombCabinet(unsigned blocks, unsigned members) {
+  // qCompress gives a length, a zlib header, the raw deflate data and a
+  // checksum; an MSZIP block is "CK" and the raw deflate data.
+  const QByteArray z = qCompress(QByteArray(32768, '\0'), 9);
+  const std::string deflate = z.mid(6, z.size() - 10).toStdString();
+  std::string data;
+  for (unsigned b = 0; b < blocks; ++b) {
+    U32(data, 0);
+    U16(data, static_cast<unsigned>(deflate.size() + 2));
+    U16(data, 32768);
+    data += "CK" + deflate;
+  }
+  std::vector<CabFile> files;
+  for (unsigned m = 0; m < members; ++m) files.push_back({blocks * 32768u, 0, "M" + std::to_string(m)});
+  return RawCabinet(1, blocks, 1, files, data);
+}
+
+std::string RereadCabinet(unsigned blocks, unsigned members) {
+  std::string data;
+  for (unsigned b = 0; b < blocks; ++b) {
+    U32(data, 0);
+    U16(data, 32768);
+    U16(data, 32768);
+    data += Pattern(32768, b);
+  }
+  std::vector<CabFile> files;
+  for (unsigned m = 0; m < members; ++m) files.push_back({1, blocks * 32768u - 1, "M" + std::to_string(m)});
+  return RawCabinet(1, blocks, 0, files, data);
+}
+
+std::string SzddAnnouncing(std::uint32_t length) {
+  std::string s = "SZDD\x88\xF0\x27\x33";
+  s += 'A';   // compression mode
+  s += '_';   // last character of the name
+  U32(s, length);
+  return s + std::string("\xFF" "abcdefgh", 9);
 }
 
 std::vector<std::string> WorkLeftovers() {

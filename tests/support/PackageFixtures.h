@@ -1,6 +1,7 @@
 #pragma once
 // Firmware packages made at test time, with the real tools where they exist.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,23 @@ std::string Mscompress(const std::string& path, const std::string& outPath);
 // An uncompressed cabinet written byte by byte, members stored under the
 // names given verbatim (so names no tool would store can be tried).
 std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& members);
+
+// Hostile packages, made at test time (each names the defect it once had).
+
+// 65,535 folders that all point at the same 65,535 empty data blocks (about
+// 1 MiB): a checksum walk per folder reads 4.3e9 blocks.
+std::string SharedBlocksCabinet();
+
+// One MSZIP folder of `blocks` blocks of 32 KiB zeros (about 50 bytes each)
+// and `members` members that all span the whole folder.
+std::string ZeroBombCabinet(unsigned blocks, unsigned members);
+
+// A stored folder of `blocks` 32 KiB blocks and `members` one-byte members
+// all at its last byte: each makes the decoder start the folder again.
+std::string RereadCabinet(unsigned blocks, unsigned members);
+
+// An LZ ("SZDD") header announcing `length` bytes, followed by a few bytes.
+std::string SzddAnnouncing(std::uint32_t length);
 
 // Entries named dwn* left in the temporary folder.
 std::vector<std::string> WorkLeftovers();
