@@ -25,6 +25,7 @@ const Spec kCommands[] = {
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes jobs json "},
+    {"help", true, " "},
 };
 
 bool TakesValue(const std::string& name) {
@@ -43,6 +44,23 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
 
 }  // namespace
 
+bool IsCommand(const std::string& name) {
+  for (const Spec& s : kCommands) {
+    if (name == s.command) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> AcceptedOptions(const std::string& command) {
+  std::vector<std::string> names;
+  for (const Spec& s : kCommands) {
+    if (command != s.command) continue;
+    std::istringstream in(s.options);
+    for (std::string name; in >> name;) names.push_back(name);
+  }
+  return names;
+}
+
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
   o = Options();
   const Spec* spec = nullptr;
@@ -55,6 +73,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (arg == "--version") {
       o.version = true;
+      continue;
+    }
+    if (arg == "--verbose" || arg == "-v") {
+      o.verbose = true;
+      o.quiet = false;
+      continue;
+    }
+    if (arg == "--quiet" || arg == "-q") {
+      o.quiet = true;
+      o.verbose = false;
       continue;
     }
     std::string name, value;
@@ -142,6 +170,17 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       o.json = true;
     }
   }
+  if (o.command == "help") {
+    // "help COMMAND" is COMMAND --help.
+    o.help = true;
+    o.command = o.operand;
+    o.operand.clear();
+    if (!o.command.empty() && !IsCommand(o.command)) {
+      error = "unknown command " + o.command;
+      return false;
+    }
+    return true;
+  }
   if (o.help || o.version) return true;
   if (!spec) {
     error = "no command given";
@@ -209,32 +248,6 @@ bool CollectPrinters(const Options& options, std::vector<std::string>& printers,
     return false;
   }
   return true;
-}
-
-const char* UsageText() {
-  return "Usage:\n"
-         "  quillon-cli info PACKAGE [--json]\n"
-         "  quillon-cli printers [--json]\n"
-         "  quillon-cli query HOST [--json]\n"
-         "  quillon-cli job PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE\n"
-         "  quillon-cli download PACKAGE --printer P [--printer P2 ...] [--printers-from FILE]\n"
-         "              [--model M] [--no-command] [--init-items N] [--yes] [--jobs N] [--json]\n"
-         "\n"
-         "A printer is a spooler queue name or ftp://HOST/FOLDER (the printer's FTP server;\n"
-         "its folder is normally vesta0).\n"
-         "\n"
-         "  --model M        the printer's model when it cannot be asked: used instead of\n"
-         "                   the console query of an FTP printer, and for a queue whose\n"
-         "                   driver names no model\n"
-         "  --no-command     send the bare data, without the download and restart commands\n"
-         "  --init-items N   settings reset by the restart command: sum of 1 menu settings,\n"
-         "                   2 network settings, 4 permission settings; 0 keeps them all\n"
-         "  --yes            accept every confirmation (needed without a terminal)\n"
-         "  --jobs N         at most N transfers at a time (default 1); never two to the\n"
-         "                   same printer, also against the windowed program\n"
-         "  --printers-from FILE  one printer per line (# starts a comment; - reads stdin)\n"
-         "  --json           one JSON object per printer on standard output, nothing else\n"
-         "\n";
 }
 
 }  // namespace cli

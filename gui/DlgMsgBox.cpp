@@ -1,5 +1,6 @@
 #include "gui/DlgMsgBox.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -56,12 +57,12 @@ TDlgMsgBox::TDlgMsgBox(QWidget* parent, TEEPDlg* items) : QDialog(parent), items
   ButtonOk->setDefault(true);
   connect(ButtonOk, &QPushButton::clicked, this, [this] { done(quillon::IDOK); });
 
-  ButtonCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  ButtonCancel = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "ｷｬﾝｾﾙ"), this);
   ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   ButtonCancel->setGeometry(148, 90, 82, 28);
   connect(ButtonCancel, &QPushButton::clicked, this, [this] { done(quillon::IDCANCEL); });
 
-  ButtonHelp = new QPushButton(QStringLiteral("ﾍﾙﾌﾟ"), this);
+  ButtonHelp = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "ﾍﾙﾌﾟ"), this);
   ButtonHelp->setObjectName(QStringLiteral("ButtonHelp"));
   ButtonHelp->setGeometry(238, 90, 82, 28);
   ButtonHelp->setAutoDefault(false);
@@ -72,7 +73,7 @@ TDlgMsgBox::TDlgMsgBox(QWidget* parent, TEEPDlg* items) : QDialog(parent), items
   CheckBox1->setGeometry(80, 55, 256, 34);
   CheckBox1->setChecked(true);
 
-  Button1 = new QPushButton(QStringLiteral("詳細..."), this);
+  Button1 = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "詳細..."), this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setGeometry(328, 58, 57, 25);
   Button1->setAutoDefault(false);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -21,6 +22,8 @@
 #include "gui/ProgramBoxes.h"
 #include "gui/QtBoxAnswerer.h"
 #include "gui/FtpConnect.h"
+#include "gui/ProgramUsage.h"
+#include "resources/Translations.h"
 #include "gui/TfrmMain.h"
 
 namespace {
@@ -82,12 +85,20 @@ void CreateForms(TForms& forms, TQUILLONApp& app) {
 }  // namespace
 
 int QuillonMain(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // Answered before anything else starts: no window, no lock, no settings.
+  if (quillon::AsksForHelp(args) || quillon::AsksForVersion(args)) {
+    const std::string text =
+        quillon::AsksForHelp(args) ? quillon::ProgramHelp() : std::string("quillon " QUILLON_VERSION "\n");
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
   // Named before anything asks for the standard folders.
   QCoreApplication::setApplicationName(QStringLiteral("quillon"));
   TQuillonApplication qapp(argc, argv);
+  quillon::InstallTranslations(qapp);
 
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   // Settings read, model table loaded, command line applied, package opened;
   // destroyed last, writing the settings back, also in a copy that returns 1.
   TQUILLONApp app(std::string(), std::move(args));
@@ -99,8 +110,6 @@ int QuillonMain(int argc, char** argv) {
   }
 
   quillon::InstallJapaneseFonts();
-  quillon::SetHelpFilePath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                           QLatin1String(kHelpFileName));
   InstallQuitSignals(&qapp);
 
   TForms forms;

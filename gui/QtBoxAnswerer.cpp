@@ -1,5 +1,6 @@
 #include "gui/QtBoxAnswerer.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -46,11 +47,11 @@ int ShowMessageBox(const BoxQuestion& q) {
   QPushButton* cancel = nullptr;
   if (layout.cancelButton) {
     cancel = box.addButton(QMessageBox::Cancel);
-    cancel->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    cancel->setText(QCoreApplication::translate("TDlgMsgBox", "ｷｬﾝｾﾙ"));
   }
   if (layout.helpButton) {
     QPushButton* help = box.addButton(QMessageBox::Help);
-    help->setText(QStringLiteral("ﾍﾙﾌﾟ"));
+    help->setText(QCoreApplication::translate("TDlgMsgBox", "ﾍﾙﾌﾟ"));
     // The button box would close the box on any click; Help must only
     // open the topic, so its click is taken over here.
     QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
