@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "gui/BoxStyle.h"
 #include "gui/EEPDlg.h"
 #include "gui/HelpViewer.h"
 #include "gui/JapaneseFonts.h"
@@ -79,6 +80,7 @@ TDlgMsgBox::TDlgMsgBox(QWidget* parent, TEEPDlg* items) : QDialog(parent), items
   Button1->setAutoDefault(false);
   Button1->setVisible(false);
   connect(Button1, &QPushButton::clicked, this, &TDlgMsgBox::Button1Click);
+  for (QPushButton* b : {ButtonOk, ButtonCancel, ButtonHelp}) quillon::StyleBoxButton(b);
 
   if (!DlgMsgBox) DlgMsgBox = this;
 }

@@ -59,30 +59,35 @@ void ShowFailure(const QString& what) {
   quillon::Boxes().MsgBoxAlways(what.toStdString(), quillon::MB_ICONSTOP, 0);
 }
 
+}  // namespace
+
 // The forms of the program, created in their fixed order and kept until
 // the end of the run (destroyed in the reverse order, the main form last).
-struct TForms {
-  std::unique_ptr<TfrmMain> frmMain;
-  std::unique_ptr<TfrmPrntView> frmPrntView;
-  std::unique_ptr<TDlgMsgBox> dlgMsgBox;
-  std::unique_ptr<TFtpConnect> ftpConnect;
-  std::unique_ptr<TdlgPrnModel> dlgPrnModel;
-  std::unique_ptr<TEEPDlg> eepDlg;
-};
+TForms::TForms() = default;
+// Reverse order of creation; the main form, owner of the others, last.
+TForms::~TForms() {
+  eepDlg.reset();
+  dlgPrnModel.reset();
+  ftpConnect.reset();
+  dlgMsgBox.reset();
+  frmPrntView.reset();
+  frmMain.reset();
+}
 
 void CreateForms(TForms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
-  forms.frmPrntView = std::make_unique<TfrmPrntView>(nullptr, &app);
-  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>();
-  forms.ftpConnect = std::make_unique<TFtpConnect>();
-  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>();
-  forms.eepDlg = std::make_unique<TEEPDlg>();
+  // The others are owned by it, so that each opens centred on it.
+  QWidget* owner = forms.frmMain.get();
+  forms.frmPrntView = std::make_unique<TfrmPrntView>(owner, &app);
+  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>(owner);
+  forms.ftpConnect = std::make_unique<TFtpConnect>(owner);
+  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>(owner);
+  forms.eepDlg = std::make_unique<TEEPDlg>(owner);
   // With no display nobody could pick a model; the question is then not
   // asked, as if cancelled.
   if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
 }
 
-}  // namespace
 
 int QuillonMain(int argc, char** argv) {
   std::vector<std::string> args;

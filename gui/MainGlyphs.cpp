@@ -172,6 +172,12 @@ QIcon ProgramIcon() {
   return icon;
 }
 
+QIcon UntintedIcon(const QPixmap& image) {
+  QIcon icon(image);
+  icon.addPixmap(image, QIcon::Selected);
+  return icon;
+}
+
 QPixmap GhostedPixmap(const QPixmap& image) {
   QPixmap out(image.size());
   out.fill(Qt::transparent);

@@ -14,6 +14,9 @@ QIcon VersionGlyph();
 QIcon ProgramIcon();
 // The same drawing at one size (the desktop icons are rendered from it).
 QPixmap ProgramIconPixmap(int size);
+// An icon whose selected form is the picture itself: the style would
+// otherwise tint a selected row's picture until it looks faded.
+QIcon UntintedIcon(const QPixmap& image);
 // A plain page printer, 32 x 32.
 QPixmap GenericPrinterPixmap();
 // The picture of a row the program cannot update as things stand: the

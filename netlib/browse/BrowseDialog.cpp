@@ -194,6 +194,19 @@ PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& print
     item->setIcon(0, icon);
     item->setData(0, Qt::UserRole, static_cast<int>(i));
   }
+  if (printers.empty()) {
+    // An empty list says why, in a row that cannot be chosen.
+    auto* item = new QTreeWidgetItem(list_);
+    item->setText(0, QCoreApplication::translate(
+                         "BrowseDialog",
+                         "ﾈｯﾄﾜｰｸﾌﾟﾘﾝﾀが見つかりません。ﾌﾟﾘﾝﾀの電源とﾈｯﾄﾜｰｸ接続、CUPSのﾌﾟﾘﾝﾀ共有の設定を確認してください。"));
+    item->setData(0, Qt::UserRole, -1);
+    item->setFlags(Qt::NoItemFlags);
+    item->setFirstColumnSpanned(true);
+    list_->setWordWrap(true);
+    list_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    list_->setObjectName(QStringLiteral("lstPrinters"));
+  }
 
   buttons_ = new QDialogButtonBox(this);
   QPushButton* ok = buttons_->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
