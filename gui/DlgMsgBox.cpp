@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <algorithm>
+
 #include "gui/BoxStyle.h"
 #include "gui/EEPDlg.h"
 #include "gui/HelpViewer.h"
@@ -118,6 +120,10 @@ int TDlgMsgBox::ShowDialog(const std::string& text, const std::string& checkCapt
   Label1->setText(QString::fromStdString(text));
   Label1->adjustSize();
   CheckBox1->setText(QString::fromStdString(checkCaption));
+  // A caption longer than the designed box widens it instead of being cut.
+  const int captionWidth = std::max(256, CheckBox1->sizeHint().width());
+  CheckBox1->resize(captionWidth, CheckBox1->height());
+  setFixedWidth(std::max({395, CheckBox1->x() + captionWidth + 10, Label1->x() + Label1->width() + 16}));
   CheckBox1->setChecked(checked != 0);
   HelpContext = helpContext;
   ShowIcon(iconKind);

@@ -5,6 +5,9 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -15,8 +18,13 @@ namespace quillon {
 
 namespace {
 
-// The widest line of a box's text, in pixels.
-constexpr int kBoxTextWidth = 420;
+// The widest line of a box's text, in pixels: narrow enough that the box
+// never wraps it again (it does past half the screen, less its icon).
+int BoxTextWidth(const QWidget* parent) {
+  const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+  const int half = screen ? screen->availableGeometry().width() / 2 : 840;
+  return std::clamp(half - 110, 200, 420);
+}
 
 QPointer<QWidget>& OwnerSlot() {
   static QPointer<QWidget> owner;
@@ -58,7 +66,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const BoxQuestion& q, QWidget* pare
   box->setWindowTitle(QString::fromStdString(q.caption));
   box->setTextFormat(Qt::PlainText);
   // Broken here, the Japanese way, narrower than the box would wrap it.
-  box->setText(BreakLines(QString::fromStdString(q.text), box->fontMetrics(), kBoxTextWidth));
+  box->setText(BreakLines(QString::fromStdString(q.text), box->fontMetrics(), BoxTextWidth(parent)));
   box->setIcon(QtIcon(layout.icon));
 
   QPushButton* ok = box->addButton(QMessageBox::Ok);

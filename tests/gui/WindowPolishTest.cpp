@@ -2,8 +2,11 @@
 // buttons, icons, and the two languages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMenuBar>
@@ -68,8 +71,9 @@ TEST(BoxLines, NoLineStartsWithAClosingMarkAndWordsStayWhole) {
         EXPECT_LE(fm.horizontalAdvance(line), width + fm.maxWidth()) << line.toStdString();
       }
       // A word that fits on a line is never cut.
-      if (width >= 200 && text.contains(QStringLiteral("ﾊﾞｰｼﾞｮﾝｱｯﾌﾟ")))
+      if (width >= 200 && text.contains(QStringLiteral("ﾊﾞｰｼﾞｮﾝｱｯﾌﾟ"))) {
         EXPECT_TRUE(broken.contains(QStringLiteral("ﾊﾞｰｼﾞｮﾝｱｯﾌﾟ"))) << broken.toStdString();
+      }
     }
   }
   // The lone "ん。" of a naive break stays with its word.
@@ -81,7 +85,8 @@ TEST(BoxLines, NoLineStartsWithAClosingMarkAndWordsStayWhole) {
   // Latin words and numbers are whole too; line feeds of the text stay.
   EXPECT_EQ(BreakLines(QStringLiteral("RX-140 1.23\nabc"), fm, 2000), QStringLiteral("RX-140 1.23\nabc"));
   const QString latin = BreakLines(QStringLiteral("alpha beta gamma delta"), fm,
-                                   fm.horizontalAdvance(QStringLiteral("alpha beta")));
+                                   std::max(fm.horizontalAdvance(QStringLiteral("alpha beta")),
+                                            fm.horizontalAdvance(QStringLiteral("gamma delta"))));
   EXPECT_EQ(latin, QStringLiteral("alpha beta\ngamma delta"));
 }
 
@@ -100,8 +105,12 @@ TEST(Boxes, AreAsWideAsTheirTitleAndShareOneButtonStyle) {
     EXPECT_EQ(b->height(), kBoxButtonHeight);
   }
   box->close();
-  // The program's own box (the start confirmation) has the same buttons.
+  // The program's own box (the start confirmation) has the same buttons,
+  // and a long caption widens it instead of being cut.
   TDlgMsgBox dlg;
+  dlg.ShowDialog("x", "Initialise the printer's settings memory and more", 1, 32, 0);
+  EXPECT_GE(dlg.CheckBox1->width(), dlg.CheckBox1->sizeHint().width());
+  EXPECT_GE(dlg.width(), dlg.CheckBox1->geometry().right());
   for (QPushButton* b : {dlg.ButtonOk, dlg.ButtonCancel, dlg.ButtonHelp}) {
     EXPECT_EQ(b->size(), QSize(kBoxButtonWidth, kBoxButtonHeight));
   }
