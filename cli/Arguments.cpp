@@ -1,6 +1,7 @@
 #include "cli/Arguments.h"
 
 #include <cstdlib>
+#include <sstream>
 
 #include "cli/PrinterLines.h"
 
@@ -22,6 +23,7 @@ const Spec kCommands[] = {
     {"download", true,
      " printer printers-from model no-command init-items yes jobs json skip-current"
      " allow-downgrade resume verify verify-timeout "},
+    {"help", true, " "},
 };
 
 bool TakesValue(const std::string& name) {
@@ -41,6 +43,23 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
 
 }  // namespace
 
+bool IsCommand(const std::string& name) {
+  for (const Spec& s : kCommands) {
+    if (name == s.command) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> AcceptedOptions(const std::string& command) {
+  std::vector<std::string> names;
+  for (const Spec& s : kCommands) {
+    if (command != s.command) continue;
+    std::istringstream in(s.options);
+    for (std::string name; in >> name;) names.push_back(name);
+  }
+  return names;
+}
+
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
   o = Options();
   const Spec* spec = nullptr;
@@ -53,6 +72,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (arg == "--version") {
       o.version = true;
+      continue;
+    }
+    if (arg == "--verbose" || arg == "-v") {
+      o.verbose = true;
+      o.quiet = false;
+      continue;
+    }
+    if (arg == "--quiet" || arg == "-q") {
+      o.quiet = true;
+      o.verbose = false;
       continue;
     }
     std::string name, value;
@@ -161,6 +190,17 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       o.json = true;
     }
   }
+  if (o.command == "help") {
+    // "help COMMAND" is COMMAND --help.
+    o.help = true;
+    o.command = o.operand;
+    o.operand.clear();
+    if (!o.command.empty() && !IsCommand(o.command)) {
+      error = "unknown command " + o.command;
+      return false;
+    }
+    return true;
+  }
   if (o.help || o.version) return true;
   if (!spec) {
     error = "no command given";
@@ -212,50 +252,6 @@ bool CollectPrinters(const Options& options, std::vector<std::string>& printers,
   printers.clear();
   for (const PrinterLine& line : lines) printers.push_back(line.printer);
   return true;
-}
-
-const char* UsageText() {
-  return "Usage:\n"
-         "  quillon-cli info PACKAGE [--json]\n"
-         "  quillon-cli printers [--json]\n"
-         "  quillon-cli query HOST [--json]\n"
-         "  quillon-cli inventory HOST|a.b.c.d-e|a.b.c.d/n ... [--hosts-from FILE] [--jobs N]\n"
-         "              [--json] [--printers-out FILE]\n"
-         "  quillon-cli job PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE\n"
-         "  quillon-cli download PACKAGE --printer P [--printer P2 ...] [--printers-from FILE]\n"
-         "              [--model M] [--no-command] [--init-items N] [--yes] [--jobs N] [--json]\n"
-         "              [--skip-current] [--allow-downgrade] [--resume RESULT.jsonl]\n"
-         "              [--verify [--verify-timeout S]]\n"
-         "\n"
-         "A printer is a spooler queue name or ftp://HOST/FOLDER (the printer's FTP server;\n"
-         "its folder is normally vesta0).\n"
-         "\n"
-         "  --model M        the printer's model when it cannot be asked: used instead of\n"
-         "                   the console query of an FTP printer, and for a queue whose\n"
-         "                   driver names no model\n"
-         "  --no-command     send the bare data, without the download and restart commands\n"
-         "  --init-items N   settings reset by the restart command: sum of 1 menu settings,\n"
-         "                   2 network settings, 4 permission settings; 0 keeps them all\n"
-         "  --yes            accept every confirmation (needed without a terminal)\n"
-         "  --jobs N         at most N transfers at a time (default 1); never two to the\n"
-         "                   same printer, also against the windowed program\n"
-         "  --printers-from FILE  one printer per line (# starts a comment; - reads stdin);\n"
-         "                   model=M after the printer gives that printer's model\n"
-         "  --skip-current   skip printers whose console reports the package's version\n"
-         "  --allow-downgrade  send a package older than the printer's version\n"
-         "                   (refused otherwise)\n"
-         "  --resume FILE    try only the printers that did not succeed in that earlier\n"
-         "                   --json output\n"
-         "  --verify         after each success wait for the printer's restart and ask\n"
-         "                   its console for the new version (--verify-timeout, default\n"
-         "                   300 s)\n"
-         "\n"
-         "inventory asks each host's console for its model and version, --jobs at a\n"
-         "time (default 16); ranges and blocks hold at most 1024 addresses (a /22).\n"
-         "  --hosts-from FILE  hosts or a printers file (# comments; - reads stdin)\n"
-         "  --printers-out FILE  write a printers file of the answering printers\n"
-         "  --json           one JSON object per printer on standard output, nothing else\n"
-         "\n";
 }
 
 }  // namespace cli

@@ -7,7 +7,8 @@
 namespace cli {
 
 struct Options {
-  std::string command;  // info, printers, query, inventory, job, download; empty with --help
+  std::string command;  // info, printers, query, inventory, job, download; with --help
+                        // the command whose help is asked for, or empty
   std::string operand;  // the package (info, job, download) or the host (query)
   std::vector<std::string> hosts;     // inventory: hosts, ranges, blocks
   std::string hostsFrom;              // --hosts-from FILE (a printers file; "-": stdin)
@@ -30,6 +31,8 @@ struct Options {
   bool json = false;                  // --json
   bool help = false;                  // --help
   bool version = false;               // --version
+  bool verbose = false;               // -v, --verbose
+  bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
 };
 
 // Parses args (without the program name). False with a message in error.
@@ -45,6 +48,8 @@ std::vector<std::string> ParsePrinterList(const std::string& text);
 bool CollectPrinters(const Options& options, std::vector<std::string>& printers,
                      std::string& error);
 
-const char* UsageText();
+bool IsCommand(const std::string& name);
+// The long options (without dashes) a command takes, beyond the common ones.
+std::vector<std::string> AcceptedOptions(const std::string& command);
 
 }  // namespace cli

@@ -41,11 +41,14 @@
 #include "core/command/FileSelection.h"
 #include "core/command/MessageBoxes.h"
 #include "core/command/ResultMessages.h"
+#include "resources/Translations.h"
 
 namespace cli {
 namespace {
 
-const char kBusyText[] = "another download to this printer is running";
+// The printer is busy: in the language of the download's other messages.
+const char kBusyText[] =
+    QT_TRANSLATE_NOOP("quillon-cli", "このﾌﾟﾘﾝﾀへの別のﾀﾞｳﾝﾛｰﾄﾞが実行中です。");
 const char kDeclinedText[] = "a confirmation was refused";
 const char kUnanswerableText[] =
     "a confirmation could not be asked: no terminal (--yes accepts every question)";
@@ -314,8 +317,8 @@ int RunDownload(const Options& o) {
     answerer.SetPrinter(batch ? r->printer : std::string());
     if (t.busy) {
       r->exit = kExitBusy;
-      r->message = kBusyText;
-      ErrText((batch ? "[" + r->printer + "] " : std::string()) + kBusyText + "\n");
+      r->message = quillon::TrText("quillon-cli", kBusyText);
+      ErrText((batch ? "[" + r->printer + "] " : std::string()) + r->message + "\n");
     } else {
       r->result = t.result.code;
       r->exit = ExitOfResult(t.result.code);

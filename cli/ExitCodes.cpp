@@ -25,23 +25,37 @@ int BatchExit(const std::vector<int>& codes) {
   return *failed;
 }
 
-const char* ExitCodeHelp() {
-  return "Exit codes:\n"
-         "  0   every printer succeeded\n"
-         "  2   input error (arguments, package file or printer missing)\n"
-         "  3   a confirmation was refused, or asked with no terminal and no --yes\n"
-         "  4   the package cannot be opened or has no usable data\n"
-         "  5   the printer cannot be opened or does not answer\n"
-         "  6   sending failed\n"
-         "  7   the printer's FTP folder cannot be entered\n"
-         "  8   aborted (Ctrl+C)\n"
-         "  9   partial success: some printers of the batch succeeded, some failed\n"
-         " 10   another download to the same printer is running\n"
-         " 11   sent, but --verify did not see the package's version on the printer\n"
-         " 12   refused: the package is older than the printer's version\n"
-         "      (--allow-downgrade sends it)\n"
-         "With several printers and no success at all, the code is that of the\n"
-         "first printer that failed.\n";
+const std::vector<ExitDoc>& ExitCodeDocs() {
+  static const std::vector<ExitDoc> docs = {
+      {kExitOk, "every printer succeeded"},
+      {kExitInput, "input error (arguments, package file or printer missing)"},
+      {kExitDeclined, "a confirmation was refused, or asked with no terminal and no --yes"},
+      {kExitPackage, "the package cannot be opened or has no usable data"},
+      {kExitPrinterOpen, "the printer cannot be opened or does not answer"},
+      {kExitSendFailed, "sending failed"},
+      {kExitDirectory, "the printer's FTP folder cannot be entered"},
+      {kExitAborted, "aborted (Ctrl+C)"},
+      {kExitPartial, "partial success: some printers of the batch succeeded, some failed"},
+      {kExitBusy, "another download to the same printer is running"},
+      {kExitUnverified, "sent, but --verify did not see the package's version on the printer"},
+      {kExitRefused, "refused: the package is older than the printer's version"},
+  };
+  return docs;
+}
+
+const char* ExitCodeNote() {
+  return "With several printers and no success at all, the code is that of the first printer "
+         "that failed.";
+}
+
+std::string ExitCodeHelp() {
+  std::string out = "Exit codes:\n";
+  for (const ExitDoc& e : ExitCodeDocs()) {
+    std::string code = std::to_string(e.code);
+    out += std::string(4 - code.size(), ' ') + code + "   " + e.text + "\n";
+  }
+  return out + "With several printers and no success at all, the code is that of the\n"
+               "first printer that failed.\n";
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 // can tell what went wrong without reading the messages.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace cli {
@@ -30,7 +31,14 @@ int ExitOfResult(std::uint16_t result);
 // partial success when some succeeded; else the first failure's code.
 int BatchExit(const std::vector<int>& codes);
 
+// The codes and their meaning: the one source of --help and the manual.
+struct ExitDoc {
+  int code;
+  const char* text;
+};
+const std::vector<ExitDoc>& ExitCodeDocs();
+const char* ExitCodeNote();
 // The text of --help listing the codes.
-const char* ExitCodeHelp();
+std::string ExitCodeHelp();
 
 }  // namespace cli

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/Output.h"
+
 
 namespace cli {
 namespace {
@@ -48,7 +50,9 @@ std::string CutColumns(const std::string& s, int columns) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(bool enabled) : enabled_(enabled) {}
+ProgressBar::ProgressBar(bool enabled)
+    : enabled_(enabled && CurrentVerbosity() != Verbosity::Quiet),
+      lines_(!enabled && CurrentVerbosity() == Verbosity::Verbose) {}
 
 ProgressBar::~ProgressBar() { Clear(); }
 
@@ -74,6 +78,17 @@ std::string ProgressBar::Line(const std::vector<Item>& items, int width) {
 }
 
 void ProgressBar::Draw(const std::vector<Item>& items) {
+  if (lines_) {
+    // Without a terminal: one line each time a transfer passes a tenth.
+    for (const Item& item : items) {
+      const int tenth = std::clamp(item.percent, 0, 100) / 10;
+      auto& last = tenths_[item.name];
+      if (last == tenth) continue;
+      last = tenth;
+      Write(item.name + " " + std::to_string(tenth * 10) + "%\n");
+    }
+    return;
+  }
   if (!enabled_) return;
   const std::string line = Line(items, TerminalWidth());
   if (drawn_ && line == last_) return;

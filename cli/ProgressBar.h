@@ -1,7 +1,9 @@
 #pragma once
 // The progress of the running transfers, redrawn in place on one line of
-// the error stream when that is a terminal; nothing otherwise.
+// the error stream when that is a terminal (not with -q); otherwise
+// nothing, or with -v a line per tenth of each transfer.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,8 @@ class ProgressBar {
 
  private:
   bool enabled_;
+  bool lines_;
+  std::map<std::string, int> tenths_;
   bool drawn_ = false;
   std::string last_;
 };

@@ -76,15 +76,19 @@ bool TerminalAnswerer::AnsweredWithoutAsking(BoxAnswer& answer) {
 
 BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
   BoxAnswer answer;
-  Show(q);
   if (q.kind == BoxQuestion::Kind::Message) {
     const quillon::BoxLayout layout = quillon::LayoutForStyle(q.style);
-    if (!layout.cancelButton) return answer;  // a notice: OK is all it has
+    // A notice (OK is all it has) is kept back by -q unless it reports an error.
+    const bool error = (q.style & 0xF0) == 0x10;
+    if (!layout.cancelButton && !error && CurrentVerbosity() == Verbosity::Quiet) return answer;
+    Show(q);
+    if (!layout.cancelButton) return answer;
     if (AnsweredWithoutAsking(answer)) return answer;
     answer.button = AskYesNo("OK?", layout.defaultButton == IDOK) ? IDOK : IDCANCEL;
     return answer;
   }
 
+  Show(q);
   // The start dialog: its check box says whether the settings memory is
   // initialised; the items come from --init-items or stay the dialog's.
   ErrText(std::string("  [") + (q.checked ? "x" : " ") + "] " + ForTerminal(q.checkCaption) + "\n");

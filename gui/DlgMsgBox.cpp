@@ -1,11 +1,15 @@
 #include "gui/DlgMsgBox.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 
+#include <algorithm>
+
+#include "gui/BoxStyle.h"
 #include "gui/EEPDlg.h"
 #include "gui/HelpViewer.h"
 #include "gui/JapaneseFonts.h"
@@ -56,12 +60,12 @@ TDlgMsgBox::TDlgMsgBox(QWidget* parent, TEEPDlg* items) : QDialog(parent), items
   ButtonOk->setDefault(true);
   connect(ButtonOk, &QPushButton::clicked, this, [this] { done(quillon::IDOK); });
 
-  ButtonCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  ButtonCancel = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "ｷｬﾝｾﾙ"), this);
   ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   ButtonCancel->setGeometry(148, 90, 82, 28);
   connect(ButtonCancel, &QPushButton::clicked, this, [this] { done(quillon::IDCANCEL); });
 
-  ButtonHelp = new QPushButton(QStringLiteral("ﾍﾙﾌﾟ"), this);
+  ButtonHelp = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "ﾍﾙﾌﾟ"), this);
   ButtonHelp->setObjectName(QStringLiteral("ButtonHelp"));
   ButtonHelp->setGeometry(238, 90, 82, 28);
   ButtonHelp->setAutoDefault(false);
@@ -72,12 +76,13 @@ TDlgMsgBox::TDlgMsgBox(QWidget* parent, TEEPDlg* items) : QDialog(parent), items
   CheckBox1->setGeometry(80, 55, 256, 34);
   CheckBox1->setChecked(true);
 
-  Button1 = new QPushButton(QStringLiteral("詳細..."), this);
+  Button1 = new QPushButton(QCoreApplication::translate("TDlgMsgBox", "詳細..."), this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setGeometry(328, 58, 57, 25);
   Button1->setAutoDefault(false);
   Button1->setVisible(false);
   connect(Button1, &QPushButton::clicked, this, &TDlgMsgBox::Button1Click);
+  for (QPushButton* b : {ButtonOk, ButtonCancel, ButtonHelp}) quillon::StyleBoxButton(b);
 
   if (!DlgMsgBox) DlgMsgBox = this;
 }
@@ -115,6 +120,10 @@ int TDlgMsgBox::ShowDialog(const std::string& text, const std::string& checkCapt
   Label1->setText(QString::fromStdString(text));
   Label1->adjustSize();
   CheckBox1->setText(QString::fromStdString(checkCaption));
+  // A caption longer than the designed box widens it instead of being cut.
+  const int captionWidth = std::max(256, CheckBox1->sizeHint().width());
+  CheckBox1->resize(captionWidth, CheckBox1->height());
+  setFixedWidth(std::max({395, CheckBox1->x() + captionWidth + 10, Label1->x() + Label1->width() + 16}));
   CheckBox1->setChecked(checked != 0);
   HelpContext = helpContext;
   ShowIcon(iconKind);

@@ -1,5 +1,6 @@
 #include "gui/EEPDlg.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -11,13 +12,13 @@ TEEPDlg* EEPDlg = nullptr;
 
 TEEPDlg::TEEPDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("EEPDlg"));
-  setWindowTitle(QStringLiteral("初期化項目の選択"));
+  setWindowTitle(QCoreApplication::translate("TEEPDlg", "初期化項目の選択"));
   setFont(quillon::FormFont(quillon::kFontPGothic, 12));
   setFixedSize(343, 193);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   const QFont large = quillon::FormFont(quillon::kFontPGothic, 16);
 
-  Label1 = new QLabel(QStringLiteral("初期化する項目を選択してください。"), this);
+  Label1 = new QLabel(QCoreApplication::translate("TEEPDlg", "初期化する項目を選択してください。"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setFont(large);
   // Designed to wrap, but the text is one line wherever the face allows it.
@@ -32,9 +33,9 @@ TEEPDlg::TEEPDlg(QWidget* parent) : QDialog(parent) {
     box->setChecked(checked);
     return box;
   };
-  CheckBox1 = makeBox("CheckBox1", QStringLiteral("プリンタメニュー設定"), 56, true);
-  CheckBox2 = makeBox("CheckBox2", QStringLiteral("ネットワーク設定"), 83, false);
-  CheckBox3 = makeBox("CheckBox3", QStringLiteral("権限設定"), 109, false);
+  CheckBox1 = makeBox("CheckBox1", QCoreApplication::translate("TEEPDlg", "プリンタメニュー設定"), 56, true);
+  CheckBox2 = makeBox("CheckBox2", QCoreApplication::translate("TEEPDlg", "ネットワーク設定"), 83, false);
+  CheckBox3 = makeBox("CheckBox3", QCoreApplication::translate("TEEPDlg", "権限設定"), 109, false);
 
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
   OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -42,7 +43,7 @@ TEEPDlg::TEEPDlg(QWidget* parent) : QDialog(parent) {
   OKBtn->setDefault(true);
   connect(OKBtn, &QPushButton::clicked, this, [this] { done(quillon::IDOK); });
 
-  CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
+  CancelBtn = new QPushButton(QCoreApplication::translate("TEEPDlg", "キャンセル"), this);
   CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
   CancelBtn->setGeometry(172, 144, 75, 25);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(quillon::IDCANCEL); });

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -21,6 +22,8 @@
 #include "gui/ProgramBoxes.h"
 #include "gui/QtBoxAnswerer.h"
 #include "gui/FtpConnect.h"
+#include "gui/ProgramUsage.h"
+#include "resources/Translations.h"
 #include "gui/TfrmMain.h"
 
 namespace {
@@ -56,38 +59,51 @@ void ShowFailure(const QString& what) {
   quillon::Boxes().MsgBoxAlways(what.toStdString(), quillon::MB_ICONSTOP, 0);
 }
 
+}  // namespace
+
 // The forms of the program, created in their fixed order and kept until
 // the end of the run (destroyed in the reverse order, the main form last).
-struct TForms {
-  std::unique_ptr<TfrmMain> frmMain;
-  std::unique_ptr<TfrmPrntView> frmPrntView;
-  std::unique_ptr<TDlgMsgBox> dlgMsgBox;
-  std::unique_ptr<TFtpConnect> ftpConnect;
-  std::unique_ptr<TdlgPrnModel> dlgPrnModel;
-  std::unique_ptr<TEEPDlg> eepDlg;
-};
+TForms::TForms() = default;
+// Reverse order of creation; the main form, owner of the others, last.
+TForms::~TForms() {
+  eepDlg.reset();
+  dlgPrnModel.reset();
+  ftpConnect.reset();
+  dlgMsgBox.reset();
+  frmPrntView.reset();
+  frmMain.reset();
+}
 
 void CreateForms(TForms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
-  forms.frmPrntView = std::make_unique<TfrmPrntView>(nullptr, &app);
-  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>();
-  forms.ftpConnect = std::make_unique<TFtpConnect>();
-  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>();
-  forms.eepDlg = std::make_unique<TEEPDlg>();
+  // The others are owned by it, so that each opens centred on it.
+  QWidget* owner = forms.frmMain.get();
+  forms.frmPrntView = std::make_unique<TfrmPrntView>(owner, &app);
+  forms.dlgMsgBox = std::make_unique<TDlgMsgBox>(owner);
+  forms.ftpConnect = std::make_unique<TFtpConnect>(owner);
+  forms.dlgPrnModel = std::make_unique<TdlgPrnModel>(owner);
+  forms.eepDlg = std::make_unique<TEEPDlg>(owner);
   // With no display nobody could pick a model; the question is then not
   // asked, as if cancelled.
   if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
 }
 
-}  // namespace
 
 int QuillonMain(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // Answered before anything else starts: no window, no lock, no settings.
+  if (quillon::AsksForHelp(args) || quillon::AsksForVersion(args)) {
+    const std::string text =
+        quillon::AsksForHelp(args) ? quillon::ProgramHelp() : std::string("quillon " QUILLON_VERSION "\n");
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
   // Named before anything asks for the standard folders.
   QCoreApplication::setApplicationName(QStringLiteral("quillon"));
   TQuillonApplication qapp(argc, argv);
+  quillon::InstallTranslations(qapp);
 
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   // Settings read, model table loaded, command line applied, package opened;
   // destroyed last, writing the settings back, also in a copy that returns 1.
   TQUILLONApp app(std::string(), std::move(args));
@@ -99,8 +115,6 @@ int QuillonMain(int argc, char** argv) {
   }
 
   quillon::InstallJapaneseFonts();
-  quillon::SetHelpFilePath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                           QLatin1String(kHelpFileName));
   InstallQuitSignals(&qapp);
 
   TForms forms;

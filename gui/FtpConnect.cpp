@@ -1,5 +1,6 @@
 #include "gui/FtpConnect.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,17 +35,17 @@ void RecordFtpPrinter(const std::string& model, const std::string& version) {
 TFtpConnect::TFtpConnect(QWidget* parent, TdlgPrnModel* models)
     : QDialog(parent), models_(models) {
   setObjectName(QStringLiteral("FtpConnect"));
-  setWindowTitle(QStringLiteral("FTP接続ﾌﾟﾘﾝﾀの指定"));
+  setWindowTitle(QCoreApplication::translate("TFtpConnect", "FTP接続ﾌﾟﾘﾝﾀの指定"));
   setFont(quillon::FormFont(quillon::kFontPGothic, 12));
   setFixedSize(308, 118);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-  Label1 = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽ(&N)"), this);
+  Label1 = new QLabel(QCoreApplication::translate("TFtpConnect", "ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽ(&N)"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(8, 16, 113, 17);
   Label1->setWordWrap(true);
 
-  Label2 = new QLabel(QStringLiteral("ﾃﾞｨﾚｸﾄﾘ(&D)"), this);
+  Label2 = new QLabel(QCoreApplication::translate("TFtpConnect", "ﾃﾞｨﾚｸﾄﾘ(&D)"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
   Label2->setGeometry(8, 48, 113, 17);
   Label2->setWordWrap(true);
@@ -65,7 +66,7 @@ TFtpConnect::TFtpConnect(QWidget* parent, TdlgPrnModel* models)
   btnOk->setDefault(true);
   connect(btnOk, &QPushButton::clicked, this, &TFtpConnect::btnOkClick);
 
-  Button2 = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  Button2 = new QPushButton(QCoreApplication::translate("TFtpConnect", "ｷｬﾝｾﾙ"), this);
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(221, 80, 75, 25);
   connect(Button2, &QPushButton::clicked, this, &TFtpConnect::reject);

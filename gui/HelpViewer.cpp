@@ -1,16 +1,21 @@
 #include "gui/HelpViewer.h"
 
+#include <QCoreApplication>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <iostream>
 
+#include "core/app/AppTitles.h"
 #include "gui/ProgramBoxes.h"
 
 #ifndef QUILLON_VERSION
@@ -30,9 +35,30 @@ QString AnchorOf(int context) { return QString::number(context); }
 
 }  // namespace
 
+std::vector<QString> HelpFileCandidates(const QString& bin) {
+  const QString name = QString::fromLatin1(kHelpFileName);
+  // Beside the program (a build or a copied folder), then the data folder
+  // of the prefix the program runs from, then the system's data folders.
+  std::vector<QString> paths{bin + QLatin1Char('/') + name,
+                             QDir::cleanPath(bin + QStringLiteral("/../share/quillon/") + name)};
+  for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+    const QString path = QDir::cleanPath(dir + QStringLiteral("/quillon/") + name);
+    if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+  }
+  return paths;
+}
+
+QString FindHelpFile(const QString& programDir) {
+  const std::vector<QString> paths = HelpFileCandidates(programDir);
+  for (const QString& path : paths) {
+    if (QFileInfo(path).isFile()) return path;
+  }
+  return paths.front();
+}
+
 QString HelpFilePath() {
   if (!HelpPathSlot().isEmpty()) return HelpPathSlot();
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/QUILLON.HLP");
+  return FindHelpFile(QCoreApplication::applicationDirPath());
 }
 
 void SetHelpFilePath(const QString& path) { HelpPathSlot() = path; }
@@ -55,12 +81,12 @@ std::vector<int> HelpTopics(const QString& html) {
 
 THelpViewer::THelpViewer(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("HelpViewer"));
-  setWindowTitle(QString::fromUtf8(Boxes().Title().c_str()) + QStringLiteral(" ﾍﾙﾌﾟ"));
+  setWindowTitle(QString::fromUtf8(Boxes().Title().c_str()) + QCoreApplication::translate("THelpViewer", " ﾍﾙﾌﾟ"));
   resize(560, 480);
   Browser = new QTextBrowser(this);
   Browser->setObjectName(QStringLiteral("Browser"));
   Browser->setOpenExternalLinks(false);
-  btnClose = new QPushButton(QStringLiteral("閉じる"), this);
+  btnClose = new QPushButton(QCoreApplication::translate("THelpViewer", "閉じる"), this);
   btnClose->setObjectName(QStringLiteral("btnClose"));
   connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
   auto* layout = new QVBoxLayout(this);
@@ -75,7 +101,7 @@ int THelpViewer::ShowTopic(const QString& path, int context) {
     topics_ = HelpTopics(html_);
     if (html_.isEmpty()) {
       std::cerr << "help file not found: " << path.toStdString() << '\n';
-      Browser->setPlainText(QStringLiteral("ヘルプファイルが見つかりません。\n") + path);
+      Browser->setPlainText(QCoreApplication::translate("THelpViewer", "ヘルプファイルが見つかりません。\n") + path);
     } else {
       Browser->setHtml(html_);
     }

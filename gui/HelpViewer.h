@@ -10,9 +10,15 @@ class QPushButton;
 
 namespace quillon {
 
-// The help file: the one start-up set, else "QUILLON.HLP" beside the
-// program file, whatever the working folder.
+// The help file: the one set by SetHelpFilePath, else FindHelpFile for the
+// running program's folder, whatever the working folder.
 QString HelpFilePath();
+// Where "QUILLON.HLP" is looked for, in order: beside the program file,
+// in ../share/quillon/ from it, then in quillon/ of the system's data
+// folders ($XDG_DATA_DIRS).
+std::vector<QString> HelpFileCandidates(const QString& programDir);
+// The first candidate that is a file; the first candidate when none is.
+QString FindHelpFile(const QString& programDir);
 void SetHelpFilePath(const QString& path);  // empty: beside the program again
 
 // The document with the program version filled in; empty when the file

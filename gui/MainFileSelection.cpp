@@ -1,5 +1,7 @@
 // The package choice of the main window.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,11 @@ void TfrmMain::FileOpen() {
   ++commandDepth_;
   const int result = OpenDialog->exec();
   --commandDepth_;
+  // The name field's completion list is a window of its own: Enter ends the
+  // dialog but would leave the list standing over the printer list.
+  for (QCompleter* completer : OpenDialog->findChildren<QCompleter*>()) {
+    if (completer->popup()) completer->popup()->hide();
+  }
   const QStringList chosen = OpenDialog->selectedFiles();
   if (result != QDialog::Accepted || chosen.isEmpty()) {
     OpenDialog->selectFile(remembered);

@@ -154,19 +154,27 @@ QPixmap GenericPrinterPixmap() {
   return pm;
 }
 
+QPixmap ProgramIconPixmap(int size) {
+  QPixmap pm = Canvas(size);
+  QPainter p(&pm);
+  DrawPrinter(p, size);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
+  p.setPen(QPen(QColor(20, 60, 140), 1));
+  p.setBrush(QColor(40, 110, 220));
+  p.drawPath(DownArrow(16, 0, 14, 15));
+  return pm;
+}
+
 QIcon ProgramIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) {
-    QPixmap pm = Canvas(size);
-    QPainter p(&pm);
-    DrawPrinter(p, size);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    p.setPen(QPen(QColor(20, 60, 140), 1));
-    p.setBrush(QColor(40, 110, 220));
-    p.drawPath(DownArrow(16, 0, 14, 15));
-    icon.addPixmap(pm);
-  }
+  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(ProgramIconPixmap(size));
+  return icon;
+}
+
+QIcon UntintedIcon(const QPixmap& image) {
+  QIcon icon(image);
+  icon.addPixmap(image, QIcon::Selected);
   return icon;
 }
 

@@ -83,7 +83,7 @@ void TfrmMain::lstvwPrintersPaint() {
     const QPixmap image = (index > 0 && index < imglstIcons.size())
                               ? imglstIcons[index].pixmap(32, 32)
                               : generic;
-    item->setIcon(0, QIcon(ghosted ? quillon::GhostedPixmap(image) : image));
+    item->setIcon(0, quillon::UntintedIcon(ghosted ? quillon::GhostedPixmap(image) : image));
     item->setData(0, kImageKeyRole, QString::fromStdString(key));
     item->setData(0, kImageIndexRole, index);
     item->setData(0, kGhostedRole, ghosted);

@@ -1,5 +1,6 @@
 #include "gui/PrnModelDlg.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +17,7 @@ TdlgPrnModel* dlgPrnModel = nullptr;
 TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("dlgPrnModel"));
-  setWindowTitle(QStringLiteral("プリンタ機種の決定"));
+  setWindowTitle(QCoreApplication::translate("TdlgPrnModel", "プリンタ機種の決定"));
   setFont(quillon::FormFont(quillon::kFontPGothic, 12));
   setFixedSize(336, 145);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -27,16 +28,16 @@ TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* paren
   Image1->setPixmap(info.pixmap(32, 32));
   Image1->setGeometry(24, 16, 32, 32);  // sized to its picture
 
-  Label1 = new QLabel(QStringLiteral("接続先のﾌﾟﾘﾝﾀ機種が取得できませんでした。"), this);
+  Label1 = new QLabel(QCoreApplication::translate("TdlgPrnModel", "接続先のﾌﾟﾘﾝﾀ機種が取得できませんでした。"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(88, 22, 232, 12);
-  Label2 = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀ機種を選択してください。"), this);
+  Label2 = new QLabel(QCoreApplication::translate("TdlgPrnModel", "ﾌﾟﾘﾝﾀ機種を選択してください。"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
   Label2->setGeometry(88, 38, 153, 12);
   quillon::FitLabel(Label1);
   quillon::FitLabel(Label2);
 
-  lblModel = new QLabel(QStringLiteral("ﾌﾟﾘﾝﾀ機種名(&M)"), this);
+  lblModel = new QLabel(QCoreApplication::translate("TdlgPrnModel", "ﾌﾟﾘﾝﾀ機種名(&M)"), this);
   lblModel->setObjectName(QStringLiteral("lblModel"));
   lblModel->setGeometry(27, 76, 82, 12);
   quillon::FitLabel(lblModel);
@@ -62,7 +63,7 @@ TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* paren
   btnOk->setEnabled(false);
   connect(btnOk, &QPushButton::clicked, this, &TdlgPrnModel::btnOkClick);
 
-  btnCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  btnCancel = new QPushButton(QCoreApplication::translate("TdlgPrnModel", "ｷｬﾝｾﾙ"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setGeometry(174, 104, 75, 25);
   connect(btnCancel, &QPushButton::clicked, this, &TdlgPrnModel::reject);

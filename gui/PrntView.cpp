@@ -1,5 +1,6 @@
 #include "gui/PrntView.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -33,7 +34,7 @@ constexpr int kStrEnded = 4139;
 TfrmPrntView::TfrmPrntView(QWidget* parent, TQUILLONApp* app)
     : QDialog(parent), app_(app ? app : TQUILLONApp::Instance()) {
   setObjectName(QStringLiteral("frmPrntView"));
-  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  setWindowTitle(QCoreApplication::translate("Quillon", kApplicationTitle));
   setFont(quillon::FormFont(quillon::kFontPGothic, 12));
   setFixedSize(301, 151);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);

@@ -2,6 +2,9 @@
 // The answerer that shows real boxes on a display.
 #include "gui/ProgramBoxes.h"
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 namespace quillon {
@@ -13,6 +16,11 @@ bool IsHeadlessPlatform();
 // Window that owns the boxes (the main window once it exists); nullptr:
 // the active modal window or the active window.
 void SetBoxOwner(QWidget* owner);
+
+// The box a message becomes: title, icon, the text broken into lines,
+// OK/Cancel/Help as the style asks, every button in the boxes' one style,
+// and at least as wide as its title.
+std::unique_ptr<QMessageBox> BuildMessageBox(const BoxQuestion& q, QWidget* parent);
 
 // Message boxes become QMessageBox with the style's icon and buttons; the
 // Help button opens the box's help topic and leaves the box open. The

@@ -1,5 +1,6 @@
 #include "gui/TfrmMain.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -130,13 +131,13 @@ void TfrmMain::CreateControls() {
   Bevel1 = MakeBevel(c, "Bevel1");
   Bevel2 = MakeBevel(c, "Bevel2");
 
-  SpeedButton1 = MakeToolButton(c, "SpeedButton1", QStringLiteral("ﾌｧｲﾙを開く"),
+  SpeedButton1 = MakeToolButton(c, "SpeedButton1", QCoreApplication::translate("TfrmMain", "ﾌｧｲﾙを開く"),
                                 quillon::OpenFileGlyph(), 0, 5);
-  SpeedButton2 = MakeToolButton(c, "SpeedButton2", QStringLiteral("ダウンロード実行"),
+  SpeedButton2 = MakeToolButton(c, "SpeedButton2", QCoreApplication::translate("TfrmMain", "ダウンロード実行"),
                                 quillon::DownloadGlyph(), 24, 5);
-  spbtnUpdate = MakeToolButton(c, "spbtnUpdate", QStringLiteral("最新の情報に更新"),
+  spbtnUpdate = MakeToolButton(c, "spbtnUpdate", QCoreApplication::translate("TfrmMain", "最新の情報に更新"),
                                quillon::RefreshGlyph(), 56, 5);
-  SpeedButton4 = MakeToolButton(c, "SpeedButton4", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"),
+  SpeedButton4 = MakeToolButton(c, "SpeedButton4", QCoreApplication::translate("TfrmMain", "ﾊﾞｰｼﾞｮﾝ情報"),
                                 quillon::VersionGlyph(), 88, 5);
   connect(SpeedButton1, &QToolButton::clicked, this, &TfrmMain::FileOpen);
   connect(SpeedButton2, &QToolButton::clicked, this, &TfrmMain::ExecDownload);
@@ -147,28 +148,28 @@ void TfrmMain::CreateControls() {
 
   edtFileName = new QLineEdit(c);
   edtFileName->setObjectName(QStringLiteral("edtFileName"));
-  edtFileName->setToolTip(QStringLiteral("ダウンロードファイルを指定"));
+  edtFileName->setToolTip(QCoreApplication::translate("TfrmMain", "ダウンロードファイルを指定"));
   edtFileName->setGeometry(160, 42, 217, 20);
   edtFileName->setEnabled(false);
   edtFileName->setVisible(false);
   connect(edtFileName, &QLineEdit::textChanged, this, &TfrmMain::edtFileNameChange);
 
   pnlFileName = MakePanel(c, "pnlFileName", 160, 42, 217, 20);
-  pnlFileName->setToolTip(QStringLiteral("ファイル名"));
+  pnlFileName->setToolTip(QCoreApplication::translate("TfrmMain", "ファイル名"));
   btnBrowse = MakeButton(c, "btnBrowse", QStringLiteral("btnBrowse"),
-                         QStringLiteral("ﾌｧｲﾙを開く"), 392, 43, 57, 20);
+                         QCoreApplication::translate("TfrmMain", "ﾌｧｲﾙを開く"), 392, 43, 57, 20);
   connect(btnBrowse, &QPushButton::clicked, this, &TfrmMain::FileOpen);
 
   pnlFileState = MakePanel(c, "pnlFileState", 160, 72, 217, 20);
-  pnlFileState->setToolTip(QStringLiteral("ファイルの情報"));
+  pnlFileState->setToolTip(QCoreApplication::translate("TfrmMain", "ファイルの情報"));
   btnExec = MakeButton(c, "btnExec", QStringLiteral("btnExec"),
-                       QStringLiteral("ダウンロード実行"), 392, 72, 57, 20);
+                       QCoreApplication::translate("TfrmMain", "ダウンロード実行"), 392, 72, 57, 20);
   connect(btnExec, &QPushButton::clicked, this, &TfrmMain::ExecDownload);
 
   lblSelected = MakeLabel(c, "lblSelected", QStringLiteral("lblSelected"), 30, 105);
   pnlSelected = MakePanel(c, "pnlSelected", 160, 104, 217, 20);
-  pnlSelected->setToolTip(QStringLiteral("選択されたプリンタ"));
-  btnPrinters = MakeButton(c, "btnPrinters", QStringLiteral("▼"), QStringLiteral("プリンタ選択"),
+  pnlSelected->setToolTip(QCoreApplication::translate("TfrmMain", "選択されたプリンタ"));
+  btnPrinters = MakeButton(c, "btnPrinters", QCoreApplication::translate("TfrmMain", "▼"), QCoreApplication::translate("TfrmMain", "プリンタ選択"),
                            392, 104, 33, 20);
   btnPrinters->setFont(quillon::FormFont(quillon::kFontVerticalPGothic, kFormFontPixels));
   connect(btnPrinters, &QPushButton::clicked, this, &TfrmMain::btnPrintersClick);
@@ -183,11 +184,11 @@ void TfrmMain::CreateControls() {
   imgMask->setScaledContents(true);
   imgMask->setGeometry(20, 160, 40, 40);
   imgMask->setVisible(false);
-  lblSelDrv = MakeLabel(c, "lblSelDrv", QStringLiteral("機種"), 100, 165);
-  lblSelPort = MakeLabel(c, "lblSelPort", QStringLiteral("接続先"), 100, 189);
-  lblSelPlace = MakeLabel(c, "lblSelPlace", QStringLiteral("場所"), 100, 213);
-  lblSelComment = MakeLabel(c, "lblSelComment", QStringLiteral("コメント"), 100, 237);
-  lblSelVer = MakeLabel(c, "lblSelVer", QStringLiteral("バージョン"), 100, 261);
+  lblSelDrv = MakeLabel(c, "lblSelDrv", QCoreApplication::translate("TfrmMain", "機種"), 100, 165);
+  lblSelPort = MakeLabel(c, "lblSelPort", QCoreApplication::translate("TfrmMain", "接続先"), 100, 189);
+  lblSelPlace = MakeLabel(c, "lblSelPlace", QCoreApplication::translate("TfrmMain", "場所"), 100, 213);
+  lblSelComment = MakeLabel(c, "lblSelComment", QCoreApplication::translate("TfrmMain", "コメント"), 100, 237);
+  lblSelVer = MakeLabel(c, "lblSelVer", QCoreApplication::translate("TfrmMain", "バージョン"), 100, 261);
   pnlSelDrv = MakePanel(c, "pnlSelDrv", 160, 161, 217, 20);
   pnlSelPort = MakePanel(c, "pnlSelPort", 160, 185, 217, 20);
   pnlSelPlace = MakePanel(c, "pnlSelPlace", 160, 209, 217, 20);
@@ -198,9 +199,9 @@ void TfrmMain::CreateControls() {
   lstvwPrinters->setObjectName(QStringLiteral("lstvwPrinters"));
   lstvwPrinters->setFont(quillon::FormFont(quillon::kFontGothic, kFormFontPixels));
   lstvwPrinters->setColumnCount(kColumnCount);
-  lstvwPrinters->setHeaderLabels({QStringLiteral("ﾌﾟﾘﾝﾀ"), QStringLiteral("種類"),
-                                  QStringLiteral("接続先"), QStringLiteral("場所"),
-                                  QStringLiteral("ｺﾒﾝﾄ")});
+  lstvwPrinters->setHeaderLabels({QCoreApplication::translate("TfrmMain", "ﾌﾟﾘﾝﾀ"), QCoreApplication::translate("TfrmMain", "種類"),
+                                  QCoreApplication::translate("TfrmMain", "接続先"), QCoreApplication::translate("TfrmMain", "場所"),
+                                  QCoreApplication::translate("TfrmMain", "ｺﾒﾝﾄ")});
   lstvwPrinters->setRootIsDecorated(false);
   lstvwPrinters->setItemsExpandable(false);
   lstvwPrinters->setUniformRowHeights(true);
@@ -214,6 +215,9 @@ void TfrmMain::CreateControls() {
   lstvwPrinters->header()->setStretchLastSection(false);
   lstvwPrinters->header()->setSectionsMovable(false);
   lstvwPrinters->header()->setFont(font());
+  // The stored widths come back as they were, however narrow: the
+  // header's font would otherwise raise its own minimum over them.
+  lstvwPrinters->header()->setMinimumSectionSize(8);
   // The selection stays visible when the list has no focus.
   QPalette pal = lstvwPrinters->palette();
   for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -247,53 +251,53 @@ void TfrmMain::CreateControls() {
 void TfrmMain::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
-  MENU_FILE = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+  MENU_FILE = bar->addMenu(QCoreApplication::translate("TfrmMain", "ﾌｧｲﾙ(&F)"));
   MENU_FILE->setObjectName(QStringLiteral("MENU_FILE"));
-  MF_Open = MENU_FILE->addAction(quillon::OpenFileGlyph(), QStringLiteral("開く(&O)"), this,
+  MF_Open = MENU_FILE->addAction(quillon::OpenFileGlyph(), QCoreApplication::translate("TfrmMain", "開く(&O)"), this,
                                  &TfrmMain::FileOpen);
   MF_Open->setObjectName(QStringLiteral("MF_Open"));
-  MF_Execute = MENU_FILE->addAction(quillon::DownloadGlyph(), QStringLiteral("実行(&E)"), this,
+  MF_Execute = MENU_FILE->addAction(quillon::DownloadGlyph(), QCoreApplication::translate("TfrmMain", "実行(&E)"), this,
                                     &TfrmMain::ExecDownload);
   MF_Execute->setObjectName(QStringLiteral("MF_Execute"));
   MENU_FILE->addSeparator()->setObjectName(QStringLiteral("MF_Sep1"));
-  MF_Exit = MENU_FILE->addAction(QStringLiteral("終了(&X)"), this, &TfrmMain::MF_ExitClick);
+  MF_Exit = MENU_FILE->addAction(QCoreApplication::translate("TfrmMain", "終了(&X)"), this, &TfrmMain::MF_ExitClick);
   MF_Exit->setObjectName(QStringLiteral("MF_Exit"));
 
-  MENU_View = bar->addMenu(QStringLiteral("表示(&V)"));
+  MENU_View = bar->addMenu(QCoreApplication::translate("TfrmMain", "表示(&V)"));
   MENU_View->setObjectName(QStringLiteral("MENU_View"));
-  MV_LOCAL = MENU_View->addAction(QStringLiteral("ローカルプリンタ(&L)"), this,
+  MV_LOCAL = MENU_View->addAction(QCoreApplication::translate("TfrmMain", "ローカルプリンタ(&L)"), this,
                                   &TfrmMain::PM_LocalClick);
   MV_LOCAL->setObjectName(QStringLiteral("MV_LOCAL"));
   MV_LOCAL->setCheckable(true);
   MV_LOCAL->setChecked(true);
   MENU_View->addSeparator()->setObjectName(QStringLiteral("MV_SEP1"));
-  MV_NET = MENU_View->addAction(QStringLiteral("ネットワークプリンタ(&N)"), this,
+  MV_NET = MENU_View->addAction(QCoreApplication::translate("TfrmMain", "ネットワークプリンタ(&N)"), this,
                                 &TfrmMain::PM_NetworkClick);
   MV_NET->setObjectName(QStringLiteral("MV_NET"));
   MV_FTP = MENU_View->addAction(QStringLiteral("FTP(&F)"), this, &TfrmMain::PM_FtpClick);
   MV_FTP->setObjectName(QStringLiteral("MV_FTP"));
   MENU_View->addSeparator()->setObjectName(QStringLiteral("MV_SEP2"));
-  MV_Update = MENU_View->addAction(quillon::RefreshGlyph(), QStringLiteral("最新の情報に更新(&U)"),
+  MV_Update = MENU_View->addAction(quillon::RefreshGlyph(), QCoreApplication::translate("TfrmMain", "最新の情報に更新(&U)"),
                                    this, &TfrmMain::OnUpdate);
   MV_Update->setObjectName(QStringLiteral("MV_Update"));
 
-  FILE_ABOUT = bar->addMenu(QStringLiteral("ﾊﾞｰｼﾞｮﾝｱｯﾌﾟについて(&A)"));
+  FILE_ABOUT = bar->addMenu(QCoreApplication::translate("TfrmMain", "ﾊﾞｰｼﾞｮﾝｱｯﾌﾟについて(&A)"));
   FILE_ABOUT->setObjectName(QStringLiteral("FILE_ABOUT"));
-  MA_Help = FILE_ABOUT->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"), this, &TfrmMain::MA_HelpClick);
+  MA_Help = FILE_ABOUT->addAction(QCoreApplication::translate("TfrmMain", "ﾍﾙﾌﾟ(&H)"), this, &TfrmMain::MA_HelpClick);
   MA_Help->setObjectName(QStringLiteral("MA_Help"));
-  MA_Version = FILE_ABOUT->addAction(quillon::VersionGlyph(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"),
+  MA_Version = FILE_ABOUT->addAction(quillon::VersionGlyph(), QCoreApplication::translate("TfrmMain", "ﾊﾞｰｼﾞｮﾝ情報(&V)"),
                                      this, &TfrmMain::DisplayVersion);
   MA_Version->setObjectName(QStringLiteral("MA_Version"));
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  PM_Local = PopupMenu1->addAction(QStringLiteral("ローカルプリンタ(&L)"), this,
+  PM_Local = PopupMenu1->addAction(QCoreApplication::translate("TfrmMain", "ローカルプリンタ(&L)"), this,
                                    &TfrmMain::PM_LocalClick);
   PM_Local->setObjectName(QStringLiteral("PM_Local"));
   PM_Local->setCheckable(true);
   PM_Local->setChecked(true);
   PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
-  PM_Network = PopupMenu1->addAction(QStringLiteral("ネットワークプリンタ(&N)"), this,
+  PM_Network = PopupMenu1->addAction(QCoreApplication::translate("TfrmMain", "ネットワークプリンタ(&N)"), this,
                                      &TfrmMain::PM_NetworkClick);
   PM_Network->setObjectName(QStringLiteral("PM_Network"));
   PM_Ftp = PopupMenu1->addAction(QStringLiteral("FTP(&F)"), this, &TfrmMain::PM_FtpClick);
@@ -301,13 +305,13 @@ void TfrmMain::CreateMenus() {
 }
 
 void TfrmMain::InitControls() {
-  setWindowTitle(QString::fromUtf8(kApplicationTitle));
-  lblFileName->setText(QStringLiteral("ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱ"));
+  setWindowTitle(QCoreApplication::translate("Quillon", kApplicationTitle));
+  lblFileName->setText(QCoreApplication::translate("TfrmMain", "ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱ"));
   lblFileName->adjustSize();
-  lblSelected->setText(QStringLiteral("出力先"));
+  lblSelected->setText(QCoreApplication::translate("TfrmMain", "出力先"));
   lblSelected->adjustSize();
-  btnBrowse->setText(QStringLiteral("参照(&B)"));
-  btnExec->setText(QStringLiteral("実行(&E)"));
+  btnBrowse->setText(QCoreApplication::translate("TfrmMain", "参照(&B)"));
+  btnExec->setText(QCoreApplication::translate("TfrmMain", "実行(&E)"));
   for (QLabel* p : {pnlFileState, pnlSelDrv, pnlSelPort, pnlSelPlace, pnlSelComment, pnlSelVer})
     p->clear();
 

@@ -1,5 +1,7 @@
 #include "resources/StringTable.h"
 
+#include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -61,7 +63,12 @@ std::map<int, std::string> ParseStringTable(std::string_view bytes) {
 std::string LoadStr(int id) {
   const auto& t = Table();
   const auto it = t.find(id);
-  return it == t.end() ? std::string() : it->second;
+  if (it == t.end()) return std::string();
+  // Messages and captions in the current language: the translation of the
+  // context "strings" whose comment is the id; the model rows are data.
+  if (id < kFirstTextId) return it->second;
+  const QByteArray key = QByteArray::number(id);
+  return QCoreApplication::translate("strings", it->second.c_str(), key.constData()).toStdString();
 }
 
 QString LoadQStr(int id) { return QString::fromStdString(LoadStr(id)); }

@@ -9,7 +9,11 @@
 #include <string>
 #include <string_view>
 
-// The text with this id, or "" when the table has none.
+// Ids below this are rows of the model table, the same in every language.
+inline constexpr int kFirstTextId = 500;
+
+// The text with this id in the current language (see Translations.h), or
+// "" when the table has none.
 std::string LoadStr(int id);
 QString LoadQStr(int id);
 

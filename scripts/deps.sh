@@ -4,6 +4,8 @@ QUILLON_PACKAGES=(
   qt6-base-dev libgl-dev libcups2-dev cups libmspack-dev
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb
+  qt6-l10n-tools qt6-translations-l10n file dpkg-dev
+  lintian desktop-file-utils appstream
 )
 
 quillon_install_deps() {

@@ -8,7 +8,12 @@ QStringList OpenDialogFilters(const std::string& filter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (QString& p : patterns) p = p.trimmed();
-    out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    // The dialog shows the patterns after the caption; a caption that
+    // already ends in its own "(...)" would show them twice.
+    QString caption = parts[i].trimmed();
+    const qsizetype open = caption.lastIndexOf(QLatin1Char('('));
+    if (caption.endsWith(QLatin1Char(')')) && open > 0) caption = caption.left(open).trimmed();
+    out << caption + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return out;
 }

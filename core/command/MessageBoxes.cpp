@@ -1,5 +1,6 @@
 #include "core/command/MessageBoxes.h"
 
+#include <QCoreApplication>
 #include <iostream>
 
 #include "core/app/AppTitles.h"
@@ -48,7 +49,7 @@ BoxAnswer HeadlessBoxAnswerer::Answer(const BoxQuestion& q) {
 }
 
 MessageBoxes::MessageBoxes(BoxAnswerer* fallback)
-    : title_(::kApplicationTitle), fallback_(fallback) {}
+    : title_(QCoreApplication::translate("Quillon", ::kApplicationTitle).toStdString()), fallback_(fallback) {}
 
 BoxAnswerer* MessageBoxes::SetAnswerer(BoxAnswerer* answerer) {
   BoxAnswerer* previous = answerer_;

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -173,14 +174,14 @@ PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& print
                                          QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("PrinterBrowse"));
-  setWindowTitle(QStringLiteral("プリンタの選択"));
+  setWindowTitle(QCoreApplication::translate("BrowseDialog", "プリンタの選択"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   resize(420, 320);
 
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("lstPrinters"));
   list_->setColumnCount(2);
-  list_->setHeaderLabels({QStringLiteral("ﾌﾟﾘﾝﾀ"), QStringLiteral("説明")});
+  list_->setHeaderLabels({QCoreApplication::translate("BrowseDialog", "ﾌﾟﾘﾝﾀ"), QCoreApplication::translate("BrowseDialog", "説明")});
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -193,13 +194,26 @@ PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& print
     item->setIcon(0, icon);
     item->setData(0, Qt::UserRole, static_cast<int>(i));
   }
+  if (printers.empty()) {
+    // An empty list says why, in a row that cannot be chosen.
+    auto* item = new QTreeWidgetItem(list_);
+    item->setText(0, QCoreApplication::translate(
+                         "BrowseDialog",
+                         "ﾈｯﾄﾜｰｸﾌﾟﾘﾝﾀが見つかりません。ﾌﾟﾘﾝﾀの電源とﾈｯﾄﾜｰｸ接続、CUPSのﾌﾟﾘﾝﾀ共有の設定を確認してください。"));
+    item->setData(0, Qt::UserRole, -1);
+    item->setFlags(Qt::NoItemFlags);
+    item->setFirstColumnSpanned(true);
+    list_->setWordWrap(true);
+    list_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    list_->setObjectName(QStringLiteral("lstPrinters"));
+  }
 
   buttons_ = new QDialogButtonBox(this);
   QPushButton* ok = buttons_->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("btnOk"));
   ok->setEnabled(false);  // only a printer can be chosen
   QPushButton* cancel =
-      buttons_->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+      buttons_->addButton(QCoreApplication::translate("BrowseDialog", "ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("btnCancel"));
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -155,4 +155,43 @@ TEST(CliUsage, HelpListsTheExitCodesAndBadArgumentsAreInputErrors) {
   EXPECT_NE(r.err.find("--jobs"), std::string::npos);
 }
 
+TEST(CliUsage, EachCommandHasItsOwnHelpAndAUsageErrorIsOneLineAndAHint) {
+  const CliResult viaHelp = RunCli({"help", "download"});
+  const CliResult viaOption = RunCli({"download", "--help"});
+  EXPECT_EQ(viaHelp.exitCode, 0);
+  EXPECT_EQ(viaHelp.out, viaOption.out);
+  EXPECT_NE(viaHelp.out.find("--printers-from FILE"), std::string::npos);
+  EXPECT_NE(viaHelp.out.find("-j, --jobs N"), std::string::npos);
+  EXPECT_EQ(viaHelp.out.find("Exit codes"), std::string::npos);  // not the overview
+  EXPECT_EQ(viaHelp.out.find("quillon-cli query"), std::string::npos);
+  EXPECT_NE(RunCli({"help", "info"}).out, viaHelp.out);
+
+  CliResult r = RunCli({"download", "FW.RXF", "--printer", "q", "--bogus"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err,
+            "quillon-cli: the command download takes no option --bogus\n"
+            "Try 'quillon-cli download --help'.\n");
+  r = RunCli({"upload"});
+  EXPECT_EQ(r.err, "quillon-cli: unknown command upload\nTry 'quillon-cli --help'.\n");
+  r = RunCli({"help", "upload"});
+  EXPECT_EQ(r.exitCode, 2);
+}
+
+// The download's messages in the locale's language: English outside
+// Japanese locales, the same message and exit code either way.
+TEST(CliLanguage, DownloadMessagesFollowTheLocale) {
+  const std::string dir = MakeTestDir("lang");
+  const std::string bad = Put(dir, "BAD.RXF", Header({"FileFormat=RXF"}) + "no mark");
+  auto messageIn = [&](const char* lang) {
+    setenv("LANG", lang, 1);
+    const CliResult r = RunCli({"download", bad, "--printer", "q", "--yes", "--json"});
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    EXPECT_EQ(r.exitCode, 4) << lang;
+    return Str(Object(Lines(r.out).at(0)), "message");
+  };
+  EXPECT_EQ(messageIn("en_US.UTF-8"), "The file cannot be opened or its format is wrong.");
+  EXPECT_EQ(messageIn("C.UTF-8"), "The file cannot be opened or its format is wrong.");
+  EXPECT_EQ(messageIn("ja_JP.UTF-8"), "ﾌｧｲﾙが開けないか、形式が正しくありません。");
+}
+
 }  // namespace

@@ -2,12 +2,16 @@
 // list, the batch's exit code, the JSON text and the progress line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/app/PrinterLock.h"
 #include "cli/Arguments.h"
 #include "cli/ExitCodes.h"
+#include "cli/HelpText.h"
+#include "cli/Output.h"
 #include "cli/JsonOut.h"
 #include "cli/ProgressBar.h"
 #include "tests/support/TestEnv.h"
@@ -144,3 +148,84 @@ TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
 }
 
 }  // namespace
+
+// The help table is the one source of --help, help COMMAND and the manual.
+TEST(CliHelp, EveryCommandAndOptionTheParserTakesIsDescribedAndNoMore) {
+  for (const CommandDoc& doc : CommandDocs()) {
+    EXPECT_TRUE(IsCommand(doc.name)) << doc.name;
+    std::vector<std::string> described;
+    for (const OptionDoc& o : doc.options) described.push_back(LongName(o));
+    std::vector<std::string> accepted = AcceptedOptions(doc.name);
+    std::sort(described.begin(), described.end());
+    std::sort(accepted.begin(), accepted.end());
+    EXPECT_EQ(described, accepted) << doc.name;
+  }
+  for (const char* name : {"info", "printers", "query", "job", "download", "help"})
+    EXPECT_NE(FindCommandDoc(name), nullptr) << name;
+}
+
+TEST(CliHelp, TheManualSaysWhatTheHelpSays) {
+  const std::string man = CliManPage();
+  auto roff = [](std::string s) {
+    std::string out;
+    for (char c : s) out += c == '-' ? std::string("\\-") : std::string(1, c);
+    return out;
+  };
+  for (const CommandDoc& doc : CommandDocs()) {
+    EXPECT_NE(man.find(".SS " + roff(doc.name)), std::string::npos) << doc.name;
+    EXPECT_NE(man.find(roff(Synopsis(doc))), std::string::npos) << doc.name;
+    for (const OptionDoc& o : doc.options) {
+      EXPECT_NE(man.find("\\fB" + roff(o.flags) + "\\fR"), std::string::npos) << o.flags;
+      EXPECT_NE(man.find(roff(o.text)), std::string::npos) << o.flags;
+      // and the command's own help lists the same option
+      EXPECT_NE(CommandHelp(doc).find(o.flags), std::string::npos) << o.flags;
+    }
+  }
+  for (const ExitDoc& e : ExitCodeDocs()) {
+    EXPECT_NE(man.find(".B " + std::to_string(e.code) + "\n" + roff(e.text)), std::string::npos);
+    EXPECT_NE(GlobalHelp().find(e.text), std::string::npos);
+  }
+  // Every line of the help fits a terminal of 80 columns.
+  std::istringstream lines(GlobalHelp() + CommandHelp(*FindCommandDoc("download")));
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+}
+
+TEST(CliArguments, HelpOfACommandAndTheVerbosityOptions) {
+  Options o;
+  std::string e;
+  ASSERT_TRUE(Parse({"help", "download"}, o, &e));
+  EXPECT_TRUE(o.help);
+  EXPECT_EQ(o.command, "download");
+  ASSERT_TRUE(Parse({"job", "--help"}, o, &e));  // no package needed for the help
+  EXPECT_TRUE(o.help);
+  EXPECT_EQ(o.command, "job");
+  ASSERT_TRUE(Parse({"help"}, o, &e));
+  EXPECT_TRUE(o.help);
+  EXPECT_EQ(o.command, "");
+  EXPECT_FALSE(Parse({"help", "upload"}, o, &e));
+  EXPECT_NE(e.find("unknown command upload"), std::string::npos);
+  ASSERT_TRUE(Parse({"info", "-v", "a"}, o, &e));
+  EXPECT_TRUE(o.verbose);
+  ASSERT_TRUE(Parse({"-v", "info", "a", "--quiet"}, o, &e));  // the later one wins
+  EXPECT_TRUE(o.quiet);
+  EXPECT_FALSE(o.verbose);
+  // After an error, the command is known for the hint.
+  EXPECT_FALSE(Parse({"download", "a", "--bogus"}, o, &e));
+  EXPECT_EQ(UsageHint(o.command), "Try 'quillon-cli download --help'.");
+  EXPECT_EQ(UsageHint(""), "Try 'quillon-cli --help'.");
+}
+
+TEST(CliProgress, VerboseWritesALinePerTenthWithoutATerminalAndQuietNothing) {
+  SetVerbosity(Verbosity::Quiet);
+  EXPECT_FALSE(ProgressBar(true).Enabled());
+  SetVerbosity(Verbosity::Normal);
+  EXPECT_TRUE(ProgressBar(true).Enabled());
+  SetVerbosity(Verbosity::Verbose);
+  testing::internal::CaptureStderr();
+  {
+    ProgressBar lines(false);
+    for (int p : {0, 5, 12, 19, 35, 100}) lines.Draw({{"q1", p}});
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "q1 10%\nq1 30%\nq1 100%\n");
+  SetVerbosity(Verbosity::Normal);
+}

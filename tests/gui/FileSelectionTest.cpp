@@ -25,8 +25,10 @@ namespace {
 TEST(FileSelectionPieces, FilterFromString500HasTheTwoChoices) {
   const QStringList filters = OpenDialogFilters(LoadStr(500));
   ASSERT_EQ(filters.size(), 2);
-  EXPECT_EQ(filters[0], QStringLiteral("ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱ(*.RXF;RX_;RXV) (*.RXF *.RX_ *.RXV)"));
-  EXPECT_EQ(filters[1], QStringLiteral("全てのﾌｧｲﾙ(*.*) (*.*)"));
+  // The caption's own list of patterns is not repeated.
+  EXPECT_EQ(filters[0], QStringLiteral("ﾌﾟﾘﾝﾀ制御ｿﾌﾄｳｪｱ (*.RXF *.RX_ *.RXV)"));
+  EXPECT_EQ(filters[1], QStringLiteral("全てのﾌｧｲﾙ (*.*)"));
+  EXPECT_EQ(OpenDialogFilters("(x)|*.x")[0], QStringLiteral("(x) (*.x)"));  // nothing else to show
   EXPECT_TRUE(OpenDialogFilters("").isEmpty());
   EXPECT_EQ(OpenDialogFilters("A|*.a|B").size(), 1);  // a caption without patterns is dropped
 }

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextBrowser>
 
@@ -80,4 +81,44 @@ TEST(HelpWindow, MissingFileSaysSoInTheWindow) {
   SetHelpFilePath(QString());
   EXPECT_EQ(ShowHelp(0), 1);
   HelpViewer()->close();
+}
+
+namespace {
+
+void PutHelpFile(const QString& path) {
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("<html><a name=\"0\"></a></html>");
+}
+
+}  // namespace
+
+// An installed program finds its help in the data folder of its prefix; a
+// copy beside the program (a build folder) wins over it.
+TEST(HelpFile, LooksBesideTheProgramFirstThenInTheDataFolders) {
+  const QString root = QString::fromStdString(quillon_test::MakeTestDir("prefix"));
+  const QString bin = root + "/usr/bin";
+  const QString xdg = root + "/xdg";
+  ASSERT_TRUE(QDir().mkpath(bin));
+  qputenv("XDG_DATA_DIRS", xdg.toUtf8());
+  const std::vector<QString> paths = HelpFileCandidates(bin);
+  ASSERT_GE(paths.size(), 3u);
+  EXPECT_EQ(paths[0], bin + "/QUILLON.HLP");
+  EXPECT_EQ(paths[1], root + "/usr/share/quillon/QUILLON.HLP");
+  EXPECT_NE(std::find(paths.begin(), paths.end(), xdg + "/quillon/QUILLON.HLP"), paths.end());
+
+  // None there: the path beside the program, so the window names it.
+  EXPECT_EQ(FindHelpFile(bin), bin + "/QUILLON.HLP");
+  PutHelpFile(xdg + "/quillon/QUILLON.HLP");
+  EXPECT_EQ(FindHelpFile(bin), xdg + "/quillon/QUILLON.HLP");
+  PutHelpFile(root + "/usr/share/quillon/QUILLON.HLP");
+  EXPECT_EQ(FindHelpFile(bin), root + "/usr/share/quillon/QUILLON.HLP");
+  PutHelpFile(bin + "/QUILLON.HLP");
+  EXPECT_EQ(FindHelpFile(bin), bin + "/QUILLON.HLP");
+  // A folder of that name is not a help file.
+  const QString other = root + "/opt/bin";
+  ASSERT_TRUE(QDir().mkpath(other + "/QUILLON.HLP"));
+  EXPECT_NE(FindHelpFile(other), other + "/QUILLON.HLP");
+  qunsetenv("XDG_DATA_DIRS");
 }

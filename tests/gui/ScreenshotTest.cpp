@@ -1,10 +1,18 @@
-// Pictures of the main window for a look at it, taken only when asked for:
+// Pictures of every form and box for a look at them (and for the desktop
+// metainfo), written into the build folder's screenshots/ or into
+// $QUILLON_SCREENSHOT_DIR; on a display too:
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb QUILLON_SCREENSHOT_DIR=/tmp/shots
-//     CUPS_SERVER=... test_ui --gtest_filter='Screenshots.*'
-// (list view and details view, with a package and a few queues).
+//     CUPS_SERVER=... test_gui --gtest_filter='Screenshots.*'
+// Each box is also checked: as wide as its title, no line starting with a
+// closing mark.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
@@ -13,6 +21,7 @@
 #include <QTreeWidget>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,12 +31,32 @@
 #include "tests/gui/UiTestSupport.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/TfrmMain.h"
+#include "gui/DlgMsgBox.h"
+#include "gui/EEPDlg.h"
+#include "gui/FtpConnect.h"
+#include "gui/PrnModelDlg.h"
+#include "gui/PrntView.h"
+#include "gui/ProgramBoxes.h"
+#include "gui/QtBoxAnswerer.h"
+#include "resources/StringTable.h"
+#include "resources/Translations.h"
 
 namespace {
 
-TEST(Screenshots, MainWindowInListAndDetailsView) {
+std::string ShotDir() {
   const char* dir = std::getenv("QUILLON_SCREENSHOT_DIR");
-  if (!dir || !*dir) GTEST_SKIP() << "QUILLON_SCREENSHOT_DIR not set";
+  const QString path = dir && *dir ? QString::fromLocal8Bit(dir)
+                                   : QStringLiteral(QUILLON_BINARY_DIR "/screenshots");
+  QDir().mkpath(path);
+  return path.toStdString();
+}
+
+bool Save(QWidget& w, const std::string& name) {
+  return w.grab().save(QString::fromStdString(ShotDir() + "/" + name), "PNG");
+}
+
+TEST(Screenshots, MainWindowInListAndDetailsView) {
+  const std::string shotDir = ShotDir();
   quillon::InstallJapaneseFonts();
   std::vector<std::string> queues;
   auto add = [&](const std::string& name, const std::string& uri, const std::string& model) {
@@ -50,11 +79,10 @@ TEST(Screenshots, MainWindowInListAndDetailsView) {
   form.show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
   QTest::qWait(300);
-  const std::string out(dir);
+  const std::string out(shotDir);
   auto shoot = [&](const char* name) {
     QTest::qWait(200);
-    const QPixmap shot = form.screen()->grabWindow(form.winId());
-    EXPECT_TRUE(shot.save(QString::fromStdString(out + "/" + name), "PNG"));
+    EXPECT_TRUE(Save(form, name));
   };
   shoot("main-list.png");
   form.SetLocalView(2);
@@ -62,10 +90,55 @@ TEST(Screenshots, MainWindowInListAndDetailsView) {
   form.SetLocalView(1);
   form.PopupMenu1->popup(form.mapToGlobal(QPoint(200, 130)));
   QTest::qWait(200);
-  const QPixmap full = form.screen()->grabWindow(0);
-  EXPECT_TRUE(full.save(QString::fromStdString(out + "/main-popup.png"), "PNG"));
+  EXPECT_TRUE(form.PopupMenu1->grab().save(QString::fromStdString(out + "/main-popup.png"), "PNG"));
   form.PopupMenu1->hide();
   for (const std::string& q : queues) quillon_test::DeleteQueue(q);
+}
+
+// The other forms, in both languages.
+TEST(Screenshots, EveryFormAndBox) {
+  quillon::InstallJapaneseFonts();
+  TQUILLONApp app(ui_test::FreshSettings(), {});
+  for (const char* lang : {"ja", "en"}) {
+    quillon::InstallTranslations(*qApp, QLocale(QString::fromLatin1(lang)));
+    const std::string tag = std::string("-") + lang + ".png";
+    TDlgMsgBox start;
+    // Set up as shown; with no display the box answers without a loop.
+    start.ShowDialog(LoadStr(4101), LoadStr(4124), 1, 32, 1031);
+    EXPECT_GE(start.width(), start.CheckBox1->geometry().right()) << lang;
+    EXPECT_TRUE(Save(start, "start-confirmation" + tag));
+    TFtpConnect ftp;
+    EXPECT_TRUE(Save(ftp, "ftp-address" + tag));
+    TdlgPrnModel model(std::vector<std::string>{"RX-140", "HALVORN CORVIA KV3"});
+    EXPECT_TRUE(Save(model, "model-choice" + tag));
+    TEEPDlg items;
+    EXPECT_TRUE(Save(items, "init-items" + tag));
+    TfrmPrntView progress(nullptr, &app);
+    progress.SetAction(4131);
+    EXPECT_TRUE(Save(progress, "progress" + tag));
+
+    // Every message as its box.
+    const QString closing = QStringLiteral("。、」』）｡､｣");
+    for (int id = 4101; id <= 4357; ++id) {
+      if (LoadStr(id).empty() || id == 4124) continue;
+      quillon::BoxQuestion q;
+      q.caption = quillon::Boxes().Title();
+      q.text = LoadStr(id);
+      q.style = 0x21;
+      std::unique_ptr<QMessageBox> box = quillon::BuildMessageBox(q, nullptr);
+      box->show();
+      QApplication::processEvents();
+      EXPECT_GE(box->width(), QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()))
+          << id << " " << lang;
+      for (const QString& line : box->text().split(QLatin1Char('\n'))) {
+        if (line.isEmpty()) continue;
+        EXPECT_FALSE(closing.contains(line.front())) << id << ": " << line.toStdString();
+      }
+      EXPECT_TRUE(Save(*box, "box-" + std::to_string(id) + tag));
+      box->close();
+    }
+  }
+  quillon::InstallTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan));
 }
 
 }  // namespace

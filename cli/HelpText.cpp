@@ -1,0 +1,273 @@
+#include "cli/HelpText.h"
+
+
+#include "cli/ExitCodes.h"
+#include "resources/HelpFormat.h"
+
+namespace cli {
+namespace {
+
+constexpr int kWidth = 79;
+
+const OptionDoc kJson{"--json", "",
+                      "Write one JSON object per line on standard output and nothing else there."};
+const OptionDoc kPrinter{"--printer", "P",
+                         "The printer: a spooler queue name or ftp://HOST/FOLDER (the printer's "
+                         "FTP server; its folder is normally vesta0)."};
+const OptionDoc kModel{"--model", "M",
+                       "The printer's model when it cannot be asked: used instead of the console "
+                       "query of an FTP printer, and for a queue whose driver names no model."};
+const OptionDoc kNoCommand{"--no-command", "",
+                           "Send the bare data, without the download and restart commands."};
+const OptionDoc kInitItems{"--init-items", "N",
+                           "The settings the restart command resets: the sum of 1 menu settings, "
+                           "2 network settings and 4 permission settings; 0 keeps them all."};
+
+const std::vector<CommandDoc> kCommands = {
+    {"info", "PACKAGE [--json]", "show what a firmware package holds",
+     "Opens the package (.RXF, its compressed form .RX_, or a cabinet .RXV) as a download would "
+     "and prints its status, description, version, target models, messages and the size and "
+     "SHA-256 of its data. The exit status is 4 when the package cannot be opened or holds no "
+     "usable data, so a script can check a package before it sends it.",
+     {kJson}},
+    {"printers", "[--json]", "list the spooler's printers and their models",
+     "Lists the print queues of the CUPS server (CUPS_SERVER, else the system's) with driver, "
+     "port, model code, command flag and whether the program can update each one.",
+     {kJson}},
+    {"query", "HOST [--json]", "ask a network printer for its model and version",
+     "Asks the printer's management console at HOST (an IPv4 address or a host name) for its "
+     "model name and program version.",
+     {kJson}},
+    {"inventory",
+     "HOST|a.b.c.d-e|a.b.c.d/n... [--hosts-from FILE] [--jobs N] [--json] [--printers-out FILE]",
+     "ask many network printers at once for their model and version",
+     "Asks each host's console for its model name and program version, --jobs at a time "
+     "(default 16), every wait bounded. Hosts are names or addresses, IPv4 ranges "
+     "(a.b.c.d-e or a.b.c.d-a.b.c.e) or blocks (a.b.c.d/n) of at most 1024 addresses (a /22). "
+     "On a terminal a table with a progress line, with --json one line per host in the order "
+     "given. The exit status is 0 when every host answered, 9 when some did, 5 when none did.",
+     {{"--hosts-from", "FILE",
+       "Hosts, or a printers file, one per line (# starts a comment; - reads standard input)."},
+      {"-j, --jobs", "N", "Ask at most N consoles at a time (default 16)."},
+      kJson,
+      {"--printers-out", "FILE",
+       "Write a printers file of the answering printers, with their models, for download "
+       "--printers-from."}}},
+    {"job", "PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE", "write the bytes a download would send, without sending them",
+     "Writes the exact job stream a download of PACKAGE to the printer would send (the "
+     "download command, the data and the restart command) into a file, and says whether the "
+     "printer could be updated as things stand.",
+     {kPrinter, kModel, kNoCommand, kInitItems,
+      {"-o, --output", "FILE", "The file to write the job into (needed)."}}},
+    {"download",
+     "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
+     "[--init-items N] [--yes] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
+     "[--resume FILE] [--verify [--verify-timeout S]]",
+     "load the package into one printer or a batch of printers",
+     "Checks the package against each printer's model, asks the confirmations the model needs "
+     "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
+     "the printer's FTP server, and logs every successful download. With several printers, all "
+     "confirmations are asked first, then the transfers run; a table of the outcomes ends the "
+     "run.\n\n"
+     "Ctrl+C aborts the running transfers (the spooler job is cancelled) and removes the job "
+     "files. Two downloads to the same printer never run at the same time, also not against "
+     "the windowed program.",
+     {{"--printer", "P",
+       "A printer to update: a spooler queue name or ftp://HOST/FOLDER. Give it several times "
+       "for a batch."},
+      {"--printers-from", "FILE",
+       "Printers to update, one per line; blank lines and lines starting with # are skipped; - "
+       "reads standard input. model=M after a printer gives that printer's model."},
+      kModel, kNoCommand, kInitItems,
+      {"-y, --yes", "", "Accept every confirmation (needed when there is no terminal)."},
+      {"-j, --jobs", "N",
+       "Run at most N transfers at a time, 1 to 64 (default 1); the printers' checks run as "
+       "many at a time, and each transfer starts once its own printer's checks passed."},
+      kJson,
+      {"--skip-current", "",
+       "Skip a printer whose console reports the package's version (versions compare as "
+       "numbers part by part: 2.10 = V2.10.0, 2.9 < 2.10)."},
+      {"--allow-downgrade", "",
+       "Send a package older than the version the printer reports (refused otherwise, exit 12)."},
+      {"--resume", "FILE",
+       "Try only the printers whose line in that earlier --json output did not succeed."},
+      {"--verify", "",
+       "After each success wait for the printer's restart and ask its console again; a printer "
+       "that does not come back with the package's version is unverified (exit 11)."},
+      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."}}},
+    {"help", "[COMMAND]", "show the help of a command",
+     "Shows the help of COMMAND, or the overview without one.",
+     {}},
+};
+
+const std::vector<OptionDoc> kCommon = {
+    {"-h, --help", "", "Show the help (of the command when one is given) and exit."},
+    {"--version", "", "Show the version and exit."},
+    {"-v, --verbose", "",
+     "Say more: name the settings and log files used, and report the progress line by line when "
+     "standard error is not a terminal."},
+    {"-q, --quiet", "",
+     "Say less: no progress and no notices on standard error, only questions and errors."},
+};
+
+const char kPrinterText[] =
+    "A printer is a spooler queue name or ftp://HOST/FOLDER (the printer's FTP server; its "
+    "folder is normally vesta0).";
+
+std::string OptionHead(const OptionDoc& o) {
+  std::string head = o.flags;
+  if (*o.value) head += std::string(" ") + o.value;
+  return head;
+}
+
+// "  --model M        text..." with the text aligned in a second column.
+std::string OptionLines(const std::vector<OptionDoc>& options) {
+  std::string out;
+  for (const OptionDoc& o : options) {
+    const std::string head = "  " + OptionHead(o);
+    constexpr int kColumn = 24;
+    std::string text = Wrap(o.text, kColumn, kWidth);
+    if (static_cast<int>(head.size()) + 2 <= kColumn) {
+      out += head + text.substr(head.size());
+    } else {
+      out += head + "\n" + text;
+    }
+  }
+  return out;
+}
+
+std::string RoffOptions(const std::vector<OptionDoc>& options) {
+  std::string out;
+  for (const OptionDoc& o : options) {
+    out += ".TP\n\\fB" + quillon::RoffText(o.flags) + "\\fR";
+    if (*o.value) out += " \\fI" + quillon::RoffText(o.value) + "\\fR";
+    out += "\n" + quillon::RoffText(o.text) + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+const std::vector<CommandDoc>& CommandDocs() { return kCommands; }
+const std::vector<OptionDoc>& CommonOptionDocs() { return kCommon; }
+
+const CommandDoc* FindCommandDoc(const std::string& name) {
+  for (const CommandDoc& c : kCommands) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+std::string LongName(const OptionDoc& option) {
+  const std::string flags = option.flags;
+  const std::size_t at = flags.find("--");
+  return at == std::string::npos ? std::string() : flags.substr(at + 2);
+}
+
+std::string Wrap(const std::string& text, int indent, int width) {
+  return quillon::WrapText(text, indent, width);
+}
+
+std::string Synopsis(const CommandDoc& c) {
+  return std::string("quillon-cli ") + c.name + (*c.usage ? std::string(" ") + c.usage : "");
+}
+
+// The items of a synopsis: bracketed groups whole, an option with its value.
+std::vector<std::string> SynopsisItems(const std::string& usage) {
+  std::vector<std::string> items;
+  std::string item;
+  int depth = 0;
+  for (char c : usage + " ") {
+    if (c == '[' || c == '{') ++depth;
+    if (c == ']' || c == '}') --depth;
+    if (c != ' ' || depth > 0) {
+      item += c;
+      continue;
+    }
+    if (item.empty()) continue;
+    const bool value = !items.empty() && items.back()[0] == '-' &&
+                       items.back().find(' ') == std::string::npos && item[0] != '-';
+    if (value) {
+      items.back() += " " + item;
+    } else {
+      items.push_back(item);
+    }
+    item.clear();
+  }
+  return items;
+}
+
+// The synopsis, broken before an item where it is too long.
+std::string WrapSynopsis(const CommandDoc& c) {
+  std::string out = "  ", line = std::string("quillon-cli ") + c.name;
+  for (const std::string& item : SynopsisItems(c.usage)) {
+    if (line.size() + 1 + item.size() + 2 > static_cast<std::size_t>(kWidth)) {
+      out += line + "\n     ";
+      line.clear();
+    }
+    line += " " + item;
+  }
+  return out + line + "\n";
+}
+
+std::string UsageHint(const std::string& command) {
+  return FindCommandDoc(command) ? "Try 'quillon-cli " + command + " --help'."
+                                 : std::string("Try 'quillon-cli --help'.");
+}
+
+std::string GlobalHelp() {
+  std::string out = "Usage: quillon-cli COMMAND [OPTION]...\n\nCommands:\n";
+  for (const CommandDoc& c : kCommands) {
+    out += WrapSynopsis(c) + Wrap(c.summary, 6, kWidth);
+  }
+  out += "\n" + Wrap(kPrinterText, 0, kWidth) + "\nOptions of every command:\n" +
+         OptionLines(kCommon) + "\n'quillon-cli help COMMAND' shows the options of a command.\n\n" +
+         ExitCodeHelp();
+  return out;
+}
+
+std::string CommandHelp(const CommandDoc& c) {
+  std::string out = "Usage:\n" + WrapSynopsis(c) + "\n" + Wrap(std::string(c.summary) + ".", 2, kWidth) +
+                    "\n" + Wrap(c.text, 2, kWidth);
+  if (!c.options.empty()) out += "\nOptions:\n" + OptionLines(c.options);
+  out += "\nOptions of every command:\n" + OptionLines(kCommon);
+  return out;
+}
+
+std::string CliManPage() {
+  std::string out =
+      ".\\\" The manual of quillon-cli, written from the program's own help.\n"
+      ".TH QUILLON\\-CLI 1 \"\" \"quillon " QUILLON_VERSION "\" \"User Commands\"\n"
+      ".SH NAME\nquillon\\-cli \\- load new firmware into page printers from scripts\n"
+      ".SH SYNOPSIS\n";
+  for (const CommandDoc& c : kCommands) out += ".B\n" + quillon::RoffText(Synopsis(c)) + "\n.br\n";
+  out += ".SH DESCRIPTION\n" +
+         quillon::RoffParagraphs("quillon-cli runs the download of the windowed program quillon without "
+                        "a window or display, for scripts and batches of printers. Results go to "
+                        "standard output, messages for people to standard error; the questions "
+                        "the window would ask are asked on the terminal.\n\n" +
+                        std::string(kPrinterText));
+  out += ".SH COMMANDS\n";
+  for (const CommandDoc& c : kCommands) {
+    out += ".SS " + quillon::RoffText(c.name) + "\n" + quillon::RoffText(std::string(c.summary) + ".") + "\n" + quillon::RoffParagraphs(c.text);
+    if (!c.options.empty()) out += ".PP\nOptions:\n.RS\n" + RoffOptions(c.options) + ".RE\n";
+  }
+  out += ".SH OPTIONS\nEvery command takes these options.\n" + RoffOptions(kCommon);
+  out += ".SH EXIT STATUS\n";
+  for (const ExitDoc& e : ExitCodeDocs()) {
+    out += ".TP\n.B " + std::to_string(e.code) + "\n" + quillon::RoffText(e.text) + "\n";
+  }
+  out += ".PP\n" + quillon::RoffText(ExitCodeNote()) + "\n";
+  out += ".SH ENVIRONMENT\n.TP\n.B CUPS_SERVER\nThe CUPS server whose queues are the printers.\n"
+         ".TP\n.B LANG\nJapanese locales show the program's messages in Japanese, others in "
+         "English.\n";
+  out += ".SH FILES\n.TP\n.I ~/.config/quillon/QUILLON.INI\nSettings and the model table, "
+         "shared with quillon.\n.TP\n.I ~/.local/share/quillon/DownLoad.log\nOne line per "
+         "successful download.\n";
+  out += ".SH EXAMPLES\n.nf\nquillon\\-cli info FW.RXV\nquillon\\-cli download FW.RXV "
+         "\\-\\-printers\\-from printers.txt \\-\\-jobs 2 \\-\\-yes \\-\\-json > result.jsonl\n.fi\n";
+  out += ".SH SEE ALSO\n.BR quillon (1),\n.BR lpstat (1)\n";
+  return out;
+}
+
+}  // namespace cli
