@@ -24,12 +24,13 @@ const Spec kCommands[] = {
     {"query", true, " json "},
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
-     " printer printers-from model no-command init-items yes jobs json "},
+     " printer printers-from model no-command init-items yes force jobs json "},
+    {"history", false, " printer since json "},
 };
 
 bool TakesValue(const std::string& name) {
   return name == "printer" || name == "printers-from" || name == "model" ||
-         name == "init-items" || name == "output" || name == "jobs";
+         name == "init-items" || name == "output" || name == "jobs" || name == "since";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -133,11 +134,15 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       o.output = value;
     } else if (name == "yes") {
       o.yes = true;
+    } else if (name == "force") {
+      o.force = true;
     } else if (name == "jobs") {
       if (!ParseInt(value, 1, 64, o.jobs)) {
         error = "--jobs takes a number 1 to 64";
         return false;
       }
+    } else if (name == "since") {
+      o.since = value;
     } else if (name == "json") {
       o.json = true;
     }
@@ -161,6 +166,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       error = "the command job needs -o FILE";
       return false;
     }
+  }
+  if (o.command == "history" && o.printers.size() > 1) {
+    error = "the command history takes at most one --printer";
+    return false;
   }
   if (o.command == "download" && o.printers.empty() && o.printersFrom.empty()) {
     error = "the command download needs --printer or --printers-from";
@@ -218,7 +227,9 @@ const char* UsageText() {
          "  quillon-cli query HOST [--json]\n"
          "  quillon-cli job PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE\n"
          "  quillon-cli download PACKAGE --printer P [--printer P2 ...] [--printers-from FILE]\n"
-         "              [--model M] [--no-command] [--init-items N] [--yes] [--jobs N] [--json]\n"
+         "              [--model M] [--no-command] [--init-items N] [--yes] [--force]\n"
+         "              [--jobs N] [--json]\n"
+         "  quillon-cli history [--printer P] [--since TIME] [--json]\n"
          "\n"
          "A printer is a spooler queue name or ftp://HOST/FOLDER (the printer's FTP server;\n"
          "its folder is normally vesta0).\n"
@@ -229,11 +240,18 @@ const char* UsageText() {
          "  --no-command     send the bare data, without the download and restart commands\n"
          "  --init-items N   settings reset by the restart command: sum of 1 menu settings,\n"
          "                   2 network settings, 4 permission settings; 0 keeps them all\n"
-         "  --yes            accept every confirmation (needed without a terminal)\n"
+         "  --yes            accept the routine confirmations: the start, the package's\n"
+         "                   begin message, notices (needed without a terminal)\n"
+         "  --force          accept also what puts a printer at risk: a package not made\n"
+         "                   for its model, a model that is unknown or cannot be updated\n"
+         "                   over its connection; without it such a printer is refused\n"
          "  --jobs N         at most N transfers at a time (default 1); never two to the\n"
          "                   same printer, also against the windowed program\n"
          "  --printers-from FILE  one printer per line (# starts a comment; - reads stdin)\n"
-         "  --json           one JSON object per printer on standard output, nothing else\n"
+         "  --json           one JSON object per printer (history: per attempt) on standard\n"
+         "                   output, nothing else\n"
+         "  --since TIME     history from that local date (2026-01-31) or time\n"
+         "                   (2026-01-31T08:00) on\n"
          "\n";
 }
 

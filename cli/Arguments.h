@@ -7,7 +7,7 @@
 namespace cli {
 
 struct Options {
-  std::string command;  // info, printers, query, job, download; empty with --help
+  std::string command;  // info, printers, query, job, download, history; empty with --help
   std::string operand;  // the package (info, job, download) or the host (query)
   std::vector<std::string> printers;  // --printer, in order
   std::string printersFrom;           // --printers-from FILE ("-": standard input)
@@ -16,8 +16,10 @@ struct Options {
   bool noCommand = false;             // --no-command
   int initItems = -1;                 // --init-items 0..7; -1 when not given
   std::string output;                 // -o FILE (job)
-  bool yes = false;                   // --yes
+  bool yes = false;                   // --yes: the routine questions
+  bool force = false;                 // --force: also the risky ones
   int jobs = 1;                       // --jobs N
+  std::string since;                  // --since TIME (history)
   bool json = false;                  // --json
   bool help = false;                  // --help
   bool version = false;               // --version

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -48,6 +49,9 @@ struct PrinterRun {
   std::string port;    // the printer's port, for the log line
   std::uint64_t bytes = 0;
   double seconds = 0;
+  std::string model;  // the printer's model as selected, for the history
+  std::string recordError;  // why the history (or the log) was not written
+  bool recordTried = false;
   std::unique_ptr<Transfer> transfer;
 };
 
@@ -63,6 +67,10 @@ void PrintJson(const Options& o, const PrinterRun& r) {
       .Add("detail", r.detail)
       .Add("bytes", static_cast<std::int64_t>(r.bytes))
       .AddNumber("seconds", r.seconds, 3);
+  if (r.recordTried) {
+    line.Add("recorded", r.recordError.empty());
+    if (!r.recordError.empty()) line.Add("record_error", r.recordError);
+  }
   OutLine(line.Text());
 }
 
@@ -117,7 +125,7 @@ int RunDownload(const Options& o) {
   for (std::size_t i = 0; i < printers.size(); ++i) runs[i].printer = printers[i];
 
   auto app = MakeApp(o);
-  TerminalAnswerer answerer(o.yes, o.initItems);
+  TerminalAnswerer answerer(o.yes, o.force, o.initItems);
   quillon::MessageBoxes boxes(&answerer);
   TDownloadCommandCore command(*app, boxes);
 
@@ -168,6 +176,7 @@ int RunDownload(const Options& o) {
     // Everything the transfer needs travels in its request; the package is
     // shared read-only by all of them.
     r.port = std::string(FieldText(app->SelectedEntry.Port));
+    r.model = command.SelectedModel();
     r.transfer = std::make_unique<Transfer>();
     r.transfer->request = app->MakeTransferRequest();
     transfers.push_back(r.transfer.get());
@@ -186,26 +195,36 @@ int RunDownload(const Options& o) {
     r->seconds = t.seconds;
     r->detail = t.result.detail;
     answerer.SetPrinter(batch ? r->printer : std::string());
+    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
+    TDownloadInputs line = in;
+    line.printer = r->printer;
+    line.port = r->port;
     if (t.busy) {
       r->exit = kExitBusy;
       r->message = kBusyText;
-      ErrText((batch ? "[" + r->printer + "] " : std::string()) + kBusyText + "\n");
+      ErrText(tag + kBusyText + "\n");
     } else {
       r->result = t.result.code;
       r->exit = ExitOfResult(t.result.code);
       r->message = ResultText(ResultMessage(t.result.code));
-      if (!t.result.Succeeded() && !t.result.detail.empty())
-        ErrText((batch ? "[" + r->printer + "] " : std::string()) + t.result.detail + "\n");
+      if (!t.result.Succeeded() && !t.result.detail.empty()) ErrText(tag + t.result.detail + "\n");
       // The result messages read the code where the window leaves it.
       app->JobResult = t.result.code;
       command.ReportResult();
       if (t.result.Succeeded()) {
-        TDownloadInputs line = in;
-        line.printer = r->printer;
-        line.port = r->port;
-        command.WriteDownloadLog(line);
+        const platform::Error logged = command.WriteDownloadLog(line);
+        if (logged.Failed()) r->recordError = "DownLoad.log: " + logged.detail;
       }
     }
+    TransferResult attempt = t.result;
+    if (attempt.duration.count() == 0)
+      attempt.duration = std::chrono::milliseconds(static_cast<long long>(t.seconds * 1000));
+    const platform::Error recorded = command.RecordAttempt(line, t.request, r->model, attempt);
+    r->recordTried = true;
+    if (recorded.Failed())
+      r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
+    if (!r->recordError.empty())
+      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
     if (o.json) PrintJson(o, *r);
   });
 

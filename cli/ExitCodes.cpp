@@ -2,19 +2,8 @@
 
 #include <algorithm>
 
-#include "core/transfer/PrintThread.h"
 
 namespace cli {
-
-int ExitOfResult(std::uint16_t result) {
-  switch (result) {
-    case kJobDone: return kExitOk;
-    case kJobPrinterOpen: return kExitPrinterOpen;
-    case kJobDirectory: return kExitDirectory;
-    case kJobAborted: return kExitAborted;
-    default: return kExitSendFailed;  // 17, 18, 33, 34 and anything unknown
-  }
-}
 
 int BatchExit(const std::vector<int>& codes) {
   if (codes.empty()) return kExitInput;

@@ -1,7 +1,7 @@
 # Debian packages the build, the tests and the demo need; sourced by the scripts.
 QUILLON_PACKAGES=(
   build-essential cmake pkg-config clang libgtest-dev
-  qt6-base-dev libgl-dev libcups2-dev cups libmspack-dev
+  qt6-base-dev libqt6sql6-sqlite libgl-dev libcups2-dev cups libmspack-dev
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb
 )

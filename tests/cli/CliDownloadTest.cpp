@@ -8,14 +8,18 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/app/PrinterLock.h"
+#include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
+#include "platform/ProfileFile.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
@@ -83,6 +87,22 @@ class CliDownload : public ::testing::Test {
   }
   static std::string Ftp(const PrinterSimulator& sim) { return "ftp://" + sim.Address() + "/vesta0"; }
 
+  // Every (key, value) of DownLoad.log, all sections.
+  static std::vector<std::pair<std::string, std::string>> LogEntries() {
+    const platform::ProfileFile log(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const std::string& section : log.ReadSections()) {
+      for (const std::string& key : log.ReadKeys(section))
+        out.emplace_back(key, log.ReadString(section, key, ""));
+    }
+    return out;
+  }
+  static std::vector<quillon::HistoryEntry> History() {
+    std::vector<quillon::HistoryEntry> rows;
+    EXPECT_FALSE(quillon::DownloadHistory().Read({}, rows).Failed());
+    return rows;
+  }
+
 
   std::string data_;
   std::string package_;
@@ -119,10 +139,12 @@ TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
   ASSERT_EQ(reports.size(), 2u);
   for (const std::string& report : reports) EXPECT_EQ(ReceivedJob(report), wrapped);
 
-  const std::string log = ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
-  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + Ftp(sim) + "," + Ftp(sim)), std::string::npos)
-      << log;
-  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + queue + ","), std::string::npos) << log;
+  const auto entries = LogEntries();
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& [key, value] : entries) {
+    EXPECT_EQ(key.rfind(package_ + ",Test firmware 3.01", 0), 0u) << key;
+    EXPECT_TRUE(value == Ftp(sim) + "," + Ftp(sim) || value.rfind(queue + ",", 0) == 0) << value;
+  }
 }
 
 TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
@@ -226,6 +248,92 @@ TEST_F(CliDownload, BatchOfFourWithOneFailingIsAPartialSuccess) {
   EXPECT_EQ(Field(LineOf(lines, Ftp(noFolder)), "exit"), "7");
   EXPECT_EQ(sim.Reports(2).size(), 2u);
   EXPECT_EQ(sim2.Reports(1).size(), 1u);
+}
+
+TEST_F(CliDownload, FourParallelSuccessesLeaveFourLogEntriesAndFourHistoryRows) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  std::vector<std::string> args = {"download", package_, "--jobs", "4", "--yes", "--json"};
+  std::vector<std::string> queues;
+  for (int i = 1; i <= 4; ++i) {
+    queues.push_back(Queue("qc_four" + std::to_string(i), RawUri(sim)));
+    args.insert(args.end(), {"--printer", queues.back()});
+  }
+  const CliResult r = RunCli(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& line : Lines(r.out)) EXPECT_EQ(Field(line, "recorded"), "true") << line;
+  EXPECT_EQ(sim.Reports(4).size(), 4u);
+  const auto entries = LogEntries();
+  ASSERT_EQ(entries.size(), 4u);
+  std::vector<std::string> logged;
+  for (const auto& e : entries) logged.push_back(e.second.substr(0, e.second.find(',')));
+  std::sort(logged.begin(), logged.end());
+  EXPECT_EQ(logged, queues);
+
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 4u);
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.result, 0);
+    EXPECT_EQ(row.packagePath, package_);
+    EXPECT_EQ(row.version, "3.01");
+    EXPECT_EQ(row.route, "spooler");
+    EXPECT_EQ(row.bytesSent, static_cast<std::int64_t>(WrappedStream(data_, 1).size()));
+    EXPECT_EQ(row.initItems, 1);
+  }
+}
+
+TEST_F(CliDownload, AFailureLeavesOneHistoryRowWithItsCauseAndHistoryReadsIt) {
+  PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
+  ASSERT_TRUE(noFolder.Ready());
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 7) << r.err;
+  EXPECT_TRUE(LogEntries().empty());
+  auto rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].result, 35);
+  EXPECT_EQ(rows[0].printer, Ftp(noFolder));
+  EXPECT_EQ(rows[0].route, "ftp");
+  EXPECT_FALSE(rows[0].detail.empty());
+
+  r = RunCli({"history", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "printer"), Ftp(noFolder));
+  EXPECT_EQ(Field(lines[0], "result"), "35");
+  EXPECT_EQ(Field(lines[0], "detail"), rows[0].detail);
+  EXPECT_EQ(Field(lines[0], "package"), package_);
+  EXPECT_EQ(Field(lines[0], "outcome"), "null");
+
+  EXPECT_TRUE(Lines(RunCli({"history", "--json", "--printer", "other"}).out).empty());
+  EXPECT_TRUE(Lines(RunCli({"history", "--json", "--since", "2999-01-01"}).out).empty());
+  EXPECT_EQ(Lines(RunCli({"history", "--json", "--since", "2000-01-01T00:00"}).out).size(), 1u);
+  r = RunCli({"history", "--since", "yesterday"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("--since"), std::string::npos) << r.err;
+  r = RunCli({"history"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("TIME\tPRINTER", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find(Ftp(noFolder) + "\tftp\t35\t"), std::string::npos) << r.out;
+}
+
+TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  const std::string db = quillon::DownloadHistory().Path();
+  std::filesystem::create_directories(std::filesystem::path(db).parent_path());
+  ASSERT_TRUE(WriteFileBytes(db, std::string(4096, 'x')));
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "recorded"), "false");
+  EXPECT_NE(Field(lines[0], "record_error").find("not a database"), std::string::npos) << lines[0];
+  EXPECT_NE(r.err.find("record was not written"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.Reports(1).size(), 1u);
+  EXPECT_EQ(LogEntries().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(db), std::string(4096, 'x'));
+  EXPECT_EQ(RunCli({"history"}).exitCode, 2);
 }
 
 class CliBusyPrinter : public CliDownload {

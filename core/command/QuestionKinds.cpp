@@ -1,0 +1,42 @@
+#include "core/command/QuestionKinds.h"
+
+namespace quillon {
+
+QuestionKind ClassifyQuestion(int messageId) {
+  switch (messageId) {
+    case 4103: return QuestionKind::NotTarget;
+    case 4104: return QuestionKind::SeveralPorts;
+    case 4105: return QuestionKind::NotUpdatable;
+    case 4106:
+    case 4107: return QuestionKind::HandMode;
+    default: return QuestionKind::Routine;  // 4101, 4193, 4194, results, notices
+  }
+}
+
+const char* QuestionReason(QuestionKind kind) {
+  switch (kind) {
+    case QuestionKind::Routine: return "";
+    case QuestionKind::ModelUnknown: return "model_unknown";
+    case QuestionKind::NotTarget: return "not_target";
+    case QuestionKind::SeveralPorts: return "several_ports";
+    case QuestionKind::NotUpdatable: return "not_updatable";
+    case QuestionKind::HandMode: return "hand_download_mode";
+  }
+  return "";
+}
+
+const char* QuestionReasonText(QuestionKind kind) {
+  switch (kind) {
+    case QuestionKind::Routine: return "";
+    case QuestionKind::ModelUnknown: return "the printer's model is unknown";
+    case QuestionKind::NotTarget: return "the package is not made for the printer's model";
+    case QuestionKind::SeveralPorts: return "the printer sends to several ports";
+    case QuestionKind::NotUpdatable:
+      return "the printer's model cannot be updated over this connection";
+    case QuestionKind::HandMode:
+      return "the printer must be put into download mode by hand on a parallel port";
+  }
+  return "";
+}
+
+}  // namespace quillon
