@@ -2,13 +2,16 @@
 // input checks, confirmations, result messages and log line are the
 // download command's own; questions go to the terminal. The confirmations
 // of every printer are asked first, in the printers' order; then the
-// transfers run, at most --jobs at a time.
+// transfers run, at most --jobs at a time. A printer that the download
+// would put at risk is refused without --force, and nothing is sent to it.
+// Each printer ends with one line that says what happened to it.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,12 +22,14 @@
 #include "cli/BatchRunner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/InputCheck.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "cli/TerminalAnswerer.h"
 #include "core/package/DownDocFile.h"
+#include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadCommand.h"
 #include "core/command/FileSelection.h"
@@ -37,13 +42,19 @@ namespace {
 const char kBusyText[] = "another download to this printer is running";
 const char kDeclinedText[] = "a confirmation was refused";
 const char kUnanswerableText[] =
-    "a confirmation could not be asked: no terminal (--yes accepts every question)";
+    "a confirmation could not be asked: no terminal (--yes accepts the routine questions)";
 
 // One printer of the run and how it ended.
 struct PrinterRun {
   std::string printer;
   int exit = kExitOk;
   int result = -1;   // download result or package status; -1: none
+  // succeeded, failed, refused, declined, busy, not_started, aborted
+  std::string outcome = "not_started";
+  std::string reason;  // refused: why, for scripts ("not_target", ...)
+  std::string step;    // failed: the step that failed
+  std::optional<int> initItems;  // what the restart command resets; none: no restart
+  bool transferred = false;      // a transfer was set up for it
   std::string message;
   std::string detail;  // the cause of a failure
   std::string port;    // the printer's port, for the log line
@@ -55,6 +66,48 @@ struct PrinterRun {
   std::unique_ptr<Transfer> transfer;
 };
 
+// The step a result code says failed.
+const char* StepOf(int result) {
+  switch (result) {
+    case kJobFileOpen: return "package";
+    case kJobTempFile: return "job_file";
+    case kJobPrinterOpen: return "printer_open";
+    case kJobPrintedWithErrors: return "print";
+    case kJobDirectory: return "directory";
+    default: return "send";
+  }
+}
+
+std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+// The printer's outcome in one phrase.
+std::string OutcomeText(const PrinterRun& r) {
+  if (r.outcome == "succeeded") return "succeeded, " + Bytes(r.bytes) + " sent";
+  if (r.outcome == "refused") return "refused: " + r.message;
+  if (r.outcome == "aborted") return "aborted after " + Bytes(r.bytes);
+  if (r.outcome == "failed")
+    return "failed at " + r.step + ": " + (r.detail.empty() ? r.message : r.detail);
+  if (r.outcome == "not_started")
+    return r.message.empty() ? "not started (aborted)" : "not started: " + r.message;
+  return "not started: " + r.message;  // declined, busy
+}
+
+// Sets the outcome of a transfer's result.
+void SetOutcome(PrinterRun& r, const Transfer& t) {
+  r.result = t.result.code;
+  r.exit = ExitOfResult(t.result.code);
+  r.message = ResultText(ResultMessage(t.result.code));
+  if (t.result.Succeeded()) {
+    r.outcome = "succeeded";
+  } else if (t.result.code == kJobAborted) {
+    r.outcome = t.started ? "aborted" : "not_started";
+    if (!t.started) r.message = "aborted before its turn";
+  } else {
+    r.outcome = "failed";
+    r.step = StepOf(t.result.code);
+  }
+}
+
 void PrintJson(const Options& o, const PrinterRun& r) {
   JsonLine line;
   line.Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
@@ -62,8 +115,21 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.Add("result", r.result);
   else
     line.AddNull("result");
-  line.Add("exit", r.exit)
-      .Add("message", r.message)
+  line.Add("exit", r.exit).Add("outcome", r.outcome);
+  if (!r.reason.empty())
+    line.Add("reason", r.reason);
+  else
+    line.AddNull("reason");
+  if (!r.step.empty())
+    line.Add("step", r.step);
+  else
+    line.AddNull("step");
+  if (r.initItems)
+    line.Add("init_items", *r.initItems);
+  else
+    line.AddNull("init_items");
+  line.Add("message", r.message)
+      .Add("text", OutcomeText(r))
       .Add("detail", r.detail)
       .Add("bytes", static_cast<std::int64_t>(r.bytes))
       .AddNumber("seconds", r.seconds, 3);
@@ -74,6 +140,14 @@ void PrintJson(const Options& o, const PrinterRun& r) {
   OutLine(line.Text());
 }
 
+// The printer's line: JSON, or one line of text on standard output.
+void PrintOutcome(const Options& o, const PrinterRun& r) {
+  if (o.json)
+    PrintJson(o, r);
+  else
+    OutLine(r.printer + ": " + OutcomeText(r));
+}
+
 // Ends every printer with the same code and message (input or package
 // failures concern them all).
 int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result,
@@ -82,7 +156,8 @@ int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result
     r.exit = exit;
     r.result = result;
     r.message = message;
-    if (o.json) PrintJson(o, r);
+    r.outcome = "not_started";
+    PrintOutcome(o, r);
   }
   return exit;
 }
@@ -90,12 +165,12 @@ int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result
 // The table at the end of a batch, on standard output.
 void PrintSummary(const std::vector<PrinterRun>& runs) {
   std::vector<std::vector<std::string>> rows = {
-      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "MESSAGE"}};
+      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "OUTCOME"}};
   for (const PrinterRun& r : runs) {
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f", r.seconds);
     rows.push_back({r.printer, r.result >= 0 ? std::to_string(r.result) : "-",
-                    std::to_string(r.exit), std::to_string(r.bytes), secs, r.message});
+                    std::to_string(r.exit), std::to_string(r.bytes), secs, OutcomeText(r)});
   }
   std::vector<std::size_t> width(rows.front().size(), 0);
   for (const auto& row : rows) {
@@ -134,11 +209,18 @@ int RunDownload(const Options& o) {
   in.fileName = o.operand;
   in.packagePath = o.operand;
   in.printer = printers.front();
+  std::string unusable;
+  if (!PackageFileUsable(o.operand, unusable)) {
+    ErrLine(unusable);
+    return EndAll(o, runs, kExitInput, -1, unusable);
+  }
   switch (command.CheckInput(in)) {
     case TDownloadOutcome::MissingInput:
-      return EndAll(o, runs, kExitInput, -1, "the package cannot be found");
+      return EndAll(o, runs, kExitInput, -1,
+                    command.InputDetail.empty() ? "the package cannot be found" : command.InputDetail);
     case TDownloadOutcome::BadPackage: {
       const int status = app->Package ? app->Package->Status : 17;
+      if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
       return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
     }
     default:
@@ -159,18 +241,59 @@ int RunDownload(const Options& o) {
     if (Interrupted()) {
       r.exit = kExitAborted;
       r.result = kJobAborted;
-      r.message = ResultText(ResultMessage(kJobAborted));
-      if (o.json) PrintJson(o, r);
+      r.outcome = "not_started";
+      r.message = "aborted before its turn";
+      PrintOutcome(o, r);
       continue;
     }
+    const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
+    answerer.ClearRefusal();
     SelectTarget(*app, r.printer, o);
-    if (command.CheckBeforeDownload(r.printer) != quillon::IDOK) {
-      r.exit = Interrupted() ? kExitAborted : kExitDeclined;
-      r.message = Interrupted()                  ? ResultText(ResultMessage(kJobAborted))
-                  : answerer.RefusedUnanswerable() ? kUnanswerableText
-                                                   : kDeclinedText;
-      if (o.json) PrintJson(o, r);
+    // What would put the printer at risk is never accepted for the
+    // operator: --force, or the operator's own answer at a terminal.
+    // A queue the spooler does not know is no risk but a printer that
+    // cannot be opened: the transfer says so.
+    platform::PrinterHandle queue;
+    const bool noSuchQueue =
+        RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
+    queue.Close();
+    const std::vector<quillon::QuestionKind> risks =
+        noSuchQueue ? std::vector<quillon::QuestionKind>() : command.Risks(r.printer);
+    const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
+    quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
+    if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
+    int checked = quillon::IDOK;
+    if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
+      checked = command.CheckBeforeDownload(r.printer);
+      if (checked != quillon::IDOK) refusal = answerer.RefusedRisk();
+    }
+    if (Interrupted()) {
+      r.exit = kExitAborted;
+      r.result = kJobAborted;
+      r.outcome = "not_started";
+      r.message = "aborted before its turn";
+      PrintOutcome(o, r);
+      continue;
+    }
+    if (refusal != quillon::QuestionKind::Routine) {
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = quillon::QuestionReason(refusal);
+      std::string why;
+      for (const quillon::QuestionKind k : risks)
+        why += (why.empty() ? "" : "; ") + std::string(quillon::QuestionReasonText(k));
+      r.message = (why.empty() ? quillon::QuestionReasonText(refusal) : why) +
+                  std::string(" (--force sends it anyway)");
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      continue;
+    }
+    if (checked != quillon::IDOK) {
+      r.exit = kExitDeclined;
+      r.outcome = "declined";
+      r.message = answerer.RefusedUnanswerable() ? kUnanswerableText : kDeclinedText;
+      PrintOutcome(o, r);
       continue;
     }
     // Everything the transfer needs travels in its request; the package is
@@ -179,6 +302,16 @@ int RunDownload(const Options& o) {
     r.model = command.SelectedModel();
     r.transfer = std::make_unique<Transfer>();
     r.transfer->request = app->MakeTransferRequest();
+    r.transferred = true;
+    // Said before anything is sent: whether the printer's settings go.
+    r.initItems = SettingsResetItems(r.transfer->request);
+    if (!r.initItems)
+      ErrText(tag + "settings memory: kept (no restart command is sent)\n");
+    else if (*r.initItems == 0)
+      ErrText(tag + "settings memory: kept (initialisation items 0)\n");
+    else
+      ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
+              " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
     transfers.push_back(r.transfer.get());
   }
 
@@ -201,16 +334,18 @@ int RunDownload(const Options& o) {
     line.port = r->port;
     if (t.busy) {
       r->exit = kExitBusy;
+      r->outcome = "busy";
       r->message = kBusyText;
       ErrText(tag + kBusyText + "\n");
     } else {
-      r->result = t.result.code;
-      r->exit = ExitOfResult(t.result.code);
-      r->message = ResultText(ResultMessage(t.result.code));
+      SetOutcome(*r, t);
       if (!t.result.Succeeded() && !t.result.detail.empty()) ErrText(tag + t.result.detail + "\n");
-      // The result messages read the code where the window leaves it.
-      app->JobResult = t.result.code;
-      command.ReportResult();
+      // The result messages read the code where the window leaves it; a
+      // transfer that never started has nothing to report.
+      if (t.started) {
+        app->JobResult = t.result.code;
+        command.ReportResult();
+      }
       if (t.result.Succeeded()) {
         const platform::Error logged = command.WriteDownloadLog(line);
         if (logged.Failed()) r->recordError = "DownLoad.log: " + logged.detail;
@@ -225,7 +360,7 @@ int RunDownload(const Options& o) {
       r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
     if (!r->recordError.empty())
       ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
-    if (o.json) PrintJson(o, *r);
+    PrintOutcome(o, *r);
   });
 
   std::vector<int> codes;

@@ -22,6 +22,8 @@ using quillon::kExitDirectory;
 using quillon::kExitAborted;
 using quillon::kExitPartial;
 using quillon::kExitBusy;
+using quillon::kExitRefused;
+using quillon::kExitLocalWrite;
 
 // The exit code of a whole batch from its printers' codes, in printer
 // order: 0 when all succeeded; the aborted code when any was aborted;

@@ -66,6 +66,22 @@ void TellRecordFailure(const char* what, const platform::Error& e) {
 
 }  // namespace
 
+std::optional<int> SettingsResetItems(const TransferRequest& request) {
+  // The items travel only in the restart command of a wrapped job.
+  if (!request.WithCommand() || !request.package || request.package->Reboot == 0)
+    return std::nullopt;
+  return static_cast<int>(request.initItems & 7u);
+}
+
+std::string InitItemsText(int items) {
+  std::string text;
+  const auto add = [&text](const char* what) { text += (text.empty() ? "" : ", ") + std::string(what); };
+  if (items & 1) add("printer menu settings");
+  if (items & 2) add("network settings");
+  if (items & 4) add("permission settings");
+  return text.empty() ? "nothing" : text;
+}
+
 TDownloadCommandCore::TDownloadCommandCore(TQUILLONApp& app, MessageBoxes& boxes)
     : app_(app), boxes_(boxes) {}
 
@@ -306,9 +322,9 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
   e.printer = request.printer.empty() ? in.printer : request.printer;
   e.route = RouteName(RouteOfPrinter(e.printer));
   e.model = model;
-  // The items travel only in the restart command of a wrapped job.
-  if (request.WithCommand() && package && package->EnableCommand != 0)
-    e.initItems = static_cast<int>(request.initItems);
+  TransferRequest sent = request;
+  if (!sent.package) sent.package = app_.Package;
+  e.initItems = SettingsResetItems(sent);
   e.result = result.code;
   e.detail = result.detail;
   if (!result.Succeeded() && e.detail.empty()) e.detail = ResultText(ResultMessage(result.code));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct TDownloadInputs {
   std::string printer;       // pnlSelected
   std::string port;          // pnlSelPort
 };
+
+// The initialisation items the job's restart command will reset: none when
+// no restart command is sent (the download command is off, the model does
+// not take it, the package sends no restart); 0 resets nothing.
+std::optional<int> SettingsResetItems(const TransferRequest& request);
+// The items in words: "printer menu settings, network settings".
+std::string InitItemsText(int items);
 
 // How ExecDownload ended.
 enum class TDownloadOutcome {

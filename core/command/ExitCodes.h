@@ -20,6 +20,8 @@ enum ExitCode : int {
   kExitAborted = 8,        // interrupted (Ctrl+C, SIGTERM)
   kExitPartial = 9,        // a batch where some printers succeeded, some not
   kExitBusy = 10,          // another download to the same printer is running
+  kExitRefused = 11,       // refused: the printer would be at risk (needs --force)
+  kExitLocalWrite = 12,    // a local file cannot be written (job -o)
 };
 
 // The exit class of a download result code (the output thread's codes).
