@@ -126,8 +126,11 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     } else if (name == "no-command") {
       o.noCommand = true;
     } else if (name == "init-items") {
-      if (!ParseInt(value, 0, 7, o.initItems)) {
-        error = "--init-items takes a number 0 to 7 (1 menu, 2 network, 4 permission settings)";
+      if (value == "none") {
+        o.initItems = 0;
+      } else if (!ParseInt(value, 0, 7, o.initItems)) {
+        error = "--init-items takes none or a number 0 to 7 (1 menu, 2 network, 4 permission "
+                "settings)";
         return false;
       }
     } else if (name == "output") {
@@ -239,7 +242,8 @@ const char* UsageText() {
          "                   driver names no model\n"
          "  --no-command     send the bare data, without the download and restart commands\n"
          "  --init-items N   settings reset by the restart command: sum of 1 menu settings,\n"
-         "                   2 network settings, 4 permission settings; 0 keeps them all\n"
+         "                   2 network settings, 4 permission settings; 0 or none keeps\n"
+         "                   them all (default: 1, the printer menu settings)\n"
          "  --yes            accept the routine confirmations: the start, the package's\n"
          "                   begin message, notices (needed without a terminal)\n"
          "  --force          accept also what puts a printer at risk: a package not made\n"

@@ -411,7 +411,7 @@ TEST_F(CliDownload, WhetherTheSettingsMemoryIsInitialisedIsToldBeforeSending) {
       {{"--init-items", "6"}, "6",
        "settings memory: will be initialised, items 6 (network settings, permission settings)",
        WrappedStream(data_, 6)},
-      {{"--init-items", "0"}, "0", "settings memory: kept (initialisation items 0)",
+      {{"--init-items", "none"}, "0", "settings memory: kept (initialisation items 0)",
        WrappedStream(data_, 0)},
       {{"--no-command"}, "null", "settings memory: kept (no restart command is sent)", data_},
   };
