@@ -1,15 +1,19 @@
 #include "core/command/QuestionKinds.h"
 
+#include "core/command/MessageIds.h"
+
 namespace quillon {
 
 QuestionKind ClassifyQuestion(int messageId) {
   switch (messageId) {
-    case 4103: return QuestionKind::NotTarget;
-    case 4104: return QuestionKind::SeveralPorts;
-    case 4105: return QuestionKind::NotUpdatable;
-    case 4106:
-    case 4107: return QuestionKind::HandMode;
-    default: return QuestionKind::Routine;  // 4101, 4193, 4194, results, notices
+    case msg::kNotATarget: return QuestionKind::NotTarget;
+    case msg::kSeveralPorts: return QuestionKind::SeveralPorts;
+    case msg::kParallelOnly: return QuestionKind::NotUpdatable;
+    case msg::kSetDownloadMode:
+    case msg::kEcpWarning: return QuestionKind::HandMode;
+    // The start dialog, its follow-up (settings kept or reset, with the
+    // package's begin message), results and notices.
+    default: return QuestionKind::Routine;
   }
 }
 
