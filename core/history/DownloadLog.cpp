@@ -85,10 +85,10 @@ platform::Error AppendDownloadLog(const std::string& logPath, const std::string&
   if (!lock.Held()) return platform::Error::FromErrno(1, "cannot lock " + folder.toStdString());
 
   platform::ProfileFile file(logPath);
-  std::string unique = key;
-  for (int n = 2; file.HasKey(section, unique); ++n) unique = key + " #" + std::to_string(n);
-  if (!file.WriteString(section, unique, value))
-    return platform::Error::Of(1, "the log entry cannot be written: " + unique);
+  std::string unique = section;
+  for (int n = 2; file.HasKey(unique, key); ++n) unique = section + " (" + std::to_string(n) + ")";
+  if (!file.WriteString(unique, key, value))
+    return platform::Error::Of(1, "the log entry cannot be written: " + key);
   if (!file.Flush()) return platform::Error::FromErrno(1, "cannot write " + logPath);
   return platform::Error::Ok();
 }

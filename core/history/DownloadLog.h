@@ -5,9 +5,10 @@
 //
 // Two rules keep every entry readable by the profile rules: a key never
 // holds "=" or a line break (they are written as %3D, %0A, %0D, and "%"
-// itself as %25 so the key reads back unambiguously), and a key that its
-// section already holds (a second download of the same package in the same
-// second, a batch) gets " #2", " #3", ... so it does not replace the first.
+// itself as %25 so the key reads back unambiguously), and an entry whose
+// key its section already holds (a second download of the same package in
+// the same second, a batch) goes to the section "time (2)", "time (3)", ...
+// so it does not replace the first.
 // The read, change and rename run under a lock on the log's folder, so
 // the window and a batch writing at once lose nothing.
 
@@ -22,7 +23,8 @@ std::string DownloadLogKey(const std::string& packagePath, const std::string& pa
 // Undoes the escapes of a key (for readers and tests).
 std::string UnescapeLogKey(const std::string& key);
 
-// Adds the entry; the key is made unique within the section. The folder is
+// Adds the entry; a section that holds the key already is followed by the
+// next free "section (N)". The folder is
 // created when missing. A failure says why.
 platform::Error AppendDownloadLog(const std::string& logPath, const std::string& section,
                                   const std::string& key, const std::string& value);

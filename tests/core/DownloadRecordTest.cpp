@@ -22,10 +22,14 @@ using namespace quillon;
 
 namespace {
 
-std::vector<std::string> ValuesOf(const std::string& path, const std::string& section) {
+// Every value of the log, sections in file order.
+std::vector<std::string> ValuesOf(const std::string& path) {
   const platform::ProfileFile file(path);
   std::vector<std::string> values;
-  for (const std::string& key : file.ReadKeys(section)) values.push_back(file.ReadString(section, key, "?"));
+  for (const std::string& section : file.ReadSections()) {
+    for (const std::string& key : file.ReadKeys(section))
+      values.push_back(file.ReadString(section, key, "?"));
+  }
   return values;
 }
 
@@ -75,9 +79,10 @@ TEST(DownloadLogFile, TheSamePackageTwiceInOneSecondKeepsBothEntries) {
   // Keys match without regard to case: this one would have replaced the first.
   const std::string upper = DownloadLogKey("/SRV/FW/FW.RXF", "Firmware 2.00");
   ASSERT_FALSE(AppendDownloadLog(log, section, upper, "P3,").Failed());
-  EXPECT_EQ(ValuesOf(log, section), (std::vector<std::string>{"P1,", "P2,", "P3,"}));
+  EXPECT_EQ(ValuesOf(log), (std::vector<std::string>{"P1,", "P2,", "P3,"}));
   const platform::ProfileFile file(log);
-  EXPECT_EQ(file.ReadString(section, key + " #2", "?"), "P2,");
+  EXPECT_EQ(file.ReadString(section + " (2)", key, "?"), "P2,");
+  EXPECT_EQ(file.ReadString(section + " (3)", upper, "?"), "P3,");
 }
 
 TEST(DownloadLogFile, WritersAtOnceLoseNothing) {
@@ -93,7 +98,7 @@ TEST(DownloadLogFile, WritersAtOnceLoseNothing) {
     });
   }
   for (auto& t : writers) t.join();
-  std::vector<std::string> values = ValuesOf(log, section);
+  std::vector<std::string> values = ValuesOf(log);
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   EXPECT_EQ(values.size(), static_cast<std::size_t>(kWriters * kEach));

@@ -481,10 +481,10 @@ TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
   EXPECT_FALSE(command.WriteDownloadLog(in).Failed());
   const std::string cwd = QDir::currentPath().toStdString();
   const std::string text = quillon_test::ReadFileBytes(command.LogPath);
-  EXPECT_EQ(text, "[" + TDownloadCommand::LogSection(when) +
-                      "]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,\n"
-                      "/p/FW.RXF,説明 1.0 #2=ftp://10.0.0.9/vesta0,second\n" +
-                      cwd + "/rel/a%3Db.RXF,説明 1.0=ftp://10.0.0.9/vesta0,third\n");
+  const std::string section = TDownloadCommand::LogSection(when);
+  EXPECT_EQ(text, "[" + section + "]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,\n" + cwd +
+                      "/rel/a%3Db.RXF,説明 1.0=ftp://10.0.0.9/vesta0,third\n\n[" + section +
+                      " (2)]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,second\n");
 }
 
 }  // namespace
