@@ -21,15 +21,16 @@ const Spec kCommands[] = {
     {"inventory", true, " hosts-from jobs json printers-out "},
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
-     " printer printers-from model no-command init-items yes jobs json skip-current"
+     " printer printers-from model no-command init-items yes force jobs json skip-current"
      " allow-downgrade resume verify verify-timeout "},
+    {"history", false, " printer since json "},
     {"help", true, " "},
 };
 
 bool TakesValue(const std::string& name) {
   return name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
-         name == "printers-out" || name == "resume" || name == "verify-timeout";
+         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -155,14 +156,19 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     } else if (name == "no-command") {
       o.noCommand = true;
     } else if (name == "init-items") {
-      if (!ParseInt(value, 0, 7, o.initItems)) {
-        error = "--init-items takes a number 0 to 7 (1 menu, 2 network, 4 permission settings)";
+      if (value == "none") {
+        o.initItems = 0;
+      } else if (!ParseInt(value, 0, 7, o.initItems)) {
+        error = "--init-items takes none or a number 0 to 7 (1 menu, 2 network, 4 permission "
+                "settings)";
         return false;
       }
     } else if (name == "output") {
       o.output = value;
     } else if (name == "yes") {
       o.yes = true;
+    } else if (name == "force") {
+      o.force = true;
     } else if (name == "jobs") {
       if (!ParseInt(value, 1, 64, o.jobs)) {
         error = "--jobs takes a number 1 to 64";
@@ -186,6 +192,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "--verify-timeout takes a number of seconds 1 to 3600";
         return false;
       }
+    } else if (name == "since") {
+      o.since = value;
     } else if (name == "json") {
       o.json = true;
     }
@@ -228,6 +236,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       error = "the command job needs -o FILE";
       return false;
     }
+  }
+  if (o.command == "history" && o.printers.size() > 1) {
+    error = "the command history takes at most one --printer";
+    return false;
   }
   if (o.command == "download" && o.printers.empty() && o.printersFrom.empty()) {
     error = "the command download needs --printer or --printers-from";

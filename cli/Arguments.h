@@ -7,8 +7,8 @@
 namespace cli {
 
 struct Options {
-  std::string command;  // info, printers, query, inventory, job, download; with --help
-                        // the command whose help is asked for, or empty
+  std::string command;  // info, printers, query, inventory, job, download, history; with
+                        // --help the command whose help is asked for, or empty
   std::string operand;  // the package (info, job, download) or the host (query)
   std::vector<std::string> hosts;     // inventory: hosts, ranges, blocks
   std::string hostsFrom;              // --hosts-from FILE (a printers file; "-": stdin)
@@ -20,7 +20,8 @@ struct Options {
   bool noCommand = false;             // --no-command
   int initItems = -1;                 // --init-items 0..7; -1 when not given
   std::string output;                 // -o FILE (job)
-  bool yes = false;                   // --yes
+  bool yes = false;                   // --yes: the routine questions
+  bool force = false;                 // --force: also the risky ones
   int jobs = 1;                       // --jobs N
   bool jobsGiven = false;
   bool skipCurrent = false;           // --skip-current
@@ -28,6 +29,7 @@ struct Options {
   std::string resume;                 // --resume RESULT.jsonl
   bool verify = false;                // --verify
   int verifyTimeout = 300;            // --verify-timeout SECONDS
+  std::string since;                  // --since TIME (history)
   bool json = false;                  // --json
   bool help = false;                  // --help
   bool version = false;               // --version

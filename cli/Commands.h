@@ -1,6 +1,10 @@
 #pragma once
 // The commands of quillon-cli; each returns the process's exit code.
 
+#include <string>
+
+class QDateTime;
+
 namespace cli {
 
 struct Options;
@@ -11,5 +15,10 @@ int RunQuery(const Options& options);
 int RunInventory(const Options& options);
 int RunJob(const Options& options);
 int RunDownload(const Options& options);
+int RunHistory(const Options& options);
+
+// The --since text of history: a date (its local midnight) or an ISO date
+// and time (local unless it names its offset). False when it is neither.
+bool ParseSince(const std::string& text, QDateTime& since);
 
 }  // namespace cli

@@ -4,13 +4,18 @@
 // FTP printers are asked side by side; each printer's confirmation comes
 // as soon as its answer is in, and its transfer starts right after (at
 // most --jobs transfers at a time).
+// A printer that the download would put at risk is refused without
+// --force, and nothing is sent to it. Each printer ends with one line that
+// says what happened to it.
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <memory>
 #include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,12 +35,14 @@
 #include "core/app/PrinterLock.h"
 #include "platform/Spooler.h"
 #include "cli/ExitCodes.h"
+#include "cli/InputCheck.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "cli/TerminalAnswerer.h"
 #include "core/package/DownDocFile.h"
+#include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadCommand.h"
 #include "core/command/FileSelection.h"
@@ -51,28 +58,80 @@ const char kBusyText[] =
     QT_TRANSLATE_NOOP("quillon-cli", "このﾌﾟﾘﾝﾀへの別のﾀﾞｳﾝﾛｰﾄﾞが実行中です。");
 const char kDeclinedText[] = "a confirmation was refused";
 const char kUnanswerableText[] =
-    "a confirmation could not be asked: no terminal (--yes accepts every question)";
+    "a confirmation could not be asked: no terminal (--yes accepts the routine questions)";
 
 // One printer of the run and how it ended.
 struct PrinterRun {
   std::string printer;
-  std::string model;        // the printers file's model=, else --model
+  // The printers file's model=, else --model; once selected, the model the
+  // checks settled on (for the history).
+  std::string model;
   std::string consoleHost;  // the console to ask for the version ("" none)
   bool asked = false;       // the console was asked before the transfer
   ConsoleAnswer before;
-  std::string outcome;      // skipped, refused, sent; "" before the end
   bool verifying = false;
   std::future<Verification> verify;
   Verification verification;
   int exit = kExitOk;
   int result = -1;   // download result or package status; -1: none
+  // succeeded, skipped, failed, refused, declined, busy, not_started, aborted
+  std::string outcome = "not_started";
+  std::string reason;  // refused: why, for scripts ("not_target", ...)
+  std::string step;    // failed: the step that failed
+  std::optional<int> initItems;  // what the restart command resets; none: no restart
+  bool transferred = false;      // a transfer was set up for it
   std::string message;
   std::uint64_t bytes = 0;
   double seconds = 0;
   std::string detail;  // the cause of a failure
   std::string port;    // the printer's port, for the log line
+  std::string recordError;  // why the history (or the log) was not written
+  bool recordTried = false;
   std::unique_ptr<Transfer> transfer;
 };
+
+// The step a result code says failed.
+const char* StepOf(int result) {
+  switch (result) {
+    case kJobFileOpen: return "package";
+    case kJobTempFile: return "job_file";
+    case kJobPrinterOpen: return "printer_open";
+    case kJobPrintedWithErrors: return "print";
+    case kJobDirectory: return "directory";
+    default: return "send";
+  }
+}
+
+std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+// The printer's outcome in one phrase.
+std::string OutcomeText(const PrinterRun& r) {
+  if (r.outcome == "succeeded") return "succeeded, " + Bytes(r.bytes) + " sent";
+  if (r.outcome == "refused") return "refused: " + r.message;
+  if (r.outcome == "skipped") return r.message;
+  if (r.outcome == "aborted") return "aborted after " + Bytes(r.bytes);
+  if (r.outcome == "failed")
+    return "failed at " + r.step + ": " + (r.detail.empty() ? r.message : r.detail);
+  if (r.outcome == "not_started")
+    return r.message.empty() ? "not started (aborted)" : "not started: " + r.message;
+  return "not started: " + r.message;  // declined, busy
+}
+
+// Sets the outcome of a transfer's result.
+void SetOutcome(PrinterRun& r, const Transfer& t) {
+  r.result = t.result.code;
+  r.exit = ExitOfResult(t.result.code);
+  r.message = ResultText(ResultMessage(t.result.code));
+  if (t.result.Succeeded()) {
+    r.outcome = "succeeded";
+  } else if (t.result.code == kJobAborted) {
+    r.outcome = t.started ? "aborted" : "not_started";
+    if (!t.started) r.message = "aborted before its turn";
+  } else {
+    r.outcome = "failed";
+    r.step = StepOf(t.result.code);
+  }
+}
 
 void PrintJson(const Options& o, const PrinterRun& r) {
   JsonLine line;
@@ -83,7 +142,7 @@ void PrintJson(const Options& o, const PrinterRun& r) {
   else
     line.AddNull("version_before");
   if (!r.outcome.empty()) line.Add("outcome", r.outcome);
-  if (o.verify && r.outcome == "sent") {
+  if (o.verify && r.outcome == "succeeded") {
     line.Add("verification", OutcomeText(r.verification.outcome));
     if (r.verification.versionAfter.empty())
       line.AddNull("version_after");
@@ -95,11 +154,28 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.Add("result", r.result);
   else
     line.AddNull("result");
-  line.Add("exit", r.exit)
-      .Add("message", r.message)
+  line.Add("exit", r.exit).Add("outcome", r.outcome);
+  if (!r.reason.empty())
+    line.Add("reason", r.reason);
+  else
+    line.AddNull("reason");
+  if (!r.step.empty())
+    line.Add("step", r.step);
+  else
+    line.AddNull("step");
+  if (r.initItems)
+    line.Add("init_items", *r.initItems);
+  else
+    line.AddNull("init_items");
+  line.Add("message", r.message)
+      .Add("text", OutcomeText(r))
       .Add("detail", r.detail)
       .Add("bytes", static_cast<std::int64_t>(r.bytes))
       .AddNumber("seconds", r.seconds, 3);
+  if (r.recordTried) {
+    line.Add("recorded", r.recordError.empty());
+    if (!r.recordError.empty()) line.Add("record_error", r.recordError);
+  }
   OutLine(line.Text());
 }
 
@@ -121,12 +197,20 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, PrinterR
   if (order < 0 && !o.allowDowngrade) {
     r.outcome = "refused";
     r.exit = kExitRefused;
-    r.message = "refused: the package's version " + packageVersion +
+    r.message = "the package's version " + packageVersion +
                 " is older than the printer's " + r.before.version + " (--allow-downgrade sends it)";
     ErrLine(prefix + r.message);
     return false;
   }
   return true;
+}
+
+// The printer's line: JSON, or one line of text on standard output.
+void PrintOutcome(const Options& o, const PrinterRun& r) {
+  if (o.json)
+    PrintJson(o, r);
+  else
+    OutLine(r.printer + ": " + OutcomeText(r));
 }
 
 // Ends every printer with the same code and message (input or package
@@ -137,7 +221,8 @@ int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result
     r.exit = exit;
     r.result = result;
     r.message = message;
-    if (o.json) PrintJson(o, r);
+    r.outcome = "not_started";
+    PrintOutcome(o, r);
   }
   return exit;
 }
@@ -145,12 +230,12 @@ int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result
 // The table at the end of a batch, on standard output.
 void PrintSummary(const std::vector<PrinterRun>& runs) {
   std::vector<std::vector<std::string>> rows = {
-      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "MESSAGE"}};
+      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "OUTCOME"}};
   for (const PrinterRun& r : runs) {
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f", r.seconds);
     rows.push_back({r.printer, r.result >= 0 ? std::to_string(r.result) : "-",
-                    std::to_string(r.exit), std::to_string(r.bytes), secs, r.message});
+                    std::to_string(r.exit), std::to_string(r.bytes), secs, OutcomeText(r)});
   }
   std::vector<std::size_t> width(rows.front().size(), 0);
   for (const auto& row : rows) {
@@ -201,7 +286,7 @@ int RunDownload(const Options& o) {
   }
 
   auto app = MakeApp(o);
-  TerminalAnswerer answerer(o.yes, o.initItems);
+  TerminalAnswerer answerer(o.yes, o.force, o.initItems);
   quillon::MessageBoxes boxes(&answerer);
   TDownloadCommandCore command(*app, boxes);
 
@@ -210,11 +295,18 @@ int RunDownload(const Options& o) {
   in.fileName = o.operand;
   in.packagePath = o.operand;
   in.printer = printers.front();
+  std::string unusable;
+  if (!PackageFileUsable(o.operand, unusable)) {
+    ErrLine(unusable);
+    return EndAll(o, runs, kExitInput, -1, unusable);
+  }
   switch (command.CheckInput(in)) {
     case TDownloadOutcome::MissingInput:
-      return EndAll(o, runs, kExitInput, -1, "the package cannot be found");
+      return EndAll(o, runs, kExitInput, -1,
+                    command.InputDetail.empty() ? "the package cannot be found" : command.InputDetail);
     case TDownloadOutcome::BadPackage: {
       const int status = app->Package ? app->Package->Status : 17;
+      if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
       return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
     }
     default:
@@ -247,10 +339,12 @@ int RunDownload(const Options& o) {
     if (Interrupted()) {
       r.exit = kExitAborted;
       r.result = kJobAborted;
-      r.message = ResultText(ResultMessage(kJobAborted));
-      if (o.json) PrintJson(o, r);
+      r.outcome = "not_started";
+      r.message = "aborted before its turn";
+      PrintOutcome(o, r);
       return nullptr;
     }
+    const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
     // The printer's own model: its line's, --model, or what its console
     // said already (so it is not asked twice).
@@ -269,22 +363,72 @@ int RunDownload(const Options& o) {
       }
     }
     if (!VersionAllows(o, package.DownLoadVersion, r)) {
-      if (o.json) PrintJson(o, r);
+      PrintOutcome(o, r);
       return nullptr;
     }
-    if (command.CheckBeforeDownload(r.printer) != quillon::IDOK) {
-      r.exit = Interrupted() ? kExitAborted : kExitDeclined;
-      r.message = Interrupted()                  ? ResultText(ResultMessage(kJobAborted))
-                  : answerer.RefusedUnanswerable() ? kUnanswerableText
-                                                   : kDeclinedText;
-      if (o.json) PrintJson(o, r);
+    answerer.ClearRefusal();
+    // What would put the printer at risk is never accepted for the
+    // operator: --force, or the operator's own answer at a terminal.
+    // A queue the spooler does not know is no risk but a printer that
+    // cannot be opened: the transfer says so.
+    platform::PrinterHandle queue;
+    const bool noSuchQueue =
+        RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
+    queue.Close();
+    const std::vector<quillon::QuestionKind> risks =
+        noSuchQueue ? std::vector<quillon::QuestionKind>() : command.Risks(r.printer);
+    const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
+    quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
+    if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
+    int checked = quillon::IDOK;
+    if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
+      checked = command.CheckBeforeDownload(r.printer);
+      if (checked != quillon::IDOK) refusal = answerer.RefusedRisk();
+    }
+    if (Interrupted()) {
+      r.exit = kExitAborted;
+      r.result = kJobAborted;
+      r.outcome = "not_started";
+      r.message = "aborted before its turn";
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (refusal != quillon::QuestionKind::Routine) {
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = quillon::QuestionReason(refusal);
+      std::string why;
+      for (const quillon::QuestionKind k : risks)
+        why += (why.empty() ? "" : "; ") + std::string(quillon::QuestionReasonText(k));
+      r.message = (why.empty() ? quillon::QuestionReasonText(refusal) : why) +
+                  std::string(" (--force sends it anyway)");
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (checked != quillon::IDOK) {
+      r.exit = kExitDeclined;
+      r.outcome = "declined";
+      r.message = answerer.RefusedUnanswerable() ? kUnanswerableText : kDeclinedText;
+      PrintOutcome(o, r);
       return nullptr;
     }
     // Everything the transfer needs travels in its request; the package is
     // shared read-only by all of them.
     r.port = std::string(FieldText(app->SelectedEntry.Port));
+    r.model = command.SelectedModel();
     r.transfer = std::make_unique<Transfer>();
     r.transfer->request = app->MakeTransferRequest();
+    r.transferred = true;
+    // Said before anything is sent: whether the printer's settings go.
+    r.initItems = SettingsResetItems(r.transfer->request);
+    if (!r.initItems)
+      ErrText(tag + "settings memory: kept (no restart command is sent)\n");
+    else if (*r.initItems == 0)
+      ErrText(tag + "settings memory: kept (initialisation items 0)\n");
+    else
+      ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
+              " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
     return r.transfer.get();
   };
   // A printer whose console is slow to answer holds back no other: the
@@ -315,35 +459,46 @@ int RunDownload(const Options& o) {
     r->seconds = t.seconds;
     r->detail = t.result.detail;
     answerer.SetPrinter(batch ? r->printer : std::string());
+    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
+    TDownloadInputs line = in;
+    line.printer = r->printer;
+    line.port = r->port;
     if (t.busy) {
       r->exit = kExitBusy;
+      r->outcome = "busy";
       r->message = quillon::TrText("quillon-cli", kBusyText);
-      ErrText((batch ? "[" + r->printer + "] " : std::string()) + r->message + "\n");
+      ErrText(tag + r->message + "\n");
     } else {
-      r->result = t.result.code;
-      r->exit = ExitOfResult(t.result.code);
-      r->message = ResultText(ResultMessage(t.result.code));
-      if (!t.result.Succeeded() && !t.result.detail.empty())
-        ErrText((batch ? "[" + r->printer + "] " : std::string()) + t.result.detail + "\n");
-      // The result messages read the code where the window leaves it.
-      app->JobResult = t.result.code;
-      command.ReportResult();
+      SetOutcome(*r, t);
+      if (!t.result.Succeeded() && !t.result.detail.empty()) ErrText(tag + t.result.detail + "\n");
+      // The result messages read the code where the window leaves it; a
+      // transfer that never started has nothing to report.
+      if (t.started) {
+        app->JobResult = t.result.code;
+        command.ReportResult();
+      }
       if (t.result.Succeeded()) {
-        r->outcome = "sent";
-        TDownloadInputs line = in;
-        line.printer = r->printer;
-        line.port = r->port;
-        command.WriteDownloadLog(line);
+        const platform::Error logged = command.WriteDownloadLog(line);
+        if (logged.Failed()) r->recordError = "DownLoad.log: " + logged.detail;
         if (o.verify) {
           // The restart takes a while: wait for it beside the other transfers.
           r->verifying = true;
           r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
                                  package.DownLoadVersion, o.verifyTimeout, 1000);
-          return;
         }
       }
     }
-    if (o.json) PrintJson(o, *r);
+    TransferResult attempt = t.result;
+    if (attempt.duration.count() == 0)
+      attempt.duration = std::chrono::milliseconds(static_cast<long long>(t.seconds * 1000));
+    const platform::Error recorded = command.RecordAttempt(line, t.request, r->model, attempt);
+    r->recordTried = true;
+    if (recorded.Failed())
+      r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
+    if (!r->recordError.empty())
+      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
+    // A printer being verified has its line once the verification ended.
+    if (!r->verifying) PrintOutcome(o, *r);
   });
   for (PrinterRun& r : runs) {
     if (!r.verifying) continue;
@@ -357,7 +512,7 @@ int RunDownload(const Options& o) {
     if (r.verification.outcome == Verification::kUnverified) r.exit = kExitUnverified;
     r.message += " " + said;
     ErrText((batch ? "[" + r.printer + "] " : std::string()) + said + "\n");
-    if (o.json) PrintJson(o, r);
+    PrintOutcome(o, r);
   }
 
   std::vector<int> codes;

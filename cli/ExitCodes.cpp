@@ -2,19 +2,8 @@
 
 #include <algorithm>
 
-#include "core/transfer/PrintThread.h"
 
 namespace cli {
-
-int ExitOfResult(std::uint16_t result) {
-  switch (result) {
-    case kJobDone: return kExitOk;
-    case kJobPrinterOpen: return kExitPrinterOpen;
-    case kJobDirectory: return kExitDirectory;
-    case kJobAborted: return kExitAborted;
-    default: return kExitSendFailed;  // 17, 18, 33, 34 and anything unknown
-  }
-}
 
 int BatchExit(const std::vector<int>& codes) {
   if (codes.empty()) return kExitInput;
@@ -28,9 +17,9 @@ int BatchExit(const std::vector<int>& codes) {
 const std::vector<ExitDoc>& ExitCodeDocs() {
   static const std::vector<ExitDoc> docs = {
       {kExitOk, "every printer succeeded"},
-      {kExitInput, "input error (arguments, package file or printer missing)"},
+      {kExitInput, "input error: arguments, a missing, unreadable or folder package"},
       {kExitDeclined, "a confirmation was refused, or asked with no terminal and no --yes"},
-      {kExitPackage, "the package cannot be opened or has no usable data"},
+      {kExitPackage, "the package cannot be used: not a package, damaged, or without data"},
       {kExitPrinterOpen, "the printer cannot be opened or does not answer"},
       {kExitSendFailed, "sending failed"},
       {kExitDirectory, "the printer's FTP folder cannot be entered"},
@@ -38,7 +27,8 @@ const std::vector<ExitDoc>& ExitCodeDocs() {
       {kExitPartial, "partial success: some printers of the batch succeeded, some failed"},
       {kExitBusy, "another download to the same printer is running"},
       {kExitUnverified, "sent, but --verify did not see the package's version on the printer"},
-      {kExitRefused, "refused: the package is older than the printer's version"},
+      {kExitRefused, "refused, nothing sent (see --force and --allow-downgrade)"},
+      {kExitLocalWrite, "a local file cannot be written (job -o)"},
   };
   return docs;
 }

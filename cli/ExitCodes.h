@@ -6,25 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "core/command/ExitCodes.h"
+
 namespace cli {
 
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitInput = 2,          // bad arguments, package or printer missing
-  kExitDeclined = 3,       // a confirmation was refused (or nobody could answer)
-  kExitPackage = 4,        // the package cannot be opened or read
-  kExitPrinterOpen = 5,    // the printer cannot be opened or does not answer
-  kExitSendFailed = 6,     // sending failed (job file, spooler, FTP transfer)
-  kExitDirectory = 7,      // the printer's FTP folder cannot be entered
-  kExitAborted = 8,        // interrupted (Ctrl+C, SIGTERM)
-  kExitPartial = 9,        // a batch where some printers succeeded, some not
-  kExitBusy = 10,          // another download to the same printer is running
-  kExitUnverified = 11,    // sent, but the printer did not come back with the package's version
-  kExitRefused = 12,       // not sent: the package is older than the printer's firmware
-};
-
-// The exit class of a download result code (the output thread's codes).
-int ExitOfResult(std::uint16_t result);
+// The codes and the result classes are the download command's own.
+using quillon::ExitCode;
+using quillon::ExitOfResult;
+using quillon::kExitOk;
+using quillon::kExitInput;
+using quillon::kExitDeclined;
+using quillon::kExitPackage;
+using quillon::kExitPrinterOpen;
+using quillon::kExitSendFailed;
+using quillon::kExitDirectory;
+using quillon::kExitAborted;
+using quillon::kExitPartial;
+using quillon::kExitBusy;
+using quillon::kExitRefused;
+using quillon::kExitUnverified;
+using quillon::kExitLocalWrite;
 
 // The exit code of a whole batch from its printers' codes, in printer
 // order: 0 when all succeeded; the aborted code when any was aborted;

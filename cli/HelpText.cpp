@@ -61,7 +61,7 @@ const std::vector<CommandDoc> kCommands = {
       {"-o, --output", "FILE", "The file to write the job into (needed)."}}},
     {"download",
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
-     "[--init-items N] [--yes] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
+     "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
      "[--resume FILE] [--verify [--verify-timeout S]]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
@@ -79,7 +79,13 @@ const std::vector<CommandDoc> kCommands = {
        "Printers to update, one per line; blank lines and lines starting with # are skipped; - "
        "reads standard input. model=M after a printer gives that printer's model."},
       kModel, kNoCommand, kInitItems,
-      {"-y, --yes", "", "Accept every confirmation (needed when there is no terminal)."},
+      {"-y, --yes", "",
+       "Accept the routine confirmations: the start, the package's begin message and notices "
+       "(needed when there is no terminal)."},
+      {"--force", "",
+       "Also accept what puts a printer at risk: a package not made for its model, a model "
+       "that is unknown or cannot be updated over its connection, several ports, download mode "
+       "set by hand. Without it such a printer is refused (exit 12) and receives nothing."},
       {"-j, --jobs", "N",
        "Run at most N transfers at a time, 1 to 64 (default 1); the printers' checks run as "
        "many at a time, and each transfer starts once its own printer's checks passed."},
@@ -95,6 +101,13 @@ const std::vector<CommandDoc> kCommands = {
        "After each success wait for the printer's restart and ask its console again; a printer "
        "that does not come back with the package's version is unverified (exit 11)."},
       {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."}}},
+    {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
+     "Lists the download history (every attempt, success or failure) from history.sqlite in the "
+     "data folder, oldest first: time, user, package and its SHA-256, description and version, "
+     "printer, route, model, initialisation items, result code, detail, bytes sent and seconds.",
+     {{"--printer", "P", "Only the attempts to this printer."},
+      {"--since", "TIME", "Only attempts from that local date (2026-01-31) or time (2026-01-31T08:00) on."},
+      kJson}},
     {"help", "[COMMAND]", "show the help of a command",
      "Shows the help of COMMAND, or the overview without one.",
      {}},

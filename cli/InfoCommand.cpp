@@ -5,6 +5,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/InputCheck.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "cli/Signals.h"
@@ -16,6 +17,15 @@
 namespace cli {
 
 int RunInfo(const Options& o) {
+  // A missing file, a folder or an unreadable file is an input error, as
+  // for every command; a file that is no usable package is the package's.
+  std::string unusable;
+  if (!PackageFileUsable(o.operand, unusable)) {
+    if (o.json)
+      OutLine(JsonLine().Add("package", o.operand).AddNull("status").Add("message", unusable).Text());
+    ErrLine(unusable);
+    return kExitInput;
+  }
   const TDownDocFile doc(o.operand);
   const int status = doc.Status;
   // A package without the firmware mark is read, but the window warns.

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/app/QuillonApp.h"
@@ -13,6 +15,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/InputCheck.h"
 #include "cli/Output.h"
 #include "core/package/DownDocFile.h"
 #include "core/transfer/JobStream.h"
@@ -48,6 +51,11 @@ std::string WrapReason(TQUILLONApp& app, const std::string& printer, bool allowe
 }  // namespace
 
 int RunJob(const Options& o) {
+  std::string unusable;
+  if (!PackageFileUsable(o.operand, unusable)) {
+    ErrLine(unusable);
+    return kExitInput;
+  }
   auto app = MakeApp(o);
   app->OpenPackage(o.operand);
   const int status = app->Package ? app->Package->Status : 17;
@@ -63,8 +71,9 @@ int RunJob(const Options& o) {
   const bool allowed = request.WithCommand();
   const int fd = ::open(o.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
-    ErrLine("cannot write " + o.output);
-    return kExitSendFailed;
+    // Nothing was to be sent: this is the local file, not the printer.
+    ErrLine("cannot write " + o.output + ": " + std::strerror(errno));
+    return kExitLocalWrite;
   }
   ::close(fd);
   const std::uint32_t length =
@@ -72,7 +81,7 @@ int RunJob(const Options& o) {
   if (length == 0) {
     std::remove(o.output.c_str());
     ErrLine(o.output + ": " + ResultText(ResultMessage(18)));
-    return kExitSendFailed;
+    return kExitLocalWrite;
   }
   OutLine(o.output + ": " + std::to_string(length) + " bytes for " + printer + " (" +
           RouteOf(printer) + ")");

@@ -20,9 +20,19 @@ int RunQuery(const Options& o) {
     const std::uint32_t error = QUILLON_GetLastError();
     const std::string code = ErrorCodeText(error);
     const std::string why = ConsoleErrorText(error);
+    // The cause in the library's words: the name lookup, the refused
+    // connection and the silent console each say their own.
+    std::string detail(QUILLON_GetLastErrorDetail(nullptr, 0), '\0');
+    if (!detail.empty())
+      detail.resize(QUILLON_GetLastErrorDetail(detail.data(), static_cast<uint32_t>(detail.size() + 1)));
     if (o.json)
-      OutLine(JsonLine().Add("host", o.operand).Add("error", code).Add("message", why).Text());
-    ErrLine(o.operand + ": " + why + " (" + code + ")");
+      OutLine(JsonLine()
+                  .Add("host", o.operand)
+                  .Add("error", code)
+                  .Add("message", why)
+                  .Add("detail", detail)
+                  .Text());
+    ErrLine(o.operand + ": " + why + " (" + code + ")" + (detail.empty() ? "" : ": " + detail));
     return kExitPrinterOpen;
   }
   const std::string model(info.ModelName, ::strnlen(info.ModelName, sizeof info.ModelName));

@@ -28,8 +28,8 @@ std::string ForTerminal(const std::string& raw) {
 
 }  // namespace
 
-TerminalAnswerer::TerminalAnswerer(bool yes, int initItems)
-    : yes_(yes), initItems_(initItems), interactive_(::isatty(0) && ::isatty(2)) {}
+TerminalAnswerer::TerminalAnswerer(bool yes, bool force, int initItems)
+    : yes_(yes), force_(force), initItems_(initItems), interactive_(::isatty(0) && ::isatty(2)) {}
 
 void TerminalAnswerer::Show(const BoxQuestion& q) const {
   std::string text = ForTerminal(q.text);
@@ -58,16 +58,35 @@ bool TerminalAnswerer::AskYesNo(const std::string& prompt, bool dflt) {
   }
 }
 
-// --yes accepts; without a terminal (or after Ctrl+C) nobody can answer, so
-// the question is refused.
-bool TerminalAnswerer::AnsweredWithoutAsking(BoxAnswer& answer) {
-  if (yes_) {
-    ErrText("  -> OK (--yes)\n");
+// --yes accepts the routine questions, --force the risky ones as well;
+// under --yes a risky question is refused rather than asked, and without a
+// terminal (or after Ctrl+C) nobody can answer, so it is refused.
+bool TerminalAnswerer::AnsweredWithoutAsking(const BoxQuestion& q, BoxAnswer& answer) {
+  const quillon::QuestionKind kind = quillon::ClassifyQuestion(q.messageId);
+  const bool risky = kind != quillon::QuestionKind::Routine;
+  if (Interrupted()) {
+    ErrText("  -> refused: interrupted\n");
+    answer.button = IDCANCEL;
     return true;
   }
-  if (!interactive_ || Interrupted()) {
-    refused_ = !Interrupted();
-    ErrText("  -> refused: no terminal to answer on (--yes accepts every question)\n");
+  if (risky && force_) {
+    ErrText("  -> OK (--force)\n");
+    return true;
+  }
+  if (!risky && (yes_ || force_)) {
+    ErrText(std::string("  -> OK (") + (yes_ ? "--yes" : "--force") + ")\n");
+    return true;
+  }
+  if (risky && (yes_ || !interactive_)) {
+    refusedRisk_ = kind;
+    ErrText(std::string("  -> refused: ") + quillon::QuestionReasonText(kind) +
+            " (only --force accepts this)\n");
+    answer.button = IDCANCEL;
+    return true;
+  }
+  if (!interactive_) {
+    refused_ = true;
+    ErrText("  -> refused: no terminal to answer on (--yes accepts the routine questions)\n");
     answer.button = IDCANCEL;
     return true;
   }
@@ -83,7 +102,7 @@ BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
     if (!layout.cancelButton && !error && CurrentVerbosity() == Verbosity::Quiet) return answer;
     Show(q);
     if (!layout.cancelButton) return answer;
-    if (AnsweredWithoutAsking(answer)) return answer;
+    if (AnsweredWithoutAsking(q, answer)) return answer;
     answer.button = AskYesNo("OK?", layout.defaultButton == IDOK) ? IDOK : IDCANCEL;
     return answer;
   }
@@ -93,7 +112,7 @@ BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
   // initialised; the items come from --init-items or stay the dialog's.
   ErrText(std::string("  [") + (q.checked ? "x" : " ") + "] " + ForTerminal(q.checkCaption) + "\n");
   if (initItems_ > 0) answer.initItems = initItems_;
-  if (AnsweredWithoutAsking(answer)) return answer;
+  if (AnsweredWithoutAsking(q, answer)) return answer;
   if (!AskYesNo("Start?", true)) {
     answer.button = IDCANCEL;
     return answer;

@@ -1,19 +1,24 @@
 #pragma once
 // The download command's message boxes on a terminal: notices are written
 // to the error stream, questions are asked there and read from standard
-// input, or all accepted with --yes. With no terminal to ask on and no
-// --yes, every question is refused.
+// input. --yes accepts the routine questions only (the start confirmation,
+// the package's begin message); a question that puts the printer at risk
+// (a package for another model, a printer that cannot be updated over its
+// connection) is accepted by --force alone, and refused under --yes
+// without it. With no terminal to ask on, what neither option accepts is
+// refused.
 
 #include <string>
 
 #include "core/command/MessageBoxes.h"
+#include "core/command/QuestionKinds.h"
 
 namespace cli {
 
 class TerminalAnswerer : public quillon::BoxAnswerer {
  public:
   // initItems: --init-items, or -1 for the dialog's own choice.
-  TerminalAnswerer(bool yes, int initItems);
+  TerminalAnswerer(bool yes, bool force, int initItems);
 
   quillon::BoxAnswer Answer(const quillon::BoxQuestion& q) override;
 
@@ -21,20 +26,32 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
   void SetPrinter(const std::string& printer) { printer_ = printer; }
   // True once a question was refused because nobody could answer it.
   bool RefusedUnanswerable() const { return refused_; }
+  // The kind of the last question refused for want of --force; Routine
+  // when none was. ClearRefusal() starts a new printer.
+  quillon::QuestionKind RefusedRisk() const { return refusedRisk_; }
+  void ClearRefusal() {
+    refused_ = false;
+    refusedRisk_ = quillon::QuestionKind::Routine;
+  }
+  // Whether an operator's answer can be had for a risky question: --force,
+  // or a terminal without --yes.
+  bool MayAcceptRisk() const { return force_ || (interactive_ && !yes_); }
   // Whether questions can be asked: standard input and error are terminals.
   bool Interactive() const { return interactive_; }
 
  private:
   void Show(const quillon::BoxQuestion& q) const;
-  bool AnsweredWithoutAsking(quillon::BoxAnswer& answer);
+  bool AnsweredWithoutAsking(const quillon::BoxQuestion& q, quillon::BoxAnswer& answer);
   // Reads a yes/no answer; dflt when the line is empty; false on end of
   // input or an interrupt.
   bool AskYesNo(const std::string& prompt, bool dflt);
 
   bool yes_;
+  bool force_;
   int initItems_;
   bool interactive_;
   bool refused_ = false;
+  quillon::QuestionKind refusedRisk_ = quillon::QuestionKind::Routine;
   std::string printer_;
 };
 

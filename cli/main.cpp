@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     if (options.command == "query") return cli::RunQuery(options);
     if (options.command == "inventory") return cli::RunInventory(options);
     if (options.command == "job") return cli::RunJob(options);
+    if (options.command == "history") return cli::RunHistory(options);
     return cli::RunDownload(options);
   } catch (const std::exception& e) {
     cli::ErrLine(e.what());

@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "core/app/AppTitles.h"
 #include "core/app/QuillonApp.h"
+#include "core/command/ExitCodes.h"
 #include "gui/ModelAsk.h"
 #include "gui/PrnModelDlg.h"
 #include "gui/QuitSignals.h"
@@ -89,6 +92,26 @@ void CreateForms(TForms& forms, TQUILLONApp& app) {
 }
 
 
+namespace {
+
+bool EnvSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// Qt ends the process with an abort when it finds no platform to show the
+// window on; tell the caller how to run instead, before it tries.
+bool HaveDisplayPlatform(int argc, char** argv) {
+  if (EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM")) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int QuillonMain(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -98,6 +121,15 @@ int QuillonMain(int argc, char** argv) {
         quillon::AsksForHelp(args) ? quillon::ProgramHelp() : std::string("quillon " QUILLON_VERSION "\n");
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
+  }
+  if (!HaveDisplayPlatform(argc, argv)) {
+    std::fputs(
+        "quillon: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+        "  Without a display, run it unattended with QT_QPA_PLATFORM=offscreen:\n"
+        "    QT_QPA_PLATFORM=offscreen quillon PACKAGE /PR=QUEUE /NM /NO\n"
+        "  or use the command-line front end: quillon-cli download PACKAGE --printer P\n",
+        stderr);
+    return quillon::kExitInput;
   }
   // Named before anything asks for the standard folders.
   QCoreApplication::setApplicationName(QStringLiteral("quillon"));
@@ -127,5 +159,5 @@ int QuillonMain(int argc, char** argv) {
     qapp.failure = QString::fromUtf8(e.what());
   }
   if (!qapp.failure.isEmpty()) ShowFailure(qapp.failure);
-  return 0;
+  return forms.frmMain ? forms.frmMain->UnattendedExit() : 0;
 }

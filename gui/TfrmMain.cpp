@@ -18,11 +18,13 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "core/app/AppTitles.h"
 #include "core/app/QuillonApp.h"
 #include "resources/StringTable.h"
+#include "core/command/ExitCodes.h"
 #include "core/command/FileSelection.h"
 #include "gui/HelpViewer.h"
 #include "gui/JapaneseFonts.h"
@@ -424,9 +426,21 @@ int TfrmMain::MsgBoxAlways(const std::string& text, int style, int helpContext) 
 }
 
 void TfrmMain::OnAutoRun() {
-  if (!app_.GetPackage() || app_.SelectedPrinter.empty()) return;
+  if (!app_.GetPackage() || app_.SelectedPrinter.empty()) {
+    // With a display the operator takes over; without one nobody could,
+    // and the run would never end.
+    if (!quillon::IsHeadlessPlatform()) return;
+    std::fprintf(stderr, "quillon: /NO needs a package and a printer (/PR= or /HN=): %s\n",
+                 !app_.GetPackage() ? "no package given" : "no printer given");
+    unattendedExit_ = quillon::kExitInput;
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    return;
+  }
   hide();
-  ExecDownload();
+  ++commandDepth_;
+  const TDownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
+  --commandDepth_;
+  unattendedExit_ = quillon::ExitOfOutcome(outcome, app_.JobResult);
   QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 

@@ -60,6 +60,9 @@ class TfrmMain : public QMainWindow {
   int MsgBoxAlways(const std::string& text, int style, int helpContext);
   // The unattended run, once the loop has started.
   void OnAutoRun();
+  // The program's exit code after an unattended run: 0 when the download
+  // succeeded, else the class of its failure (as quillon-cli's codes).
+  int UnattendedExit() const { return unattendedExit_; }
 
   void LoadPrinterIcons();
   // mode: 0 toggle, 1 show, 2 hide (anything else shows).
@@ -164,6 +167,7 @@ class TfrmMain : public QMainWindow {
   std::map<std::string, int> iconFileIndexes_;
   bool listChangeAttached_ = true;
   int commandDepth_ = 0;  // a command runs: the printer watch waits
+  int unattendedExit_ = 0;
 };
 
 // The main window while it exists, else nullptr.

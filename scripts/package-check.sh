@@ -61,9 +61,12 @@ info=$("$root/usr/bin/quillon-cli" info "$package") || fail "quillon-cli info"
 grep -q "Version: *1.23" <<<"$info" || fail "quillon-cli info does not show the version"
 # The window offscreen, unattended, against a spooler that is not there:
 # the download fails, the box goes to standard error and the program ends.
+# It ends with the failure's exit code (5: the printer cannot be opened).
+status=0
 CUPS_SERVER=$work/no-cupsd.sock QT_QPA_PLATFORM=offscreen \
-  timeout 60 "$root/usr/bin/quillon" "$package" /PR=NOQUEUE /NM /NO 2>"$work/quillon.err" ||
-  fail "quillon /NO did not end by itself: $(cat "$work/quillon.err")"
+  timeout 60 "$root/usr/bin/quillon" "$package" /PR=NOQUEUE /NM /NO 2>"$work/quillon.err" || status=$?
+[ "$status" -ne 124 ] || fail "quillon /NO did not end by itself: $(cat "$work/quillon.err")"
+[ "$status" -ne 0 ] || fail "quillon /NO reported a failed download as success"
 # The help window reads the help from the data folder of that root.
 [ -f "$root/usr/share/quillon/QUILLON.HLP" ] || fail "no help in share/quillon"
 # The manual comes from the same table as --help.

@@ -3,7 +3,10 @@
 // brings are known before /M= takes effect.
 //
 // Absolute paths begin with "/" here, as options do: an argument that names
-// an existing file (not a folder) is a path even when it begins with "/".
+// an existing file (not a folder) is a path even when it begins with "/",
+// and so is one that matches no option at all (a missing file or a folder),
+// so that the package's own status tells what is wrong with it instead of
+// the run going on without a package.
 #include <filesystem>
 
 #include "core/app/QuillonApp.h"
@@ -11,11 +14,19 @@
 
 namespace {
 
+bool MatchesAnOption(const std::string& arg) {
+  const std::string upper = UpperAscii(arg);
+  return upper == "/NM" || upper == "/NC" || upper.find("/HN=") != std::string::npos ||
+         upper.find("/PR=") != std::string::npos || upper.find("/M=") != std::string::npos ||
+         upper.find("/NO") != std::string::npos;
+}
+
 bool IsOption(const std::string& arg) {
   if (arg.empty() || arg.front() != '/') return false;
   std::error_code ec;
   const auto st = std::filesystem::status(arg, ec);
-  return ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st);
+  if (!ec && std::filesystem::is_regular_file(st)) return false;
+  return MatchesAnOption(arg);
 }
 
 std::string ValueAfterLastEquals(const std::string& arg) {

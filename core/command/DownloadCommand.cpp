@@ -4,7 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "core/app/Funcs.h"
 #include "core/app/ModelTable.h"
@@ -16,14 +20,23 @@
 #include "resources/StringTable.h"
 #include "core/command/MessageIds.h"
 #include "core/command/ResultMessages.h"
+#include "core/history/DownloadHistory.h"
+#include "core/history/DownloadLog.h"
+#include "core/history/PackageDigest.h"
 
 using namespace quillon;
 
 namespace {
 
-bool FileAttributesReadable(const std::string& path) {
+// Whether the file's attributes can be read; why not, in detail.
+bool FileAttributesReadable(const std::string& path, std::string& detail) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+  if (::stat(path.c_str(), &st) != 0) {
+    detail = path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) detail = path + ": is a directory, not a package file";
+  return true;
 }
 
 // The result code of a printer another download is using: to the operator
@@ -36,15 +49,47 @@ constexpr int kWarningQuestion = MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_
 constexpr int kNoticeOkCancel = MB_HELP | MB_ICONINFORMATION | MB_OKCANCEL;
 constexpr int kNotice = MB_HELP | MB_ICONINFORMATION;
 
+// Paths as the operator typed them may be relative; the records keep
+// where the file really was.
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+  return ec ? path : abs.lexically_normal().string();
+}
+
+// The record's trouble goes to the error stream: the window has no message
+// for it, and the download itself stands.
+void TellRecordFailure(const char* what, const platform::Error& e) {
+  if (e.Failed()) std::fprintf(stderr, "quillon: %s: %s\n", what, e.detail.c_str());
+}
+
 }  // namespace
+
+std::optional<int> SettingsResetItems(const TransferRequest& request) {
+  // The items travel only in the restart command of a wrapped job.
+  if (!request.WithCommand() || !request.package || request.package->Reboot == 0)
+    return std::nullopt;
+  return static_cast<int>(request.initItems & 7u);
+}
+
+std::string InitItemsText(int items) {
+  std::string text;
+  const auto add = [&text](const char* what) { text += (text.empty() ? "" : ", ") + std::string(what); };
+  if (items & 1) add("printer menu settings");
+  if (items & 2) add("network settings");
+  if (items & 4) add("permission settings");
+  return text.empty() ? "nothing" : text;
+}
 
 TDownloadCommandCore::TDownloadCommandCore(TQUILLONApp& app, MessageBoxes& boxes)
     : app_(app), boxes_(boxes) {}
 
 TDownloadCommandCore::~TDownloadCommandCore() = default;
 
-int TDownloadCommandCore::MsgBox(const std::string& text, int style, int helpContext) {
-  return boxes_.MsgBox(text, style, helpContext, app_.ShowMessage);
+int TDownloadCommandCore::MsgBox(const std::string& text, int style, int helpContext,
+                                 int messageId) {
+  return boxes_.MsgBox(text, style, helpContext, app_.ShowMessage, messageId);
 }
 
 int TDownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int helpContext) {
@@ -52,11 +97,12 @@ int TDownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int h
 }
 
 TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
+  InputDetail.clear();
   if (in.fileName.empty()) {
     MsgBoxAlways(LoadStr(msg::kChooseFile), MB_ICONINFORMATION, help::kNone);
     return TDownloadOutcome::MissingInput;
   }
-  if (!FileAttributesReadable(in.fileName)) {
+  if (!FileAttributesReadable(in.fileName, InputDetail)) {
     MsgBoxAlways(LoadStr(msg::kFileNotFound), MB_ICONEXCLAMATION, help::kNone);
     return TDownloadOutcome::MissingInput;
   }
@@ -66,22 +112,27 @@ TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
   }
   // The package in memory may be one whose opening failed after the window
   // last showed a good one: what is sent is always the file the window
-  // names, read again when it is not the one in memory.
-  if (!app_.GetPackage() || in.fileName != app_.GetPackageFileName()) {
+  // names, read again when it is not the one in memory. A package whose
+  // own opening failed (one named on the command line) is never sent.
+  if (!app_.GetPackage() || in.fileName != app_.GetPackageFileName())
     app_.OpenPackage(in.fileName);
-    const int status = app_.GetPackage() ? static_cast<int>(app_.GetPackage()->Status) : kJobFileOpen;
-    if (status != 0) {
-      const TResultMessage m = ResultMessage(status);
-      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
-      return TDownloadOutcome::BadPackage;
-    }
+  const int status = app_.GetPackage() ? static_cast<int>(app_.GetPackage()->Status) : kJobFileOpen;
+  if (status != 0) {
+    if (InputDetail.empty()) InputDetail = in.fileName + ": " + ResultText(ResultMessage(status));
+    const TResultMessage m = ResultMessage(status);
+    MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+    return TDownloadOutcome::BadPackage;
   }
   return TDownloadOutcome::Ready;
 }
 
 TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   const TDownloadOutcome input = CheckInput(in);
-  if (input != TDownloadOutcome::Ready) return input;
+  if (input != TDownloadOutcome::Ready) {
+    // The box keeps its text; the reason goes to the error stream.
+    if (!InputDetail.empty()) std::fprintf(stderr, "quillon: %s\n", InputDetail.c_str());
+    return input;
+  }
   if (CheckBeforeDownload(in.printer) != IDOK) return TDownloadOutcome::Declined;
 
   {
@@ -97,49 +148,81 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
       app_.JobResult = kPrinterInUse;
       const TResultMessage m = ResultMessage(kPrinterInUse);
       MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+      TellRecordFailure("the download history was not written",
+                        RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
       return TDownloadOutcome::Busy;
     }
+    LastResult = TransferResult();
+    const auto begin = std::chrono::steady_clock::now();
     Transfer();
+    LastResult.code = app_.JobResult;
+    if (LastResult.duration.count() == 0)
+      LastResult.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - begin);
   }
 
   ReportResult();
-  if (app_.JobResult == 0) WriteDownloadLog(in);
+  if (app_.JobResult == 0)
+    TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in));
+  TellRecordFailure("the download history was not written",
+                    RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
   return TDownloadOutcome::Ran;
 }
 
 void TDownloadCommandCore::Transfer() {
+  // A stand-in transfer leaves its code in JobResult and may fill in the
+  // rest of LastResult.
   if (!RunTransfer) return;
   RunTransfer();
-  LastResult = TransferResult();
   LastResult.code = app_.JobResult;
+}
+
+std::string TDownloadCommandCore::SelectedModel() const {
+  return std::string(FieldText(app_.SelectedEntry.Driver));
 }
 
 int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
   const std::string more = LoadStr(msg::kContinueQuestion);
   if (app_.IsPackageTarget(printer) == 0) {
-    if (MsgBox(LoadStr(msg::kNotATarget) + more, kWarningQuestion, help::kNotATarget) != IDOK)
+    if (MsgBox(LoadStr(msg::kNotATarget) + more, kWarningQuestion, help::kNotATarget,
+               msg::kNotATarget) != IDOK)
       return IDCANCEL;
   }
   const int ports = GetPortFlags(printer);
   if (ports & PORT_MULTIPLE) {
-    if (MsgBox(LoadStr(msg::kSeveralPorts) + more, kWarningQuestion, help::kPortWarning) != IDOK)
+    if (MsgBox(LoadStr(msg::kSeveralPorts) + more, kWarningQuestion, help::kPortWarning,
+               msg::kSeveralPorts) != IDOK)
       return IDCANCEL;
   }
   const int flag = app_.ModelFlag(printer);
   if (flag == 0) {
     if (ports & PORT_LPT) {
-      if (MsgBox(LoadStr(msg::kEcpWarning), kNoticeOkCancel, help::kEcpPort) != IDOK)
+      if (MsgBox(LoadStr(msg::kEcpWarning), kNoticeOkCancel, help::kEcpPort, msg::kEcpWarning) !=
+          IDOK)
         return IDCANCEL;
-      if (MsgBox(LoadStr(msg::kSetDownloadMode), kNoticeOkCancel, help::kDownloadMode) != IDOK)
+      if (MsgBox(LoadStr(msg::kSetDownloadMode), kNoticeOkCancel, help::kDownloadMode,
+                 msg::kSetDownloadMode) != IDOK)
         return IDCANCEL;
     } else {
-      if (MsgBox(LoadStr(msg::kParallelOnly), kWarningQuestion, help::kPortWarning) != IDOK)
+      if (MsgBox(LoadStr(msg::kParallelOnly), kWarningQuestion, help::kPortWarning,
+                 msg::kParallelOnly) != IDOK)
         return IDCANCEL;
     }
   }
   int answer = IDOK;
   if (app_.EnableCommand == 1 && flag != 0) answer = ConfirmInitItems();
   return answer == IDOK ? IDOK : IDCANCEL;
+}
+
+std::vector<QuestionKind> TDownloadCommandCore::Risks(const std::string& printer) {
+  std::vector<QuestionKind> risks;
+  if (app_.IsKnownModel(printer) == 0) risks.push_back(QuestionKind::ModelUnknown);
+  if (app_.IsPackageTarget(printer) == 0) risks.push_back(QuestionKind::NotTarget);
+  const int ports = GetPortFlags(printer);
+  if (ports & PORT_MULTIPLE) risks.push_back(QuestionKind::SeveralPorts);
+  if (app_.ModelFlag(printer) == 0)
+    risks.push_back((ports & PORT_LPT) ? QuestionKind::HandMode : QuestionKind::NotUpdatable);
+  return risks;
 }
 
 TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
@@ -160,24 +243,28 @@ int TDownloadCommandCore::ConfirmInitItems() {
   q.checked = app_.InitItems != 0;
   q.style = MB_ICONQUESTION;
   q.helpContext = help::kInitSettings;
+  q.messageId = msg::kStartDownload;
   const TInitItemsChoice choice =
       AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
   if (choice.button != IDOK) return choice.button;
 
   std::string text;
   int helpTopic;
+  int id;
   if (choice.checked) {
     app_.InitItems = static_cast<std::uint32_t>(choice.initItems);
     text = LoadStr(msg::kInitSettingsWarning);
     helpTopic = help::kInitSettings;
+    id = msg::kInitSettingsWarning;
   } else {
     app_.InitItems = 0;
     text = LoadStr(msg::kNoInitSettingsWarning);
     helpTopic = help::kNoInitSettings;
+    id = msg::kNoInitSettingsWarning;
   }
   text += '\n';
   if (const TDownDocFile* package = app_.GetPackage()) text += package->BeginMessage;
-  return MsgBox(text, kNoticeOkCancel, helpTopic);
+  return MsgBox(text, kNoticeOkCancel, helpTopic, id);
 }
 
 int TDownloadCommandCore::ReportResult() {
@@ -210,16 +297,38 @@ std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
   return text.toStdString();
 }
 
-void TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
+platform::Error TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
   const std::string path = LogPath.empty() ? DefaultLogPath() : LogPath;
   const QDateTime when = Now ? Now() : QDateTime::currentDateTime();
-  const std::string key = in.packagePath + "," + in.packageState;
-  // Parallel downloads of one package can end in the same second: the
-  // later ones take "time (2)", "time (3)", ... instead of overwriting.
-  std::string section = LogSection(when);
-  const std::string missing = "\x01";
-  for (int n = 2; n < 1000 && platform::GetPrivateProfileString(section, key, missing, path) != missing;
-       ++n)
-    section = LogSection(when) + " (" + std::to_string(n) + ")";
-  platform::WritePrivateProfileString(section, key, in.printer + "," + in.port, path);
+  return quillon::AppendDownloadLog(
+      path, LogSection(when), quillon::DownloadLogKey(AbsolutePath(in.packagePath), in.packageState),
+      in.printer + "," + in.port);
+}
+
+platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
+                                                    const TransferRequest& request,
+                                                    const std::string& model,
+                                                    const TransferResult& result) {
+  HistoryEntry e;
+  e.time = Now ? Now() : QDateTime::currentDateTime();
+  e.user = CurrentUserName();
+  e.packagePath = AbsolutePath(in.fileName.empty() ? in.packagePath : in.fileName);
+  const TDownDocFile* package = request.package ? request.package.get() : app_.GetPackage();
+  if (package) {
+    e.sha256 = PackageDataSha256(*package);
+    e.description = package->DownLoadDesc;
+    e.version = package->DownLoadVersion;
+  }
+  e.printer = request.printer.empty() ? in.printer : request.printer;
+  e.route = RouteName(RouteOfPrinter(e.printer));
+  e.model = model;
+  TransferRequest sent = request;
+  if (!sent.package) sent.package = app_.Package;
+  e.initItems = SettingsResetItems(sent);
+  e.result = result.code;
+  e.detail = result.detail;
+  if (!result.Succeeded() && e.detail.empty()) e.detail = ResultText(ResultMessage(result.code));
+  e.bytesSent = static_cast<std::int64_t>(result.bytesSent);
+  e.seconds = result.Seconds();
+  return DownloadHistory(HistoryPath).Record(e);
 }

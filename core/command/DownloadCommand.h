@@ -6,11 +6,16 @@
 // run or the command-line front end answers them.
 #include <QDateTime>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/command/MessageBoxes.h"
 #include "core/transfer/TransferRequest.h"
+#include "core/command/QuestionKinds.h"
+#include "platform/Error.h"
 
 class TQUILLONApp;
 
@@ -22,6 +27,13 @@ struct TDownloadInputs {
   std::string printer;       // pnlSelected
   std::string port;          // pnlSelPort
 };
+
+// The initialisation items the job's restart command will reset: none when
+// no restart command is sent (the download command is off, the model does
+// not take it, the package sends no restart); 0 resets nothing.
+std::optional<int> SettingsResetItems(const TransferRequest& request);
+// The items in words: "printer menu settings, network settings".
+std::string InitItemsText(int items);
 
 // How ExecDownload ended.
 enum class TDownloadOutcome {
@@ -52,19 +64,39 @@ class TDownloadCommandCore {
   TDownloadOutcome CheckInput(const TDownloadInputs& in);
   // 1 go on, 2 stop.
   int CheckBeforeDownload(const std::string& printer);
+  // What CheckBeforeDownload would ask about the printer beyond the
+  // routine questions, in its order, preceded by ModelUnknown when the
+  // printer's model is not known. Empty: nothing puts the printer at risk.
+  std::vector<quillon::QuestionKind> Risks(const std::string& printer);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
   int ReportResult();
-  // Appends the line of a successful download; failures are ignored.
-  void WriteDownloadLog(const TDownloadInputs& in);
+  // Adds the entry of a successful download to DownLoad.log. The window
+  // ignores a failure (it has no message for it); the caller may tell it.
+  platform::Error WriteDownloadLog(const TDownloadInputs& in);
+  // Adds one attempt (any result) to the download history: the package
+  // path of in, the request's package (else the one open), printer and
+  // initialisation items, the printer's model and the result. A failure is
+  // returned, never raised: the download stands.
+  platform::Error RecordAttempt(const TDownloadInputs& in, const TransferRequest& request,
+                                const std::string& model, const TransferResult& result);
+  // The model text of the selected printer (its driver or console model).
+  std::string SelectedModel() const;
 
   // Runs the transfer in place of the progress window (tests); it leaves
-  // the result code in JobResult.
+  // the result code in JobResult and may fill in LastResult's cause, bytes
+  // and duration.
   std::function<void()> RunTransfer;
   // The last transfer's outcome, with its cause and byte count.
   TransferResult LastResult;
+  // Why CheckInput stopped, for the error stream: the errno text of a file
+  // that cannot be found, a folder named as the package, the package's
+  // status. Empty when it did not stop or a box says all there is.
+  std::string InputDetail;
   // DownLoad.log; empty: DefaultLogPath().
   std::string LogPath;
+  // The history database; empty: its default in the data folder.
+  std::string HistoryPath;
   // The clock of the log's section names; unset: the local time now.
   std::function<QDateTime()> Now;
 
@@ -81,7 +113,7 @@ class TDownloadCommandCore {
   // printer's model offers the items one by one.
   virtual TInitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled);
 
-  int MsgBox(const std::string& text, int style, int helpContext);
+  int MsgBox(const std::string& text, int style, int helpContext, int messageId = 0);
   int MsgBoxAlways(const std::string& text, int style, int helpContext);
 
   TQUILLONApp& app_;

@@ -64,13 +64,15 @@ BoxAnswerer& MessageBoxes::Current() {
 }
 
 int MessageBoxes::MsgBox(const std::string& text, int style, int helpContext,
-                         int showMessage) {
+                         int showMessage, int messageId) {
   if (showMessage == 0) return IDOK;
-  return MsgBoxAlways(text, style, helpContext);
+  return MsgBoxAlways(text, style, helpContext, messageId);
 }
 
-int MessageBoxes::MsgBoxAlways(const std::string& text, int style, int helpContext) {
+int MessageBoxes::MsgBoxAlways(const std::string& text, int style, int helpContext,
+                               int messageId) {
   BoxQuestion q;
+  q.messageId = messageId;
   q.kind = BoxQuestion::Kind::Message;
   q.caption = title_;
   q.text = text;

@@ -57,6 +57,7 @@ struct BoxQuestion {
   std::string text;
   int style = MB_OK;  // Message: the style flags; Dialog: the icon kind
   int helpContext = 0;
+  int messageId = 0;  // the text's string number; 0 when it has none
   std::string checkCaption;  // Dialog only
   bool checked = false;      // Dialog only: check box state when shown
   // Dialog only: runs the real dialog modally and returns its result.
@@ -106,9 +107,10 @@ class MessageBoxes {
 
   // A confirmation or notice: with showMessage 0 nothing is shown and
   // the answer is OK.
-  int MsgBox(const std::string& text, int style, int helpContext, int showMessage);
+  int MsgBox(const std::string& text, int style, int helpContext, int showMessage,
+             int messageId = 0);
   // An input error the operator must see even in silent mode.
-  int MsgBoxAlways(const std::string& text, int style, int helpContext);
+  int MsgBoxAlways(const std::string& text, int style, int helpContext, int messageId = 0);
   // The program's message box dialog; the caption is filled in here.
   BoxAnswer AskDialog(BoxQuestion q);
 

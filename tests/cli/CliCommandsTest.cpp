@@ -98,7 +98,8 @@ TEST(CliInfo, CompressedAndBrokenPackages) {
   o = Object(Lines(r.out).at(0));
   EXPECT_EQ(o.value("status").toInt(), 19);
   EXPECT_EQ(Str(o, "message"), "ﾌｧｲﾙが開けないか、形式が正しくありません。");
-  EXPECT_EQ(RunCli({"info", dir + "/none.RXF"}).exitCode, 4);
+  // A missing file is an input error, as for download.
+  EXPECT_EQ(RunCli({"info", dir + "/none.RXF"}).exitCode, 2);
 }
 
 TEST(CliPrinters, QueuesWithTheirModelAndWhetherTheyCanBeUpdated) {

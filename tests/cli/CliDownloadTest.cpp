@@ -8,14 +8,18 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/app/PrinterLock.h"
+#include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
+#include "platform/ProfileFile.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
@@ -83,6 +87,22 @@ class CliDownload : public ::testing::Test {
   }
   static std::string Ftp(const PrinterSimulator& sim) { return "ftp://" + sim.Address() + "/vesta0"; }
 
+  // Every (key, value) of DownLoad.log, all sections.
+  static std::vector<std::pair<std::string, std::string>> LogEntries() {
+    const platform::ProfileFile log(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const std::string& section : log.ReadSections()) {
+      for (const std::string& key : log.ReadKeys(section))
+        out.emplace_back(key, log.ReadString(section, key, ""));
+    }
+    return out;
+  }
+  static std::vector<quillon::HistoryEntry> History() {
+    std::vector<quillon::HistoryEntry> rows;
+    EXPECT_FALSE(quillon::DownloadHistory().Read({}, rows).Failed());
+    return rows;
+  }
+
 
   std::string data_;
   std::string package_;
@@ -119,10 +139,12 @@ TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
   ASSERT_EQ(reports.size(), 2u);
   for (const std::string& report : reports) EXPECT_EQ(ReceivedJob(report), wrapped);
 
-  const std::string log = ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
-  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + Ftp(sim) + "," + Ftp(sim)), std::string::npos)
-      << log;
-  EXPECT_NE(log.find(package_ + ",Test firmware 3.01=" + queue + ","), std::string::npos) << log;
+  const auto entries = LogEntries();
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& [key, value] : entries) {
+    EXPECT_EQ(key.rfind(package_ + ",Test firmware 3.01", 0), 0u) << key;
+    EXPECT_TRUE(value == Ftp(sim) + "," + Ftp(sim) || value.rfind(queue + ",", 0) == 0) << value;
+  }
 }
 
 TEST_F(CliDownload, MalformedFtpAddressIsAnInputErrorWithItsReasonAndNothingIsSent) {
@@ -242,6 +264,244 @@ TEST_F(CliDownload, BatchOfFourWithOneFailingIsAPartialSuccess) {
   EXPECT_EQ(sim2.Reports(1).size(), 1u);
 }
 
+TEST_F(CliDownload, FourParallelSuccessesLeaveFourLogEntriesAndFourHistoryRows) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  std::vector<std::string> args = {"download", package_, "--jobs", "4", "--yes", "--json"};
+  std::vector<std::string> queues;
+  for (int i = 1; i <= 4; ++i) {
+    queues.push_back(Queue("qc_four" + std::to_string(i), RawUri(sim)));
+    args.insert(args.end(), {"--printer", queues.back()});
+  }
+  const CliResult r = RunCli(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& line : Lines(r.out)) EXPECT_EQ(Field(line, "recorded"), "true") << line;
+  EXPECT_EQ(sim.Reports(4).size(), 4u);
+  const auto entries = LogEntries();
+  ASSERT_EQ(entries.size(), 4u);
+  std::vector<std::string> logged;
+  for (const auto& e : entries) logged.push_back(e.second.substr(0, e.second.find(',')));
+  std::sort(logged.begin(), logged.end());
+  EXPECT_EQ(logged, queues);
+
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 4u);
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.result, 0);
+    EXPECT_EQ(row.packagePath, package_);
+    EXPECT_EQ(row.version, "3.01");
+    EXPECT_EQ(row.route, "spooler");
+    EXPECT_EQ(row.bytesSent, static_cast<std::int64_t>(WrappedStream(data_, 1).size()));
+    EXPECT_EQ(row.initItems, 1);
+  }
+}
+
+TEST_F(CliDownload, AFailureLeavesOneHistoryRowWithItsCauseAndHistoryReadsIt) {
+  PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
+  ASSERT_TRUE(noFolder.Ready());
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 7) << r.err;
+  EXPECT_TRUE(LogEntries().empty());
+  auto rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].result, 35);
+  EXPECT_EQ(rows[0].printer, Ftp(noFolder));
+  EXPECT_EQ(rows[0].route, "ftp");
+  EXPECT_FALSE(rows[0].detail.empty());
+
+  r = RunCli({"history", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "printer"), Ftp(noFolder));
+  EXPECT_EQ(Field(lines[0], "result"), "35");
+  EXPECT_EQ(Field(lines[0], "detail"), rows[0].detail);
+  EXPECT_EQ(Field(lines[0], "package"), package_);
+  EXPECT_EQ(Field(lines[0], "outcome"), "null");
+
+  EXPECT_TRUE(Lines(RunCli({"history", "--json", "--printer", "other"}).out).empty());
+  EXPECT_TRUE(Lines(RunCli({"history", "--json", "--since", "2999-01-01"}).out).empty());
+  EXPECT_EQ(Lines(RunCli({"history", "--json", "--since", "2000-01-01T00:00"}).out).size(), 1u);
+  r = RunCli({"history", "--since", "yesterday"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("--since"), std::string::npos) << r.err;
+  r = RunCli({"history"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("TIME\tPRINTER", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find(Ftp(noFolder) + "\tftp\t35\t"), std::string::npos) << r.out;
+}
+
+TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  const std::string db = quillon::DownloadHistory().Path();
+  std::filesystem::create_directories(std::filesystem::path(db).parent_path());
+  ASSERT_TRUE(WriteFileBytes(db, std::string(4096, 'x')));
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "recorded"), "false");
+  EXPECT_NE(Field(lines[0], "record_error").find("not a database"), std::string::npos) << lines[0];
+  EXPECT_NE(r.err.find("record was not written"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.Reports(1).size(), 1u);
+  EXPECT_EQ(LogEntries().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(db), std::string(4096, 'x'));
+  EXPECT_EQ(RunCli({"history"}).exitCode, 2);
+}
+
+TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  // A model that takes the download command, but not one the package is for.
+  const std::string kv40 = "qc_kv40";
+  ASSERT_TRUE(AddQueue(kv40, RawUri(sim), "HALVORN KV40"));
+  queues_.push_back(kv40);
+
+  CliResult r = RunCli({"download", package_, "--printer", kv40, "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 12) << r.err;
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "outcome"), "refused");
+  EXPECT_EQ(Field(lines[0], "reason"), "not_target");
+  EXPECT_EQ(Field(lines[0], "result"), "null");
+  EXPECT_EQ(Field(lines[0], "bytes"), "0");
+  EXPECT_NE(r.err.find("refused, nothing sent"), std::string::npos) << r.err;
+  // Said on the line of text too.
+  r = RunCli({"download", package_, "--printer", kv40, "--yes"});
+  EXPECT_EQ(r.exitCode, 12);
+  EXPECT_NE(r.out.find(kv40 + ": refused: the package is not made for the printer's model"),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(sim.Reports(0).empty());
+  EXPECT_TRUE(History().empty());
+
+  r = RunCli({"download", package_, "--printer", kv40, "--force", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Field(Lines(r.out).at(0), "outcome"), "succeeded");
+  EXPECT_NE(r.err.find("-> OK (--force)"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.Reports(1).size(), 1u);
+  EXPECT_EQ(History().size(), 1u);
+}
+
+TEST_F(CliDownload, PrintersNotUpdatableOverTheirConnectionOrOfUnknownModelAreRefused) {
+  PrinterSimulator sim({"--model-name", kModel});
+  PrinterSimulator noConsole({"--console-port", "0"});
+  ASSERT_TRUE(sim.Ready() && noConsole.Ready());
+  // A package for the RX-140, whose model is put into download mode by hand.
+  const std::string rxPackage =
+      Put(MakeTestDir("rx"), "RX.RXF",
+          Header({"FileFormat=RXF", "EnableCommand=1", "Reboot=1", "DownLoadPrinter=RX-140"}) +
+              '\x1A' + data_);
+  const std::string rx140 = "qc_rx140", other = "qc_other";
+  ASSERT_TRUE(AddQueue(rx140, RawUri(sim), "HALVORN RX-140"));
+  ASSERT_TRUE(AddQueue(other, RawUri(sim), "Some Other Printer"));
+  queues_.insert(queues_.end(), {rx140, other});
+
+  const CliResult r = RunCli({"download", rxPackage, "--printer", rx140, "--printer", other,
+                              "--printer", Ftp(noConsole), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 12) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(Field(LineOf(lines, rx140), "reason"), "not_updatable");
+  EXPECT_EQ(Field(LineOf(lines, other), "reason"), "model_unknown");
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "reason"), "model_unknown");
+  for (const std::string& line : lines) EXPECT_EQ(Field(line, "outcome"), "refused") << line;
+  EXPECT_TRUE(sim.Reports(0).empty());
+  EXPECT_TRUE(noConsole.Reports(0).empty());
+}
+
+TEST_F(CliDownload, WhetherTheSettingsMemoryIsInitialisedIsToldBeforeSending) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  struct Case {
+    std::vector<std::string> options;
+    std::string initItems;
+    std::string told;
+    std::string job;
+  } cases[] = {
+      {{}, "1", "settings memory: will be initialised, items 1 (printer menu settings)",
+       WrappedStream(data_, 1)},
+      {{"--init-items", "6"}, "6",
+       "settings memory: will be initialised, items 6 (network settings, permission settings)",
+       WrappedStream(data_, 6)},
+      {{"--init-items", "none"}, "0", "settings memory: kept (initialisation items 0)",
+       WrappedStream(data_, 0)},
+      {{"--no-command"}, "null", "settings memory: kept (no restart command is sent)", data_},
+  };
+  std::size_t received = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.initItems);
+    std::vector<std::string> args = {"download", package_, "--printer", Ftp(sim), "--yes", "--json"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const CliResult r = RunCli(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Field(Lines(r.out).at(0), "init_items"), c.initItems);
+    const std::size_t told = r.err.find(c.told);
+    ASSERT_NE(told, std::string::npos) << r.err;
+    // Before the transfer's own messages.
+    EXPECT_LT(told, r.err.find(kDone)) << r.err;
+    const auto reports = sim.Reports(++received);
+    ASSERT_EQ(reports.size(), received);
+    EXPECT_EQ(ReceivedJob(reports.back()), c.job);
+  }
+}
+
+TEST_F(CliDownload, EachOutcomeIsToldTrulyInTextAndJson) {
+  PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
+  ASSERT_TRUE(noFolder.Ready());
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 7);
+  const std::string line = Lines(r.out).at(0);
+  EXPECT_EQ(Field(line, "outcome"), "failed");
+  EXPECT_EQ(Field(line, "step"), "directory");
+  EXPECT_FALSE(Field(line, "detail").empty()) << line;
+  EXPECT_EQ(Field(line, "text").rfind("failed at directory: ", 0), 0u) << line;
+  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes"});
+  EXPECT_NE(r.out.find(Ftp(noFolder) + ": failed at directory: "), std::string::npos) << r.out;
+}
+
+TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
+  const std::string dir = MakeTestDir("inputs");
+  for (const char* command : {"info", "download", "job"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {command, dir + "/missing.RXF"};
+    if (std::string(command) != "info") args.insert(args.end(), {"--printer", "p"});
+    if (std::string(command) == "download") args.push_back("--yes");
+    if (std::string(command) == "job") args.insert(args.end(), {"-o", dir + "/j.bin"});
+    CliResult r = RunCli(args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("missing.RXF: No such file or directory"), std::string::npos) << r.err;
+    args[1] = dir;
+    r = RunCli(args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find(dir + ": is a directory"), std::string::npos) << r.err;
+  }
+  // The job file's own folder is missing: a local write failure, not a send.
+  const CliResult r = RunCli({"job", package_, "--printer", "p", "--model", kModel, "-o",
+                              "/no/such/dir/x.bin"});
+  EXPECT_EQ(r.exitCode, 13) << r.err;
+  EXPECT_NE(r.err.find("cannot write /no/such/dir/x.bin: No such file or directory"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST(CliQueryDetail, ARefusedConnectionAndAConsoleOfNoPrinterAreToldApart) {
+  PrinterSimulator noConsole({"--console-port", "0"});
+  PrinterSimulator odd({"--console-fault", "unknown-prompt"});
+  ASSERT_TRUE(noConsole.Ready() && odd.Ready());
+  const CliResult refused = RunCli({"query", noConsole.Address(), "--json"});
+  const CliResult unknown = RunCli({"query", odd.Address(), "--json"});
+  EXPECT_EQ(refused.exitCode, 5);
+  EXPECT_EQ(unknown.exitCode, 5);
+  const std::string a = Lines(refused.out).at(0), b = Lines(unknown.out).at(0);
+  EXPECT_NE(Field(a, "error"), Field(b, "error"));
+  EXPECT_NE(Field(a, "message"), Field(b, "message"));
+  // The library's cause, whatever it says, is passed on whole.
+  ASSERT_NE(a.find("\"detail\":"), std::string::npos) << a;
+  EXPECT_NE(refused.err.find(Field(a, "detail")), std::string::npos) << refused.err;
+}
+
 class CliBusyPrinter : public CliDownload {
  protected:
   // A queue whose device never answers: the job stays in the queue and
@@ -285,6 +545,32 @@ TEST_F(CliBusyPrinter, CtrlCCancelsTheJobAndRemovesTheJobFile) {
   // The lock went with the transfer.
   TPrinterLock lock;
   EXPECT_TRUE(lock.TryAcquire(queue_));
+}
+
+TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {
+  PrinterSimulator sim({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready());
+  queue_ = Queue("qc_hung2", SocketUri(UnusedPort()));
+  CliProcess cli({"download", package_, "--printer", queue_, "--printer", Ftp(sim), "--jobs", "1",
+                  "--yes", "--json"});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (LastJobId(queue_) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_GT(LastJobId(queue_), 0) << cli.ErrSoFar();
+  cli.Signal(SIGINT);
+  const CliResult r = cli.Wait(30000);
+  EXPECT_EQ(r.exitCode, 8) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  EXPECT_EQ(Field(LineOf(lines, queue_), "outcome"), "aborted");
+  EXPECT_EQ(Field(LineOf(lines, queue_), "text"),
+            "aborted after " + Field(LineOf(lines, queue_), "bytes") + " bytes");
+  EXPECT_EQ(Field(LineOf(lines, Ftp(sim)), "outcome"), "not_started");
+  EXPECT_EQ(Field(LineOf(lines, Ftp(sim)), "bytes"), "0");
+  // Neither the success message nor the package's done message.
+  EXPECT_EQ(r.err.find(kDone), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Switch the printer off and on."), std::string::npos) << r.err;
+  EXPECT_TRUE(sim.Reports(0).empty());
 }
 
 }  // namespace

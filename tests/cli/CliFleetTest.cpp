@@ -159,7 +159,7 @@ TEST_F(CliFleet, PerLineModelsSkipCurrentRefuseDowngradeAndResume) {
   EXPECT_EQ(r.exitCode, 9) << r.err;
   ASSERT_TRUE(WriteFileBytes(dir + "/result.jsonl", r.out));
   const QJsonObject sent = LineOf(r.out, "printer", Ftp(a[0]));
-  EXPECT_EQ(Str(sent, "outcome"), "sent");
+  EXPECT_EQ(Str(sent, "outcome"), "succeeded");
   EXPECT_EQ(Str(sent, "version_before"), "2.00");
   EXPECT_EQ(Str(sent, "exit"), "0");
   const QJsonObject skipped = LineOf(r.out, "printer", Ftp(a[1]));
@@ -171,7 +171,7 @@ TEST_F(CliFleet, PerLineModelsSkipCurrentRefuseDowngradeAndResume) {
   EXPECT_NE(Str(refused, "message").find("3.10"), std::string::npos);
   const QJsonObject ownModel = LineOf(r.out, "printer", Ftp(a[3]));
   EXPECT_EQ(Str(ownModel, "model"), kModel);
-  EXPECT_EQ(Str(ownModel, "outcome"), "sent");
+  EXPECT_EQ(Str(ownModel, "outcome"), "succeeded");
 
   EXPECT_EQ(JobsAt(sim, a[0]).size(), 1u);
   EXPECT_TRUE(JobsAt(sim, a[1]).empty());
@@ -237,6 +237,6 @@ TEST_F(CliFleet, ATransferStartsOnceItsOwnChecksPassed) {
   EXPECT_EQ(JsonField(reports[0], "address"), "\"" + a[1] + "\"");
   EXPECT_TRUE(cli.Running()) << "the silent printer's check should still run";
   const CliResult r = cli.Wait();
-  EXPECT_EQ(Str(LineOf(r.out, "printer", Ftp(a[1])), "outcome"), "sent");
+  EXPECT_EQ(Str(LineOf(r.out, "printer", Ftp(a[1])), "outcome"), "succeeded");
   EXPECT_EQ(Str(LineOf(r.out, "printer", Ftp(a[0])), "version_before"), "null");
 }

@@ -8,10 +8,15 @@
 #include <vector>
 
 #include "core/app/PrinterLock.h"
+#include <QDateTime>
+
 #include "cli/Arguments.h"
+#include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/HelpText.h"
 #include "cli/Output.h"
+#include "cli/TerminalAnswerer.h"
+#include "core/command/DownloadCommand.h"
 #include "cli/JsonOut.h"
 #include "cli/ProgressBar.h"
 #include "tests/support/TestEnv.h"
@@ -229,3 +234,88 @@ TEST(CliProgress, VerboseWritesALinePerTenthWithoutATerminalAndQuietNothing) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "q1 10%\nq1 30%\nq1 100%\n");
   SetVerbosity(Verbosity::Normal);
 }
+namespace {
+
+quillon::BoxQuestion Question(int messageId, int style = 0x4121) {
+  quillon::BoxQuestion q;
+  q.text = "?";
+  q.style = style;
+  q.messageId = messageId;
+  return q;
+}
+
+TEST(CliAnswers, YesTakesTheRoutineQuestionsOnlyAndForceTheRiskyOnesToo) {
+  // No terminal in the test: standard input is not one.
+  TerminalAnswerer yes(true, false, -1);
+  EXPECT_EQ(yes.Answer(Question(4193, 0x4041)).button, quillon::IDOK);
+  quillon::BoxQuestion start = Question(4101);
+  start.kind = quillon::BoxQuestion::Kind::Dialog;
+  EXPECT_EQ(yes.Answer(start).button, quillon::IDOK);
+  EXPECT_EQ(yes.RefusedRisk(), quillon::QuestionKind::Routine);
+  for (const int risky : {4103, 4104, 4105, 4106, 4107}) {
+    SCOPED_TRACE(risky);
+    yes.ClearRefusal();
+    EXPECT_EQ(yes.Answer(Question(risky)).button, quillon::IDCANCEL);
+    EXPECT_EQ(yes.RefusedRisk(), quillon::ClassifyQuestion(risky));
+    EXPECT_NE(yes.RefusedRisk(), quillon::QuestionKind::Routine);
+  }
+  EXPECT_FALSE(yes.MayAcceptRisk());
+
+  TerminalAnswerer force(false, true, -1);
+  EXPECT_EQ(force.Answer(Question(4103)).button, quillon::IDOK);
+  EXPECT_EQ(force.Answer(Question(4193, 0x4041)).button, quillon::IDOK);
+  EXPECT_TRUE(force.MayAcceptRisk());
+
+  // Nobody to ask and neither option: a routine question is refused as
+  // unanswerable, a risky one as a risk.
+  TerminalAnswerer none(false, false, -1);
+  EXPECT_EQ(none.Answer(Question(4193, 0x4041)).button, quillon::IDCANCEL);
+  EXPECT_TRUE(none.RefusedUnanswerable());
+  EXPECT_EQ(none.Answer(Question(4105)).button, quillon::IDCANCEL);
+  EXPECT_EQ(none.RefusedRisk(), quillon::QuestionKind::NotUpdatable);
+}
+
+TEST(CliAnswers, EveryRiskHasAReasonForScriptsAndPeople) {
+  for (const auto kind : {quillon::QuestionKind::ModelUnknown, quillon::QuestionKind::NotTarget,
+                          quillon::QuestionKind::SeveralPorts, quillon::QuestionKind::NotUpdatable,
+                          quillon::QuestionKind::HandMode}) {
+    EXPECT_STRNE(quillon::QuestionReason(kind), "");
+    EXPECT_STRNE(quillon::QuestionReasonText(kind), "");
+  }
+  EXPECT_EQ(quillon::ClassifyQuestion(4101), quillon::QuestionKind::Routine);
+  EXPECT_EQ(quillon::ClassifyQuestion(0), quillon::QuestionKind::Routine);
+}
+
+TEST(CliExitCodes, TheWindowsUnattendedRunSharesTheClasses) {
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::MissingInput, 0), kExitInput);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::BadPackage, 0), kExitPackage);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Declined, 0), kExitDeclined);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Busy, 32), kExitBusy);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 0), kExitOk);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 32), kExitPrinterOpen);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 35), kExitDirectory);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 4096), kExitAborted);
+}
+
+TEST(CliHistory, SinceTakesADateOrADateAndTime) {
+  QDateTime t;
+  ASSERT_TRUE(ParseSince("2026-01-31", t));
+  EXPECT_EQ(t, QDateTime(QDate(2026, 1, 31), QTime(0, 0)));
+  ASSERT_TRUE(ParseSince("2026-01-31 08:15", t));
+  EXPECT_EQ(t, QDateTime(QDate(2026, 1, 31), QTime(8, 15)));
+  ASSERT_TRUE(ParseSince("2026-01-31T08:15:30Z", t));
+  EXPECT_EQ(t.toUTC().time(), QTime(8, 15, 30));
+  EXPECT_FALSE(ParseSince("yesterday", t));
+  EXPECT_FALSE(ParseSince("2026-13-01", t));
+  Options o;
+  ASSERT_TRUE(Parse({"history", "--printer", "q1", "--since", "2026-01-31", "--json"}, o));
+  EXPECT_EQ(o.since, "2026-01-31");
+  EXPECT_FALSE(Parse({"history", "--printer", "a", "--printer", "b"}, o));
+  EXPECT_FALSE(Parse({"history", "FW.RXF"}, o));
+  ASSERT_TRUE(Parse({"download", "FW.RXF", "--printer", "p", "--force", "--init-items", "none"}, o));
+  EXPECT_TRUE(o.force);
+  EXPECT_EQ(o.initItems, 0);
+  EXPECT_FALSE(Parse({"download", "FW.RXF", "--printer", "p", "--init-items", "all"}, o));
+}
+
+}  // namespace

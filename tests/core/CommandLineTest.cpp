@@ -128,20 +128,35 @@ TEST(CommandLine, PackageRowsAreMergedBeforeOptionsApply) {
   EXPECT_EQ(platform::ProfileFile(settings).ReadString("Printers", "HALVORN NEW MODEL", ""), "21,1");
 }
 
-TEST(CommandLine, AbsolutePathsAreToldFromOptionsByExistingFiles) {
+TEST(CommandLine, AbsolutePathsAreToldFromOptionsByExistingFilesAndTheOptionKeys) {
   const std::string dir = MakeTestDir("pk");
-  // A missing absolute path is an option, and here one holding "/NO".
+  // A missing absolute path holding an option's key ("/NO") is that option.
   auto a = AppWith({dir + "/NOTES.RXF"});
   EXPECT_EQ(a->GetPackage(), nullptr);
   EXPECT_EQ(a->AutoRun, 0);
+  // One that matches no option is the package, whose status says it is
+  // missing; the options beside it still apply.
+  auto m = AppWith({dir + "/missing.RXF", "/HN=127.0.0.9", "/NM", "/NO"});
+  ASSERT_NE(m->GetPackage(), nullptr);
+  EXPECT_NE(m->GetPackage()->Status, 0);
+  EXPECT_STREQ(m->GetPackageFileName(), (dir + "/missing.RXF").c_str());
+  EXPECT_EQ(m->AutoRun, 0);
+  EXPECT_EQ(m->ShowMessage, 0);
+  EXPECT_EQ(m->SelectedPrinter, "ftp://127.0.0.9/vesta0");
+  // Unknown options are paths too: the first of them is the package.
+  auto u = AppWith({"/NMX", "/NM"});
+  ASSERT_NE(u->GetPackage(), nullptr);
+  EXPECT_STREQ(u->GetPackageFileName(), "/NMX");
+  EXPECT_EQ(u->ShowMessage, 0);
   // An existing one is the package, and its "/NO" is no option.
   WriteFileBytes(dir + "/NOTES.RXF", "x");
   auto b = AppWith({dir + "/NOTES.RXF"});
   ASSERT_NE(b->GetPackage(), nullptr);
   EXPECT_EQ(b->AutoRun, 1);
-  // A folder is never the package.
+  // A folder is the package and cannot be read as one.
   auto c = AppWith({dir});
-  EXPECT_EQ(c->GetPackage(), nullptr);
+  ASSERT_NE(c->GetPackage(), nullptr);
+  EXPECT_NE(c->GetPackage()->Status, 0);
   // Relative and empty arguments are paths as they are.
   auto d = AppWith({"", "rel.RXF"});
   ASSERT_NE(d->GetPackage(), nullptr);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLocale>
 #include <QPushButton>
 
@@ -25,6 +26,7 @@
 #include "gui/ProgramBoxes.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
 #include "core/command/ResultMessages.h"
+#include "core/history/DownloadHistory.h"
 
 using namespace quillon;
 
@@ -49,6 +51,7 @@ class DownloadCommandTest : public ::testing::Test {
     command_ = std::make_unique<TDownloadCommand>(*app_, Boxes());
     command_->Dialog = &dialog_;
     command_->LogPath = quillon_test::MakeTestDir("log") + "/DownLoad.log";
+    command_->HistoryPath = quillon_test::MakeTestDir("hist") + "/history.sqlite";
     command_->RunTransfer = [this] {
       ++transfers_;
       app_->JobResult = nextResult_;
@@ -67,6 +70,13 @@ class DownloadCommandTest : public ::testing::Test {
   }
 
   std::string NetworkUri() { return quillon_test::SocketUri(quillon_test::UnusedPort()); }
+
+  std::vector<HistoryEntry> History() const {
+    std::vector<HistoryEntry> rows;
+    const platform::Error e = DownloadHistory(command_->HistoryPath).Read({}, rows);
+    EXPECT_FALSE(e.Failed()) << e.detail;
+    return rows;
+  }
 
   std::vector<Box> Asked() const {
     std::vector<Box> out;
@@ -365,7 +375,86 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   EXPECT_TRUE(other.TryAcquire(kv3));
 }
 
-TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndKeysAreReplaced) {
+TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 0;
+  command_->RunTransfer = [this] {
+    app_->JobResult = nextResult_;
+    command_->LastResult.detail = nextResult_ ? "write to the spooler: Broken pipe" : "";
+    command_->LastResult.bytesSent = nextResult_ ? 512 : 4;
+  };
+  nextResult_ = 33;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_TRUE(quillon_test::ReadFileBytes(command_->LogPath).empty());
+  std::vector<HistoryEntry> rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].result, 33);
+  EXPECT_EQ(rows[0].detail, "write to the spooler: Broken pipe");
+  EXPECT_EQ(rows[0].bytesSent, 512);
+  EXPECT_EQ(rows[0].printer, kv3);
+  EXPECT_EQ(rows[0].route, "spooler");
+  EXPECT_EQ(rows[0].packagePath, package_);
+  EXPECT_EQ(rows[0].description, "Firmware");
+  EXPECT_EQ(rows[0].version, "2.00");
+  EXPECT_EQ(rows[0].sha256.size(), 64u);
+  EXPECT_FALSE(rows[0].user.empty());
+
+  nextResult_ = 0;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  // Another download holds the printer: that attempt is kept too.
+  TPrinterLock other;
+  ASSERT_TRUE(other.TryAcquire(kv3));
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  rows = History();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1].result, 0);
+  EXPECT_EQ(rows[1].detail, "");
+  EXPECT_EQ(rows[1].bytesSent, 4);
+  EXPECT_EQ(rows[2].result, 32);
+  EXPECT_FALSE(rows[2].detail.empty());
+}
+
+TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 0;
+  ASSERT_TRUE(quillon_test::WriteFileBytes(command_->HistoryPath, std::string(4096, 'x')));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(transfers_, 1);
+  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_NE(quillon_test::ReadFileBytes(command_->LogPath).find(kv3), std::string::npos);
+  EXPECT_NE(err.find("history was not written"), std::string::npos) << err;
+  EXPECT_EQ(quillon_test::ReadFileBytes(command_->HistoryPath), std::string(4096, 'x'));
+}
+
+TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTold) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 0;
+  // A folder named as the package on the command line: opened at start,
+  // with its error status, and named by the window as it is.
+  const std::string folder = quillon_test::MakeTestDir("notapackage");
+  app_->OpenPackage(folder);
+  ASSERT_NE(app_->GetPackage()->Status, 0);
+  TDownloadInputs in = Inputs(kv3);
+  in.fileName = in.packagePath = folder;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::BadPackage);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(transfers_, 0);
+  EXPECT_NE(err.find(folder + ": is a directory"), std::string::npos) << err;
+
+  // A missing file keeps its box and tells the reason on the error stream.
+  in.fileName = folder + "/gone.RXF";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("gone.RXF: No such file or directory"), std::string::npos) << err;
+  EXPECT_EQ(transfers_, 0);
+  EXPECT_TRUE(History().empty());
+}
+
+TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
   const QDateTime when(QDate(2023, 12, 31), QTime(23, 59, 58));
   const QLocale l = QLocale::system();
   EXPECT_EQ(TDownloadCommand::LogSection(when),
@@ -383,12 +472,19 @@ TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndKeysAreReplaced) {
   in.packageState = "説明 1.0";
   in.printer = "ftp://10.0.0.9/vesta0";
   in.port = "";
-  command.WriteDownloadLog(in);
+  EXPECT_FALSE(command.WriteDownloadLog(in).Failed());
   in.port = "second";
-  command.WriteDownloadLog(in);
+  EXPECT_FALSE(command.WriteDownloadLog(in).Failed());
+  // A path with "=", typed relative to the working folder.
+  in.packagePath = "rel/a=b.RXF";
+  in.port = "third";
+  EXPECT_FALSE(command.WriteDownloadLog(in).Failed());
+  const std::string cwd = QDir::currentPath().toStdString();
   const std::string text = quillon_test::ReadFileBytes(command.LogPath);
-  EXPECT_EQ(text, "[" + TDownloadCommand::LogSection(when) +
-                      "]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,second\n");
+  const std::string section = TDownloadCommand::LogSection(when);
+  EXPECT_EQ(text, "[" + section + "]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,\n" + cwd +
+                      "/rel/a%3Db.RXF,説明 1.0=ftp://10.0.0.9/vesta0,third\n\n[" + section +
+                      " (2)]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,second\n");
 }
 
 }  // namespace

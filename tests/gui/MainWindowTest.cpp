@@ -219,23 +219,29 @@ TEST(MainWindow, MsgBoxIsSilencedByShowMessageMsgBoxAlwaysIsNot) {
   EXPECT_EQ(script.Questions()[1].helpContext, 1011);
 }
 
-TEST(MainWindow, AutoRunWithoutPackageLeavesTheWindowOpen) {
+TEST(MainWindow, AutoRunWithoutPackageEndsWithAnInputErrorWhenNobodyCanTakeOver) {
+  // With a display the window stays for the operator; here (no display)
+  // nobody could, so the run ends and says what is missing.
   TQUILLONApp app(ui_test::FreshSettings(), {"/NO", "/PR=nowhere"});
   ASSERT_EQ(app.AutoRun, 0);
   TfrmMain form;
   bool closed = false;
   QObject::connect(&form, &TfrmMain::Closed, [&] { closed = true; });
+  testing::internal::CaptureStderr();
   form.show();
-  // The posted run has had its turn, and so has anything it posted: a
-  // marker posted now runs after it, and the marker's own after those.
+  // The posted run has had its turn, and so has anything it posted (its
+  // close): a marker posted now runs after it, and the marker's own after
+  // those.
   bool turned = false;
   QMetaObject::invokeMethod(
       &form,
       [&] { QMetaObject::invokeMethod(&form, [&] { turned = true; }, Qt::QueuedConnection); },
       Qt::QueuedConnection);
   ASSERT_TRUE(QTest::qWaitFor([&] { return turned; }, 10000));
-  EXPECT_TRUE(form.isVisible());
-  EXPECT_FALSE(closed);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(form.UnattendedExit(), 2);
+  EXPECT_NE(err.find("no package given"), std::string::npos) << err;
   EXPECT_EQ(form.pnlSelected->text(), QStringLiteral("nowhere"));
 }
 

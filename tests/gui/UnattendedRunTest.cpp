@@ -4,9 +4,11 @@
 // raw port and through its FTP server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
 #include "core/transfer/JobStream.h"
 #include "tests/support/TestEnv.h"
@@ -35,8 +37,9 @@ class UnattendedRun : public ::testing::Test {
   }
 
   // The program with its arguments; its exit code (124: it did not end).
-  int Run(const std::vector<std::string>& args) {
-    std::string cmd = "timeout 90 " + ShellQuote(QUILLON_PROGRAM);
+  // env: a prefix such as "env -u DISPLAY".
+  int Run(const std::vector<std::string>& args, const std::string& env = {}) {
+    std::string cmd = env + " timeout 90 " + ShellQuote(QUILLON_PROGRAM);
     for (const std::string& a : args) cmd += " " + ShellQuote(a);
     cmd += " 2>" + ShellQuote(quillon_test::TestRoot() + "/stderr.txt");
     return quillon_test::RunCommand(cmd);
@@ -64,6 +67,18 @@ class UnattendedRun : public ::testing::Test {
     EXPECT_EQ(ReceivedJob(reports.back()), ExpectedJob(1));
   }
 
+  std::string Err() const {
+    return quillon_test::ReadFileBytes(quillon_test::TestRoot() + "/stderr.txt");
+  }
+
+  std::vector<quillon::HistoryEntry> History() const {
+    std::vector<quillon::HistoryEntry> rows;
+    EXPECT_FALSE(quillon::DownloadHistory(TDownDocFile::DefaultIconFolder() + "history.sqlite")
+                     .Read({}, rows)
+                     .Failed());
+    return rows;
+  }
+
   std::string Log() const {
     return quillon_test::ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
   }
@@ -78,6 +93,11 @@ TEST_F(UnattendedRun, SilentRunToACupsQueueEndsAndThePrinterHasTheJob) {
   const std::string queue = SimQueue();
   EXPECT_EQ(Run({package_, "/PR=" + queue, "/NM", "/NO"}), 0);
   ExpectReceived("raw", 1);
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].result, 0);
+  EXPECT_EQ(rows[0].printer, queue);
+  EXPECT_EQ(rows[0].version, "4.2");
   const std::string log = Log();
   EXPECT_NE(log.find(package_ + ",無人 4.2=" + queue + ",socket://" + sim_.Address()),
             std::string::npos)
@@ -103,11 +123,47 @@ TEST_F(UnattendedRun, SilentRunToTheFtpServerEndsAndThePrinterHasTheJob) {
       << Log();
 }
 
-TEST_F(UnattendedRun, FailedRunEndsTooAndWritesNoLog) {
+TEST_F(UnattendedRun, FailedRunEndsWithTheCodeOfItsFailureAndIsKeptInTheHistoryOnly) {
   // No such queue: the printer cannot be opened.
-  EXPECT_EQ(Run({package_, "/PR=no_such_queue_here", "/NM", "/NO"}), 0);
+  EXPECT_EQ(Run({package_, "/PR=no_such_queue_here", "/NM", "/NO"}), 5);
   EXPECT_EQ(Log().find("no_such_queue_here"), std::string::npos);
   EXPECT_TRUE(sim_.Reports(0).empty());
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].printer, "no_such_queue_here");
+  EXPECT_EQ(rows[0].result, 32);
+  EXPECT_EQ(rows[0].packagePath, package_);
+}
+
+TEST_F(UnattendedRun, MissingOrFolderPackageEndsWithinSecondsWithItsCode) {
+  const auto begin = std::chrono::steady_clock::now();
+  // An absolute path that names nothing is the package, not an unknown option.
+  const std::string missing = quillon_test::TestRoot() + "/abs/missing.RXF";
+  EXPECT_EQ(Run({missing, "/HN=" + sim_.Address(), "/M=HALVORN KV3", "/NM", "/NO"}), 2);
+  EXPECT_NE(Err().find(missing + ": No such file or directory"), std::string::npos) << Err();
+  // A folder given as the package.
+  const std::string folder = quillon_test::MakeTestDir("folder");
+  EXPECT_EQ(Run({folder, "/HN=" + sim_.Address(), "/M=HALVORN KV3", "/NM", "/NO"}), 4);
+  EXPECT_NE(Err().find(folder + ": is a directory"), std::string::npos) << Err();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
+  EXPECT_TRUE(sim_.Reports(0).empty());
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(UnattendedRun, NoPackageOrNoPrinterWithoutADisplayEndsAndSaysWhatIsMissing) {
+  EXPECT_EQ(Run({"/PR=somewhere", "/NM", "/NO"}), 2);
+  EXPECT_NE(Err().find("no package given"), std::string::npos) << Err();
+  EXPECT_EQ(Run({package_, "/NM", "/NO"}), 2);
+  EXPECT_NE(Err().find("no printer given"), std::string::npos) << Err();
+}
+
+TEST_F(UnattendedRun, WithoutAnyDisplayItTellsHowToRunAndDoesNotAbort) {
+  const int code = Run({package_, "/NM", "/NO"}, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
+  EXPECT_EQ(code, 2);
+  const std::string err = Err();
+  EXPECT_NE(err.find("QT_QPA_PLATFORM=offscreen"), std::string::npos) << err;
+  EXPECT_NE(err.find("quillon-cli"), std::string::npos) << err;
+  EXPECT_EQ(err.find("Reinstalling"), std::string::npos) << err;
 }
 
 }  // namespace

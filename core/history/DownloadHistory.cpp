@@ -1,0 +1,210 @@
+#include "core/history/DownloadHistory.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+#include "core/package/DownDocFile.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kHistoryFailed = 1;
+
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS downloads ("
+    " id INTEGER PRIMARY KEY,"
+    " time TEXT NOT NULL,"
+    " user TEXT NOT NULL,"
+    " package TEXT NOT NULL,"
+    " sha256 TEXT,"
+    " description TEXT,"
+    " version TEXT,"
+    " printer TEXT NOT NULL,"
+    " route TEXT,"
+    " model TEXT,"
+    " init_items INTEGER,"
+    " result INTEGER NOT NULL,"
+    " detail TEXT,"
+    " bytes_sent INTEGER NOT NULL,"
+    " seconds REAL NOT NULL,"
+    " outcome TEXT,"
+    " version_before TEXT,"
+    " version_after TEXT)";
+
+const char kColumns[] =
+    "time, user, package, sha256, description, version, printer, route, model, init_items,"
+    " result, detail, bytes_sent, seconds, outcome, version_before, version_after";
+
+// Sortable as text: every row is written in the same form, in UTC.
+QString TimeText(const QDateTime& t) {
+  return t.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QVariant Text(const std::string& s) { return QString::fromStdString(s); }
+
+QVariant Optional(const std::optional<std::string>& s) {
+  return s ? QVariant(QString::fromStdString(*s)) : QVariant(QMetaType::fromType<QString>());
+}
+
+std::optional<std::string> OptionalOf(const QVariant& v) {
+  if (v.isNull()) return std::nullopt;
+  return v.toString().toStdString();
+}
+
+platform::Error SqlFailure(const std::string& what, const QSqlError& e) {
+  return platform::Error::Of(kHistoryFailed, what + ": " + e.text().toStdString());
+}
+
+// One connection of this call alone: a name no other thread uses, closed
+// and removed again when the call ends.
+class Connection {
+ public:
+  Connection(const std::string& path, int busyMs, bool readOnly) {
+    static std::atomic<unsigned> counter{0};
+    name_ = QStringLiteral("quillon-history-%1").arg(counter.fetch_add(1));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+      error_ = platform::Error::Of(kHistoryFailed, "the SQLite driver of Qt SQL is not installed");
+      return;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    added_ = true;
+    db.setDatabaseName(QString::fromStdString(path));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyMs);
+    if (readOnly) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
+    if (!db.open()) error_ = SqlFailure("cannot open " + path, db.lastError());
+  }
+  ~Connection() {
+    if (!added_) return;
+    {
+      QSqlDatabase db = QSqlDatabase::database(name_, false);
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  const platform::Error& Error() const { return error_; }
+  QSqlDatabase Db() const { return QSqlDatabase::database(name_, false); }
+
+ private:
+  QString name_;
+  bool added_ = false;
+  platform::Error error_;
+};
+
+platform::Error Exec(QSqlQuery& q, const char* sql) {
+  if (!q.exec(QString::fromLatin1(sql))) return SqlFailure("history", q.lastError());
+  return platform::Error::Ok();
+}
+
+}  // namespace
+
+DownloadHistory::DownloadHistory(std::string path)
+    : path_(path.empty() ? DefaultPath() : std::move(path)) {}
+
+std::string DownloadHistory::DefaultPath() {
+  // Beside DownLoad.log and the model icons.
+  return TDownDocFile::DefaultIconFolder() + "history.sqlite";
+}
+
+platform::Error DownloadHistory::Record(const HistoryEntry& e) const {
+  const QString folder = QFileInfo(QString::fromStdString(path_)).absolutePath();
+  if (!QDir().mkpath(folder))
+    return platform::Error::Of(kHistoryFailed, "cannot create the folder " + folder.toStdString());
+  const Connection c(path_, BusyTimeoutMs, false);
+  if (c.Error().Failed()) return c.Error();
+  QSqlQuery q(c.Db());
+  // Readers never block writers in this mode, and it stays with the file.
+  if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+    return SqlFailure("history " + path_, q.lastError());
+  if (auto err = Exec(q, kSchema); err.Failed()) return err;
+
+  q.prepare(QStringLiteral("INSERT INTO downloads (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                .arg(QLatin1String(kColumns)));
+  q.addBindValue(TimeText(e.time.isValid() ? e.time : QDateTime::currentDateTimeUtc()));
+  q.addBindValue(Text(e.user));
+  q.addBindValue(Text(e.packagePath));
+  q.addBindValue(e.sha256.empty() ? QVariant(QMetaType::fromType<QString>()) : Text(e.sha256));
+  q.addBindValue(Text(e.description));
+  q.addBindValue(Text(e.version));
+  q.addBindValue(Text(e.printer));
+  q.addBindValue(Text(e.route));
+  q.addBindValue(Text(e.model));
+  q.addBindValue(e.initItems ? QVariant(*e.initItems) : QVariant(QMetaType::fromType<int>()));
+  q.addBindValue(e.result);
+  q.addBindValue(Text(e.detail));
+  q.addBindValue(QVariant::fromValue<qlonglong>(e.bytesSent));
+  q.addBindValue(e.seconds);
+  q.addBindValue(Optional(e.outcome));
+  q.addBindValue(Optional(e.versionBefore));
+  q.addBindValue(Optional(e.versionAfter));
+  if (!q.exec()) return SqlFailure("history " + path_, q.lastError());
+  return platform::Error::Ok();
+}
+
+platform::Error DownloadHistory::Read(const HistoryFilter& f, std::vector<HistoryEntry>& rows) const {
+  rows.clear();
+  if (!QFileInfo::exists(QString::fromStdString(path_))) return platform::Error::Ok();
+  const Connection c(path_, BusyTimeoutMs, true);
+  if (c.Error().Failed()) return c.Error();
+  QSqlQuery q(c.Db());
+  q.setForwardOnly(true);
+  QString sql = QStringLiteral("SELECT %1 FROM downloads WHERE 1=1").arg(QLatin1String(kColumns));
+  if (!f.printer.empty()) sql += QStringLiteral(" AND printer = :printer");
+  if (f.since.isValid()) sql += QStringLiteral(" AND time >= :since");
+  sql += QStringLiteral(" ORDER BY time, id");
+  if (!q.prepare(sql)) {
+    // A database written before the table existed holds no downloads.
+    if (q.lastError().text().contains(QStringLiteral("no such table"))) return platform::Error::Ok();
+    return SqlFailure("history " + path_, q.lastError());
+  }
+  if (!f.printer.empty()) q.bindValue(QStringLiteral(":printer"), Text(f.printer));
+  if (f.since.isValid()) q.bindValue(QStringLiteral(":since"), TimeText(f.since));
+  if (!q.exec()) return SqlFailure("history " + path_, q.lastError());
+  while (q.next()) {
+    HistoryEntry e;
+    e.time = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs);
+    e.user = q.value(1).toString().toStdString();
+    e.packagePath = q.value(2).toString().toStdString();
+    e.sha256 = q.value(3).toString().toStdString();
+    e.description = q.value(4).toString().toStdString();
+    e.version = q.value(5).toString().toStdString();
+    e.printer = q.value(6).toString().toStdString();
+    e.route = q.value(7).toString().toStdString();
+    e.model = q.value(8).toString().toStdString();
+    if (!q.value(9).isNull()) e.initItems = q.value(9).toInt();
+    e.result = q.value(10).toInt();
+    e.detail = q.value(11).toString().toStdString();
+    e.bytesSent = q.value(12).toLongLong();
+    e.seconds = q.value(13).toDouble();
+    e.outcome = OptionalOf(q.value(14));
+    e.versionBefore = OptionalOf(q.value(15));
+    e.versionAfter = OptionalOf(q.value(16));
+    rows.push_back(std::move(e));
+  }
+  if (q.lastError().isValid()) return SqlFailure("history " + path_, q.lastError());
+  return platform::Error::Ok();
+}
+
+std::string CurrentUserName() {
+  const uid_t uid = ::geteuid();
+  passwd pw{};
+  passwd* found = nullptr;
+  char buf[4096];
+  if (::getpwuid_r(uid, &pw, buf, sizeof buf, &found) == 0 && found && found->pw_name)
+    return found->pw_name;
+  return std::to_string(uid);
+}
+
+}  // namespace quillon

@@ -1,0 +1,231 @@
+// DownLoad.log and the download history: nothing lost when writers meet,
+// nothing that cannot be read back, and a broken database never taken for
+// a written one.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/history/DownloadHistory.h"
+#include "core/history/DownloadLog.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/TestEnv.h"
+
+using namespace quillon;
+
+namespace {
+
+// Every value of the log, sections in file order.
+std::vector<std::string> ValuesOf(const std::string& path) {
+  const platform::ProfileFile file(path);
+  std::vector<std::string> values;
+  for (const std::string& section : file.ReadSections()) {
+    for (const std::string& key : file.ReadKeys(section))
+      values.push_back(file.ReadString(section, key, "?"));
+  }
+  return values;
+}
+
+HistoryEntry Entry(const std::string& printer, int result) {
+  HistoryEntry e;
+  e.time = QDateTime::currentDateTimeUtc();
+  e.user = "op";
+  e.packagePath = "/srv/fw/FW.RXF";
+  e.sha256 = std::string(64, 'a');
+  e.description = "Firmware";
+  e.version = "2.00";
+  e.printer = printer;
+  e.route = "spooler";
+  e.model = "HALVORN KV3";
+  e.initItems = 1;
+  e.result = result;
+  e.detail = result ? "connect to 127.0.0.9:21: Connection refused" : "";
+  e.bytesSent = 1234;
+  e.seconds = 1.5;
+  return e;
+}
+
+TEST(DownloadLogFile, KeysHoldNoEqualsSignOrLineBreakAndReadBackWhole) {
+  const std::string path = "/srv/a=b/50%/FW.RXF";
+  const std::string key = DownloadLogKey(path, "説明 = 1.0");
+  EXPECT_EQ(key.find('='), std::string::npos);
+  EXPECT_EQ(key, "/srv/a%3Db/50%25/FW.RXF,説明 %3D 1.0");
+  EXPECT_EQ(UnescapeLogKey(key), path + ",説明 = 1.0");
+  EXPECT_EQ(UnescapeLogKey(DownloadLogKey("/a\nb\r", "")), "/a\nb\r,");
+  // An ordinary path is written as it always was.
+  EXPECT_EQ(DownloadLogKey("/srv/fw/FW.RXF", "Firmware 2.00"), "/srv/fw/FW.RXF,Firmware 2.00");
+
+  const std::string log = quillon_test::MakeTestDir("log") + "/new/DownLoad.log";
+  ASSERT_FALSE(AppendDownloadLog(log, "2024/03/05 9:08:07", key, "P1,socket://x").Failed());
+  const platform::ProfileFile file(log);
+  ASSERT_EQ(file.ReadKeys("2024/03/05 9:08:07").size(), 1u);
+  EXPECT_EQ(UnescapeLogKey(file.ReadKeys("2024/03/05 9:08:07").front()), path + ",説明 = 1.0");
+  EXPECT_EQ(file.ReadString("2024/03/05 9:08:07", key, "?"), "P1,socket://x");
+}
+
+TEST(DownloadLogFile, TheSamePackageTwiceInOneSecondKeepsBothEntries) {
+  const std::string log = quillon_test::MakeTestDir("log") + "/DownLoad.log";
+  const std::string section = "2024/03/05 9:08:07";
+  const std::string key = DownloadLogKey("/srv/fw/FW.RXF", "Firmware 2.00");
+  ASSERT_FALSE(AppendDownloadLog(log, section, key, "P1,").Failed());
+  ASSERT_FALSE(AppendDownloadLog(log, section, key, "P2,").Failed());
+  // Keys match without regard to case: this one would have replaced the first.
+  const std::string upper = DownloadLogKey("/SRV/FW/FW.RXF", "Firmware 2.00");
+  ASSERT_FALSE(AppendDownloadLog(log, section, upper, "P3,").Failed());
+  EXPECT_EQ(ValuesOf(log), (std::vector<std::string>{"P1,", "P2,", "P3,"}));
+  const platform::ProfileFile file(log);
+  EXPECT_EQ(file.ReadString(section + " (2)", key, "?"), "P2,");
+  EXPECT_EQ(file.ReadString(section + " (3)", upper, "?"), "P3,");
+}
+
+TEST(DownloadLogFile, WritersAtOnceLoseNothing) {
+  const std::string log = quillon_test::MakeTestDir("log") + "/DownLoad.log";
+  const std::string section = "2024/03/05 9:08:07";
+  const std::string key = DownloadLogKey("/srv/fw/FW.RXF", "Firmware 2.00");
+  constexpr int kWriters = 4, kEach = 10;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kEach; ++i)
+        EXPECT_FALSE(AppendDownloadLog(log, section, key, "P" + std::to_string(w * kEach + i)).Failed());
+    });
+  }
+  for (auto& t : writers) t.join();
+  std::vector<std::string> values = ValuesOf(log);
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  EXPECT_EQ(values.size(), static_cast<std::size_t>(kWriters * kEach));
+}
+
+TEST(DownloadLogFile, AFolderThatCannotBeMadeIsAFailureWithItsReason) {
+  const std::string file = quillon_test::MakeTestDir("log") + "/plain";
+  ASSERT_TRUE(quillon_test::WriteFileBytes(file, "x"));
+  const platform::Error e = AppendDownloadLog(file + "/DownLoad.log", "s", "k", "v");
+  EXPECT_TRUE(e.Failed());
+  EXPECT_NE(e.detail.find(file), std::string::npos) << e.detail;
+}
+
+TEST(History, ARowReadsBackAsWrittenAndFiltersByPrinterAndTime) {
+  DownloadHistory history(quillon_test::MakeTestDir("hist") + "/sub/history.sqlite");
+  std::vector<HistoryEntry> rows;
+  // No database yet: an empty history, and nothing created by reading.
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  EXPECT_TRUE(rows.empty());
+
+  HistoryEntry old = Entry("P1", 0);
+  old.time = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
+  old.initItems.reset();
+  old.sha256.clear();
+  HistoryEntry failed = Entry("P2", 33);
+  failed.outcome = "verified";
+  failed.versionBefore = "1.0";
+  failed.versionAfter = "";
+  ASSERT_FALSE(history.Record(old).Failed());
+  ASSERT_FALSE(history.Record(failed).Failed());
+  ASSERT_FALSE(history.Record(Entry("P1", 0)).Failed());
+
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].time, old.time);
+  EXPECT_FALSE(rows[0].initItems.has_value());
+  EXPECT_TRUE(rows[0].sha256.empty());
+  EXPECT_FALSE(rows[0].outcome.has_value());
+  const HistoryEntry& f = rows[1];
+  EXPECT_EQ(f.printer, "P2");
+  EXPECT_EQ(f.result, 33);
+  EXPECT_EQ(f.detail, failed.detail);
+  EXPECT_EQ(f.user, "op");
+  EXPECT_EQ(f.packagePath, "/srv/fw/FW.RXF");
+  EXPECT_EQ(f.sha256, std::string(64, 'a'));
+  EXPECT_EQ(f.description, "Firmware");
+  EXPECT_EQ(f.version, "2.00");
+  EXPECT_EQ(f.route, "spooler");
+  EXPECT_EQ(f.model, "HALVORN KV3");
+  EXPECT_EQ(f.initItems, 1);
+  EXPECT_EQ(f.bytesSent, 1234);
+  EXPECT_DOUBLE_EQ(f.seconds, 1.5);
+  EXPECT_EQ(f.outcome, std::optional<std::string>("verified"));
+  EXPECT_EQ(f.versionBefore, std::optional<std::string>("1.0"));
+  EXPECT_EQ(f.versionAfter, std::optional<std::string>(""));
+
+  HistoryFilter byPrinter;
+  byPrinter.printer = "P1";
+  ASSERT_FALSE(history.Read(byPrinter, rows).Failed());
+  EXPECT_EQ(rows.size(), 2u);
+  HistoryFilter recent;
+  recent.since = QDateTime(QDate(2021, 1, 1), QTime(0, 0));
+  recent.printer = "P1";
+  ASSERT_FALSE(history.Read(recent, rows).Failed());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_GT(rows[0].time, old.time);
+}
+
+TEST(History, WritersOnSeveralThreadsEachLeaveTheirRow) {
+  const DownloadHistory history(quillon_test::MakeTestDir("hist") + "/history.sqlite");
+  constexpr int kWriters = 4, kEach = 5;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kEach; ++i) {
+        const platform::Error e = history.Record(Entry("P" + std::to_string(w), 0));
+        EXPECT_FALSE(e.Failed()) << e.detail;
+      }
+    });
+  }
+  for (auto& t : writers) t.join();
+  std::vector<HistoryEntry> rows;
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  EXPECT_EQ(rows.size(), static_cast<std::size_t>(kWriters * kEach));
+}
+
+TEST(History, ACorruptDatabaseIsAFailureWithItsCauseAndIsLeftAsItWas) {
+  const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";
+  const std::string junk(8192, 'Z');
+  ASSERT_TRUE(quillon_test::WriteFileBytes(path, junk));
+  const DownloadHistory history(path);
+  const platform::Error e = history.Record(Entry("P1", 0));
+  ASSERT_TRUE(e.Failed());
+  EXPECT_NE(e.detail.find("not a database"), std::string::npos) << e.detail;
+  std::vector<HistoryEntry> rows;
+  EXPECT_TRUE(history.Read({}, rows).Failed());
+  EXPECT_EQ(quillon_test::ReadFileBytes(path), junk);
+}
+
+TEST(History, ALockedDatabaseIsAFailureAfterABoundedWait) {
+  const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";
+  DownloadHistory history(path);
+  ASSERT_FALSE(history.Record(Entry("P1", 0)).Failed());
+  history.BusyTimeoutMs = 300;
+  {
+    // Another program holds the write lock and does not let go.
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    db.setDatabaseName(QString::fromStdString(path));
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    const auto begin = std::chrono::steady_clock::now();
+    const platform::Error e = history.Record(Entry("P2", 0));
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_TRUE(e.Failed());
+    EXPECT_NE(e.detail.find("locked"), std::string::npos) << e.detail;
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    q.exec(QStringLiteral("ROLLBACK"));
+    q = QSqlQuery();
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+  // Free again: the next attempt is written.
+  EXPECT_FALSE(history.Record(Entry("P3", 0)).Failed());
+  std::vector<HistoryEntry> rows;
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  EXPECT_EQ(rows.size(), 2u);
+}
+
+}  // namespace
