@@ -42,24 +42,35 @@ std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool comma
   // wrongly and the printer would take the rest for commands.
   if (download && doc->DataSize > kMaxPackageData) return 0;
 
-  platform::UniqueFd fd(::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC));
+  // Not opened with O_TRUNC: truncating a file on open makes the file
+  // system flush it at close, which costs a fresh job file (always empty)
+  // time for nothing. Old contents past the new end are cut below.
+  platform::UniqueFd fd(::open(path, O_WRONLY | O_CLOEXEC));
   if (fd.get() < 0) return 0;
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return 0;
 
   bool ok = true;
+  std::uint64_t written = 0;
+  const auto put = [&](const void* data, std::size_t size) {
+    ok = ok && platform::WriteAll(fd.get(), data, size);
+    written += size;
+  };
   if (download) {
     const std::string length = LengthCommand(doc->DataSize);
-    ok = platform::WriteAll(fd.get(), kJobPreamble, kJobPreambleSize) &&
-         platform::WriteAll(fd.get(), length.data(), length.size());
+    put(kJobPreamble, kJobPreambleSize);
+    put(length.data(), length.size());
   }
-  if (ok && doc->DataSize > 0) ok = platform::WriteAll(fd.get(), doc->DataBuffer, doc->DataSize);
-  if (ok && restart) {
+  if (doc->DataSize > 0) put(doc->DataBuffer, doc->DataSize);
+  if (restart) {
     const std::string command = RestartCommand(initItems);
-    ok = platform::WriteAll(fd.get(), command.data(), command.size());
+    put(command.data(), command.size());
   }
   // A short file must not be sent: its length field would not match.
-  if (!ok) return 0;
+  if (!ok || written > 0xFFFFFFFFull) return 0;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || st.st_size < 0 || st.st_size > 0xFFFFFFFFLL) return 0;
-  return static_cast<std::uint32_t>(st.st_size);
+  if (::fstat(fd.get(), &st) != 0) return 0;
+  if (static_cast<std::uint64_t>(st.st_size) > written &&
+      ::ftruncate(fd.get(), static_cast<off_t>(written)) != 0)
+    return 0;
+  return static_cast<std::uint32_t>(written);
 }
