@@ -46,6 +46,20 @@ void BatchRunner::Finish(Transfer& t) {
   t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t.begin).count();
 }
 
+void BatchRunner::Reap(std::vector<Transfer*>& running,
+                       const std::function<void(Transfer&)>& report) {
+  for (auto it = running.begin(); it != running.end();) {
+    Transfer& t = **it;
+    if (t.thread->isFinished()) {
+      Finish(t);
+      report(t);
+      it = running.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void BatchRunner::DrawBar(const std::vector<Transfer*>& running) {
   std::vector<ProgressBar::Item> items;
   for (const Transfer* t : running) items.push_back({t->request.printer, t->sink.Percent()});
@@ -89,16 +103,7 @@ void BatchRunner::Run(const std::vector<Transfer*>& transfers,
         report(t);
       }
     }
-    for (auto it = running.begin(); it != running.end();) {
-      Transfer& t = **it;
-      if (t.thread->isFinished()) {
-        Finish(t);
-        report(t);
-        it = running.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    Reap(running, report);
     if (!running.empty()) {
       DrawBar(running);
       QThread::msleep(50);
@@ -139,16 +144,7 @@ void BatchRunner::RunFed(const std::function<Transfer*()>& next,
         report(*t);
       }
     }
-    for (auto it = running.begin(); it != running.end();) {
-      Transfer& t = **it;
-      if (t.thread->isFinished()) {
-        Finish(t);
-        report(t);
-        it = running.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    Reap(running, report);
     if (!running.empty() || more()) {
       if (!running.empty()) DrawBar(running);
       QThread::msleep(50);

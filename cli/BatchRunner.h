@@ -65,6 +65,8 @@ class BatchRunner {
  private:
   bool Start(Transfer& t);
   void Finish(Transfer& t);
+  // Ends and reports the transfers whose threads have finished.
+  void Reap(std::vector<Transfer*>& running, const std::function<void(Transfer&)>& report);
   void DrawBar(const std::vector<Transfer*>& running);
 
   int jobs_;

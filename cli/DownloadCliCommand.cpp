@@ -335,15 +335,17 @@ int RunDownload(const Options& o) {
   const bool batch = runs.size() > 1;
   // The printer's checks and confirmation; its transfer, or nullptr when
   // it is not to be sent to (then it is reported here).
+  // Ctrl+C before a printer's turn: it never starts and says so.
+  const auto notStarted = [&](PrinterRun& r) -> Transfer* {
+    r.exit = kExitAborted;
+    r.result = kJobAborted;
+    r.outcome = "not_started";
+    r.message = "aborted before its turn";
+    PrintOutcome(o, r);
+    return nullptr;
+  };
   const auto prepare = [&](PrinterRun& r) -> Transfer* {
-    if (Interrupted()) {
-      r.exit = kExitAborted;
-      r.result = kJobAborted;
-      r.outcome = "not_started";
-      r.message = "aborted before its turn";
-      PrintOutcome(o, r);
-      return nullptr;
-    }
+    if (Interrupted()) return notStarted(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
     // The printer's own model: its line's, --model, or what its console
@@ -385,14 +387,7 @@ int RunDownload(const Options& o) {
       checked = command.CheckBeforeDownload(r.printer);
       if (checked != quillon::IDOK) refusal = answerer.RefusedRisk();
     }
-    if (Interrupted()) {
-      r.exit = kExitAborted;
-      r.result = kJobAborted;
-      r.outcome = "not_started";
-      r.message = "aborted before its turn";
-      PrintOutcome(o, r);
-      return nullptr;
-    }
+    if (Interrupted()) return notStarted(r);
     if (refusal != quillon::QuestionKind::Routine) {
       r.exit = kExitRefused;
       r.outcome = "refused";
