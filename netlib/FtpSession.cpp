@@ -1,5 +1,7 @@
 #include "netlib/FtpSession.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -372,10 +374,50 @@ uint32_t FtpSession::SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& s
   return result;
 }
 
+namespace {
+
+// Holds SIGPIPE back on this thread for the life of the object and takes
+// away any that the sends raised meanwhile; the caller's own disposition
+// and other threads are left alone.
+class SigpipeBlock {
+ public:
+  SigpipeBlock() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigemptyset(&pending);
+    // One already waiting belongs to someone else: leave it in place.
+    pendingBefore_ = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    blocked_ = pthread_sigmask(SIG_BLOCK, &pipe_, &old_) == 0;
+  }
+  ~SigpipeBlock() {
+    if (!blocked_) return;
+    if (!pendingBefore_) {
+      const timespec none{0, 0};
+      while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigpipeBlock(const SigpipeBlock&) = delete;
+  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+ private:
+  sigset_t pipe_;
+  sigset_t old_;
+  bool pendingBefore_ = false;
+  bool blocked_ = false;
+};
+
+}  // namespace
+
 // Sends the rest of a regular file with sendfile, each block within the
 // send bound. False when the system cannot send from this file (nothing was
 // sent then); true otherwise, with a failure left in the detail.
 bool FtpSession::SendFileDirect(int fileFd, int64_t* total) {
+  // sendfile has no MSG_NOSIGNAL: a printer closing the connection would
+  // end the caller's whole process with SIGPIPE.
+  const SigpipeBlock noSigpipe;
   const int socket = data_.Fd();
   if (!SetBlocking(socket, false)) return false;
   Deadline deadline = Deadline::AfterMs(timeouts_.sendMs);
