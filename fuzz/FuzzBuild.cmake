@@ -13,7 +13,7 @@ add_link_options(-fsanitize=address,undefined)
 # so the decoders and the walk get the inputs.
 add_compile_definitions(QUILLON_FUZZ_NO_CHECKSUM)
 
-find_package(Qt6 REQUIRED COMPONENTS Core)
+find_package(Qt6 REQUIRED COMPONENTS Core Sql)  # the core keeps the download history
 find_package(PkgConfig REQUIRED)
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 find_package(Threads REQUIRED)
