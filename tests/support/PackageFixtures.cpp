@@ -62,6 +62,26 @@ void U32(std::string& s, std::uint32_t v) {
   U16(s, v & 0xFFFF);
   U16(s, v >> 16);
 }
+
+// The cabinet's fixed header: total size, where the file entries start,
+// the folder and file counts; no flags, set 0x1234, cabinet 0.
+std::string CabinetHeader(std::uint32_t total, std::uint32_t coffFiles, unsigned folders,
+                          unsigned files) {
+  std::string cab = "MSCF";
+  U32(cab, 0);
+  U32(cab, total);
+  U32(cab, 0);
+  U32(cab, coffFiles);
+  U32(cab, 0);
+  cab += '\x03';
+  cab += '\x01';
+  U16(cab, folders);
+  U16(cab, files);
+  U16(cab, 0);       // flags
+  U16(cab, 0x1234);  // set id
+  U16(cab, 0);       // cabinet number
+  return cab;
+}
 }  // namespace
 
 std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& members) {
@@ -92,19 +112,8 @@ std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>
     ++count;
     if (data.empty()) break;
   }
-  std::string cab = "MSCF";
-  U32(cab, 0);
-  U32(cab, coffData + static_cast<std::uint32_t>(blocks.size()));
-  U32(cab, 0);
-  U32(cab, coffFiles);
-  U32(cab, 0);
-  cab += '\x03';
-  cab += '\x01';
-  U16(cab, 1);                                           // folders
-  U16(cab, static_cast<unsigned>(members.size()));       // files
-  U16(cab, 0);                                           // flags
-  U16(cab, 0x1234);                                      // set id
-  U16(cab, 0);                                           // cabinet number
+  std::string cab = CabinetHeader(coffData + static_cast<std::uint32_t>(blocks.size()), coffFiles,
+                                  1, static_cast<unsigned>(members.size()));
   U32(cab, coffData);
   U16(cab, count);
   U16(cab, 0);                                           // no compression
@@ -135,19 +144,8 @@ std::string RawCabinet(unsigned folders, unsigned blockCount, unsigned compressi
   }
   const std::uint32_t coffFiles = 36 + 8 * folders;
   const std::uint32_t coffData = coffFiles + static_cast<std::uint32_t>(files.size());
-  std::string cab = "MSCF";
-  U32(cab, 0);
-  U32(cab, coffData + static_cast<std::uint32_t>(blocks.size()));
-  U32(cab, 0);
-  U32(cab, coffFiles);
-  U32(cab, 0);
-  cab += '\x03';
-  cab += '\x01';
-  U16(cab, folders);
-  U16(cab, static_cast<unsigned>(members.size()));
-  U16(cab, 0);
-  U16(cab, 0x1234);
-  U16(cab, 0);
+  std::string cab = CabinetHeader(coffData + static_cast<std::uint32_t>(blocks.size()), coffFiles,
+                                  folders, static_cast<unsigned>(members.size()));
   for (unsigned i = 0; i < folders; ++i) {
     U32(cab, coffData);
     U16(cab, blockCount);
