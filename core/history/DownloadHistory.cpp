@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 #include "core/package/DownDocFile.h"
@@ -64,6 +67,15 @@ platform::Error SqlFailure(const std::string& what, const QSqlError& e) {
   return platform::Error::Of(kHistoryFailed, what + ": " + e.text().toStdString());
 }
 
+// SQLite's busy handler is not asked in every case: a connection that
+// turns a new file to WAL, or one that meets another's recovery, is told
+// "locked" at once. Those are worth another try; nothing else is.
+bool IsBusy(const QSqlError& e) {
+  bool ok = false;
+  const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
+  return ok && (code == 5 /* SQLITE_BUSY */ || code == 6 /* SQLITE_LOCKED */);
+}
+
 // One connection of this call alone: a name no other thread uses, closed
 // and removed again when the call ends.
 class Connection {
@@ -81,7 +93,10 @@ class Connection {
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyMs);
     if (readOnly) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     db.setConnectOptions(options);
-    if (!db.open()) error_ = SqlFailure("cannot open " + path, db.lastError());
+    if (!db.open()) {
+      error_ = SqlFailure("cannot open " + path, db.lastError());
+      busy_ = IsBusy(db.lastError());
+    }
   }
   ~Connection() {
     if (!added_) return;
@@ -95,18 +110,15 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   const platform::Error& Error() const { return error_; }
+  bool Busy() const { return busy_; }
   QSqlDatabase Db() const { return QSqlDatabase::database(name_, false); }
 
  private:
   QString name_;
   bool added_ = false;
+  bool busy_ = false;
   platform::Error error_;
 };
-
-platform::Error Exec(QSqlQuery& q, const char* sql) {
-  if (!q.exec(QString::fromLatin1(sql))) return SqlFailure("history", q.lastError());
-  return platform::Error::Ok();
-}
 
 }  // namespace
 
@@ -122,13 +134,35 @@ platform::Error DownloadHistory::Record(const HistoryEntry& e) const {
   const QString folder = QFileInfo(QString::fromStdString(path_)).absolutePath();
   if (!QDir().mkpath(folder))
     return platform::Error::Of(kHistoryFailed, "cannot create the folder " + folder.toStdString());
+  QElapsedTimer waited;
+  waited.start();
+  for (int attempt = 0;; ++attempt) {
+    bool busy = false;
+    platform::Error err = RecordOnce(e, busy);
+    if (!err.Failed() || !busy || waited.elapsed() >= BusyTimeoutMs) return err;
+    // Short and growing, so writers that met at once part again.
+    QThread::msleep(static_cast<unsigned long>(std::min(5 + 10 * attempt, 100)));
+  }
+}
+
+platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, bool& busy) const {
   const Connection c(path_, BusyTimeoutMs, false);
-  if (c.Error().Failed()) return c.Error();
+  if (c.Error().Failed()) {
+    busy = c.Busy();
+    return c.Error();
+  }
   QSqlQuery q(c.Db());
-  // Readers never block writers in this mode, and it stays with the file.
-  if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-    return SqlFailure("history " + path_, q.lastError());
-  if (auto err = Exec(q, kSchema); err.Failed()) return err;
+  const auto failed = [&](const QSqlError& error) {
+    busy = IsBusy(error);
+    return SqlFailure("history " + path_, error);
+  };
+  // Readers never block writers in this mode, and it stays with the file;
+  // only a file not yet in it needs the switch, which takes the file alone.
+  if (!q.exec(QStringLiteral("PRAGMA journal_mode"))) return failed(q.lastError());
+  const bool wal = q.next() && q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+  q.finish();
+  if (!wal && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return failed(q.lastError());
+  if (!q.exec(QString::fromLatin1(kSchema))) return failed(q.lastError());
 
   q.prepare(QStringLiteral("INSERT INTO downloads (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
                 .arg(QLatin1String(kColumns)));
@@ -149,7 +183,7 @@ platform::Error DownloadHistory::Record(const HistoryEntry& e) const {
   q.addBindValue(Optional(e.outcome));
   q.addBindValue(Optional(e.versionBefore));
   q.addBindValue(Optional(e.versionAfter));
-  if (!q.exec()) return SqlFailure("history " + path_, q.lastError());
+  if (!q.exec()) return failed(q.lastError());
   return platform::Error::Ok();
 }
 

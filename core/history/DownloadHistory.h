@@ -60,6 +60,9 @@ class DownloadHistory {
   platform::Error Read(const HistoryFilter& filter, std::vector<HistoryEntry>& rows) const;
 
  private:
+  // busy: the file was held by another connection, worth another try.
+  platform::Error RecordOnce(const HistoryEntry& entry, bool& busy) const;
+
   std::string path_;
 };
 

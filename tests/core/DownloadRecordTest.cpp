@@ -167,9 +167,10 @@ TEST(History, ARowReadsBackAsWrittenAndFiltersByPrinterAndTime) {
   EXPECT_GT(rows[0].time, old.time);
 }
 
+// Writers meeting on a new file: the one turning it to WAL takes it alone.
 TEST(History, WritersOnSeveralThreadsEachLeaveTheirRow) {
   const DownloadHistory history(quillon_test::MakeTestDir("hist") + "/history.sqlite");
-  constexpr int kWriters = 4, kEach = 5;
+  constexpr int kWriters = 8, kEach = 10;
   std::vector<std::thread> writers;
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
