@@ -259,12 +259,18 @@ std::vector<std::string> ProfileFile::ReadSections() const {
 bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   key = Trim(key);
   section = Trim(section);
+  // Whatever is written must read back as the same section and key from
+  // the file: no line break, no end mark (reading stops there), and a line
+  // that parses to the name given (a leading byte order mark would not).
   if (key.empty() || key.find('=') != std::string_view::npos || key.front() == '[' ||
       key.front() == ';' || HasLineBreak(key) || HasLineBreak(section) ||
+      key.find('\x1A') != std::string_view::npos || section.find('\x1A') != std::string_view::npos ||
       section.find(']') != std::string_view::npos) {
     return false;
   }
-  const size_t br = value.find_first_of("\r\n");
+  const std::string header = "[" + std::string(section) + "]";
+  if (ParseLine(std::string(key) + "=").name != key || ParseLine(header).name != section) return false;
+  const size_t br = value.find_first_of("\r\n\x1A");
   if (br != std::string_view::npos) value = value.substr(0, br);
 
   const size_t at = ProfileFileAccess::FindKey(*this, section, key);
@@ -286,7 +292,7 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     sectionAt_[Fold(section)].insertAt = ins + 1;
   } else {
     if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
-    lines_.push_back("[" + std::string(section) + "]");
+    lines_.push_back(header);
     lines_.push_back(std::move(line));
     sectionAt_.emplace(Fold(section), SectionAt{lines_.size() - 2, lines_.size()});
     keyAt_.emplace(KeyOf(section, key), lines_.size() - 1);

@@ -40,9 +40,9 @@ class ProfileFile {
 
   // WritePrivateProfileString, in memory: replaces the key in place, appends
   // it to its section, or appends a new section. Flush() stores it. A value
-  // is cut at its first line break (it could not be read back otherwise); a
-  // key that is empty or holds "=", or a name with a line break, is refused
-  // (false).
+  // is cut at its first line break or 0x1A (it could not be read back
+  // otherwise); a key that is empty or holds "=", or a name with a line
+  // break, 0x1A or a leading byte order mark, is refused (false).
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKey(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);

@@ -256,3 +256,26 @@ TEST(ProfileFileIndex, EditsReadBackLikeAFreshFile) {
   EXPECT_EQ(quillon_test::ReadFileBytes(path),
             "top=0\n[A]\na1=1\n\n; note\nnew1=n1\nnew3=n3\n[B]\nnew2=n2\nnew4=n4\n[a]\na2=3\n[C]\nc1=44\n\n[D]\nd1=5\nd2=6\n");
 }
+
+// Every edit the writer accepts reads back the same from the file: the end
+// mark and a byte order mark would hide or rename what was written.
+TEST(ProfileFileIndex, EditsThatCouldNotReadBackAreRefusedOrCut) {
+  const std::string path = quillon_test::MakeTestDir("index") + "/x.ini";
+  quillon_test::WriteFileBytes(path, std::string("[S]\na=1\n\x1A" "binary\x1A tail", 21));
+  platform::ProfileFile f(path);
+  EXPECT_FALSE(f.WriteString("S", "k\x1A" "x", "v"));
+  EXPECT_FALSE(f.WriteString("T\x1A", "k", "v"));
+  EXPECT_FALSE(f.WriteString("S", "\xEF\xBB\xBF" "bom", "v"));
+  ASSERT_TRUE(f.WriteString("S", "cut", "before\x1A" "after"));
+  ASSERT_TRUE(f.WriteString("S", "k\xEF\xBB\xBF", "inner mark is kept"));
+  ASSERT_TRUE(f.Flush());
+  const platform::ProfileFile fresh(path);
+  for (const platform::ProfileFile* p : std::vector<const platform::ProfileFile*>{&f, &fresh}) {
+    EXPECT_EQ(p->ReadKeys("S"), (std::vector<std::string>{"a", "cut", "k\xEF\xBB\xBF"}));
+    EXPECT_EQ(p->ReadString("S", "cut", "?"), "before");
+    EXPECT_EQ(p->ReadString("S", "k\xEF\xBB\xBF", "?"), "inner mark is kept");
+    EXPECT_EQ(p->ReadSections(), std::vector<std::string>{"S"});
+  }
+  EXPECT_EQ(quillon_test::ReadFileBytes(path),
+            std::string("[S]\na=1\ncut=before\nk\xEF\xBB\xBF=inner mark is kept\n\x1A" "binary\x1A tail", 56));
+}
