@@ -11,7 +11,6 @@
 #include "cli/Signals.h"
 #include "cli/TerminalText.h"
 #include "core/package/DownDocFile.h"
-#include "core/package/Sha256.h"
 #include "core/command/ResultMessages.h"
 
 namespace cli {
@@ -37,7 +36,7 @@ int RunInfo(const Options& o) {
   // The document read the file (or refused it without opening it): one
   // form detection, and none on a FIFO.
   const std::string form = PackageFormName(doc.Form);
-  const std::string sha = download::Sha256Hex(doc.DataBuffer, doc.DataSize);
+  const std::string& sha = doc.DataSha256();
 
   if (o.json) {
     std::string targets = "[";

@@ -22,7 +22,6 @@
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
 #include "core/history/DownloadLog.h"
-#include "core/history/PackageDigest.h"
 
 using namespace quillon;
 
@@ -315,7 +314,7 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
   e.packagePath = AbsolutePath(in.fileName.empty() ? in.packagePath : in.fileName);
   const TDownDocFile* package = request.package ? request.package.get() : app_.GetPackage();
   if (package) {
-    e.sha256 = PackageDataSha256(*package);
+    e.sha256 = package->DataSha256();
     e.description = package->DownLoadDesc;
     e.version = package->DownLoadVersion;
   }

@@ -1,5 +1,7 @@
 #include "core/package/DownDocFile.h"
 
+#include "core/package/Sha256.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/mman.h>
@@ -138,6 +140,11 @@ TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconF
 }
 
 TDownDocFile::~TDownDocFile() { ReleaseData(); }
+
+const std::string& TDownDocFile::DataSha256() const {
+  std::call_once(digestOnce_, [this] { digest_ = download::Sha256Hex(DataBuffer, DataSize); });
+  return digest_;
+}
 
 void TDownDocFile::ReleaseData() {
   if (mapBase_) {

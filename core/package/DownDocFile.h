@@ -10,6 +10,7 @@
 // folder that is removed again before the constructor returns.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,6 +85,10 @@ class TDownDocFile {
   using AllocFn = void* (*)(std::size_t);
   static void SetDataAllocator(AllocFn fn);
 
+  // SHA-256 of the data in lower-case hex ("" without data). Worked out on
+  // the first call only: a batch records one package for many printers.
+  const std::string& DataSha256() const;
+
  private:
   void Open(const std::string& path);
   void ReadHeader(const std::string& headerFile);
@@ -105,4 +110,6 @@ class TDownDocFile {
   std::uint64_t workFileOffset_ = 0;  // data start in workFile_
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set
   std::size_t mapLength_ = 0;
+  mutable std::once_flag digestOnce_;
+  mutable std::string digest_;
 };

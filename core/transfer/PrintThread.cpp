@@ -299,8 +299,10 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
   for (;;) {
     Pause(interval);
     // The job mostly leaves the queue within moments: poll soon, then back
-    // off towards the full interval.
-    interval = std::min(WatchIntervalMs, interval * 2);
+    // off towards the full interval by a quarter each time, so the wait
+    // after the job has ended stays under a quarter of its time so far
+    // (doubling let it grow as long as the job itself).
+    interval = std::min(WatchIntervalMs, interval + std::max(1, interval / 4));
     if (Terminated()) {
       printer.CancelJob(jobId);
       Fail(kJobAborted, std::string());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/package/DownDocFile.h"
+#include "core/package/Sha256.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
@@ -61,6 +62,9 @@ TEST_F(PackageForms, PlainHeaderWithEmbeddedDataOpensToItsValuesAndData) {
   EXPECT_EQ(doc.PrinterTable[0], (std::pair<std::string, std::string>("RX-999", "7,1")));
   EXPECT_EQ(doc.PrinterTable[1], (std::pair<std::string, std::string>("RX-997", "ABC")));
   EXPECT_EQ(DataOf(doc), data);  // later 0x1A bytes belong to the data
+  // The digest is of the data alone, not of the header before them.
+  EXPECT_EQ(doc.DataSha256(),
+            download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size()));
   // The package itself is never changed.
   EXPECT_EQ(quillon_test::ReadFileBytes(path).size(), kFullHeader.size() + 1 + data.size());
 }
