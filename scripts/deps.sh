@@ -5,7 +5,7 @@ QUILLON_PACKAGES=(
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
-  lintian desktop-file-utils appstream
+  lintian desktop-file-utils appstream ccache
 )
 
 quillon_install_deps() {

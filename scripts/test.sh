@@ -33,6 +33,13 @@ case "${1:-}" in
   *) echo "usage: $0 [--sanitize|--tsan]" >&2; exit 2 ;;
 esac
 
+# A compiler cache makes the second build of a tree (and CI after a
+# session on the same machine) cost a fraction of the first; the build
+# folder's own path is kept out of the cache keys.
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=1
+  cmake_args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$build" "${cmake_args[@]}" >/dev/null
 cmake --build "$build" -j2 "${targets[@]}"
 export QT_QPA_PLATFORM=offscreen

@@ -360,8 +360,13 @@ TEST_F(FtpTransfer, SeveralTransfersAtOnce) {
   for (int i = 0; i < 3; ++i) paths.push_back(WriteJob(job, "job" + std::to_string(i)));
   std::vector<uint32_t> results(3, 1);
   std::vector<std::thread> threads;
+  // Each thread keeps its own outcome: the fixture's last result is one
+  // object and would be written by all three at once.
   for (int i = 0; i < 3; ++i)
-    threads.emplace_back([&, i] { results[i] = Upload(paths[i]); });
+    threads.emplace_back([&, i] {
+      results[i] = static_cast<uint32_t>(
+          TransferFile(nullptr, sim_->Address().c_str(), "vesta0", paths[i].c_str(), Quick(), nullptr).code);
+    });
   for (auto& t : threads) t.join();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(results[i], 0u);
