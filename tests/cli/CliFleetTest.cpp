@@ -291,6 +291,15 @@ TEST_F(CliFleet, TheDowngradeCheckNeedsNoFlagAndASilentConsoleHoldsNothingBack) 
     EXPECT_EQ(Str(refused, "version_before"), "3.10") << p;
     EXPECT_NE(Str(refused, "message").find("--allow-downgrade"), std::string::npos) << p;
   }
+  // Each key once: a reader keeping the first of two "outcome"s must not
+  // see another value than one keeping the last.
+  for (const std::string& l : Lines(r.out)) {
+    for (const char* key : {"\"outcome\":", "\"version_before\":", "\"version_detail\":"}) {
+      std::size_t n = 0;
+      for (std::size_t at = l.find(key); at != std::string::npos; at = l.find(key, at + 1)) ++n;
+      EXPECT_EQ(n, 1u) << key << " in " << l;
+    }
+  }
   const QJsonObject sent = LineOf(r.out, "printer", quietFtp);
   EXPECT_EQ(Str(sent, "outcome"), "succeeded");
   EXPECT_EQ(Str(sent, "version_before"), "null");
