@@ -45,6 +45,7 @@
 #include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadCommand.h"
+#include "core/history/DownloadHistory.h"
 #include "core/command/FileSelection.h"
 #include "core/command/MessageBoxes.h"
 #include "core/command/ResultMessages.h"
@@ -69,6 +70,9 @@ struct PrinterRun {
   std::string consoleHost;  // the console to ask for the version ("" none)
   bool asked = false;       // the console was asked before the transfer
   ConsoleAnswer before;
+  std::string lookupDetail;   // why no console could be asked
+  std::string versionDetail;  // why the version checks could not run
+  std::int64_t historyRow = -1;  // the attempt's history row (-1: none)
   bool verifying = false;
   std::future<Verification> verify;
   Verification verification;
@@ -141,7 +145,10 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.Add("version_before", r.before.version);
   else
     line.AddNull("version_before");
-  if (!r.outcome.empty()) line.Add("outcome", r.outcome);
+  if (!r.versionDetail.empty())
+    line.Add("version_detail", r.versionDetail);
+  else
+    line.AddNull("version_detail");
   if (o.verify && r.outcome == "succeeded") {
     line.Add("verification", OutcomeText(r.verification.outcome));
     if (r.verification.versionAfter.empty())
@@ -179,14 +186,38 @@ void PrintJson(const Options& o, const PrinterRun& r) {
   OutLine(line.Text());
 }
 
+// Why the printer's version is not known, when it was wanted.
+std::string VersionUnknownReason(const PrinterRun& r) {
+  if (!r.asked) return r.lookupDetail.empty() ? "no console to ask" : r.lookupDetail;
+  std::string why = "the console did not answer";
+  if (!r.before.message.empty()) why += ": " + r.before.message;
+  if (!r.before.detail.empty()) why += " (" + r.before.detail + ")";
+  return why;
+}
+
 // --skip-current and the downgrade refusal, from the version the
 // printer's console reported; false (with the outcome set) when the
-// printer is not to be sent to.
-bool VersionAllows(const Options& o, const std::string& packageVersion, PrinterRun& r) {
-  if (!r.asked || !r.before.reachable) return true;
-  int order = 0;
-  if (!CompareVersions(packageVersion, r.before.version, order)) return true;
+// printer is not to be sent to. A version that cannot be known does not
+// hold the printer back (its model checks still run); it is said instead.
+bool VersionAllows(const Options& o, const std::string& packageVersion, bool wanted,
+                   PrinterRun& r) {
   const std::string prefix = r.printer + ": ";
+  if (!r.asked || !r.before.reachable) {
+    if (wanted) {
+      r.versionDetail = "version not known, not compared: " + VersionUnknownReason(r);
+      ErrLine(prefix + r.versionDetail);
+    }
+    return true;
+  }
+  int order = 0;
+  if (!CompareVersions(packageVersion, r.before.version, order)) {
+    if (wanted) {
+      r.versionDetail = "the printer's version \"" + r.before.version + "\" and the package's \"" +
+                        packageVersion + "\" do not compare";
+      ErrLine(prefix + r.versionDetail);
+    }
+    return true;
+  }
   if (order == 0 && o.skipCurrent) {
     r.outcome = "skipped";
     r.exit = kExitOk;
@@ -320,14 +351,26 @@ int RunDownload(const Options& o) {
     boxes.MsgBox(ResultText(m), m.iconStyle, m.helpContext, app->ShowMessage);
   }
 
-  // The consoles of FTP printers are asked in the background, --jobs at a
-  // time; each printer's remaining checks and its confirmation follow as
-  // soon as its own answer is in, and its transfer starts right after.
-  const bool wantVersion = o.skipCurrent || o.verify;
+  // The consoles are asked in the background, --jobs at a time: an FTP
+  // printer's for its model or version, a queue's (its device's network
+  // host, asked of the spooler first) for its version. Each printer's
+  // remaining checks and its confirmation follow as soon as its own answer
+  // is in, and its transfer starts right after. The version is wanted for
+  // --skip-current, --verify and the downgrade check (which needs a
+  // package version that compares).
+  const bool wantVersion =
+      o.skipCurrent || o.verify ||
+      (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
   BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
     PrinterRun& r = runs[i];
-    if (RouteOf(r.printer) != "ftp" || (!r.model.empty() && !wantVersion)) return;
-    r.consoleHost = HostOfPrinterName(r.printer);
+    if (RouteOf(r.printer) == "ftp") {
+      if (!r.model.empty() && !wantVersion) return;
+      r.consoleHost = HostOfPrinterName(r.printer);
+    } else {
+      if (!wantVersion) return;
+      r.consoleHost = ConsoleHostOfQueue(r.printer, r.lookupDetail);
+      if (r.consoleHost.empty()) return;
+    }
     r.before = AskConsole(r.consoleHost);
     r.asked = true;
   });
@@ -348,23 +391,17 @@ int RunDownload(const Options& o) {
     if (Interrupted()) return notStarted(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
-    // The printer's own model: its line's, --model, or what its console
-    // said already (so it is not asked twice).
+    // The printer's own model: its line's, --model, or what an FTP
+    // printer's console said already (so it is not asked twice). A queue's
+    // model is its driver's, whatever the console behind it says.
     Options po = o;
-    po.haveModel = !r.model.empty() || r.asked;
+    const bool fromConsole = r.model.empty() && r.asked && RouteOf(r.printer) == "ftp";
+    po.haveModel = !r.model.empty() || fromConsole;
     po.model = !r.model.empty() ? r.model
-               : r.asked        ? (r.before.reachable ? r.before.model : std::string("???"))
+               : fromConsole    ? (r.before.reachable ? r.before.model : std::string("???"))
                                 : std::string();
     SelectTarget(*app, r.printer, po);
-    if (RouteOf(r.printer) == "spooler" && wantVersion) {
-      r.consoleHost =
-          ConsoleHostOfDevice(platform::FirstPort(std::string(FieldText(app->SelectedEntry.Port))));
-      if (!r.consoleHost.empty()) {
-        r.before = AskConsole(r.consoleHost);
-        r.asked = true;
-      }
-    }
-    if (!VersionAllows(o, package.DownLoadVersion, r)) {
+    if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
       PrintOutcome(o, r);
       return nullptr;
     }
@@ -486,7 +523,12 @@ int RunDownload(const Options& o) {
     TransferResult attempt = t.result;
     if (attempt.duration.count() == 0)
       attempt.duration = std::chrono::milliseconds(static_cast<long long>(t.seconds * 1000));
-    const platform::Error recorded = command.RecordAttempt(line, t.request, r->model, attempt);
+    const std::optional<std::string> before =
+        r->asked && r->before.reachable ? std::optional<std::string>(r->before.version)
+                                        : std::nullopt;
+    const platform::Error recorded =
+        command.RecordAttempt(line, t.request, r->model, attempt, before, &r->historyRow);
+    if (recorded.Failed()) r->historyRow = -1;
     r->recordTried = true;
     if (recorded.Failed())
       r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
@@ -506,7 +548,19 @@ int RunDownload(const Options& o) {
                              (r.verification.reason.empty() ? "" : " (" + r.verification.reason + ")");
     if (r.verification.outcome == Verification::kUnverified) r.exit = kExitUnverified;
     r.message += " " + said;
-    ErrText((batch ? "[" + r.printer + "] " : std::string()) + said + "\n");
+    const std::string tag = batch ? "[" + r.printer + "] " : std::string();
+    ErrText(tag + said + "\n");
+    if (r.historyRow >= 0) {
+      const platform::Error noted = quillon::DownloadHistory(command.HistoryPath)
+          .SetVerification(r.historyRow, OutcomeText(r.verification.outcome),
+                           r.verification.versionAfter.empty()
+                               ? std::nullopt
+                               : std::optional<std::string>(r.verification.versionAfter));
+      if (noted.Failed()) {
+        r.recordError += (r.recordError.empty() ? "" : "; ") + noted.detail;
+        ErrText(tag + "the verification's record was not written: " + noted.detail + "\n");
+      }
+    }
     PrintOutcome(o, r);
   }
 

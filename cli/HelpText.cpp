@@ -94,7 +94,10 @@ const std::vector<CommandDoc> kCommands = {
        "Skip a printer whose console reports the package's version (versions compare as "
        "numbers part by part: 2.10 = V2.10.0, 2.9 < 2.10)."},
       {"--allow-downgrade", "",
-       "Send a package older than the version the printer reports (refused otherwise, exit 12)."},
+       "Send a package older than the version the printer reports (refused otherwise, exit 12). "
+       "The version is asked of every printer's console its route can reach; a printer whose "
+       "version cannot be known is not refused for that alone. With a model given, this "
+       "option spares the query."},
       {"--resume", "FILE",
        "Try only the printers whose line in that earlier --json output did not succeed."},
       {"--verify", "",

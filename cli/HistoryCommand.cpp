@@ -51,6 +51,10 @@ std::string JsonRow(const quillon::HistoryEntry& e) {
   return line.Text();
 }
 
+std::string OrDash(const std::optional<std::string>& v) {
+  return v && !v->empty() ? *v : std::string("-");
+}
+
 std::string TextRow(const quillon::HistoryEntry& e) {
   char secs[32];
   std::snprintf(secs, sizeof secs, "%.1f", e.seconds);
@@ -58,7 +62,8 @@ std::string TextRow(const quillon::HistoryEntry& e) {
          "\t" + e.printer + "\t" + e.route + "\t" + std::to_string(e.result) + "\t" +
          std::to_string(e.bytesSent) + "\t" + secs + "\t" +
          (e.initItems ? std::to_string(*e.initItems) : std::string("-")) + "\t" + e.user +
-         "\t" + e.packagePath + "\t" + e.version + "\t" + e.detail;
+         "\t" + e.packagePath + "\t" + e.version + "\t" + OrDash(e.versionBefore) + "\t" +
+         OrDash(e.versionAfter) + "\t" + OrDash(e.outcome) + "\t" + e.detail;
 }
 
 }  // namespace
@@ -92,7 +97,8 @@ int RunHistory(const Options& o) {
     ErrLine("the download history cannot be read: " + read.detail);
     return kExitInput;
   }
-  if (!o.json) OutLine("TIME\tPRINTER\tROUTE\tRESULT\tBYTES\tSECONDS\tINIT\tUSER\tPACKAGE\tVERSION\tDETAIL");
+  if (!o.json) OutLine("TIME\tPRINTER\tROUTE\tRESULT\tBYTES\tSECONDS\tINIT\tUSER\tPACKAGE\tVERSION"
+                       "\tBEFORE\tAFTER\tVERIFICATION\tDETAIL");
   for (const quillon::HistoryEntry& e : rows) OutLine(o.json ? JsonRow(e) : TextRow(e));
   return kExitOk;
 }

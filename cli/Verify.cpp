@@ -6,6 +6,7 @@
 #include "cli/ConsoleProbe.h"
 #include "cli/Signals.h"
 #include "cli/Versions.h"
+#include "platform/Spooler.h"
 #include "platform/Text.h"
 
 namespace cli {
@@ -77,6 +78,24 @@ std::string ConsoleHostOfDevice(const std::string& uri) {
     return close == std::string::npos ? std::string() : rest.substr(1, close - 1);
   }
   return rest.substr(0, rest.find(':'));
+}
+
+std::string ConsoleHostOfQueue(const std::string& queue, std::string& why) {
+  platform::PrinterHandle handle;
+  platform::SpoolerPrinterData data;
+  if (!handle.Open(queue)) {
+    why = "the spooler does not know the queue";
+    return std::string();
+  }
+  if (!handle.GetData(data)) {
+    why = "the spooler did not say where the queue's device is";
+    return std::string();
+  }
+  // A class prints to its first member, as the window's port column shows.
+  const std::string uri = platform::FirstPort(data.ports);
+  const std::string host = ConsoleHostOfDevice(uri);
+  if (host.empty()) why = "the queue's device has no network console (" + uri + ")";
+  return host;
 }
 
 }  // namespace cli

@@ -26,4 +26,10 @@ Verification VerifyVersion(const std::string& host, const std::string& want,
 // (local ports, files, USB).
 std::string ConsoleHostOfDevice(const std::string& uri);
 
+// The console host behind a spooler queue's device, asked of the spooler
+// afresh (safe on any thread; every wait bounded). "" with why set when the
+// queue is unknown, the spooler does not answer, or the device has no
+// network console.
+std::string ConsoleHostOfQueue(const std::string& queue, std::string& why);
+
 }  // namespace cli

@@ -307,7 +307,9 @@ platform::Error TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in
 platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
                                                     const TransferRequest& request,
                                                     const std::string& model,
-                                                    const TransferResult& result) {
+                                                    const TransferResult& result,
+                                                    const std::optional<std::string>& versionBefore,
+                                                    std::int64_t* rowId) {
   HistoryEntry e;
   e.time = Now ? Now() : QDateTime::currentDateTime();
   e.user = CurrentUserName();
@@ -329,5 +331,6 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
   if (!result.Succeeded() && e.detail.empty()) e.detail = ResultText(ResultMessage(result.code));
   e.bytesSent = static_cast<std::int64_t>(result.bytesSent);
   e.seconds = result.Seconds();
-  return DownloadHistory(HistoryPath).Record(e);
+  e.versionBefore = versionBefore;
+  return DownloadHistory(HistoryPath).Record(e, rowId);
 }

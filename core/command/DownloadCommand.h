@@ -78,8 +78,13 @@ class TDownloadCommandCore {
   // path of in, the request's package (else the one open), printer and
   // initialisation items, the printer's model and the result. A failure is
   // returned, never raised: the download stands.
+  // versionBefore: what the printer's console reported before the
+  // transfer, when it was asked; rowId receives the row (for a later
+  // verification).
   platform::Error RecordAttempt(const TDownloadInputs& in, const TransferRequest& request,
-                                const std::string& model, const TransferResult& result);
+                                const std::string& model, const TransferResult& result,
+                                const std::optional<std::string>& versionBefore = std::nullopt,
+                                std::int64_t* rowId = nullptr);
   // The model text of the selected printer (its driver or console model).
   std::string SelectedModel() const;
 

@@ -130,22 +130,57 @@ std::string DownloadHistory::DefaultPath() {
   return TDownDocFile::DefaultIconFolder() + "history.sqlite";
 }
 
-platform::Error DownloadHistory::Record(const HistoryEntry& e) const {
-  const QString folder = QFileInfo(QString::fromStdString(path_)).absolutePath();
-  if (!QDir().mkpath(folder))
-    return platform::Error::Of(kHistoryFailed, "cannot create the folder " + folder.toStdString());
+platform::Error DownloadHistory::Retried(const std::function<platform::Error(bool&)>& once) const {
   QElapsedTimer waited;
   waited.start();
   for (int attempt = 0;; ++attempt) {
     bool busy = false;
-    platform::Error err = RecordOnce(e, busy);
+    platform::Error err = once(busy);
     if (!err.Failed() || !busy || waited.elapsed() >= BusyTimeoutMs) return err;
     // Short and growing, so writers that met at once part again.
     QThread::msleep(static_cast<unsigned long>(std::min(5 + 10 * attempt, 100)));
   }
 }
 
-platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, bool& busy) const {
+platform::Error DownloadHistory::Record(const HistoryEntry& e, std::int64_t* rowId) const {
+  const QString folder = QFileInfo(QString::fromStdString(path_)).absolutePath();
+  if (!QDir().mkpath(folder))
+    return platform::Error::Of(kHistoryFailed, "cannot create the folder " + folder.toStdString());
+  return Retried([&](bool& busy) { return RecordOnce(e, rowId, busy); });
+}
+
+platform::Error DownloadHistory::SetVerification(std::int64_t rowId, const std::string& outcome,
+                                                 const std::optional<std::string>& after) const {
+  return Retried([&](bool& busy) { return VerifyOnce(rowId, outcome, after, busy); });
+}
+
+platform::Error DownloadHistory::VerifyOnce(std::int64_t rowId, const std::string& outcome,
+                                            const std::optional<std::string>& after,
+                                            bool& busy) const {
+  if (!QFileInfo::exists(QString::fromStdString(path_)))
+    return platform::Error::Of(kHistoryFailed, "history " + path_ + ": no such file");
+  const Connection c(path_, BusyTimeoutMs, false);
+  if (c.Error().Failed()) {
+    busy = c.Busy();
+    return c.Error();
+  }
+  QSqlQuery q(c.Db());
+  q.prepare(QStringLiteral("UPDATE downloads SET outcome = ?, version_after = ? WHERE id = ?"));
+  q.addBindValue(Text(outcome));
+  q.addBindValue(Optional(after));
+  q.addBindValue(QVariant::fromValue<qlonglong>(rowId));
+  if (!q.exec()) {
+    busy = IsBusy(q.lastError());
+    return SqlFailure("history " + path_, q.lastError());
+  }
+  if (q.numRowsAffected() != 1)
+    return platform::Error::Of(kHistoryFailed,
+                               "history " + path_ + ": no row " + std::to_string(rowId));
+  return platform::Error::Ok();
+}
+
+platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, std::int64_t* rowId,
+                                            bool& busy) const {
   const Connection c(path_, BusyTimeoutMs, false);
   if (c.Error().Failed()) {
     busy = c.Busy();
@@ -184,6 +219,7 @@ platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, bool& busy) c
   q.addBindValue(Optional(e.versionBefore));
   q.addBindValue(Optional(e.versionAfter));
   if (!q.exec()) return failed(q.lastError());
+  if (rowId) *rowId = q.lastInsertId().toLongLong();
   return platform::Error::Ok();
 }
 

@@ -9,6 +9,7 @@
 #include <QDateTime>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,13 +56,24 @@ class DownloadHistory {
   // How long a write waits for another writer before it gives up.
   int BusyTimeoutMs = 3000;
 
-  platform::Error Record(const HistoryEntry& entry) const;
+  // rowId, when given, receives the new row's id (for SetVerification).
+  platform::Error Record(const HistoryEntry& entry, std::int64_t* rowId = nullptr) const;
+  // Fills in a recorded row's verification once it ended: outcome and the
+  // version the printer reported afterwards (none: it never answered).
+  // The row is written first, so a run that ends while it waits for the
+  // printer's restart still leaves the attempt behind.
+  platform::Error SetVerification(std::int64_t rowId, const std::string& outcome,
+                                  const std::optional<std::string>& versionAfter) const;
   // Oldest first. A missing database is an empty history.
   platform::Error Read(const HistoryFilter& filter, std::vector<HistoryEntry>& rows) const;
 
  private:
   // busy: the file was held by another connection, worth another try.
-  platform::Error RecordOnce(const HistoryEntry& entry, bool& busy) const;
+  platform::Error RecordOnce(const HistoryEntry& entry, std::int64_t* rowId, bool& busy) const;
+  platform::Error VerifyOnce(std::int64_t rowId, const std::string& outcome,
+                             const std::optional<std::string>& versionAfter, bool& busy) const;
+  // Runs one write again while the database is busy, within BusyTimeoutMs.
+  platform::Error Retried(const std::function<platform::Error(bool&)>& once) const;
 
   std::string path_;
 };

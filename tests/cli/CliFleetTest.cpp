@@ -220,6 +220,104 @@ TEST_F(CliFleet, VerifyReportsTheVersionBeforeAndAfterTheRestart) {
   EXPECT_EQ(Str(spooled, "version_before"), "2.50");
   EXPECT_EQ(Str(spooled, "version_after"), "3.01");
   EXPECT_NE(r.err.find("verified: version 2.00 -> 3.01"), std::string::npos) << r.err;
+
+  // The history keeps the same: each attempt's versions and verification.
+  const auto history = [](const std::string& printer) {
+    const CliResult h = RunCli({"history", "--json", "--printer", printer});
+    EXPECT_EQ(h.exitCode, 0) << h.err;
+    const auto rows = Lines(h.out);
+    EXPECT_EQ(rows.size(), 1u) << h.out;
+    return rows.empty() ? QJsonObject() : Object(rows[0]);
+  };
+  const QJsonObject okRow = history(Ftp(a[0]));
+  EXPECT_EQ(Str(okRow, "version_before"), "2.00");
+  EXPECT_EQ(Str(okRow, "version_after"), "3.01");
+  EXPECT_EQ(Str(okRow, "outcome"), "verified");
+  const QJsonObject stuckRow = history(Ftp(a[1]));
+  EXPECT_EQ(Str(stuckRow, "version_after"), "2.00");
+  EXPECT_EQ(Str(stuckRow, "outcome"), "unverified");
+  const QJsonObject spooledRow = history(queue);
+  EXPECT_EQ(Str(spooledRow, "version_before"), "2.50");
+  EXPECT_EQ(Str(spooledRow, "outcome"), "verified");
+  const CliResult text = RunCli({"history", "--printer", Ftp(a[0])});
+  EXPECT_NE(text.out.find("\t3.01\t2.00\t3.01\tverified\t"), std::string::npos) << text.out;
+}
+
+TEST_F(CliFleet, QueueLookupsJoinTheConsolePoolBesideTheFtpPrinters) {
+  // Every console holds its answer: the queues' devices must be asked side
+  // by side with the FTP printer, not one after another before it.
+  PrinterSimulator sim(3, {"--model-name", kModel, "--version", "2.00", "--hold", "STAT"});
+  ASSERT_TRUE(sim.Ready());
+  const auto& a = sim.Addresses();
+  for (int i = 0; i < 2; ++i) {
+    const std::string queue = "qpool" + std::to_string(i);
+    ASSERT_TRUE(AddQueue(queue, "socket://" + a[i] + ":9100/?snmp=false", kModel));
+    queues_.push_back(queue);
+  }
+  CliProcess cli({"download", package_, "--printer", "qpool0", "--printer", "qpool1", "--printer",
+                  Ftp(a[2]), "--skip-current", "--yes", "--json", "--jobs", "3"});
+  EXPECT_TRUE(sim.WaitHeld("STAT", 3)) << cli.ErrSoFar();
+  sim.Release();
+  const CliResult r = cli.Wait();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& p : {std::string("qpool0"), std::string("qpool1"), Ftp(a[2])}) {
+    const QJsonObject line = LineOf(r.out, "printer", p);
+    EXPECT_EQ(Str(line, "outcome"), "succeeded") << p;
+    EXPECT_EQ(Str(line, "version_before"), "2.00") << p;
+  }
+  EXPECT_EQ(sim.Reports(3).size(), 3u);
+}
+
+TEST_F(CliFleet, TheDowngradeCheckNeedsNoFlagAndASilentConsoleHoldsNothingBack) {
+  PrinterSimulator sim(2, {}, {{0, Printer(kModel, "3.10")}, {1, Printer(kModel, "3.10")}});
+  ASSERT_TRUE(sim.Ready());
+  const auto& a = sim.Addresses();
+  ASSERT_TRUE(AddQueue("qdown", "socket://" + a[1] + ":9100/?snmp=false", kModel));
+  queues_.push_back("qdown");
+  // No console at all on this one: its version cannot be known.
+  const std::string port = std::to_string(UnusedPort());
+  PrinterSimulator quiet({"--model-name", kModel, "--ftp-port", port, "--console-port", "0",
+                          "--raw-port", "0"});
+  ASSERT_TRUE(quiet.Ready());
+  const std::string quietFtp = "ftp://" + quiet.Address() + ":" + port + "/vesta0";
+
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--printer", "qdown",
+                        "--printer", quietFtp, "--model", kModel, "--yes", "--json", "--jobs", "3"});
+  EXPECT_EQ(r.exitCode, 9) << r.err;
+  for (const std::string& p : {Ftp(a[0]), std::string("qdown")}) {
+    const QJsonObject refused = LineOf(r.out, "printer", p);
+    EXPECT_EQ(Str(refused, "outcome"), "refused") << p;
+    EXPECT_EQ(Str(refused, "exit"), "12") << p;
+    EXPECT_EQ(Str(refused, "version_before"), "3.10") << p;
+    EXPECT_NE(Str(refused, "message").find("--allow-downgrade"), std::string::npos) << p;
+  }
+  // Each key once: a reader keeping the first of two "outcome"s must not
+  // see another value than one keeping the last.
+  for (const std::string& l : Lines(r.out)) {
+    for (const char* key : {"\"outcome\":", "\"version_before\":", "\"version_detail\":"}) {
+      std::size_t n = 0;
+      for (std::size_t at = l.find(key); at != std::string::npos; at = l.find(key, at + 1)) ++n;
+      EXPECT_EQ(n, 1u) << key << " in " << l;
+    }
+  }
+  const QJsonObject sent = LineOf(r.out, "printer", quietFtp);
+  EXPECT_EQ(Str(sent, "outcome"), "succeeded");
+  EXPECT_EQ(Str(sent, "version_before"), "null");
+  EXPECT_NE(Str(sent, "version_detail").find("did not answer"), std::string::npos)
+      << Str(sent, "version_detail");
+  EXPECT_NE(r.err.find(quietFtp + ": version not known"), std::string::npos) << r.err;
+  EXPECT_TRUE(sim.Reports(0).empty());
+  EXPECT_EQ(quiet.Reports(1).size(), 1u);
+
+  // Allowed to go down, with its model given, nothing needs the version:
+  // the console is not asked at all.
+  const std::size_t sessions = sim.ConsoleSessions(2).size();
+  r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--model", kModel,
+              "--allow-downgrade", "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Str(Object(Lines(r.out).at(0)), "version_detail"), "null");
+  EXPECT_EQ(JobsAt(sim, a[0]).size(), 1u);
+  EXPECT_EQ(sim.ConsoleSessions(0).size(), sessions);
 }
 
 TEST_F(CliFleet, ATransferStartsOnceItsOwnChecksPassed) {

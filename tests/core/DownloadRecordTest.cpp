@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -165,6 +166,41 @@ TEST(History, ARowReadsBackAsWrittenAndFiltersByPrinterAndTime) {
   ASSERT_FALSE(history.Read(recent, rows).Failed());
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_GT(rows[0].time, old.time);
+}
+
+// The attempt is written when the transfer ends; its verification minutes
+// later fills in that row and no other.
+TEST(History, AVerificationFillsInItsOwnRowOnly) {
+  const std::string dir = quillon_test::MakeTestDir("hist");
+  const DownloadHistory history(dir + "/history.sqlite");
+  HistoryEntry first = Entry("P1", 0);
+  first.versionBefore = "2.00";
+  std::int64_t a = -1, b = -1;
+  ASSERT_FALSE(history.Record(first, &a).Failed());
+  ASSERT_FALSE(history.Record(Entry("P2", 0), &b).Failed());
+  ASSERT_NE(a, b);
+
+  ASSERT_FALSE(history.SetVerification(b, "unverified", std::nullopt).Failed());
+  ASSERT_FALSE(history.SetVerification(a, "verified", std::string("3.01")).Failed());
+  std::vector<HistoryEntry> rows;
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].versionBefore, std::optional<std::string>("2.00"));
+  EXPECT_EQ(rows[0].versionAfter, std::optional<std::string>("3.01"));
+  EXPECT_EQ(rows[0].outcome, std::optional<std::string>("verified"));
+  EXPECT_EQ(rows[0].result, 0);
+  EXPECT_EQ(rows[1].outcome, std::optional<std::string>("unverified"));
+  EXPECT_FALSE(rows[1].versionAfter.has_value());
+  EXPECT_FALSE(rows[1].versionBefore.has_value());
+
+  // A row that is not there is a failure, not a silent success, and a
+  // history that does not exist is not created by it.
+  const platform::Error missing = history.SetVerification(b + 100, "verified", std::string("1"));
+  EXPECT_TRUE(missing.Failed());
+  EXPECT_NE(missing.detail.find("no row"), std::string::npos) << missing.detail;
+  const DownloadHistory none(dir + "/absent/history.sqlite");
+  EXPECT_TRUE(none.SetVerification(1, "verified", std::nullopt).Failed());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir + "/absent")));
 }
 
 // Writers meeting on a new file: the one turning it to WAL takes it alone.

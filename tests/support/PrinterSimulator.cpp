@@ -72,6 +72,15 @@ PrinterSimulator::PrinterSimulator(int count, const std::vector<std::string>& ar
   }
 }
 
+PrinterSimulator::PrinterSimulator(const std::string& address,
+                                   const std::vector<std::string>& args, int waitSeconds) {
+  address_ = address;
+  addresses_ = {address};
+  const auto deadline = Clock::now() + std::chrono::seconds(waitSeconds);
+  while (!Start({"--address", address}, args) && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+}
+
 PrinterSimulator::~PrinterSimulator() { Stop(); }
 
 std::string PrinterSimulator::OtherAddress() const { return "127.0.5." + std::to_string(octet_); }

@@ -20,6 +20,11 @@ class PrinterSimulator {
   // object such as {"model": "KV3", "version_after": "1.10"}.
   PrinterSimulator(int count, const std::vector<std::string>& args,
                    const std::map<int, std::string>& printers = {});
+  // On exactly this address (127.0.0.1, ::1, ...), trying again for up to
+  // waitSeconds while another process holds its ports; Ready() false when
+  // it never came up.
+  PrinterSimulator(const std::string& address, const std::vector<std::string>& args,
+                   int waitSeconds);
   ~PrinterSimulator();
   PrinterSimulator(const PrinterSimulator&) = delete;
   PrinterSimulator& operator=(const PrinterSimulator&) = delete;
