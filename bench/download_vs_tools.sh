@@ -5,7 +5,9 @@
 #                  plus one console query (`quillon-cli query`, what the
 #                  download asks the printer first);
 #   spooler route: lp -o raw of the job file to the same private cupsd queue,
-#                  until the printer (the simulator's RAW port) has every byte.
+#                  until the printer (the simulator's RAW port) has every byte,
+#                  plus the same console query (the download asks the console
+#                  behind the queue's network device for its version).
 # The tools take turns run by run; figures are medians of the runs.
 #   bench/download_vs_tools.sh [build-dir] [runs] [MiB]
 set -euo pipefail
@@ -55,16 +57,24 @@ PY
 "$cli" job "$work/FW.RXF" --printer BENCH_KV3 -o "$work/raw.job" >/dev/null
 
 now() { date +%s.%N; }
-reports() { [ -f "$work/printer/reports.jsonl" ] && wc -l < "$work/printer/reports.jsonl" || echo 0; }
-# Waits for the simulator's next report; prints when its job ended.
-ended_after() {
-  local before=$1
-  for _ in $(seq 1200); do
-    [ "$(reports)" -gt "$before" ] && break
-    sleep 0.05
-  done
-  tail -n 1 "$work/printer/reports.jsonl" |
-    /usr/bin/python3 -c 'import json, sys; print(json.load(sys.stdin)["ended"])'
+# Waits for the simulator's report of a RAW job begun after $1; prints when
+# that job ended. (An FTP job's report may come after its client is done.)
+raw_ended_after() {
+  /usr/bin/python3 - "$work/printer/reports.jsonl" "$1" <<'PY'
+import json, os, sys, time
+path, since = sys.argv[1], float(sys.argv[2])
+deadline = time.time() + 120
+while time.time() < deadline:
+    if os.path.exists(path):
+        with open(path) as f:
+            for line in f:
+                r = json.loads(line)
+                if r["route"] == "raw" and r["started"] and r["started"] >= since:
+                    print(r["ended"])
+                    sys.exit(0)
+    time.sleep(0.02)
+sys.exit("no RAW job arrived")
+PY
 }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 
@@ -77,13 +87,11 @@ for _ in $(seq "$runs"); do
   t0=$(now); "$cli" download "$work/FW.RXF" --printer "ftp://$addr/vesta0" --yes -q >/dev/null 2>&1; t1=$(now)
   ftp_s=$(elapsed "$t0" "$t1")
 
-  before=$(reports)
   t0=$(now); lp -s -o raw -d BENCH_KV3 "$work/raw.job"
-  lp_s=$(elapsed "$t0" "$(ended_after "$before")")
-  before=$(reports)
+  lp_s=$(elapsed "$t0" "$(raw_ended_after "$t0")")
   t0=$(now); "$cli" download "$work/FW.RXF" --printer BENCH_KV3 --yes -q >/dev/null 2>&1; t1=$(now)
   spool_s=$(elapsed "$t0" "$t1")
-  spool_printer_s=$(elapsed "$t0" "$(ended_after "$before")")
+  spool_printer_s=$(elapsed "$t0" "$(raw_ended_after "$t0")")
   echo "$curl_s $query_s $ftp_s $lp_s $spool_s $spool_printer_s" >> "$work/times"
 done
 
@@ -99,4 +107,4 @@ echo "  ratio to curl + query:                   $(median '$3 / ($1 + $2)')"
 echo "lp -o raw job file, until the printer has it: $(median '$4')"
 echo "quillon-cli download, spooler, until exit: $(median '$5')"
 echo "  until the printer has it:                $(median '$6')"
-echo "  ratio (exit) to lp:                      $(median '$5 / $4')"
+echo "  ratio (exit) to lp + query:              $(median '$5 / ($4 + $2)')"

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/app/QuillonApp.h"
+#include "core/package/DigestAhead.h"
 #include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
@@ -41,6 +42,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "cli/TerminalAnswerer.h"
+#include "core/package/DigestAhead.h"
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
@@ -344,6 +346,7 @@ int RunDownload(const Options& o) {
       break;
   }
   const TDownDocFile& package = *app->Package;
+  const download::DigestAhead digest(app->Package);
   in.packageState = quillon::PackageStateText(package.DownLoadDesc, package.DownLoadVersion);
   if (package.HeaderValid != 1) {
     // The window's warning when such a file is chosen.
