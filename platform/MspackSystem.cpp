@@ -31,11 +31,16 @@ struct FdFile {
   bool failed = false;
 };
 
+// Each block is counted against the unpack's budget before it reaches the
+// disk, so a bomb stops at the limit with nothing past it written; counting
+// here rather than per call keeps the LZ decoder's byte-wise writes cheap.
 bool Flush(FdFile* f) {
-  if (f->used > 0) {
-    if (!WriteAll(f->fd, f->out.get(), f->used)) f->failed = true;
-    f->used = 0;
+  if (f->used > 0 && !f->failed) {
+    UnpackBudget* budget = UnpackBudget::Current();
+    if ((budget && !budget->Write(f->used)) || !WriteAll(f->fd, f->out.get(), f->used))
+      f->failed = true;
   }
+  f->used = 0;
   return !f->failed;
 }
 FdFile* Of(mspack_file* f) { return reinterpret_cast<FdFile*>(f); }
@@ -90,30 +95,24 @@ int WriteFile(mspack_file* f, void* buffer, int bytes) {
   if (!f || bytes < 0) return -1;
   FdFile* file = Of(f);
   if (file->failed) return -1;
-  // Counted before anything reaches the disk, so a bomb stops at the limit.
-  if (UnpackBudget* budget = UnpackBudget::Current();
-      budget && !budget->Write(static_cast<std::uint64_t>(bytes))) {
-    return -1;
-  }
   if (!file->out) {
     file->out.reset(new (std::nothrow) char[kOutBlock]);
     if (!file->out) return -1;
   }
   const char* p = static_cast<const char*>(buffer);
-  size_t left = static_cast<size_t>(bytes);
-  if (left == 1 && file->used < kOutBlock) {
+  if (bytes == 1 && file->used + 1 < kOutBlock) {
     file->out[file->used++] = *p;  // the LZ decoder's usual call
-  } else {
-    while (left > 0) {
-      const size_t n = std::min(left, kOutBlock - file->used);
-      std::memcpy(file->out.get() + file->used, p, n);
-      file->used += n;
-      p += n;
-      left -= n;
-      if (file->used == kOutBlock && !Flush(file)) return -1;
-    }
+    return 1;
   }
-  if (file->used == kOutBlock && !Flush(file)) return -1;
+  size_t left = static_cast<size_t>(bytes);
+  while (left > 0) {
+    const size_t n = std::min(left, kOutBlock - file->used);
+    std::memcpy(file->out.get() + file->used, p, n);
+    file->used += n;
+    p += n;
+    left -= n;
+    if (file->used == kOutBlock && !Flush(file)) return -1;
+  }
   return bytes;
 }
 
