@@ -4,11 +4,22 @@
 
 #include <algorithm>
 
+#include "cli/Output.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "core/transfer/PrintThread.h"
 
 namespace cli {
+namespace {
+
+// Ctrl+C can take a while to end a transfer (a printer that keeps its
+// answer is waited for up to the read bound): say that it was heard.
+void SayStopping(std::size_t running) {
+  if (running > 0)
+    VerboseLine("interrupted: stopping " + std::to_string(running) + " running transfer(s)");
+}
+
+}  // namespace
 
 Transfer::Transfer() = default;
 
@@ -81,6 +92,7 @@ void BatchRunner::Run(const std::vector<Transfer*>& transfers,
       // The progress window's abort: the thread stops at its next block,
       // poll or library notification.
       for (Transfer* t : running) t->thread->Abort();
+      SayStopping(running.size());
     }
     while (!aborting && next < transfers.size() && static_cast<int>(running.size()) < jobs_) {
       Transfer& t = *transfers[next++];
@@ -125,6 +137,7 @@ void BatchRunner::RunFed(const std::function<Transfer*()>& next,
     if (Interrupted() && !aborting) {
       aborting = true;
       for (Transfer* t : running) t->thread->Abort();
+      SayStopping(running.size());
     }
     while (more() && (aborting || static_cast<int>(running.size()) < jobs_)) {
       Transfer* t = next();

@@ -15,7 +15,7 @@
 #include "netlib/quillon.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/ProgramBoxes.h"
-#include "gui/WaitCursor.h"
+#include "platform/WaitCursor.h"
 
 TFtpConnect* FtpConnect = nullptr;
 
@@ -93,7 +93,7 @@ void TFtpConnect::btnOkClick() {
   uint32_t error = 0;
   {
     // The query blocks this thread; the cursor is the only feedback.
-    TWaitCursor wait;
+    platform::WaitCursor wait;
     answered = QUILLON_GetPrinterInfo(host.c_str(), &info);
     if (!answered) error = QUILLON_GetLastError();
   }

@@ -12,7 +12,7 @@
 #include "core/command/FileSelection.h"
 #include "core/command/ResultMessages.h"
 #include "gui/TfrmMain.h"
-#include "gui/WaitCursor.h"
+#include "platform/WaitCursor.h"
 
 void TfrmMain::FileOpen() {
   const QString remembered = edtFileName->text();
@@ -35,14 +35,14 @@ void TfrmMain::FileOpen() {
   }
   const QString fileName = chosen.first();
   app_.OpenFolder = quillon::FolderOfFile(fileName.toStdString());
-  TWaitCursor wait;
+  platform::WaitCursor wait;
   QCoreApplication::processEvents();
   LoadPackageFile(fileName);
   UpdateStatusText();
 }
 
 void TfrmMain::LoadPackageFile(const QString& fileName) {
-  TWaitCursor wait;
+  platform::WaitCursor wait;
   const std::string previous = edtFileName->text().toStdString();
   app_.OpenPackage(fileName.toStdString());
   const TDownDocFile* package = app_.GetPackage();

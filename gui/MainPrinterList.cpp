@@ -22,7 +22,7 @@
 #include "gui/PrinterIcons.h"
 #include "gui/TfrmMain.h"
 #include "platform/Text.h"
-#include "gui/WaitCursor.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void TfrmMain::LoadPrinterIcons() {
 
 void TfrmMain::lstvwPrintersPaint() {
   const bool wasVisible = !lstvwPrinters->isHidden();
-  TWaitCursor wait;
+  platform::WaitCursor wait;
   listChangeAttached_ = false;
   lstvwPrinters->setVisible(false);
   lstvwPrinters->setSortingEnabled(false);
@@ -155,7 +155,7 @@ void TfrmMain::UpdateStatusText() {
 }
 
 void TfrmMain::OnUpdate() {
-  TWaitCursor wait;
+  platform::WaitCursor wait;
   const std::string selected = pnlSelected->text().toStdString();
   if (platform::IsFtpPrinterName(selected)) {
     std::string host;

@@ -19,6 +19,7 @@
 #include "resources/StringTable.h"
 #include "gui/JapaneseFonts.h"
 #include "netlib/quillon.h"
+#include "platform/WaitCursor.h"
 
 TfrmPrntView* frmPrntView = nullptr;
 
@@ -119,7 +120,7 @@ void TfrmPrntView::FormShow() {
 void TfrmPrntView::btnAbortClick() {
   if (aborting_) return;
   aborting_ = true;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const platform::WaitCursor wait;
   AbortRequested = 1;
   if (Thread) Thread->Abort();
   lblAction->setText(LoadQStr(kStrAborted));
@@ -143,7 +144,6 @@ void TfrmPrntView::btnAbortClick() {
   }
   modalResult_ = kResultAborted;
   PostClose();
-  QApplication::restoreOverrideCursor();
   aborting_ = false;
 }
 

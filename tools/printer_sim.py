@@ -19,7 +19,7 @@ its console accepts connections but says nothing for that many seconds,
 then reports the version after the update.
 
 --hold POINT stops every printer at that point until the file ROOT/release
-exists; each stop is first logged in ROOT/held.jsonl, so a test can wait
+exists ("holds" in a printer's --printer-config entry stops that one only); each stop is first logged in ROOT/held.jsonl, so a test can wait
 for the stop, check that nothing happened yet, then create the file.
 Points: GREETING or any FTP command (held before it is answered, e.g.
 STOR, LIST, USER), STOR-END (the file is received and reported, its final
@@ -52,10 +52,10 @@ from printersim.raw import serve_raw
 class Simulator:
     """What every printer of the process shares."""
 
-    def __init__(self, args):
+    def __init__(self, args, printers):
         self.args = args
         self.reports = Reports(args.root, args.quiet)
-        self.holds = Holds(args.root, args.hold)
+        self.holds = Holds(args.root, args.hold, {p.address: p.holds for p in printers})
         self.lock = threading.Lock()
 
     def console_log(self, record):
@@ -81,7 +81,8 @@ def parse_args():
                         "127.0.9.1-200, or a comma list of addresses and ranges")
     p.add_argument("--printer-config", metavar="FILE",
                    help="JSON object mapping an address to {model, version, "
-                        "version_after, restart_seconds, ftp_faults, console_faults}")
+                        "version_after, restart_seconds, ftp_faults, console_faults, "
+                        "holds}")
     p.add_argument("--root", required=True, help="folder for received jobs and reports")
     p.add_argument("--ftp-port", type=int, default=21, help="0 switches FTP off")
     p.add_argument("--console-port", type=int, default=23, help="0 switches the console off")
@@ -134,7 +135,7 @@ def main():
     except (ConfigError, OSError) as err:
         print("printer_sim: %s" % err, file=sys.stderr)
         return 2
-    sim = Simulator(args)
+    sim = Simulator(args, printers)
 
     acceptor = Acceptor()
     ftp_servers = []

@@ -18,6 +18,7 @@
 
 #include "netlib/LastError.h"
 #include "netlib/quillon.h"
+#include "platform/WaitCursor.h"
 
 namespace quillon::net {
 namespace {
@@ -250,10 +251,7 @@ extern "C" QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32
     std::vector<BrowsePrinter> printers;
     {
       // Printers announced on the network take a moment to answer.
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-      struct Restore {
-        ~Restore() { QApplication::restoreOverrideCursor(); }
-      } restore;
+      platform::WaitCursor wait;
       printers = SourceHook() ? SourceHook()() : EnumNetworkPrinters(1500);
     }
     PrinterBrowseDialog dialog(printers, static_cast<QWidget*>(owner));

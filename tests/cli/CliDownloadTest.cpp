@@ -26,6 +26,7 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace quillon_test;
 using namespace package_test;
@@ -510,9 +511,7 @@ class CliBusyPrinter : public CliDownload {
     queue_ = Queue("qc_hung", SocketUri(UnusedPort()));
     first_ = std::make_unique<CliProcess>(
         std::vector<std::string>{"download", package_, "--printer", queue_, "--yes", "--json"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (LastJobId(queue_) == 0 && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WaitUntil([this] { return LastJobId(queue_) != 0; }, 30000, 100);
     job_ = LastJobId(queue_);
     ASSERT_GT(job_, 0) << first_->ErrSoFar();
     ASSERT_TRUE(first_->Running());
@@ -553,9 +552,7 @@ TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {
   queue_ = Queue("qc_hung2", SocketUri(UnusedPort()));
   CliProcess cli({"download", package_, "--printer", queue_, "--printer", Ftp(sim), "--jobs", "1",
                   "--yes", "--json"});
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (LastJobId(queue_) == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WaitUntil([this] { return LastJobId(queue_) != 0; }, 30000, 100);
   ASSERT_GT(LastJobId(queue_), 0) << cli.ErrSoFar();
   cli.Signal(SIGINT);
   const CliResult r = cli.Wait(30000);
@@ -578,22 +575,20 @@ TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {
 namespace {
 
 TEST_F(CliDownload, CtrlCDuringAnFtpUploadEndsItAsCancelled) {
-  PrinterSimulator sim({"--model-name", kModel, "--slow", "STOR=3", "--verbose"});
+  // The printer holds its answer to the store command: Ctrl+C comes while
+  // the program waits for it, and the printer answers only once the
+  // program said it is stopping.
+  PrinterSimulator sim({"--model-name", kModel, "--hold", "STOR"});
   ASSERT_TRUE(sim.Ready());
-  CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes", "--json"});
-  // The second PORT is the upload's: the program then asks to store and
-  // waits three seconds for the answer.
-  const auto ports = [&sim] {
-    const std::string log = sim.Log();
-    int n = 0;
-    for (std::size_t at = log.find("<- PORT"); at != std::string::npos; at = log.find("<- PORT", at + 1)) ++n;
-    return n;
-  };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ports() < 2 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_EQ(ports(), 2) << cli.ErrSoFar();
+  CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes",
+                  "--json", "--verbose"});
+  ASSERT_TRUE(sim.WaitHeld("STOR")) << cli.ErrSoFar();
   cli.Signal(SIGINT);
+  const std::string stopping = "interrupted: stopping 1 running transfer(s)";
+  EXPECT_TRUE(WaitUntil([&] { return cli.ErrSoFar().find(stopping) != std::string::npos; }, 20000))
+      << cli.ErrSoFar();
+  EXPECT_TRUE(cli.Running());
+  sim.Release();
   const CliResult r = cli.Wait(30000);
   EXPECT_EQ(r.exitCode, 8) << r.err;
   ASSERT_EQ(Lines(r.out).size(), 1u);

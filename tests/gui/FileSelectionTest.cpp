@@ -2,6 +2,8 @@
 // package that fails to open, and the file state panel.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +41,13 @@ TEST(FileSelectionPieces, FolderLosesItsSeparatorExceptTheRoot) {
   EXPECT_EQ(FolderOfFile("NEW.RXF"), "");
   EXPECT_EQ(PackageStateText("", "1.0"), " 1.0");
   EXPECT_EQ(PackageStateText("説明", ""), "説明 ");
+}
+
+bool AnyListVisible(const QList<QCompleter*>& completers) {
+  for (QCompleter* c : completers) {
+    if (c->popup() && c->popup()->isVisible()) return true;
+  }
+  return false;
 }
 
 class FileOpenTest : public ::testing::Test {
@@ -159,3 +168,41 @@ TEST(FileSelectionStart, PackageFromTheCommandLineIsShownWithoutNotice) {
 }
 
 }  // namespace
+
+TEST_F(FileOpenTest, EnterLeavesNoCompletionListStanding) {
+  const std::string pkg = ui_test::MakePackage("TYPED.RXF", "HALVORN KV3", "D",
+                                               {"DownLoadDesc=Typed", "DownLoadVersion=1"});
+  quillon_test::WriteFileBytes(FolderOfFile(pkg) + "/TYPED2.RXF", quillon_test::ReadFileBytes(pkg));
+  app_->OpenFolder = FolderOfFile(pkg);
+  QList<QCompleter*> completers;
+  bool listShown = false;
+  auto wait = quillon_test::OnModal<QFileDialog>([&](QFileDialog* d) {
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    completers = d->findChildren<QCompleter*>();
+    if (edit == nullptr || completers.isEmpty()) {
+      d->reject();
+      return;
+    }
+    // Typed like an operator: the list of matching names comes up once the
+    // dialog has read the folder.
+    QTest::keyClicks(edit, QStringLiteral("TYP"));
+    listShown = QTest::qWaitFor([&] { return AnyListVisible(completers); }, 5000);
+    if (!listShown) {
+      // Some platforms open it only on the next key; ask it directly.
+      if (QCompleter* c = edit->completer()) c->complete();
+      listShown = AnyListVisible(completers);
+    }
+    edit->setText(QString::fromStdString(pkg));
+    QTest::qWaitFor([d] { return !d->selectedFiles().isEmpty(); }, 3000);
+    if (!AnyListVisible(completers) && edit->completer()) edit->completer()->complete();
+    // Enter on the name field ends the dialog while the list is up.
+    QTest::keyClick(edit, Qt::Key_Return);
+    if (d->isVisible()) static_cast<QDialog*>(d)->done(QDialog::Accepted);
+  }, 30000);
+  form_->FileOpen();
+  ASSERT_TRUE(wait->ran);
+  ASSERT_TRUE(listShown) << "the completion list never came up";
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(AnyListVisible(completers));
+  EXPECT_EQ(form_->edtFileName->text().toStdString(), pkg);
+}

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
@@ -24,6 +25,7 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace quillon_test;
 using platform::JobStatus;
@@ -203,25 +205,36 @@ TEST_F(ProgressWindowFtp, UploadEndsWithOkAndTheBarFull) {
 }
 
 TEST_F(ProgressWindowFtp, AbortDuringTheTransferGivesAbortWithoutBlocking) {
-  // The printer answers the store command late: the abort is pressed while
-  // the library waits for it and is answered at its next notification.
-  PrinterSimulator sim({"--slow", "STOR=2"});
+  // The printer holds its answer to the store command: the abort is pressed
+  // while the library waits for it, the window keeps serving events, and
+  // the abort is answered at the library's next notification once the
+  // printer answers.
+  PrinterSimulator sim({"--hold", "STOR"});
   ASSERT_TRUE(sim.Ready());
   SetPackage(*app_, package_test::Pattern(100000, 6), 0, 0);
   Select("ftp://" + sim.Address() + "/vesta0", "RX-110");
   QElapsedTimer clock;
-  qint64 clickedAt = -1;
+  qint64 releasedAt = -1;
+  bool runningAtRelease = false;
   Driver driver([&] {
-    if (!LabelIs(4131)) return false;
-    clickedAt = clock.elapsed();
+    if (!LabelIs(4131) || !sim.Held("STOR")) return false;
+    // Runs inside the click, which waits for the thread without blocking.
+    QTimer::singleShot(0, [&] {
+      runningAtRelease = view_->Thread && !view_->Thread->isFinished();
+      releasedAt = clock.elapsed();
+      sim.Release();
+    });
     view_->btnAbort->click();
     return true;
   });
   clock.start();
   EXPECT_EQ(Exec(), TfrmPrntView::kResultAborted);
-  ASSERT_GE(clickedAt, 0);
-  EXPECT_LT(clock.elapsed() - clickedAt, 10000);
+  ASSERT_GE(releasedAt, 0);
+  EXPECT_TRUE(runningAtRelease);
+  EXPECT_LT(clock.elapsed() - releasedAt, 10000);
   EXPECT_EQ(app_->JobResult, 4096);
+  // Answered at the first notification, before any of the job's bytes.
+  for (const std::string& r : sim.Reports(0)) EXPECT_EQ(JsonField(r, "size"), "0") << r;
 }
 
 TEST_F(ProgressWindowFtp, RefusedDirectoryEndsWithItsCode) {
@@ -234,18 +247,27 @@ TEST_F(ProgressWindowFtp, RefusedDirectoryEndsWithItsCode) {
 }
 
 TEST_F(ProgressWindowFtp, DestroyingTheWindowWhileTheThreadRunsDoesNotHang) {
-  PrinterSimulator sim({"--slow", "STOR=2"});
+  PrinterSimulator sim({"--hold", "STOR"});
   ASSERT_TRUE(sim.Ready());
   SetPackage(*app_, "data", 0, 0);
   Select("ftp://" + sim.Address() + "/vesta0", "RX-110");
   view_->show();
   QElapsedTimer clock;
   clock.start();
-  while (!LabelIs(4131) && clock.elapsed() < 20000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!(LabelIs(4131) && sim.Held("STOR")) && clock.elapsed() < 20000)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
   ASSERT_TRUE(LabelIs(4131));
+  ASSERT_TRUE(sim.Held("STOR"));
+  // The printer answers once the window has asked its thread to stop.
+  const TPrintThread* thread = view_->Thread.get();
+  std::thread printer([&sim, thread] {
+    WaitUntil([thread] { return thread->AbortRequested(); }, 20000);
+    sim.Release();
+  });
   clock.restart();
   view_.reset();
   EXPECT_LT(clock.elapsed(), 10000);
+  printer.join();
   EXPECT_EQ(app_->JobResult, 4096);
 }
 

@@ -164,3 +164,38 @@ TEST_F(BrowseTest, DialogTracesEverySelectionChangeAndOffersOnlyPrinters) {
   EXPECT_EQ(rows.size(), 4u);
   EXPECT_EQ(trace, "BFFM_SELCHANGED\nBFFM_SELCHANGED\n");
 }
+
+TEST_F(BrowseTest, EmptyListSaysWhyAndOffersNothingToChoose) {
+  SetBrowseSource([] { return std::vector<BrowsePrinter>{}; });
+  int rows = -1;
+  QString text;
+  bool selectable = true, spanned = false, okEnabled = true;
+  int chosen = 0;
+  SetBrowseRunner([&](PrinterBrowseDialog& d) {
+    QTreeWidget* list = d.list();
+    rows = list->topLevelItemCount();
+    if (rows != 1) return int(QDialog::Rejected);
+    QTreeWidgetItem* row = list->topLevelItem(0);
+    text = row->text(0);
+    selectable = row->flags().testFlag(Qt::ItemIsSelectable);
+    spanned = row->isFirstColumnSpanned();
+    // Even made current, the explanation is no printer.
+    list->setCurrentItem(row);
+    chosen = d.ChosenIndex();
+    okEnabled = d.findChild<QPushButton*>(QStringLiteral("btnOk"))->isEnabled();
+    return int(QDialog::Accepted);
+  });
+  char buffer[64] = "before";
+  uint32_t length = 99;
+  EXPECT_EQ(QUILLON_SelectPrinter(nullptr, buffer, sizeof(buffer), &length), 0);
+  ASSERT_EQ(rows, 1);
+  EXPECT_EQ(text, QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾘﾝﾀが見つかりません。ﾌﾟﾘﾝﾀの電源とﾈｯﾄﾜｰｸ接続、"
+                                 "CUPSのﾌﾟﾘﾝﾀ共有の設定を確認してください。"));
+  EXPECT_FALSE(selectable);
+  EXPECT_TRUE(spanned);
+  EXPECT_EQ(chosen, -1);
+  EXPECT_FALSE(okEnabled);
+  EXPECT_STREQ(buffer, "before");
+  EXPECT_EQ(length, 99u);
+  EXPECT_TRUE(trace.empty()) << trace;  // nothing was picked
+}

@@ -121,7 +121,9 @@ TEST(ConsoleQuery, LongModelNameIsCutTo39) {
 }
 
 TEST(ConsoleQuery, SilentConsoleIsNoConnectionWithinTheBound) {
-  PrinterSimulator sim({"--console-fault", "silence"});
+  // The console takes the connection and stops before its first word until
+  // released, which happens only after the query gave up.
+  PrinterSimulator sim({"--hold", "CONSOLE"});
   ASSERT_TRUE(sim.Ready());
   ConsoleOptions o = Quick();
   o.connectCycles = 3;
@@ -129,6 +131,8 @@ TEST(ConsoleQuery, SilentConsoleIsNoConnectionWithinTheBound) {
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(Ask(sim, o).result, static_cast<uint32_t>(ERR_CONNECT));
   const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_TRUE(sim.Held("CONSOLE"));  // connected, and the console said nothing
   EXPECT_GE(took, std::chrono::milliseconds(850));
   EXPECT_LT(took, std::chrono::seconds(3));
+  sim.Release();
 }

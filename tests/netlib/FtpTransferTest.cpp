@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,11 +69,25 @@ class FtpTransfer : public ::testing::Test {
     sim_.reset();
     sim_ = std::make_unique<PrinterSimulator>(args);
     ASSERT_TRUE(sim_->Ready()) << "printer simulator did not start";
+    target_.clear();
   }
+  // One process plays a printer per entry (a --printer-config object each);
+  // At(i) sends the following uploads to the i-th.
+  void StartFleet(const std::vector<std::string>& printers) {
+    sim_.reset();
+    std::map<int, std::string> config;
+    for (size_t i = 0; i < printers.size(); ++i) config[static_cast<int>(i)] = printers[i];
+    sim_ = std::make_unique<PrinterSimulator>(static_cast<int>(printers.size()),
+                                              std::vector<std::string>{}, config);
+    ASSERT_TRUE(sim_->Ready()) << "printer simulator did not start";
+    target_.clear();
+  }
+  const std::string& At(size_t index) { return target_ = sim_->Addresses().at(index); }
   uint32_t Upload(const std::string& path, NotifyRecorder* recorder = nullptr,
                   const TransferOptions& options = Quick(), ChunkSource* source = nullptr,
                   const char* directory = "vesta0") {
-    last_ = TransferFile(recorder ? recorder->Target() : nullptr, sim_->Address().c_str(),
+    const std::string& host = target_.empty() ? sim_->Address() : target_;
+    last_ = TransferFile(recorder ? recorder->Target() : nullptr, host.c_str(),
                          directory, path.c_str(), options, source);
     return static_cast<uint32_t>(last_.code);
   }
@@ -79,6 +95,7 @@ class FtpTransfer : public ::testing::Test {
     return quillon_test::ReadFileBytes(sim_->FtpFolder() + "/" + name);
   }
   std::unique_ptr<PrinterSimulator> sim_;
+  std::string target_;    // empty: the simulator's first address
   platform::Error last_;  // of the last Upload
 };
 
@@ -238,18 +255,24 @@ TEST_F(FtpTransfer, ServerRefusals) {
     uint32_t result;
     const char* detail;  // how the cause begins; the same code, told apart
   };
-  for (const Case c :
-       {Case{"greeting-120", ERR_CONNECT, "greeting: 120 "},
-        Case{"refuse-cwd", ERR_DIRECTORY, "CWD vesta0: 550 "},
-        Case{"refuse-port", ERR_DIRECTORY, "PORT 127,"},
-        Case{"list-550", ERR_DIRECTORY, "LIST: 550 "},
-        Case{"no-data-list", ERR_DIRECTORY, "LIST: the printer did not open the data connection"},
-        Case{"refuse-port-store", ERR_PORT, "PORT 127,"},
-        Case{"store-553", ERR_STORE, "STOR dwn1A2B.tmp: 553 "},
-        Case{"no-data-store", ERR_DATA_ACCEPT, "STOR dwn1A2B.tmp: the printer did not open"},
-        Case{"refuse-type", 0u, ""}, Case{"user-230", 0u, ""}}) {
+  const std::vector<Case> cases = {
+      Case{"greeting-120", ERR_CONNECT, "greeting: 120 "},
+      Case{"refuse-cwd", ERR_DIRECTORY, "CWD vesta0: 550 "},
+      Case{"refuse-port", ERR_DIRECTORY, "PORT 127,"},
+      Case{"list-550", ERR_DIRECTORY, "LIST: 550 "},
+      Case{"no-data-list", ERR_DIRECTORY, "LIST: the printer did not open the data connection"},
+      Case{"refuse-port-store", ERR_PORT, "PORT 127,"},
+      Case{"store-553", ERR_STORE, "STOR dwn1A2B.tmp: 553 "},
+      Case{"no-data-store", ERR_DATA_ACCEPT, "STOR dwn1A2B.tmp: the printer did not open"},
+      Case{"refuse-type", 0u, ""}, Case{"user-230", 0u, ""}};
+  // One printer per fault, all in one simulator process.
+  std::vector<std::string> printers;
+  for (const Case& c : cases) printers.push_back(std::string("{\"ftp_faults\": [\"") + c.fault + "\"]}");
+  StartFleet(printers);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
     SCOPED_TRACE(c.fault);
-    Start({"--ftp-fault", c.fault});
+    At(i);
     TransferOptions o = Quick();
     o.timeouts.listAcceptMs = 1000;
     o.timeouts.storeAcceptMs = 1000;
@@ -293,22 +316,39 @@ TEST_F(FtpTransfer, NoServerOrNoDottedAddressIsNoConnection) {
 
 TEST_F(FtpTransfer, SilentServerEndsEachStepWithinTheReadBound) {
   struct Case {
-    const char* slow;
+    const char* point;
     uint32_t result;
   };
-  // CWD unanswered: no reply. LIST late: its data connection stays silent.
-  // The final reply late: not positive.
-  for (const Case c : {Case{"GREETING=5", ERR_CONNECT}, Case{"CWD=5", ERR_DIRECTORY},
-                       Case{"LIST=5", ERR_DIRECTORY}, Case{"STOR=5", ERR_STORE}}) {
-    SCOPED_TRACE(c.slow);
-    Start({"--slow", c.slow});
+  // Each printer stops at its point until released, which happens only
+  // after every upload ended: the client must give up by its own bound.
+  // CWD unanswered: no reply. LIST unanswered: its data connection stays
+  // silent. STOR unanswered: not positive.
+  const std::vector<Case> cases = {Case{"GREETING", ERR_CONNECT}, Case{"CWD", ERR_DIRECTORY},
+                                   Case{"LIST", ERR_DIRECTORY}, Case{"STOR", ERR_STORE}};
+  std::vector<std::string> printers;
+  for (const Case& c : cases) printers.push_back(std::string("{\"holds\": [\"") + c.point + "\"]}");
+  StartFleet(printers);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.point);
+    const std::string& address = At(i);
     TransferOptions o = Quick();
     o.timeouts.readMs = 700;
+    o.timeouts.listAcceptMs = 700;
+    o.timeouts.storeAcceptMs = 700;
     o.timeouts.connectCycles = 1;
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(Upload(WriteJob("x"), nullptr, o), c.result);
+    EXPECT_EQ(Upload(WriteJob("x"), nullptr, o), c.result) << last_.detail;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    // The printer did stop there, and still is.
+    EXPECT_TRUE(sim_->Held(c.point, 1, address));
   }
+  // No printer stopped anywhere else.
+  std::ifstream held(sim_->Root() + "/held.jsonl");
+  size_t stops = 0;
+  for (std::string line; std::getline(held, line);) ++stops;
+  EXPECT_EQ(stops, cases.size());
+  sim_->Release();
 }
 
 TEST_F(FtpTransfer, DataConnectionFromAnotherAddressIsNeverTaken) {

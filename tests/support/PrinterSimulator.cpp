@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/support/TestEnv.h"
+#include "tests/support/WaitUntil.h"
 
 namespace quillon_test {
 namespace {
@@ -156,17 +157,21 @@ std::vector<std::string> PrinterSimulator::ConsoleSessions(size_t atLeast) const
   return ReadLines(root_ + "/console.jsonl", atLeast);
 }
 
-bool PrinterSimulator::WaitHeld(const std::string& point, size_t count) const {
+bool PrinterSimulator::Held(const std::string& point, size_t count,
+                            const std::string& address) const {
   const std::string needle = "\"point\": \"" + point + "\"";
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  do {
-    size_t seen = 0;
-    std::ifstream in(root_ + "/held.jsonl");
-    for (std::string line; std::getline(in, line);) seen += line.find(needle) != std::string::npos;
-    if (seen >= count) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < deadline);
-  return false;
+  const std::string where = "\"address\": \"" + address + "\"";
+  size_t seen = 0;
+  std::ifstream in(root_ + "/held.jsonl");
+  for (std::string line; std::getline(in, line);)
+    seen += line.find(needle) != std::string::npos &&
+            (address.empty() || line.find(where) != std::string::npos);
+  return seen >= count;
+}
+
+bool PrinterSimulator::WaitHeld(const std::string& point, size_t count,
+                                const std::string& address) const {
+  return WaitUntil([&] { return Held(point, count, address); }, 10000);
 }
 
 void PrinterSimulator::Release() const { WriteFileBytes(root_ + "/release", "go\n"); }

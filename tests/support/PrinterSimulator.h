@@ -41,9 +41,11 @@ class PrinterSimulator {
   std::string FtpFolder(const std::string& address) const {
     return root_ + "/hosts/" + address + "/ftp/vesta0";
   }
-  // With --hold: waits up to ten seconds until the simulator stopped at
-  // the point (count stops in all), and releases every hold.
-  bool WaitHeld(const std::string& point, size_t count = 1) const;
+  // With --hold (or a fleet printer's "holds"): whether the simulator has
+  // stopped at the point count times (only at address when one is given),
+  // now or within ten seconds; Release() lets every hold go on.
+  bool Held(const std::string& point, size_t count = 1, const std::string& address = "") const;
+  bool WaitHeld(const std::string& point, size_t count = 1, const std::string& address = "") const;
   void Release() const;
   // Lines of reports.jsonl and console.jsonl (waits briefly for the
   // expected count, as the simulator writes after the connection ends).

@@ -9,7 +9,7 @@ import time
 
 MAX_ADDRESSES = 4096
 CONFIG_KEYS = {"model", "version", "version_after", "restart_seconds",
-               "ftp_faults", "console_faults"}
+               "ftp_faults", "console_faults", "holds"}
 
 
 class ConfigError(Exception):
@@ -52,7 +52,7 @@ class Printer:
     after a firmware job (console silent, then the new version)."""
 
     def __init__(self, address, folder, model, version, version_after=None,
-                 restart_seconds=0.0, ftp_faults=(), console_faults=()):
+                 restart_seconds=0.0, ftp_faults=(), console_faults=(), holds=()):
         self.address = address
         self.folder = folder
         self.model = model
@@ -61,6 +61,7 @@ class Printer:
         self.restart_seconds = float(restart_seconds)
         self.ftp_faults = frozenset(ftp_faults)
         self.console_faults = frozenset(console_faults)
+        self.holds = frozenset(str(p).upper() for p in holds)
         self.ftp_root = os.path.join(folder, "ftp")
         self.raw_dir = os.path.join(folder, "raw")
         os.makedirs(os.path.join(self.ftp_root, "vesta0"), exist_ok=True)
@@ -142,24 +143,28 @@ def make_printers(args, ftp_faults, console_faults):
             version_after=entry.get("version_after", args.version_after),
             restart_seconds=entry.get("restart_seconds", args.restart_seconds),
             ftp_faults=list(args.ftp_fault) + list(entry.get("ftp_faults", [])),
-            console_faults=list(args.console_fault) + list(entry.get("console_faults", []))))
+            console_faults=list(args.console_fault) + list(entry.get("console_faults", [])),
+            holds=entry.get("holds", [])))
     return printers
 
 
 class Holds:
-    """Points where the simulator stops until ROOT/release exists. Each
+    """Points where the simulator stops until ROOT/release exists: for every
+    printer (--hold) or for one printer of a fleet (its "holds" entry). Each
     stop is logged in ROOT/held.jsonl first, so a test can wait for it."""
 
     POLL = 0.05
 
-    def __init__(self, root, points):
+    def __init__(self, root, points, per_address=None):
         self.points = frozenset(p.upper() for p in points)
+        self.per_address = dict(per_address or {})
         self.release = os.path.join(root, "release")
         self.log = os.path.join(root, "held.jsonl")
         self.lock = threading.Lock()
 
-    def wanted(self, point):
-        return point in self.points and not self.released()
+    def wanted(self, point, address):
+        held = point in self.points or point in self.per_address.get(address, ())
+        return held and not self.released()
 
     def released(self):
         return os.path.exists(self.release)
@@ -171,7 +176,7 @@ class Holds:
 
     def wait(self, point, address):
         """Blocks this thread while the point is held."""
-        if not self.wanted(point):
+        if not self.wanted(point, address):
             return
         self.note(point, address)
         while not self.released():
@@ -180,7 +185,7 @@ class Holds:
     def later(self, ioloop, point, address, go, is_closed):
         """The event-loop form: calls go() once released (never if the
         connection closed meanwhile). True when held."""
-        if not self.wanted(point):
+        if not self.wanted(point, address):
             return False
         self.note(point, address)
 
