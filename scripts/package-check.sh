@@ -30,6 +30,9 @@ field "$lib" Depends | grep -q "libcups2" || fail "libquillon1 lacks its shared-
 dpkg-deb -e "$lib" "$work/libctl"
 grep -q "^libquillon 1 libquillon1" "$work/libctl/shlibs" || fail "libquillon1 has no shlibs entry"
 grep -q "activate-noawait ldconfig" "$work/libctl/triggers" || fail "libquillon1 has no ldconfig trigger"
+for script in postinst postrm; do
+  [ ! -e "$work/libctl/$script" ] || fail "libquillon1 runs ldconfig from its $script besides the trigger"
+done
 has "$lib" "libquillon.so.1 ->" || fail "libquillon1 lacks the SONAME link"
 has "$lib" "libquillon.so ->" && fail "the .so link is in libquillon1"
 for f in include/quillon.h pkgconfig/quillon.pc "libquillon.so ->"; do
@@ -81,9 +84,12 @@ if command -v appstreamcli >/dev/null; then
     fail "appstreamcli validate"
 fi
 if command -v lintian >/dev/null; then
-  # A build folder's programs keep their run path to the library; the
-  # packages of scripts/package.sh (installed under /usr) have none.
-  lintian --fail-on error --suppress-tags custom-library-search-path "$prog" "$lib" "$dev" ||
-    fail "lintian"
+  # A build folder's programs keep their run path to the library, and its
+  # library folder is lib/ rather than the multiarch one (which is where
+  # the pkg-config file must lie to serve cross builds); the packages of
+  # scripts/package.sh (configured for /usr) have neither.
+  lintian --fail-on error,warning \
+    --suppress-tags custom-library-search-path,pkg-config-unavailable-for-cross-compilation \
+    "$prog" "$lib" "$dev" || fail "lintian"
 fi
 echo "packages check out: $(basename "$prog") $(basename "$lib") $(basename "$dev")"
