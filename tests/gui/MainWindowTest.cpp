@@ -25,8 +25,13 @@ using namespace quillon;
 
 namespace {
 
+// Delivers what a resize or a change left queued: geometry, layout
+// requests and their follow-ups.
 void Settle() {
-  for (int i = 0; i < 5; ++i) QTest::qWait(5);
+  for (int i = 0; i < 5; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
 }
 
 int RightEdge(const QWidget* w) { return w->x() + w->width(); }

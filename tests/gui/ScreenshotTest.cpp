@@ -78,10 +78,13 @@ TEST(Screenshots, MainWindowInListAndDetailsView) {
   TfrmMain form;
   form.show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
-  QTest::qWait(300);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return form.lstvwPrinters->topLevelItemCount() >= static_cast<int>(queues.size()); },
+      10000));
   const std::string out(shotDir);
   auto shoot = [&](const char* name) {
-    QTest::qWait(200);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(Save(form, name));
   };
   shoot("main-list.png");
@@ -89,7 +92,7 @@ TEST(Screenshots, MainWindowInListAndDetailsView) {
   shoot("main-details.png");
   form.SetLocalView(1);
   form.PopupMenu1->popup(form.mapToGlobal(QPoint(200, 130)));
-  QTest::qWait(200);
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(form.PopupMenu1));
   EXPECT_TRUE(form.PopupMenu1->grab().save(QString::fromStdString(out + "/main-popup.png"), "PNG"));
   form.PopupMenu1->hide();
   for (const std::string& q : queues) quillon_test::DeleteQueue(q);
