@@ -19,7 +19,8 @@ its console accepts connections but says nothing for that many seconds,
 then reports the version after the update.
 
 --hold POINT stops every printer at that point until the file ROOT/release
-exists ("holds" in a printer's --printer-config entry stops that one only); each stop is first logged in ROOT/held.jsonl, so a test can wait
+exists ("holds" in a printer's --printer-config entry stops that one
+only); each stop is first logged in ROOT/held.jsonl, so a test can wait
 for the stop, check that nothing happened yet, then create the file.
 Points: GREETING or any FTP command (held before it is answered, e.g.
 STOR, LIST, USER), STOR-END (the file is received and reported, its final

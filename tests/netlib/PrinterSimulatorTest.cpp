@@ -158,9 +158,12 @@ TEST(PrinterSimulator, RefusesBadFleetInput) {
   const std::string dir = quillon_test::MakeTestDir("fleetbad");
   const std::string sim = std::string(QUILLON_SOURCE_DIR) + "/tools/printer_sim.py";
   ASSERT_TRUE(quillon_test::WriteFileBytes(dir + "/c.json", "{\"127.0.3.9\": {\"model\": \"X\"}}"));
+  // A single point where a list belongs would hold at each of its letters.
+  ASSERT_TRUE(quillon_test::WriteFileBytes(dir + "/h.json", "{\"127.0.3.1\": {\"holds\": \"CWD\"}}"));
   for (const std::string& args : std::vector<std::string>{
            "--addresses 127.0.3.5-127.0.3.1", "--addresses 127.0.3.x",
-        "--addresses 127.0.3.1-2 --printer-config " + dir + "/c.json"}) {
+           "--addresses 127.0.3.1-2 --printer-config " + dir + "/c.json",
+           "--addresses 127.0.3.1-2 --printer-config " + dir + "/h.json"}) {
     const std::string command = "/usr/bin/python3 " + sim + " --root " + dir + " " + args +
                                 " --max-seconds 5 --quiet 2>" + dir + "/err";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << args;

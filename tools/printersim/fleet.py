@@ -125,6 +125,10 @@ def make_printers(args, ftp_faults, console_faults):
         if not isinstance(entry, dict) or set(entry) - CONFIG_KEYS:
             raise ConfigError("%s: entry for %s takes only %s"
                               % (args.printer_config, address, ", ".join(sorted(CONFIG_KEYS))))
+        holds = entry.get("holds", [])
+        if not isinstance(holds, list) or not all(isinstance(h, str) for h in holds):
+            raise ConfigError("%s: holds of %s must be a list of points"
+                              % (args.printer_config, address))
         for key in ("ftp_faults", "console_faults"):
             allowed = ftp_faults if key == "ftp_faults" else console_faults
             bad = set(entry.get(key, [])) - set(allowed)
