@@ -120,8 +120,9 @@ const std::vector<OptionDoc> kCommon = {
     {"-h, --help", "", "Show the help (of the command when one is given) and exit."},
     {"--version", "", "Show the version and exit."},
     {"-v, --verbose", "",
-     "Say more: name the settings and log files used, and report the progress line by line when "
-     "standard error is not a terminal."},
+     "Say more: name the settings and log files used, report the progress line by line when "
+     "standard error is not a terminal, and say when Ctrl+C has been heard and the running "
+     "transfers are stopping."},
     {"-q, --quiet", "",
      "Say less: no progress and no notices on standard error, only questions and errors."},
 };
