@@ -193,7 +193,7 @@ TEST_F(FileOpenTest, EnterLeavesNoCompletionListStanding) {
       listShown = AnyListVisible(completers);
     }
     edit->setText(QString::fromStdString(pkg));
-    QTest::qWaitFor([d] { return !d->selectedFiles().isEmpty(); }, 3000);
+    EXPECT_TRUE(QTest::qWaitFor([d] { return !d->selectedFiles().isEmpty(); }, 3000));
     if (!AnyListVisible(completers) && edit->completer()) edit->completer()->complete();
     // Enter on the name field ends the dialog while the list is up.
     QTest::keyClick(edit, Qt::Key_Return);
