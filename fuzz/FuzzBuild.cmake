@@ -23,10 +23,25 @@ separate_arguments(CUPS_LIBS_LIST UNIX_COMMAND "${CUPS_LIBS}")
 add_library(Cups::Cups INTERFACE IMPORTED)
 target_link_libraries(Cups::Cups INTERFACE ${CUPS_LIBS_LIST})
 
-# The system's libmspack: not instrumented, so its decoders give no coverage
-# feedback (Debian's source package needs deb-src entries this machine and CI
-# do not have).
-pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
+# libmspack built here from Debian's source package (scripts/fuzz-build.sh
+# fetches it), so that its decoders are instrumented and give coverage
+# feedback; without the source, the system's library, which gives none.
+set(QUILLON_FUZZ_MSPACK_SOURCE "" CACHE PATH "Unpacked libmspack source (the folder holding mspack/)")
+if(QUILLON_FUZZ_MSPACK_SOURCE AND EXISTS "${QUILLON_FUZZ_MSPACK_SOURCE}/mspack/cabd.c")
+  set(MSPACK_DIR ${QUILLON_FUZZ_MSPACK_SOURCE}/mspack)
+  # The decompressors the package readers use, and what they share.
+  add_library(mspack_instrumented STATIC
+    ${MSPACK_DIR}/system.c ${MSPACK_DIR}/cabd.c ${MSPACK_DIR}/szddd.c ${MSPACK_DIR}/lzssd.c
+    ${MSPACK_DIR}/mszipd.c ${MSPACK_DIR}/lzxd.c ${MSPACK_DIR}/qtmd.c ${MSPACK_DIR}/crc32.c)
+  target_include_directories(mspack_instrumented SYSTEM PUBLIC ${MSPACK_DIR})
+  # Its own code, not ours: its warnings are not this project's to mend.
+  target_compile_options(mspack_instrumented PRIVATE -w)
+  add_library(PkgConfig::MSPACK ALIAS mspack_instrumented)
+  message(STATUS "Fuzz build: libmspack instrumented from ${QUILLON_FUZZ_MSPACK_SOURCE}")
+else()
+  pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
+  message(STATUS "Fuzz build: the system's libmspack (not instrumented)")
+endif()
 
 include(GNUInstallDirs)
 set(CMAKE_AUTOMOC ON)
