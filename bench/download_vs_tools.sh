@@ -107,4 +107,8 @@ echo "  ratio to curl + query:                   $(median '$3 / ($1 + $2)')"
 echo "lp -o raw job file, until the printer has it: $(median '$4')"
 echo "quillon-cli download, spooler, until exit: $(median '$5')"
 echo "  until the printer has it:                $(median '$6')"
+echo "  ratio (printer has it) to lp + query:    $(median '$6 / ($4 + $2)')"
+# lp returns once the job is queued; the download also waits until the
+# print server has marked the job completed (the backend ends when the
+# printer closes the connection), so this ratio carries that wait too.
 echo "  ratio (exit) to lp + query:              $(median '$5 / ($4 + $2)')"
