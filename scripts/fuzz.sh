@@ -5,6 +5,9 @@
 # The checked-in seeds in fuzz/corpus/TARGET/ are read, never written; new
 # inputs go to build-fuzz/corpus/TARGET/, crashes to build-fuzz/artifacts/.
 # The last lines of the output are libFuzzer's final statistics.
+#   scripts/fuzz.sh merge TARGET: folds the inputs of build-fuzz/corpus/TARGET
+#           that add coverage into the checked-in seeds, so that a campaign
+#           carries on from a clean checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,8 +16,15 @@ if [ "$target" = list ]; then
   ls fuzz/fuzz_*.cpp | sed 's|fuzz/||; s|\.cpp$||'
   exit 0
 fi
-seconds=${2:?usage: scripts/fuzz.sh TARGET SECONDS}
-shift 2
+merge=
+if [ "$target" = merge ]; then
+  merge=1
+  target=${2:?usage: scripts/fuzz.sh merge TARGET}
+  shift 2
+else
+  seconds=${2:?usage: scripts/fuzz.sh TARGET SECONDS}
+  shift 2
+fi
 [ -f "fuzz/$target.cpp" ] || { echo "no such target: $target" >&2; exit 2; }
 
 bash scripts/fuzz-build.sh "$target"
@@ -30,6 +40,14 @@ tmp=$work/tmp
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   tmp=$(mktemp -d -p /dev/shm quillon-fuzz-tmp.XXXXXX)
   trap 'rm -rf "$tmp"' EXIT
+fi
+if [ -n "$merge" ]; then
+  [ -n "$(ls -A "$work/corpus/$target")" ] || { echo "nothing kept in build-fuzz/corpus/$target" >&2; exit 2; }
+  mkdir -p "fuzz/corpus/$target"
+  TMPDIR=$tmp ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+    "$work/fuzz/$target" -merge=1 "fuzz/corpus/$target" "$work/corpus/$target" \
+    -timeout=10 -rss_limit_mb=2048 -max_len=65536 "$@"
+  exit
 fi
 TMPDIR=$tmp ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
   "$work/fuzz/$target" "$work/corpus/$target" "${seeds[@]}" "${dict[@]}" \
