@@ -2,8 +2,9 @@
 # One libFuzzer campaign: scripts/fuzz.sh TARGET SECONDS [libFuzzer options]
 #   TARGET: a name from fuzz/ without .cpp (fuzz_package_cabinet, ...), or
 #           "list" to print them. Builds the fuzz tree in build-fuzz/ (clang).
-# The checked-in seeds in fuzz/corpus/TARGET/ are read, never written; new
-# inputs go to build-fuzz/corpus/TARGET/, crashes to build-fuzz/artifacts/.
+# The checked-in seeds in fuzz/corpus/TARGET/ are read (written only by
+# "merge" below); new inputs go to build-fuzz/corpus/TARGET/, crashes to
+# build-fuzz/artifacts/.
 # The last lines of the output are libFuzzer's final statistics.
 #   scripts/fuzz.sh merge TARGET: folds the inputs of build-fuzz/corpus/TARGET
 #           that add coverage into the checked-in seeds, so that a campaign
@@ -20,11 +21,10 @@ merge=
 if [ "$target" = merge ]; then
   merge=1
   target=${2:?usage: scripts/fuzz.sh merge TARGET}
-  shift 2
 else
   seconds=${2:?usage: scripts/fuzz.sh TARGET SECONDS}
-  shift 2
 fi
+shift 2
 [ -f "fuzz/$target.cpp" ] || { echo "no such target: $target" >&2; exit 2; }
 
 bash scripts/fuzz-build.sh "$target"
@@ -41,15 +41,14 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   tmp=$(mktemp -d -p /dev/shm quillon-fuzz-tmp.XXXXXX)
   trap 'rm -rf "$tmp"' EXIT
 fi
+limits=(-timeout=10 -rss_limit_mb=2048 -max_len=65536)
+export TMPDIR=$tmp ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 if [ -n "$merge" ]; then
   [ -n "$(ls -A "$work/corpus/$target")" ] || { echo "nothing kept in build-fuzz/corpus/$target" >&2; exit 2; }
   mkdir -p "fuzz/corpus/$target"
-  TMPDIR=$tmp ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
-    "$work/fuzz/$target" -merge=1 "fuzz/corpus/$target" "$work/corpus/$target" \
-    -timeout=10 -rss_limit_mb=2048 -max_len=65536 "$@"
+  "$work/fuzz/$target" -merge=1 "fuzz/corpus/$target" "$work/corpus/$target" "${limits[@]}" "$@"
   exit
 fi
-TMPDIR=$tmp ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
-  "$work/fuzz/$target" "$work/corpus/$target" "${seeds[@]}" "${dict[@]}" \
-  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+"$work/fuzz/$target" "$work/corpus/$target" "${seeds[@]}" "${dict[@]}" \
+  -max_total_time="$seconds" "${limits[@]}" \
   -artifact_prefix="$work/artifacts/$target/" -print_final_stats=1 "$@"
