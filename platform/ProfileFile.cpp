@@ -301,13 +301,23 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
   return true;
 }
 
+// One pass over the lines: a section repeated in many blocks (a hostile
+// header can hold thousands) must not cost a re-index per deleted key.
 void ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
-  size_t at;
-  while ((at = ProfileFileAccess::FindKey(*this, section, key)) != ProfileFileAccess::kNone) {
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
-    indexed_ = false;
-    dirty_ = true;
+  std::vector<std::string> kept;
+  kept.reserve(lines_.size());
+  bool in = false;
+  for (std::string& line : lines_) {
+    const Parsed p = ParseLine(line);
+    if (p.kind == Parsed::kSection) in = SameTextNoCase(p.name, section);
+    if (in && p.kind == Parsed::kKey && SameTextNoCase(p.name, key)) {
+      dirty_ = true;
+    } else {
+      kept.push_back(std::move(line));
+    }
   }
+  lines_ = std::move(kept);
+  indexed_ = false;
 }
 
 void ProfileFile::DeleteSection(std::string_view section) {

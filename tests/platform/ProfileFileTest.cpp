@@ -186,6 +186,24 @@ TEST(ProfileFileWrite, DeletesKeysAndSections) {
   EXPECT_EQ(ReadFileBytes(path), "[A]\ny=2\n[a]\n");
 }
 
+// A key repeated in thousands of blocks of one section goes in one pass
+// (each deletion used to re-index the whole file: minutes for this one).
+TEST(ProfileFileWrite, DeletesKeyRepeatedInManyBlocks) {
+  std::string text, expected;
+  for (int i = 0; i < 20000; ++i) {
+    text += (i % 2 ? "[a]\nX=1\nk" : "[A]\nx=1\nk") + std::to_string(i) + "=v\n[B]\nx=2\n";
+    expected += (i % 2 ? "[a]\nk" : "[A]\nk") + std::to_string(i) + "=v\n[B]\nx=2\n";
+  }
+  const std::string path = FileWith(text);
+  ProfileFile f(path);
+  f.DeleteKey("a", "X");
+  EXPECT_FALSE(f.HasKey("A", "x"));
+  EXPECT_EQ(f.ReadString("B", "x", ""), "2");
+  EXPECT_EQ(f.ReadString("a", "k19999", ""), "v");
+  ASSERT_TRUE(f.Flush());
+  EXPECT_EQ(ReadFileBytes(path), expected);
+}
+
 TEST(ProfileFileWrite, AtomicReplaceLeavesNoTempFilesAndKeepsMode) {
   const std::string dir = MakeTestDir();
   const std::string path = dir + "/M.INI";
