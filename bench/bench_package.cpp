@@ -6,7 +6,8 @@
 // how soon a package above the size limit is refused (against the tool
 // expanding or copying it).
 //
-//   bench_package [work folder]
+//   bench_package [work folder]   (the folder is emptied first)
+//   bench_package --help
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -132,6 +133,18 @@ long ChildPeakKiB(const std::string& cmd) {
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // lines as they come, also into a file
   if (argc >= 4 && std::string(argv[1]) == "--open") return OpenOnly(argv[2], argv[3], argc > 4);
+  // The work folder is removed before use, so an option is never taken for one.
+  if (argc > 1 && argv[1][0] == '-') {
+    const std::string arg = argv[1];
+    const bool help = arg == "--help" || arg == "-h";
+    std::fprintf(help ? stdout : stderr,
+                 "usage: bench_package [WORK_FOLDER]\n"
+                 "Opens 64 MiB packages of each form against cp, msexpand and gcab -x and\n"
+                 "prints the median times and their ratios. WORK_FOLDER (default\n"
+                 "$TMPDIR/bench-package) is removed and made anew.\n");
+    if (!help) std::fprintf(stderr, "bench_package: unknown option %s\n", arg.c_str());
+    return help ? 0 : 2;
+  }
 
   const std::string work = argc > 1 ? argv[1] : fs::temp_directory_path().string() + "/bench-package";
   fs::remove_all(work);
