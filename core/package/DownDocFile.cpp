@@ -191,8 +191,13 @@ void TDownDocFile::Open(const std::string& path) {
   std::error_code ec;
   const fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
   struct stat st;
-  if (ec || full.empty() || full.native().size() >= PATH_MAX) {
+  if (ec || full.empty()) {
     Fail(kDocCannotOpen, "the path cannot be made absolute");
+    return;
+  }
+  if (full.native().size() >= PATH_MAX) {
+    // The system's own limit: no call could open it.
+    Fail(kDocCannotOpen, "the full path is longer than " + std::to_string(PATH_MAX - 1) + " bytes");
     return;
   }
   if (::stat(full.c_str(), &st) != 0) {
