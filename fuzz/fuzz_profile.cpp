@@ -1,8 +1,9 @@
 // The profile reader on arbitrary bytes, as package header and as the
-// program's settings file: every value read by the header rules is cut to
-// its limit and decodes to valid UTF-8; an edit written back reads back the
-// same from memory and from the file (the lookup index agrees with a fresh
-// read); the settings load and save without writing outside the folder.
+// program's settings file: every text read by the header rules is cut to
+// its limit and decodes to valid UTF-8, the data list is split whole; an
+// edit written back reads back the same from memory and from the file (the
+// lookup index agrees with a fresh read); the settings load and save
+// without writing outside the folder.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -35,16 +36,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Header rules.
   const platform::ProfileFile header = download::OpenHeaderProfile(path);
   struct Limit { const char* key; size_t max; } limits[] = {
-      {"FileFormat", 3}, {"DownLoadDesc", 255}, {"DownLoadVersion", 255}, {"DownLoadFile", 260},
+      {"FileFormat", 3}, {"DownLoadDesc", 255}, {"DownLoadVersion", 255},
       {"DownLoadPrinter", 255}, {"BeginMessage", 1024}, {"DoneMessage", 1024}};
   for (const Limit& l : limits) {
     if (download::ReadRawValue(header, "RX_DownLoad", l.key, "", l.max).size() > l.max) std::abort();
     if (!platform::IsValidUtf8(download::ReadTextValue(header, "RX_DownLoad", l.key, "", l.max))) std::abort();
   }
   download::SplitPrinterNames(download::ReadTextValue(header, "RX_DownLoad", "DownLoadPrinter", "", 255));
-  if (download::SplitDataFileNames(download::ReadRawValue(header, "RX_DownLoad", "DownLoadFile", "", 260), 32)
-          .size() > 32) {
-    std::abort();
+  // The data list is taken whole: its names put back together give the
+  // value again, less the empty pieces.
+  {
+    const std::string list = header.ReadString("RX_DownLoad", "DownLoadFile", "");
+    std::string joined, kept;
+    for (const std::string& name : download::SplitDataFileNames(list)) {
+      if (name.empty() || name.find(',') != std::string::npos) std::abort();
+      joined += name;
+    }
+    for (char c : list) {
+      if (c != ',') kept += c;
+    }
+    if (joined != kept) std::abort();
   }
   header.ReadProfileInt("RX_DownLoad", "EnableCommand", 1);
   header.ReadInteger("RX_DownLoad", "Reboot", 1);

@@ -1,11 +1,11 @@
 #include "core/app/QuillonApp.h"
-#include "core/app/TextUtil.h"
 #include "core/package/DownDocFile.h"
 
 void TQUILLONApp::OpenPackage(const std::string& path) {
   Package.reset();
-  SetField(PackageFileName, path);
-  // The whole path is opened: a cut one could name another file.
+  // Kept whole, as it is opened: whoever compares or shows it later must
+  // see the file that was opened, not a cut name of another one.
+  PackageFileName = path;
   Package.reset(new TDownDocFile(path));
   if (!Package->PrinterTable.empty()) {
     MergePackageModels();

@@ -46,7 +46,7 @@ class TQUILLONApp {
   std::int32_t EnableCommand = 1;
   std::int32_t AutoRun = 1;  // 0: download unattended and close (/NO)
   std::int32_t ViewLocal = 1;
-  char PackageFileName[260] = {};
+  std::string PackageFileName;  // as given to OpenPackage, whole
   std::uint32_t InitItems = 1;  // 1 menu settings, 2 network, 4 permissions
   std::uint16_t JobResult = 0;
   std::string OpenFolder;
@@ -65,7 +65,7 @@ class TQUILLONApp {
   // settings and initialisation items as they stand now.
   TransferRequest MakeTransferRequest();
   TDownDocFile* GetPackage() const { return Package.get(); }
-  const char* GetPackageFileName() const { return PackageFileName; }
+  const char* GetPackageFileName() const { return PackageFileName.c_str(); }
   void SetColumnWidth(int index, std::int32_t width);
   std::int32_t GetColumnWidth(int index) const;
 

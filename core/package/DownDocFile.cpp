@@ -41,22 +41,45 @@ constexpr char kWorkFileName[] = "dwn.tmp";
 TDownDocFile::AllocFn g_alloc = std::malloc;
 
 // A data file: a regular file, opened without blocking on a FIFO or device.
-// Its size is -1 when it cannot be used.
+// Its descriptor is not open when it cannot be used.
 struct DataFile {
   platform::UniqueFd fd;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
+  dev_t dev = 0;
+  ino_t ino = 0;
 };
 
 DataFile OpenDataFile(const std::string& path, std::uint64_t offset) {
   // Checked by name first: a FIFO or device is never opened at all.
   struct stat named;
   if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return DataFile{};
-  DataFile f{platform::UniqueFd(platform::OpenRegularFile(path)), offset, 0};
+  DataFile f{platform::UniqueFd(platform::OpenRegularFile(path)), offset, 0, 0, 0};
   struct stat st;
   if (!f.fd.ok() || ::fstat(f.fd.get(), &st) != 0) return DataFile{};
   const auto total = static_cast<std::uint64_t>(st.st_size);
   f.size = total > offset ? total - offset : 0;
+  f.dev = st.st_dev;
+  f.ino = st.st_ino;
+  return f;
+}
+
+// One piece of the data block: a file named by the header (or the working
+// file), as it was found when the sizes were added up.
+struct Piece {
+  std::string path;
+  std::string label;  // as the cause names it, UTF-8
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+
+// The piece's file opened again; not open when it is no longer the file
+// that was measured (replaced, grown or shrunk in between).
+DataFile Reopen(const Piece& p) {
+  DataFile f = OpenDataFile(p.path, p.offset);
+  if (f.fd.ok() && (f.dev != p.dev || f.ino != p.ino || f.size != p.size)) return DataFile{};
   return f;
 }
 
@@ -168,8 +191,13 @@ void TDownDocFile::Open(const std::string& path) {
   std::error_code ec;
   const fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
   struct stat st;
-  if (ec || full.empty() || full.native().size() >= PATH_MAX) {
+  if (ec || full.empty()) {
     Fail(kDocCannotOpen, "the path cannot be made absolute");
+    return;
+  }
+  if (full.native().size() >= PATH_MAX) {
+    // The system's own limit: no call could open it.
+    Fail(kDocCannotOpen, "the full path is longer than " + std::to_string(PATH_MAX - 1) + " bytes");
     return;
   }
   if (::stat(full.c_str(), &st) != 0) {
@@ -254,7 +282,10 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   workFile_.clear();
   workFileOffset_ = 0;
 
-  const platform::ProfileFile header = download::OpenHeaderProfile(headerFile);
+  DataFiles.clear();
+
+  bool textCut = false;
+  const platform::ProfileFile header = download::OpenHeaderProfile(headerFile, &textCut);
   utf8Header_ = header.HasUtf8Bom();
   const std::string format = download::ReadRawValue(header, kSection, "FileFormat", "?", 3);
   if (!platform::SameTextNoCase(format, "RXF")) {
@@ -263,12 +294,19 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
     workFile_ = headerFile;
     return;
   }
+  if (textCut) {
+    // Any value could end inside the part left unread.
+    Fail(kDocBadFormat, "the header text is longer than " + std::to_string(download::kMaxHeaderText) +
+                            " bytes");
+    return;
+  }
 
   DownLoadDesc = download::ReadTextValue(header, kSection, "DownLoadDesc", "", 255);
   DownLoadVersion = download::ReadTextValue(header, kSection, "DownLoadVersion", "", 255);
   EnableCommand = header.ReadProfileInt(kSection, "EnableCommand", 1);
   Reboot = header.ReadProfileInt(kSection, "Reboot", 1);
-  DownLoadFile = download::ReadRawValue(header, kSection, "DownLoadFile", "", 260);
+  // Whole: a cut list would name other files, or a cut name another file.
+  DownLoadFile = header.ReadString(kSection, "DownLoadFile", "");
   PrinterList = download::SplitPrinterNames(
       download::ReadTextValue(header, kSection, "DownLoadPrinter", "", 255));
   // Decoded first, so a backslash here is always a character of its own.
@@ -284,6 +322,12 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
       return;
     }
     DownLoadFile = headerFile;
+    return;
+  }
+  DataFiles = download::SplitDataFileNames(DownLoadFile);
+  if (DataFiles.size() > kMaxDataFiles) {
+    Fail(kDocBadFormat, "the header names " + std::to_string(DataFiles.size()) +
+                            " data files, more than " + std::to_string(kMaxDataFiles));
   }
 }
 
@@ -325,38 +369,51 @@ std::string TDownDocFile::DataFilePath(const std::string& raw) {
 
 void TDownDocFile::LoadData() {
   ReleaseData();
-  std::vector<DataFile> files;
-  std::vector<std::string> labels;
+  // Every file is measured first and read afterwards, one open at a time: a
+  // long list never holds many descriptors, and a file that is not the one
+  // measured when it is read refuses the package.
+  std::vector<Piece> pieces;
   bool private_ = false;  // the data are one file of our own working folder
   if (!workFile_.empty()) {
     // The working file itself; its path is not split, whatever it holds.
-    files.push_back(OpenDataFile(workFile_, workFileOffset_));
-    labels.push_back(kWorkFileName);
+    pieces.push_back({workFile_, kWorkFileName, workFileOffset_, 0, 0, 0});
     private_ = true;
   } else {
-    const auto names = download::SplitDataFileNames(DownLoadFile, kMaxDataFiles);
-    for (const std::string& raw : names) {
+    pieces.reserve(DataFiles.size());
+    for (const std::string& raw : DataFiles) {
       const std::string label = platform::ToUtf8(raw, Encoding());
       const std::string path = DataFilePath(raw);
       if (path.empty()) {
         Fail(kDocBadFormat, "data file \"" + label + "\" lies outside the package");
         return;
       }
-      files.push_back(OpenDataFile(path, 0));
-      if (!files.back().fd.ok()) {
-        Fail(kDocBadFormat, "data file \"" + label + "\" is missing or not a regular file");
-        return;
-      }
-      labels.push_back(label);
-      private_ = names.size() == 1 && IsBelow(path, WorkDir);
+      pieces.push_back({path, label, 0, 0, 0, 0});
     }
+    private_ = pieces.size() == 1 && IsBelow(pieces.front().path, WorkDir);
+  }
+  std::uint64_t total = 0;
+  for (Piece& p : pieces) {
+    if (platform::UnpackCancelRequested()) {
+      Fail(kDocCancelled, "stopped on request");
+      return;
+    }
+    const DataFile f = OpenDataFile(p.path, p.offset);
+    if (!f.fd.ok()) {
+      Fail(kDocBadFormat, workFile_.empty()
+                              ? "data file \"" + p.label + "\" is missing or not a regular file"
+                              : std::string("the package holds no data"));
+      return;
+    }
+    p.size = f.size;
+    p.dev = f.dev;
+    p.ino = f.ino;
+    // Saturated: past the limit the sum only has to stay past it.
+    total = std::min(total + std::min(p.size, kMaxPackageData + 1), kMaxPackageData + 1);
   }
   if (platform::UnpackCancelRequested()) {
     Fail(kDocCancelled, "stopped on request");
     return;
   }
-  std::uint64_t total = 0;
-  for (const DataFile& f : files) total += f.size;
   if (total == 0) {
     // An empty job would still reset the printer: refused.
     Fail(kDocBadFormat, "the package holds no data");
@@ -364,12 +421,15 @@ void TDownDocFile::LoadData() {
   }
   if (total > kMaxPackageData) {
     // The job stream cannot announce this length.
-    Fail(kDocBadFormat, "the data are " + std::to_string(total) + " bytes, more than " +
+    std::uint64_t exact = 0;
+    for (const Piece& p : pieces) exact = p.size > UINT64_MAX - exact ? UINT64_MAX : exact + p.size;
+    Fail(kDocBadFormat, "the data are " + std::to_string(exact) + " bytes, more than " +
                             std::to_string(kMaxPackageData));
     return;
   }
   if (private_ && g_alloc == std::malloc) {
-    const Mapping m = MapData(files.front());
+    const DataFile f = Reopen(pieces.front());
+    const Mapping m = MapData(f);
     if (m.base) {
       mapBase_ = m.base;
       mapLength_ = m.length;
@@ -385,13 +445,17 @@ void TDownDocFile::LoadData() {
   }
   DataBuffer = block;
   std::uint64_t at = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const DataFile& f = files[i];
-    if (f.size == 0) continue;
-    const std::uint64_t got = ReadAt(f.fd.get(), block + at, f.size, f.offset);
-    if (got != f.size) {
+  for (const Piece& p : pieces) {
+    if (p.size == 0) continue;
+    const DataFile f = Reopen(p);
+    if (!f.fd.ok()) {
+      Fail(kDocBadFormat, "data file \"" + p.label + "\" changed while the package was read");
+      return;
+    }
+    const std::uint64_t got = ReadAt(f.fd.get(), block + at, p.size, p.offset);
+    if (got != p.size) {
       // Changed while read, or unreadable: partial firmware is never sent.
-      Fail(kDocBadFormat, "data file \"" + labels[i] + "\" is shorter than expected");
+      Fail(kDocBadFormat, "data file \"" + p.label + "\" is shorter than expected");
       return;
     }
     at += got;

@@ -41,8 +41,10 @@ constexpr std::uint64_t kMaxWorkFile = kMaxPackageData + (std::uint64_t{1} << 20
 // A package may teach the program at most this many model rows: more than
 // the built-in table holds, few enough that the settings file stays small.
 constexpr std::size_t kMaxPackageModelRows = 256;
-// At most this many data files are taken from DownLoadFile.
-constexpr int kMaxDataFiles = 32;
+// A header may name at most this many data files; one naming more is
+// refused, never cut. Far above what a firmware is made of, and few enough
+// that a hostile header costs little to turn down.
+constexpr std::size_t kMaxDataFiles = 1024;
 
 class TDownDocFile {
  public:
@@ -67,7 +69,10 @@ class TDownDocFile {
   std::string DownLoadVersion; // UTF-8
   std::int32_t EnableCommand = 0;
   std::int32_t Reboot = 0;
-  std::string DownLoadFile;    // file names as bytes, comma separated
+  std::string DownLoadFile;    // file names as bytes, comma separated, never cut
+  // The names DownLoadFile gives, split once, in order (bytes); empty when
+  // the data lie in the header's own file. Each of them is loaded.
+  std::vector<std::string> DataFiles;
   std::string BeginMessage;    // UTF-8, "\n" pairs turned into CR
   std::string DoneMessage;     // UTF-8, "\n" pairs turned into CR
   std::vector<std::string> PrinterList;                            // UTF-8

@@ -13,12 +13,9 @@
 #include "platform/UniqueFd.h"
 
 namespace download {
-namespace {
 
-
-}  // namespace
-
-platform::ProfileFile OpenHeaderProfile(const std::string& path) {
+platform::ProfileFile OpenHeaderProfile(const std::string& path, bool* textCut) {
+  if (textCut) *textCut = false;
   platform::UniqueFd fd(platform::OpenRegularFile(path));
   struct stat st;
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
@@ -37,7 +34,12 @@ platform::ProfileFile OpenHeaderProfile(const std::string& path) {
     got += static_cast<size_t>(n);
   }
   const void* mark = std::memchr(text.data(), 0x1A, got);
-  if (mark) got = static_cast<size_t>(static_cast<const char*>(mark) - text.data());
+  if (mark) {
+    got = static_cast<size_t>(static_cast<const char*>(mark) - text.data());
+  } else if (textCut) {
+    // Its last line may end inside a value.
+    *textCut = true;
+  }
   platform::UniqueFd mem(::memfd_create("header", MFD_CLOEXEC));
   if (mem.get() < 0) return platform::ProfileFile(path);
   if (!platform::WriteAll(mem.get(), text.data(), got)) return platform::ProfileFile(path);
@@ -75,10 +77,10 @@ std::vector<std::string> SplitPrinterNames(std::string_view value) {
   return names;
 }
 
-std::vector<std::string> SplitDataFileNames(std::string_view value, size_t maxNames) {
+std::vector<std::string> SplitDataFileNames(std::string_view value) {
   std::vector<std::string> names;
   size_t start = 0;
-  while (start <= value.size() && names.size() < maxNames) {
+  while (start <= value.size()) {
     size_t end = value.find(',', start);
     if (end == std::string_view::npos) end = value.size();
     if (end > start) names.emplace_back(value.substr(start, end - start));

@@ -4,16 +4,25 @@
 
 #include <sys/stat.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "cli/TerminalText.h"
+#include "core/package/DownDocFile.h"
+#include "core/package/Sha256.h"
+#include "core/transfer/JobStream.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
 using namespace quillon_test;
 using namespace package_test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -86,6 +95,98 @@ TEST(CliPackage, NothingIsWrittenForADamagedOrEmptyPackage) {
     struct stat st;
     EXPECT_NE(::stat(out.c_str(), &st), 0) << "a job was written";
   }
+}
+
+// A value of info's JSON line as text: strings without quotes, numbers as
+// whole numbers; "" when it is missing.
+std::string Field(const std::string& out, const char* key) {
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out));
+  const QJsonValue v = doc.object().value(QLatin1String(key));
+  if (v.isString()) return v.toString().toStdString();
+  if (v.isDouble()) return std::to_string(static_cast<long long>(v.toDouble()));
+  return {};
+}
+
+// The data list through the program: what `info` reports and `job` writes
+// is every file the header names, or the package is refused with its cause.
+class CliDataList : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = MakeTestDir("list"); }
+
+  // info --json and job -o on pkg; the job file's bytes ("" when none).
+  std::string Job(const std::string& pkg, CliResult& info, CliResult& job) {
+    info = RunCli({"info", pkg, "--json"});
+    const std::string out = dir_ + "/job.bin";
+    std::remove(out.c_str());
+    job = RunCli({"job", pkg, "--printer", "ftp://127.0.0.1/vesta0", "--model", "HALVORN CORVIA KV3", "-o", out});
+    return ReadFileBytes(out);
+  }
+  static std::string Wrapped(const std::string& data) {
+    return std::string(kJobPreamble, kJobPreambleSize) +
+           LengthCommand(static_cast<std::uint32_t>(data.size())) + data + RestartCommand(1);
+  }
+  static std::string Sha(const std::string& data) {
+    return download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+  }
+  void ExpectSent(const std::string& pkg, const std::string& data) {
+    CliResult info, job;
+    const std::string bytes = Job(pkg, info, job);
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_EQ(Field(info.out, "status"), "0") << info.out;
+    EXPECT_EQ(Field(info.out, "data_size"), std::to_string(data.size())) << info.out;
+    EXPECT_EQ(Field(info.out, "sha256"), Sha(data)) << info.out;
+    EXPECT_EQ(job.exitCode, 0) << job.err;
+    EXPECT_TRUE(bytes == Wrapped(data)) << bytes.size() << " bytes, expected " << Wrapped(data).size();
+  }
+  std::string dir_;
+};
+
+TEST_F(CliDataList, FortyFilesAndAListLongerThan260BytesAreSentWhole) {
+  // 40 files with names of 24 bytes: the list is 999 bytes long, and its
+  // first 260 bytes end at a name that exists too (a decoy).
+  std::string list, data;
+  for (int i = 0; i < 40; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "FIRMWARE_BLOCK_%02d_X.BIN", i);
+    const std::string bytes = Pattern(500 + static_cast<size_t>(i), 70 + static_cast<unsigned>(i));
+    Put(dir_, name, bytes);
+    list += (i ? "," : "") + std::string(name);
+    data += bytes;
+  }
+  ASSERT_GT(list.size(), 260u);
+  const std::string cut = list.substr(0, 260);
+  Put(dir_, cut.substr(cut.rfind(',') + 1), "another file's data");
+  ExpectSent(Put(dir_, "FORTY.RXF", Header({"FileFormat=RXF", "DownLoadFile=" + list})), data);
+  // The same package in a folder whose path alone is longer than 260 bytes.
+  std::string deep = dir_;
+  while (deep.size() < 700) deep += "/" + std::string(50, 'q');
+  fs::create_directories(deep);
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    if (entry.is_regular_file()) fs::copy_file(entry.path(), deep + "/" + entry.path().filename().string());
+  }
+  ExpectSent(deep + "/FORTY.RXF", data);
+}
+
+TEST_F(CliDataList, AHundredThousandNamesAreRefusedWithTheirCauseAndNothingIsWritten) {
+  std::string list;
+  for (int i = 0; i < 100000; ++i) {
+    const std::string name = "D" + std::to_string(i);
+    if (i % 1000 == 0) Put(dir_, name, "x");
+    list += (i ? "," : "") + name;
+  }
+  const std::string pkg = Put(dir_, "MANY.RXF", Header({"FileFormat=RXF", "DownLoadFile=" + list}));
+  CliResult info, job;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string bytes = Job(pkg, info, job);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+  EXPECT_EQ(info.exitCode, 4) << info.err;
+  EXPECT_EQ(Field(info.out, "status"), "19") << info.out;
+  EXPECT_EQ(Field(info.out, "detail"),
+            "the header names 100000 data files, more than " + std::to_string(kMaxDataFiles))
+      << info.out;
+  EXPECT_EQ(Field(info.out, "data_size"), "0") << info.out;
+  EXPECT_EQ(job.exitCode, 4) << job.err;
+  EXPECT_TRUE(bytes.empty()) << "a job was written";
 }
 
 }  // namespace

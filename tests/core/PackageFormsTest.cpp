@@ -224,18 +224,6 @@ TEST_F(PackageForms, DataFilesResolveBesideTheSinglePackageInListedOrder) {
   }
 }
 
-TEST_F(PackageForms, OnlyTheFirst32DataFilesAreUsed) {
-  std::string list, expected;
-  for (int i = 0; i < 33; ++i) {
-    Put(dir_, std::to_string(i), std::string(1, static_cast<char>('A' + i)));
-    list += (i ? "," : "") + std::to_string(i);
-    if (i < 32) expected += static_cast<char>('A' + i);
-  }
-  ASSERT_LE(list.size(), 260u);
-  TDownDocFile doc(Put(dir_, "P.RXF", Header({"FileFormat=RXF", "DownLoadFile=" + list})), icons_);
-  EXPECT_EQ(DataOf(doc), expected);
-}
-
 TEST_F(PackageForms, MissingOrUnusablePackagesReportStatus17) {
   EXPECT_EQ(TDownDocFile(dir_ + "/NONE.RXF", icons_).Status, 17);
   EXPECT_EQ(TDownDocFile(dir_ + "/NONE.RXV", icons_).Status, 17);

@@ -84,7 +84,7 @@ TEST(PackageText, HeaderTextsAreCp932UnlessTheFileCarriesAUtf8Mark) {
   EXPECT_EQ(utf8.PrinterTable[0].first, "ý");
 }
 
-TEST(PackageText, LongMessagesAreCutTo1024Bytes) {
+TEST(PackageText, LongMessagesAreCutTo1024BytesTheDataListIsNot) {
   const std::string dir = quillon_test::MakeTestDir("txt");
   const std::string path = Put(dir, "L.RXF", Header({
       "FileFormat=RXF", "BeginMessage=" + std::string(2000, 'b'), "DoneMessage=" + std::string(1023, 'd') + "\\n",
@@ -93,8 +93,11 @@ TEST(PackageText, LongMessagesAreCutTo1024Bytes) {
   EXPECT_EQ(doc.BeginMessage.size(), 1024u);
   // The cut comes first: the last "\" of the pair is cut off, nothing expands.
   EXPECT_EQ(doc.DoneMessage, std::string(1023, 'd') + "\\");
-  EXPECT_EQ(doc.DownLoadFile.size(), 260u);
+  // A value naming data is never cut: a cut name could be another file.
+  EXPECT_EQ(doc.DownLoadFile, std::string(300, 'f'));
   EXPECT_EQ(doc.Status, kDocBadFormat);  // no such data file
+  EXPECT_NE(doc.StatusDetail.find("\"" + std::string(300, 'f') + "\" is missing"), std::string::npos)
+      << doc.StatusDetail;
   EXPECT_EQ(doc.DataSize, 0u);
 }
 
