@@ -16,6 +16,7 @@
 #include "netlib/quillon.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/ProgramBoxes.h"
+#include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
 TFtpConnect* FtpConnect = nullptr;
@@ -100,6 +101,11 @@ void TFtpConnect::btnOkClick() {
   // mended; no console is asked for it.
   PrinterTarget target;
   const platform::Error bad = Target(&target);
+  // No address at all reaches no printer, as before.
+  if (bad.Failed() && editFtpAddr->text().isEmpty()) {
+    done(kUnreachable);
+    return;
+  }
   if (bad.Failed()) {
     quillon::Boxes().MsgBoxAlways(
         QCoreApplication::translate("TFtpConnect", "ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽが正しくありません。")

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "core/app/QuillonApp.h"
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
@@ -86,7 +88,10 @@ TEST(CommandLine, PrinterIsParsedOnceIntoItsOneSpellingOrRefusedWithTheReason) {
     auto a = AppWith({b.arg});
     EXPECT_EQ(a->SelectedPrinter, "") << b.arg;
     EXPECT_NE(a->PrinterInputError.find(b.why), std::string::npos) << b.arg << ": " << a->PrinterInputError;
-    EXPECT_EQ(a->PrinterInputError.rfind(std::string(b.arg).substr(0, 4), 0), 0u) << a->PrinterInputError;
+    // Named by its option, however it was spelt.
+    std::string option = std::string(b.arg).substr(0, 4);
+    for (char& c : option) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(a->PrinterInputError.rfind(option, 0), 0u) << a->PrinterInputError;
   }
   // A later good printer replaces a refused one.
   auto later = AppWith({"/PR=ftp://A/B/c", "/X/PR=q1"});
