@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/PrinterLines.h"
+#include "core/transfer/PrinterTarget.h"
 
 namespace cli {
 namespace {
@@ -147,7 +148,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "an empty printer name";
         return false;
       }
-      o.printers.push_back(value);
+      // A printer to send to is parsed here, where it enters: a malformed
+      // one is refused before anything is asked or sent. The history's
+      // filter takes any text (rows written before may hold anything).
+      PrinterTarget target;
+      const platform::Error bad = PrinterTarget::Parse(value, &target);
+      if (bad.Failed() && o.command != "history") {
+        error = bad.detail;
+        return false;
+      }
+      o.printers.push_back(bad.Failed() ? value : target.Canonical());
     } else if (name == "printers-from") {
       o.printersFrom = value;
     } else if (name == "model") {

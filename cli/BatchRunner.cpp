@@ -33,7 +33,7 @@ BatchRunner::BatchRunner(int jobs, ProgressBar& bar) : jobs_(std::max(1, jobs)),
 bool BatchRunner::Start(Transfer& t) {
   t.begin = std::chrono::steady_clock::now();
   t.started = true;
-  const TPrinterLock::Outcome lock = t.lock.Acquire(t.request.printer);
+  const TPrinterLock::Outcome lock = t.lock.Acquire(t.request.target);
   if (lock != TPrinterLock::Outcome::Taken) {
     t.busy = lock == TPrinterLock::Outcome::Busy;
     t.result = TransferResult();

@@ -302,7 +302,7 @@ int RunDownload(const Options& o) {
     }
     std::vector<PrinterLine> left;
     for (const PrinterLine& l : lines) {
-      if (!done.count(TPrinterLock::Key(l.printer))) left.push_back(l);
+      if (!done.count(PrinterTarget::IdentityOfText(l.printer))) left.push_back(l);
     }
     if (left.empty()) {
       ErrLine("every printer succeeded in " + o.resume + ": nothing to do");

@@ -2,6 +2,7 @@
 // first; --printer and --since narrow it.
 #include <QDateTime>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "core/history/DownloadHistory.h"
+#include "core/transfer/PrinterTarget.h"
 
 namespace cli {
 namespace {
@@ -85,7 +87,6 @@ bool ParseSince(const std::string& text, QDateTime& since) {
 
 int RunHistory(const Options& o) {
   quillon::HistoryFilter filter;
-  if (!o.printers.empty()) filter.printer = o.printers.front();
   if (!o.since.empty() && !ParseSince(o.since, filter.since)) {
     ErrLine("--since takes a date or a date and time: 2026-01-31 or 2026-01-31T08:00[:00]");
     return kExitInput;
@@ -96,6 +97,16 @@ int RunHistory(const Options& o) {
   if (read.Failed()) {
     ErrLine("the download history cannot be read: " + read.detail);
     return kExitInput;
+  }
+  // One printer however it was spelt, in the rows and on the command line:
+  // rows written before the spelling was canonical still match.
+  if (!o.printers.empty()) {
+    const std::string& wanted = o.printers.front();
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](const quillon::HistoryEntry& e) {
+                                return !PrinterTarget::SameTarget(e.printer, wanted);
+                              }),
+               rows.end());
   }
   if (!o.json) OutLine("TIME\tPRINTER\tROUTE\tRESULT\tBYTES\tSECONDS\tINIT\tUSER\tPACKAGE\tVERSION"
                        "\tBEFORE\tAFTER\tVERIFICATION\tDETAIL");

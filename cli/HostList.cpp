@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <set>
 
-#include "core/app/Funcs.h"
+#include "core/transfer/PrinterTarget.h"
 #include "platform/Text.h"
 
 namespace cli {
@@ -53,14 +53,9 @@ bool AllDigits(const std::string& text) {
 }  // namespace
 
 std::string HostOfPrinterName(const std::string& name) {
-  std::string host;
-  if (!platform::IsFtpPrinterName(name) || !FtpHostOf(name, host)) return name;
-  // ftp://[::1]:21/dir and ftp://host:21/dir: the host alone.
-  if (!host.empty() && host.front() == '[') {
-    const std::size_t close = host.find(']');
-    return close == std::string::npos ? std::string() : host.substr(1, close - 1);
-  }
-  return host.substr(0, host.find(':'));
+  PrinterTarget target;
+  if (PrinterTarget::Parse(name, &target).Failed() || !target.IsFtp()) return name;
+  return target.Host();
 }
 
 bool ExpandHostArgument(const std::string& arg, std::vector<std::string>& hosts,
@@ -70,12 +65,13 @@ bool ExpandHostArgument(const std::string& arg, std::vector<std::string>& hosts,
     return false;
   }
   if (platform::IsFtpPrinterName(arg)) {
-    const std::string host = HostOfPrinterName(arg);
-    if (host.empty()) {
-      error = "no host in " + arg;
+    PrinterTarget target;
+    const platform::Error bad = PrinterTarget::Parse(arg, &target);
+    if (bad.Failed() || !target.IsFtp()) {
+      error = bad.Failed() ? bad.detail : "not an FTP address: " + arg;
       return false;
     }
-    hosts.push_back(host);
+    hosts.push_back(target.Host());
     return true;
   }
   const std::size_t slash = arg.find('/');

@@ -19,9 +19,9 @@ constexpr std::size_t kMaxRangeHosts = 1024;
 bool ExpandHostArgument(const std::string& arg, std::vector<std::string>& hosts,
                         std::string& error);
 
-// The host of a printer name: "ftp://h/vesta0" and "ftp://h:21/vesta0"
-// give "h", "ftp://[::1]/vesta0" gives "::1"; anything else is taken as a
-// host already.
+// The host of a printer name (PrinterTarget::Host()): "ftp://H/vesta0" and
+// "ftp://h:21/vesta0" give "h", "ftp://[::1]/vesta0" gives "::1"; anything
+// that is not an FTP address is taken as a host already.
 std::string HostOfPrinterName(const std::string& name);
 
 // Every argument expanded, duplicates dropped (first kept, letter case

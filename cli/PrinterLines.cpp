@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/Arguments.h"
-#include "core/app/PrinterLock.h"
+#include "core/transfer/PrinterTarget.h"
 #include "netlib/NetAddress.h"
 #include "platform/Text.h"
 
@@ -76,7 +76,7 @@ bool ParsePrinterLines(const std::string& text, std::vector<PrinterLine>& lines,
 bool CollectPrinterLines(const Options& options, std::vector<PrinterLine>& printers,
                          std::string& error) {
   std::vector<PrinterLine> all;
-  for (const std::string& p : options.printers) all.push_back({p, std::string()});
+  for (const std::string& p : options.printers) all.push_back({p, std::string(), PrinterTarget()});
   if (!options.printersFrom.empty()) {
     std::string text;
     if (options.printersFrom == "-") {
@@ -95,18 +95,18 @@ bool CollectPrinterLines(const Options& options, std::vector<PrinterLine>& print
   }
   printers.clear();
   std::set<std::string> keys;
-  for (const PrinterLine& p : all) {
-    // A malformed FTP address is the caller's input, told before anything
-    // is sent, not a failed transfer later.
-    if (platform::IsFtpPrinterName(p.printer)) {
-      quillon::net::FtpTarget target;
-      const platform::Error bad = quillon::net::ParseFtpTarget(p.printer, &target);
-      if (bad.Failed()) {
-        error = p.printer + ": " + bad.detail;
-        return false;
-      }
+  for (PrinterLine& p : all) {
+    // A malformed address is the caller's input, told before anything is
+    // asked or sent, not a failed transfer later.
+    const platform::Error bad = PrinterTarget::Parse(p.printer, &p.target);
+    if (bad.Failed()) {
+      error = bad.detail;
+      return false;
     }
-    if (keys.insert(TPrinterLock::Key(p.printer)).second) printers.push_back(p);
+    // From here on the printer is its one spelling: the output, the
+    // records and the lock all see the same text.
+    p.printer = p.target.Canonical();
+    if (keys.insert(p.target.Identity()).second) printers.push_back(p);
   }
   if (printers.empty()) {
     error = "no printer given";
@@ -119,7 +119,8 @@ std::string PrinterLineText(const std::string& host, const std::string& model,
                             const std::string& comment) {
   // A bare IPv6 address needs brackets in an address with a folder.
   const bool v6 = host.find(':') != std::string::npos && host.front() != '[';
-  std::string line = "ftp://" + (v6 ? "[" + host + "]" : host) + "/vesta0";
+  std::string line = std::string(platform::kFtpScheme) + (v6 ? "[" + host + "]" : host) + "/" +
+                     std::string(quillon::net::kDefaultFtpFolder);
   if (!model.empty() && model.find('"') == std::string::npos)
     line += model.find_first_of(" \t#") == std::string::npos ? " model=" + model
                                                              : " model=\"" + model + "\"";

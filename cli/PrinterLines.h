@@ -10,13 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "core/transfer/PrinterTarget.h"
+
 namespace cli {
 
 struct Options;
 
 struct PrinterLine {
-  std::string printer;
-  std::string model;  // model=, empty when the line gives none
+  std::string printer;  // as written; its canonical spelling once collected
+  std::string model;    // model=, empty when the line gives none
+  PrinterTarget target;  // parsed by CollectPrinterLines
 };
 
 // Empty lines and lines starting with "#" are skipped; surrounding blanks
@@ -25,10 +28,11 @@ struct PrinterLine {
 bool ParsePrinterLines(const std::string& text, std::vector<PrinterLine>& lines,
                        std::string& error);
 
-// The printers of the options (--printer, then --printers-from), each only
-// once (the first of names that lock the same printer is kept), with the
-// model a file line gives. False with a message when the file cannot be
-// read or a line is malformed.
+// The printers of the options (--printer, then --printers-from), each
+// parsed into its target and spelled canonically, each only once (the
+// first of names that lock the same printer is kept), with the model a
+// file line gives. False with a message when the file cannot be read, a
+// line is malformed or a printer does not parse.
 bool CollectPrinterLines(const Options& options, std::vector<PrinterLine>& printers,
                          std::string& error);
 

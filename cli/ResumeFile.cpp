@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/app/PrinterLock.h"
+#include "core/transfer/PrinterTarget.h"
 
 namespace cli {
 
@@ -24,7 +24,7 @@ bool SucceededPrinters(const std::string& path, std::set<std::string>& keys, std
     const QJsonValue printer = o.value(QLatin1String("printer"));
     const QJsonValue exit = o.value(QLatin1String("exit"));
     if (printer.isString() && exit.isDouble() && exit.toInt(-1) == 0)
-      keys.insert(TPrinterLock::Key(printer.toString().toStdString()));
+      keys.insert(PrinterTarget::IdentityOfText(printer.toString().toStdString()));
   }
   return true;
 }

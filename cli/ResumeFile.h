@@ -7,7 +7,7 @@
 
 namespace cli {
 
-// Lock keys (TPrinterLock::Key) of the printers whose line has "exit": 0.
+// Printer identities (PrinterTarget::Identity) of the printers whose line has "exit": 0.
 // Lines that are not JSON objects are ignored. False with a message when
 // the file cannot be read.
 bool SucceededPrinters(const std::string& path, std::set<std::string>& keys, std::string& error);

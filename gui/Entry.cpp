@@ -139,6 +139,12 @@ int QuillonMain(int argc, char** argv) {
   // Settings read, model table loaded, command line applied, package opened;
   // destroyed last, writing the settings back, also in a copy that returns 1.
   TQUILLONApp app(std::string(), std::move(args));
+  // A malformed /PR= or /HN= is the caller's input: an unattended run ends
+  // here, before any console is asked or anything is sent.
+  if (!app.PrinterInputError.empty()) {
+    std::fprintf(stderr, "quillon: %s\n", app.PrinterInputError.c_str());
+    if (app.AutoRun == 0) return quillon::kExitInput;
+  }
 
   TSingleInstance instance;
   if (!instance.Acquire()) {

@@ -12,9 +12,11 @@
 
 #include "core/app/QuillonApp.h"
 #include "gui/PrnModelDlg.h"
+#include "netlib/NetAddress.h"
 #include "netlib/quillon.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/ProgramBoxes.h"
+#include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
 TFtpConnect* FtpConnect = nullptr;
@@ -55,7 +57,9 @@ TFtpConnect::TFtpConnect(QWidget* parent, TdlgPrnModel* models)
   editFtpAddr->setGeometry(120, 14, 177, 20);
   Label1->setBuddy(editFtpAddr);
 
-  editFtpDir = new QLineEdit(QStringLiteral("vesta0"), this);
+  editFtpDir = new QLineEdit(QString::fromUtf8(quillon::net::kDefaultFtpFolder.data(),
+                                               static_cast<qsizetype>(quillon::net::kDefaultFtpFolder.size())),
+                             this);
   editFtpDir->setObjectName(QStringLiteral("editFtpDir"));
   editFtpDir->setGeometry(120, 43, 177, 20);
   Label2->setBuddy(editFtpDir);
@@ -85,8 +89,33 @@ TFtpConnect::~TFtpConnect() {
 
 void TFtpConnect::reject() { done(quillon::IDCANCEL); }
 
+platform::Error TFtpConnect::Target(PrinterTarget* out) const {
+  const std::string folder = editFtpDir->text().toStdString();
+  return PrinterTarget::Parse(std::string(platform::kFtpScheme) + editFtpAddr->text().toStdString() +
+                                  (folder.empty() ? std::string() : "/" + folder),
+                              out);
+}
+
 void TFtpConnect::btnOkClick() {
-  const std::string host = editFtpAddr->text().toStdString();
+  // A malformed address is told at once and stays in the edits to be
+  // mended; no console is asked for it.
+  PrinterTarget target;
+  const platform::Error bad = Target(&target);
+  // No address at all reaches no printer, as before.
+  if (bad.Failed() && editFtpAddr->text().isEmpty()) {
+    done(kUnreachable);
+    return;
+  }
+  if (bad.Failed()) {
+    quillon::Boxes().MsgBoxAlways(
+        QCoreApplication::translate("TFtpConnect", "ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽが正しくありません。")
+                .toStdString() +
+            "\n" + bad.detail,
+        quillon::MB_ICONEXCLAMATION, 0);
+    return;
+  }
+  // The console listens on its own port: the host alone.
+  const std::string host = target.Host();
   PrinterInfo info;
   std::memset(&info, 0, sizeof(info));
   int answered = 0;

@@ -4,6 +4,8 @@
 // closing with OK. Created once and reused; the edits keep what was typed.
 #include <QDialog>
 
+#include "core/transfer/PrinterTarget.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,7 +22,11 @@ class TFtpConnect : public QDialog {
   explicit TFtpConnect(QWidget* parent = nullptr, TdlgPrnModel* models = nullptr);
   ~TFtpConnect() override;
 
-  // Queries the printer at the address and closes with the outcome.
+  // The printer the edits name: "ftp://" + address + "/" + folder (the
+  // usual folder when the folder edit is empty), or why it is none.
+  platform::Error Target(PrinterTarget* out) const;
+  // Queries the printer at the address and closes with the outcome; a
+  // malformed address is told and the dialog stays.
   void btnOkClick();
 
   QLabel* Label1 = nullptr;

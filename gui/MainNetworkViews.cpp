@@ -17,10 +17,11 @@
 
 namespace {
 
-// The FTP printer's name as the rest of the program knows it.
+// The FTP printer's name as the rest of the program knows it: the
+// dialog's target in its one spelling (OK is given for a good one only).
 std::string FtpPrinterName(const TFtpConnect& dlg) {
-  return "ftp://" + dlg.editFtpAddr->text().toStdString() + "/" +
-         dlg.editFtpDir->text().toStdString();
+  PrinterTarget target;
+  return dlg.Target(&target).Failed() ? std::string() : target.Canonical();
 }
 
 // The printer watch leaves the list alone while a view's dialog runs.

@@ -157,10 +157,10 @@ void TfrmMain::UpdateStatusText() {
 void TfrmMain::OnUpdate() {
   platform::WaitCursor wait;
   const std::string selected = pnlSelected->text().toStdString();
-  if (platform::IsFtpPrinterName(selected)) {
-    std::string host;
+  PrinterTarget target;
+  if (!PrinterTarget::Parse(selected, &target).Failed() && target.IsFtp()) {
     PrinterInfo info{};
-    if (FtpHostOf(selected, host) && QUILLON_GetPrinterInfo(host.c_str(), &info)) {
+    if (QUILLON_GetPrinterInfo(target.Host().c_str(), &info)) {
       app_.SetFtpPrinterInfo(std::string(FieldText(info.ModelName)),
                              std::string(FieldText(info.Version)));
     }

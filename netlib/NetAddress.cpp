@@ -172,11 +172,24 @@ platform::Error ParseFtpTarget(std::string_view target, FtpTarget* out) {
   FtpTarget result;
   result.host = hp.host;
   result.port = hp.port;
-  if (slash != std::string_view::npos) result.directory = std::string(rest.substr(slash + 1));
-  while (!result.directory.empty() && result.directory.back() == '/') result.directory.pop_back();
-  if (result.directory.empty()) result.directory = "vesta0";
-  if (result.directory.find_first_of("\r\n") != std::string::npos)
-    return Bad(target, "line end in the directory");
+  if (slash != std::string_view::npos) {
+    std::string_view folder = rest.substr(slash + 1);
+    // "ftp://h/" names the usual folder; "ftp://h/dir/" names dir.
+    if (!folder.empty()) {
+      if (folder.back() == '/') folder.remove_suffix(1);
+      if (folder.empty()) return Bad(target, "an empty folder");
+    }
+    if (folder.find('/') != std::string_view::npos)
+      return Bad(target, "the folder holds \"/\" (one folder name is expected)");
+    if (folder == "." || folder == "..") return Bad(target, "the folder is \".\" or \"..\"");
+    for (char c : folder) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+        return Bad(target, c == '\r' || c == '\n' ? "line end in the directory"
+                                                  : "control character in the directory");
+    }
+    result.directory = std::string(folder);
+  }
+  if (result.directory.empty()) result.directory = std::string(kDefaultFtpFolder);
   if (result.directory.size() > kMaxDirectoryName)
     return Bad(target, "directory longer than " + std::to_string(kMaxDirectoryName) + " bytes");
   *out = result;

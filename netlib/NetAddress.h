@@ -42,9 +42,17 @@ platform::Error ParseHostPort(std::string_view text, int defaultPort, HostPort* 
 // in the resolver's order. Fails with ERR_CONNECT and the resolver's text.
 platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAddress>* out);
 
-// "ftp://host[:port][/directory]": host as in ParseHostPort (IPv6 in
-// brackets), port 21 when none is given, directory "vesta0" when none is
-// given. A malformed target fails with kErrBadAddress and the reason.
+// The folder of a printer's FTP server that takes download jobs, when an
+// address names none.
+inline constexpr std::string_view kDefaultFtpFolder = "vesta0";
+
+// "ftp://host[:port][/folder[/]]": host as in ParseHostPort (IPv6 in
+// brackets), port 21 when none is given, kDefaultFtpFolder when no folder
+// is given ("ftp://h" and "ftp://h/"). The folder is one name: one trailing
+// "/" is dropped, any other "/", a folder "." or "..", or a control
+// character is refused, so that no part of the address can be read as
+// another host or another folder. A malformed target fails with
+// kErrBadAddress and the reason.
 struct FtpTarget {
   std::string host;
   int port = 21;

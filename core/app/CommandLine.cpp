@@ -11,6 +11,9 @@
 
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
+#include "core/transfer/PrinterTarget.h"
+#include "netlib/NetAddress.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -34,7 +37,30 @@ std::string ValueAfterLastEquals(const std::string& arg) {
   return eq == std::string::npos ? std::string() : arg.substr(eq + 1);
 }
 
+// /HN= names a host: its FTP server's usual folder. A bare IPv6 address
+// gets the brackets an address with a folder needs.
+std::string HostAddress(const std::string& host) {
+  const bool bareV6 = host.find(':') != host.rfind(':') && host.front() != '[';
+  return std::string(platform::kFtpScheme) + (bareV6 ? "[" + host + "]" : host) + "/" +
+         std::string(quillon::net::kDefaultFtpFolder);
+}
+
 }  // namespace
+
+void TQUILLONApp::SelectPrinterText(const std::string& option, const std::string& text) {
+  PrinterTarget target;
+  const platform::Error bad =
+      text.empty() ? platform::Error::Ok() : PrinterTarget::Parse(text, &target);
+  if (bad.Failed()) {
+    // Nothing is preselected: a malformed address must not reach a query
+    // or a transfer in any spelling.
+    SelectedPrinter.clear();
+    PrinterInputError = option + ": " + bad.detail;
+    return;
+  }
+  SelectedPrinter = target.Canonical();
+  PrinterInputError.clear();
+}
 
 void TQUILLONApp::ParseCommandLine() {
   for (const std::string& arg : args_) {
@@ -49,10 +75,11 @@ void TQUILLONApp::ParseCommandLine() {
     if (upper == "/NM") ShowMessage = 0;
     if (upper == "/NC") EnableCommand = 0;
     if (upper.find("/HN=") != std::string::npos) {
-      SelectedPrinter = "ftp://" + ValueAfterLastEquals(arg) + "/vesta0";
+      const std::string host = ValueAfterLastEquals(arg);
+      SelectPrinterText("/HN=", host.empty() ? std::string() : HostAddress(host));
       ViewLocal = 0;
     }
-    if (upper.find("/PR=") != std::string::npos) SelectedPrinter = ValueAfterLastEquals(arg);
+    if (upper.find("/PR=") != std::string::npos) SelectPrinterText("/PR=", ValueAfterLastEquals(arg));
     if (upper.find("/M=") != std::string::npos) {
       FtpModel = ValueAfterLastEquals(arg);
       SetField(SelectedEntry.Driver, FtpModel, kEntryTextMax);

@@ -65,20 +65,3 @@ int EnumPrinterNames(std::vector<std::string>& list) {
   }
   return 0;
 }
-
-char* FtpHostOf(char* text) {
-  if (!text) return nullptr;
-  char* host = std::strstr(text, "//");
-  if (!host) return nullptr;
-  host += 2;
-  if (char* slash = std::strchr(host, '/')) *slash = '\0';
-  return host;
-}
-
-bool FtpHostOf(std::string_view address, std::string& host) {
-  const std::size_t at = address.find("//");
-  if (at == std::string_view::npos) return false;
-  std::string_view rest = address.substr(at + 2);
-  host = std::string(rest.substr(0, rest.find('/')));
-  return true;
-}

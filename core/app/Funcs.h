@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the download job, the printer record and the
 // main window: escaped line breaks, temporary files, the spooler's ports
-// and printer names, and the host of an FTP address.
+// and printer names.
 
 #include <string>
 #include <string_view>
@@ -27,9 +27,3 @@ int GetPortFlags(const std::string& printerName);
 // Appends the spooler's printer names in its order. 0, or 14 when memory for
 // them cannot be had (the list is then unchanged).
 int EnumPrinterNames(std::vector<std::string>& list);
-
-// Host of "scheme://host/dir": cuts text at the first "/" after the "//"
-// and returns a pointer to the host in it, or nullptr without "//".
-char* FtpHostOf(char* text);
-// The same without changing the caller's text; false without "//".
-bool FtpHostOf(std::string_view address, std::string& host);

@@ -15,8 +15,11 @@ void TQUILLONApp::OpenPackage(const std::string& path) {
 
 TransferRequest TQUILLONApp::MakeTransferRequest() {
   TransferRequest request;
-  request.printer = SelectedPrinter;
-  request.route = RouteOfPrinter(SelectedPrinter);
+  // A printer that does not parse keeps no target: the thread then fails
+  // with the reason instead of guessing a host.
+  const platform::Error bad = PrinterTarget::Parse(SelectedPrinter, &request.target);
+  request.printer = bad.Failed() ? SelectedPrinter : request.target.Canonical();
+  request.route = bad.Failed() ? RouteOfPrinter(SelectedPrinter) : request.target.Route();
   request.package = Package;
   request.enableCommand = EnableCommand != 0;
   // The model is asked only when the setting allows the command at all.

@@ -13,8 +13,6 @@
 #include <cstring>
 #include <cstdlib>
 
-#include "core/app/Funcs.h"
-#include "platform/Text.h"
 
 namespace {
 
@@ -57,16 +55,8 @@ std::string TPrinterLock::LockFolder() {
   return UserRuntimeFolder();
 }
 
-std::string TPrinterLock::Key(const std::string& printer) {
-  if (platform::IsFtpPrinterName(printer)) {
-    std::string host;
-    if (FtpHostOf(printer, host)) return std::string(platform::kFtpScheme) + platform::LowerAscii(host);
-  }
-  return platform::LowerAscii(printer);
-}
-
-std::string TPrinterLock::LockPath(const std::string& printer) {
-  const std::string key = Key(printer);
+std::string TPrinterLock::LockPath(const PrinterTarget& printer) {
+  const std::string key = printer.Identity();
   const QByteArray hash =
       QCryptographicHash::hash(QByteArray(key.data(), static_cast<qsizetype>(key.size())),
                                QCryptographicHash::Sha256)
@@ -74,9 +64,13 @@ std::string TPrinterLock::LockPath(const std::string& printer) {
   return LockFolder() + "/printer-" + hash.toStdString() + ".lock";
 }
 
-TPrinterLock::Outcome TPrinterLock::Acquire(const std::string& printer) {
+TPrinterLock::Outcome TPrinterLock::Acquire(const PrinterTarget& printer) {
   Release();
   detail_.clear();
+  if (!printer.Valid()) {
+    detail_ = "no printer to lock";
+    return Outcome::Failed;
+  }
   const std::string path = LockPath(printer);
   const std::string folder = path.substr(0, path.rfind('/'));
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "core/transfer/PrinterTarget.h"
+
 class TPrinterLock {
  public:
   TPrinterLock() = default;
@@ -20,21 +22,18 @@ class TPrinterLock {
     Failed,  // the lock file cannot be made or locked; Detail() says why
   };
   // Takes the printer's lock without waiting.
-  Outcome Acquire(const std::string& printer);
+  Outcome Acquire(const PrinterTarget& printer);
   // Acquire() == Taken.
-  bool TryAcquire(const std::string& printer) { return Acquire(printer) == Outcome::Taken; }
+  bool TryAcquire(const PrinterTarget& printer) { return Acquire(printer) == Outcome::Taken; }
   // Why the last Acquire() did not take the lock.
   const std::string& Detail() const { return detail_; }
   void Release();
   bool Held() const { return fd_ >= 0; }
 
-  // What names a printer for the lock: the lower-cased host of an FTP
-  // address (its folder does not make another printer), else the
-  // lower-cased queue name (the spooler ignores letter case).
-  static std::string Key(const std::string& printer);
   // The lock file of a printer: LockFolder() + "/printer-" + SHA-256 of
-  // the key + ".lock".
-  static std::string LockPath(const std::string& printer);
+  // its identity (PrinterTarget::Identity(): every spelling and folder of
+  // one printer is one lock) + ".lock".
+  static std::string LockPath(const PrinterTarget& printer);
   // $QUILLON_LOCK_DIR when set; else the first of /run/quillon,
   // /var/lock/quillon and /tmp/quillon-locks that is (or can be made) a
   // real folder every user may write to; else the user's runtime folder

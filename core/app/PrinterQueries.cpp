@@ -12,6 +12,7 @@
 #include "core/package/DownDocFile.h"
 #include "netlib/quillon.h"
 #include "platform/Spooler.h"
+#include "core/transfer/PrinterTarget.h"
 #include "platform/Text.h"
 
 namespace {
@@ -26,10 +27,11 @@ std::string_view BlockText(const char (&field)[N]) {
 // Asks the printer at the host of an FTP address for its model and second
 // status value over its console.
 bool QueryPrinterInfo(const std::string& address, std::string& model, std::string& second) {
-  std::string host;
-  if (!FtpHostOf(address, host)) return false;
+  // The console listens on its own port: the host alone, never the FTP port.
+  PrinterTarget target;
+  if (PrinterTarget::Parse(address, &target).Failed() || !target.IsFtp()) return false;
   PrinterInfo info{};
-  if (!QUILLON_GetPrinterInfo(host.c_str(), &info)) return false;
+  if (!QUILLON_GetPrinterInfo(target.Host().c_str(), &info)) return false;
   model = std::string(BlockText(info.ModelName));
   second = std::string(BlockText(info.Version));
   return true;

@@ -50,7 +50,9 @@ class TQUILLONApp {
   std::uint32_t InitItems = 1;  // 1 menu settings, 2 network, 4 permissions
   std::uint16_t JobResult = 0;
   std::string OpenFolder;
-  std::string SelectedPrinter;
+  std::string SelectedPrinter;  // canonical (PrinterTarget::Canonical())
+  // Why the printer of /PR= or /HN= was refused; empty when none was.
+  std::string PrinterInputError;
   std::string FtpModel;
   std::string FtpVersion;
   std::unique_ptr<TDLPrinterList> Models;
@@ -70,6 +72,9 @@ class TQUILLONApp {
   std::int32_t GetColumnWidth(int index) const;
 
   void ParseCommandLine();
+  // Parses a printer given by option: selects its canonical spelling, or
+  // selects none and keeps the reason in PrinterInputError.
+  void SelectPrinterText(const std::string& option, const std::string& text);
   void LoadSettings();
   void SaveSettings();
 

@@ -138,7 +138,7 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
     // One download per printer, also against the command-line front end
     // and other copies of the program.
     TPrinterLock lock;
-    if (lock.Acquire(in.printer) != TPrinterLock::Outcome::Taken) {
+    if (lock.Acquire(PrinterTarget::Of(in.printer)) != TPrinterLock::Outcome::Taken) {
       // The window's message stays; the cause goes to standard error.
       std::fprintf(stderr, "quillon: %s: %s\n", in.printer.c_str(), lock.Detail().c_str());
       LastResult = TransferResult();

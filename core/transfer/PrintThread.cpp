@@ -22,7 +22,6 @@
 namespace {
 
 constexpr std::size_t kBlockSize = 512;
-constexpr std::size_t kTargetMax = 511;
 constexpr std::size_t kSpoolRun = 64 * kBlockSize;
 // Progress notifications reach the sink at most this often (the first and
 // the last always): a person sees no more, and the window is spared.
@@ -92,26 +91,6 @@ std::string LibraryDetail(int code) {
 
 }  // namespace
 
-void SplitFtpTarget(const std::string& target, std::string& host, std::string& directory) {
-  // An address without a folder names the printer's usual one.
-  const std::size_t scheme = target.find("//");
-  if (scheme != std::string::npos && target.find('/', scheme + 2) == std::string::npos) {
-    host = target.substr(scheme + 2);
-    directory = "vesta0";
-    return;
-  }
-  std::string rest = target;
-  const std::size_t slash = rest.rfind('/');
-  if (slash == std::string::npos) {
-    directory.clear();
-  } else {
-    directory = rest.substr(slash + 1);
-    rest.resize(slash);
-  }
-  const std::size_t before = rest.rfind('/');
-  host = before == std::string::npos ? rest : rest.substr(before + 1);
-}
-
 TPrintThread::TPrintThread(TransferRequest request, TPrintSink& sink, QObject* parent)
     : QThread(parent), request_(std::move(request)), sink_(sink) {}
 
@@ -155,11 +134,13 @@ void TPrintThread::Execute() {
         result_.jobBytes = length;
         sink_.SetProgressRange(0, 100, 1);
         sink_.SetTotalBytes(length);
-        const std::string target(Utf8Cut(request_.printer, kTargetMax));
-        if (platform::IsFtpPrinterName(target))
+        const PrinterTarget& target = request_.target;
+        if (!target.Valid())
+          Fail(kJobPrinterOpen, "\"" + request_.printer + "\" is not a printer address");
+        else if (target.IsFtp())
           SendByFtp(target, jobPath);
         else
-          SendBySpooler(target, jobPath, length);
+          SendBySpooler(target.Queue(), jobPath, length);
       }
     }
   } catch (const std::exception& e) {
@@ -198,11 +179,11 @@ std::intptr_t TPrintThread::OnNotify(std::uintptr_t wParam, std::intptr_t lParam
   return abort ? 1 : 0;
 }
 
-void TPrintThread::SendByFtp(const std::string& target, const std::string& jobFile) {
-  std::string host, directory;
-  SplitFtpTarget(target, host, directory);
+void TPrintThread::SendByFtp(const PrinterTarget& target, const std::string& jobFile) {
+  const std::string host = target.HostPort();
   QUILLON_NotifyTarget notify{&TPrintThread::NotifyProc, this};
-  const int r = QUILLON_FileTransfer(&notify, host.c_str(), directory.c_str(), jobFile.c_str());
+  const int r =
+      QUILLON_FileTransfer(&notify, host.c_str(), target.Folder().c_str(), jobFile.c_str());
   result_.code = TransferResultCode(r);
   if (r == 0) {
     result_.bytesSent = result_.jobBytes;

@@ -17,10 +17,6 @@
 class TPrintSink;
 namespace platform { class PrinterHandle; }
 
-// Host and directory of an FTP target, the way the thread splits it: the
-// directory follows the last "/", the host the "/" before it.
-void SplitFtpTarget(const std::string& target, std::string& host, std::string& directory);
-
 class TPrintThread : public QThread {
   Q_OBJECT
  public:
@@ -53,7 +49,7 @@ class TPrintThread : public QThread {
                                   std::intptr_t lParam);
   std::intptr_t OnNotify(std::uintptr_t wParam, std::intptr_t lParam);
   bool Terminated() const { return AbortRequested(); }
-  void SendByFtp(const std::string& target, const std::string& jobFile);
+  void SendByFtp(const PrinterTarget& target, const std::string& jobFile);
   void SendBySpooler(const std::string& target, const std::string& jobFile,
                      std::uint32_t length);
   void SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile, int& jobId);

@@ -8,15 +8,17 @@
 #include <memory>
 #include <string>
 
+#include "core/transfer/PrinterTarget.h"
 #include "core/transfer/ResultCodes.h"
 
 class TDownDocFile;
 
-enum class TransferRoute { Spooler, Ftp };
-
 struct TransferRequest {
-  // A spooler queue, or a printer's FTP server as "ftp://host/directory".
+  // A spooler queue, or a printer's FTP server as "ftp://host/directory":
+  // the target's canonical spelling, as records and output show it.
   std::string printer;
+  // The printer parsed once; the thread sends to it and nowhere else.
+  PrinterTarget target;
   TransferRoute route = TransferRoute::Spooler;
   // Shared read-only by every transfer of a run; the package outlives them.
   std::shared_ptr<const TDownDocFile> package;

@@ -543,7 +543,7 @@ TEST_F(CliBusyPrinter, CtrlCCancelsTheJobAndRemovesTheJobFile) {
   EXPECT_EQ(JobFilesLeft(), 0);
   // The lock went with the transfer.
   TPrinterLock lock;
-  EXPECT_TRUE(lock.TryAcquire(queue_));
+  EXPECT_TRUE(lock.TryAcquire(PrinterTarget::Of(queue_)));
 }
 
 TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {

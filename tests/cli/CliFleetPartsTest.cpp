@@ -45,7 +45,8 @@ TEST(CliHostList, RangesBlocksAndPrinterAddresses) {
   EXPECT_EQ(Expand("10.1.2.3-5"), (std::vector<std::string>{"10.1.2.3", "10.1.2.4", "10.1.2.5"}));
   EXPECT_EQ(Expand("10.1.2.254-10.1.3.1").size(), 4u);  // across an octet
   EXPECT_EQ(Expand("printer-a.office.lan"), (std::vector<std::string>{"printer-a.office.lan"}));
-  EXPECT_EQ(Expand("ftp://PRN7.example/vesta0"), (std::vector<std::string>{"PRN7.example"}));
+  // A printer address gives its parsed host (names in lower case).
+  EXPECT_EQ(Expand("ftp://PRN7.example/vesta0"), (std::vector<std::string>{"prn7.example"}));
   EXPECT_EQ(Expand("::1"), (std::vector<std::string>{"::1"}));
   EXPECT_EQ(Expand("ftp://[::1]:2121/vesta0"), (std::vector<std::string>{"::1"}));
   EXPECT_EQ(Expand("ftp://prn.example:21/vesta0"), (std::vector<std::string>{"prn.example"}));
@@ -69,6 +70,11 @@ TEST(CliHostList, RangesBlocksAndPrinterAddresses) {
   EXPECT_EQ(Expand("10.0.0/24", &error), (std::vector<std::string>{"ERROR"}));
   EXPECT_EQ(Expand("10.0.0.0/33", &error), (std::vector<std::string>{"ERROR"}));
   EXPECT_EQ(Expand("", &error), (std::vector<std::string>{"ERROR"}));
+  // An address whose folder could be read as another host names none.
+  EXPECT_EQ(Expand("ftp://10.0.0.1/10.0.0.2/vesta0", &error), (std::vector<std::string>{"ERROR"}));
+  EXPECT_NE(error.find("holds \"/\""), std::string::npos) << error;
+  EXPECT_EQ(HostOfPrinterName("ftp://10.0.0.1/10.0.0.2/vesta0"), "ftp://10.0.0.1/10.0.0.2/vesta0");
+  EXPECT_EQ(HostOfPrinterName("ftp://[0::1]:21/vesta0/"), "::1");
 
   std::vector<std::string> hosts;
   ASSERT_TRUE(ExpandHosts({"10.0.0.1-2", "10.0.0.2", "Host", "host"}, hosts, error));
@@ -160,8 +166,8 @@ TEST(CliResume, OnlySuccessesOfTheEarlierRunAreLeftOut) {
   std::set<std::string> keys;
   std::string error;
   ASSERT_TRUE(SucceededPrinters(path, keys, error));
-  EXPECT_EQ(keys, (std::set<std::string>{TPrinterLock::Key("ftp://a/other"),
-                                         TPrinterLock::Key("Q2")}));
+  EXPECT_EQ(keys, (std::set<std::string>{PrinterTarget::IdentityOfText("ftp://a/other"),
+                                         PrinterTarget::IdentityOfText("Q2")}));
   EXPECT_FALSE(SucceededPrinters(path + ".missing", keys, error));
 }
 
@@ -223,15 +229,15 @@ TEST(PrinterLock, SharedFolderAndFilesOpenToEveryUser) {
   EXPECT_EQ(TPrinterLock::LockFolder(), folder);
   {
     TPrinterLock lock;
-    ASSERT_TRUE(lock.TryAcquire("ftp://10.9.9.9/vesta0"));
-    ASSERT_EQ(::stat(TPrinterLock::LockPath("ftp://10.9.9.9/vesta0").c_str(), &st), 0);
+    ASSERT_TRUE(lock.TryAcquire(PrinterTarget::Of("ftp://10.9.9.9/vesta0")));
+    ASSERT_EQ(::stat(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.9.9.9/vesta0")).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666u);  // whatever the umask
   }
   // A lock file that is a link is not followed.
-  const std::string linked = TPrinterLock::LockPath("q-linked");
+  const std::string linked = TPrinterLock::LockPath(PrinterTarget::Of("q-linked"));
   ASSERT_EQ(::symlink((root + "/file").c_str(), linked.c_str()), 0);
   TPrinterLock refused;
-  EXPECT_FALSE(refused.TryAcquire("q-linked"));
+  EXPECT_FALSE(refused.TryAcquire(PrinterTarget::Of("q-linked")));
   ::umask(old);
   ::setenv("QUILLON_LOCK_DIR", before.c_str(), 1);
 }

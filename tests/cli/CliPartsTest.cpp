@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app/PrinterLock.h"
+#include <QCryptographicHash>
 #include <QDateTime>
 
 #include "cli/Arguments.h"
@@ -84,11 +85,39 @@ TEST(CliArguments, PrinterListSkipsCommentsAndKeepsEachPrinterOnce) {
   std::string e;
   ASSERT_TRUE(CollectPrinters(o, printers, e));
   // Queue names ignore letter case; an FTP printer is its host, whatever
-  // the folder.
-  EXPECT_EQ(printers, (std::vector<std::string>{"q1", "ftp://PRN7.example/vesta0", "q3"}));
+  // the folder, and is spelt canonically from here on.
+  EXPECT_EQ(printers, (std::vector<std::string>{"q1", "ftp://prn7.example/vesta0", "q3"}));
 
   ASSERT_TRUE(Parse({"download", "p", "--printers-from", list + ".missing"}, o));
   EXPECT_FALSE(CollectPrinters(o, printers, e));
+}
+
+TEST(CliArguments, PrinterIsParsedWhereItEntersAndSpeltCanonically) {
+  Options o;
+  std::string e;
+  ASSERT_TRUE(Parse({"download", "p", "--printer", "FTP://H:21/vesta0/", "--printer=ftp://[0::1]"}, o, &e))
+      << e;
+  EXPECT_EQ(o.printers, (std::vector<std::string>{"ftp://h/vesta0", "ftp://[::1]/vesta0"}));
+  for (const char* bad : {"ftp://A/B/vesta0", "ftp://A/..", "ftp:///vesta0", "ftp://A:99999/x",
+                          "two words"}) {
+    Options b;
+    EXPECT_FALSE(Parse({"download", "p", "--printer", bad}, b, &e)) << bad;
+    EXPECT_NE(e.find(bad), std::string::npos) << e;
+    EXPECT_FALSE(Parse({"job", "p", "--printer", bad, "-o", "x"}, b, &e)) << bad;
+  }
+  // The history's filter takes what rows written before may hold.
+  Options h;
+  ASSERT_TRUE(Parse({"history", "--printer", "ftp://A/B/vesta0"}, h, &e)) << e;
+  EXPECT_EQ(h.printers, (std::vector<std::string>{"ftp://A/B/vesta0"}));
+
+  // A printers file line is parsed the same way, naming its line's text.
+  const std::string list = quillon_test::MakeTestDir("badlist") + "/printers.txt";
+  ASSERT_TRUE(quillon_test::WriteFileBytes(list, "q1\nftp://A/vesta0/sub model=KV3\n"));
+  Options f;
+  ASSERT_TRUE(Parse({"download", "p", "--printers-from", list}, f, &e));
+  std::vector<std::string> printers;
+  EXPECT_FALSE(CollectPrinters(f, printers, e));
+  EXPECT_NE(e.find("ftp://A/vesta0/sub"), std::string::npos) << e;
 }
 
 TEST(CliExitCodes, ResultClassesAndTheBatchVerdict) {
@@ -133,23 +162,49 @@ TEST(CliProgressBar, LineFitsTheWidthAndShowsEachRunningPrinter) {
 
 TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
   TPrinterLock first, second;
-  ASSERT_TRUE(first.TryAcquire("Queue1"));
+  ASSERT_TRUE(first.TryAcquire(PrinterTarget::Of("Queue1")));
   // Another open of the same lock file, even in this process, is refused;
   // the same printer spelt otherwise is the same lock.
-  EXPECT_FALSE(second.TryAcquire("queue1"));
-  EXPECT_TRUE(second.TryAcquire("queue2"));
+  EXPECT_FALSE(second.TryAcquire(PrinterTarget::Of("queue1")));
+  EXPECT_TRUE(second.TryAcquire(PrinterTarget::Of("queue2")));
   second.Release();
-  EXPECT_FALSE(second.TryAcquire("QUEUE1"));
+  EXPECT_FALSE(second.TryAcquire(PrinterTarget::Of("QUEUE1")));
   first.Release();
-  EXPECT_TRUE(second.TryAcquire("queue1"));
+  EXPECT_TRUE(second.TryAcquire(PrinterTarget::Of("queue1")));
 
   TPrinterLock ftp1, ftp2;
-  ASSERT_TRUE(ftp1.TryAcquire("ftp://10.0.0.9/vesta0"));
-  EXPECT_FALSE(ftp2.TryAcquire("ftp://10.0.0.9/other"));
-  EXPECT_EQ(TPrinterLock::LockPath("ftp://10.0.0.9/a"), TPrinterLock::LockPath("ftp://10.0.0.9/b"));
-  EXPECT_NE(TPrinterLock::LockPath("q1"), TPrinterLock::LockPath("q2"));
+  ASSERT_TRUE(ftp1.TryAcquire(PrinterTarget::Of("ftp://10.0.0.9/vesta0")));
+  EXPECT_FALSE(ftp2.TryAcquire(PrinterTarget::Of("ftp://10.0.0.9/other")));
+  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/a")),
+            TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/b")));
+  EXPECT_NE(TPrinterLock::LockPath(PrinterTarget::Of("q1")), TPrinterLock::LockPath(PrinterTarget::Of("q2")));
   // In the lock folder, not named after the printer.
-  EXPECT_EQ(TPrinterLock::LockPath("q1").rfind(std::string(getenv("QUILLON_LOCK_DIR")) + "/printer-", 0), 0u);
+  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("q1")).rfind(std::string(getenv("QUILLON_LOCK_DIR")) + "/printer-", 0), 0u);
+}
+
+TEST(PrinterLock, EverySpellingOfOnePrinterIsOneLock) {
+  // The default port, letter case, a trailing slash and IPv6 spellings
+  // name one printer: two uploads must never reach it at once.
+  TPrinterLock held;
+  ASSERT_TRUE(held.TryAcquire(PrinterTarget::Of("ftp://H/vesta0")));
+  for (const char* same : {"ftp://h:21/vesta0", "FTP://H:21/vesta0/", "ftp://h", "ftp://h/other"}) {
+    TPrinterLock other;
+    EXPECT_FALSE(other.TryAcquire(PrinterTarget::Of(same))) << same;
+  }
+  TPrinterLock v6, v6again, otherPort;
+  ASSERT_TRUE(v6.TryAcquire(PrinterTarget::Of("ftp://[::1]/vesta0")));
+  EXPECT_FALSE(v6again.TryAcquire(PrinterTarget::Of("ftp://[0:0:0::1]:21/vesta0")));
+  EXPECT_TRUE(otherPort.TryAcquire(PrinterTarget::Of("ftp://[::1]:2121/vesta0")));
+
+  // The lock file is the one an earlier version took for the same address
+  // (the hash of "ftp://" + host), so a copy still running keeps it apart.
+  const QByteArray old = QCryptographicHash::hash("ftp://10.0.0.9", QCryptographicHash::Sha256).toHex();
+  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9:21/vesta0")),
+            TPrinterLock::LockFolder() + "/printer-" + old.toStdString() + ".lock");
+
+  // A value that names no printer locks nothing.
+  TPrinterLock none;
+  EXPECT_EQ(none.Acquire(PrinterTarget()), TPrinterLock::Outcome::Failed);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "core/app/QuillonApp.h"
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
@@ -45,7 +47,7 @@ TEST(CommandLine, ContainedKeysAndValueAfterLastEquals) {
   EXPECT_EQ(a->AutoRun, 0);  // its upper-case form contains "/NO"
 
   EXPECT_EQ(AppWith({"/PR=a=b"})->SelectedPrinter, "b");
-  EXPECT_EQ(AppWith({"/pr=Office Laser"})->SelectedPrinter, "Office Laser");
+  EXPECT_EQ(AppWith({"/pr=Office_Laser"})->SelectedPrinter, "Office_Laser");
   EXPECT_EQ(AppWith({"/XPR=q"})->SelectedPrinter, "");  // no "/PR=" in "/XPR="
   EXPECT_EQ(AppWith({"/X/PR=q"})->SelectedPrinter, "q");
 
@@ -63,6 +65,38 @@ TEST(CommandLine, ContainedKeysAndValueAfterLastEquals) {
   EXPECT_EQ(AppWith({"/no"})->AutoRun, 0);
   EXPECT_EQ(AppWith({"/NOTHING"})->AutoRun, 0);
   EXPECT_EQ(AppWith({"/N"})->AutoRun, 1);
+}
+
+TEST(CommandLine, PrinterIsParsedOnceIntoItsOneSpellingOrRefusedWithTheReason) {
+  EXPECT_EQ(AppWith({"/PR=FTP://Host:21/vesta0/"})->SelectedPrinter, "ftp://host/vesta0");
+  EXPECT_EQ(AppWith({"/PR=ftp://[0::1]"})->SelectedPrinter, "ftp://[::1]/vesta0");
+  EXPECT_EQ(AppWith({"/HN=Printer-A:2121"})->SelectedPrinter, "ftp://printer-a:2121/vesta0");
+  // A bare IPv6 host gets its brackets.
+  EXPECT_EQ(AppWith({"/HN=::1"})->SelectedPrinter, "ftp://[::1]/vesta0");
+  EXPECT_TRUE(AppWith({"/HN=::1"})->PrinterInputError.empty());
+
+  // Nothing is preselected for an address that could name another host
+  // or folder; the reason is kept for the caller.
+  struct Bad {
+    const char* arg;
+    const char* why;
+  };
+  for (const Bad b : {Bad{"/PR=ftp://A/B/vesta0", "holds \"/\""}, Bad{"/PR=ftp://A/..", "\"..\""},
+                      Bad{"/PR=ftp:///vesta0", "no host"}, Bad{"/PR=ftp://A:0/x", "port"},
+                      Bad{"/HN=A/B", "holds \"/\""}, Bad{"/HN=A:99999", "port"},
+                      Bad{"/pr=Office Laser", "blank"}}) {
+    auto a = AppWith({b.arg});
+    EXPECT_EQ(a->SelectedPrinter, "") << b.arg;
+    EXPECT_NE(a->PrinterInputError.find(b.why), std::string::npos) << b.arg << ": " << a->PrinterInputError;
+    // Named by its option, however it was spelt.
+    std::string option = std::string(b.arg).substr(0, 4);
+    for (char& c : option) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(a->PrinterInputError.rfind(option, 0), 0u) << a->PrinterInputError;
+  }
+  // A later good printer replaces a refused one.
+  auto later = AppWith({"/PR=ftp://A/B/c", "/X/PR=q1"});
+  EXPECT_EQ(later->SelectedPrinter, "q1");
+  EXPECT_TRUE(later->PrinterInputError.empty());
 }
 
 TEST(CommandLine, OneArgumentMaySatisfySeveralTests) {

@@ -58,32 +58,6 @@ TEST(MakeTempFileName, FailsWithoutAFolderOrWhenThePathDoesNotFit) {
   setenv("TMPDIR", saved.c_str(), 1);
 }
 
-TEST(FtpHostOf, CutsTheCallersTextAtTheHost) {
-  char a[] = "ftp://192.168.1.20/vesta0";
-  char* host = FtpHostOf(a);
-  ASSERT_NE(host, nullptr);
-  EXPECT_STREQ(host, "192.168.1.20");
-  EXPECT_STREQ(a, "ftp://192.168.1.20");
-  EXPECT_EQ(host, a + 6);
-
-  char b[] = "ftp://printer.local";
-  EXPECT_STREQ(FtpHostOf(b), "printer.local");
-  EXPECT_STREQ(b, "ftp://printer.local");
-
-  char c[] = "no address here";
-  EXPECT_EQ(FtpHostOf(c), nullptr);
-  EXPECT_EQ(FtpHostOf(static_cast<char*>(nullptr)), nullptr);
-
-  char d[] = "ftp://user:pw@host:2121/dir/sub";
-  EXPECT_STREQ(FtpHostOf(d), "user:pw@host:2121");
-
-  std::string h = "keep";
-  EXPECT_TRUE(FtpHostOf("ftp://10.0.0.9/vesta0", h));
-  EXPECT_EQ(h, "10.0.0.9");
-  EXPECT_FALSE(FtpHostOf("Office Laser", h));
-  EXPECT_EQ(h, "10.0.0.9");
-}
-
 TEST(TextUtil, CutsAndTokens) {
   EXPECT_EQ(Utf8FitLength("abc", 5), 3u);
   EXPECT_EQ(Utf8FitLength("ab\xEF\xBE\x8C", 4), 2u);

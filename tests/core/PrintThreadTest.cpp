@@ -28,30 +28,6 @@ using platform::JobStatus;
 
 namespace {
 
-TEST(PrintThreadTarget, FtpTargetSplitsAtTheLastTwoSlashes) {
-  std::string host, dir;
-  SplitFtpTarget("ftp://10.1.2.3/vesta0", host, dir);
-  EXPECT_EQ(host, "10.1.2.3");
-  EXPECT_EQ(dir, "vesta0");
-  SplitFtpTarget("ftp://10.1.2.3/a/b", host, dir);
-  EXPECT_EQ(host, "a");
-  EXPECT_EQ(dir, "b");
-  SplitFtpTarget("ftp://10.1.2.3/", host, dir);
-  EXPECT_EQ(host, "10.1.2.3");
-  EXPECT_EQ(dir, "");
-  // No folder: the printer's usual one; a port or an IPv6 address stays
-  // with the host for the library to read.
-  SplitFtpTarget("ftp://printer-a.office.lan", host, dir);
-  EXPECT_EQ(host, "printer-a.office.lan");
-  EXPECT_EQ(dir, "vesta0");
-  SplitFtpTarget("ftp://[::1]:2121/vesta0", host, dir);
-  EXPECT_EQ(host, "[::1]:2121");
-  EXPECT_EQ(dir, "vesta0");
-  SplitFtpTarget("nothing", host, dir);
-  EXPECT_EQ(host, "nothing");
-  EXPECT_EQ(dir, "");
-}
-
 TEST(PrintThreadTarget, LibraryResultsMapToDownloadResults) {
   EXPECT_EQ(TransferResultCode(0), 0);
   EXPECT_EQ(TransferResultCode(0x20000003), 35);

@@ -353,7 +353,7 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   app_->ShowMessage = 0;
   // Another copy of the program (or quillon-cli) is sending to it.
   TPrinterLock other;
-  ASSERT_TRUE(other.TryAcquire(kv3));
+  ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
   EXPECT_EQ(transfers_, 0);
   EXPECT_EQ(app_->JobResult, 32);
@@ -367,12 +367,12 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   bool heldDuringTransfer = false;
   command_->RunTransfer = [&] {
     TPrinterLock probe;
-    heldDuringTransfer = !probe.TryAcquire(kv3);
+    heldDuringTransfer = !probe.TryAcquire(PrinterTarget::Of(kv3));
     app_->JobResult = 0;
   };
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   EXPECT_TRUE(heldDuringTransfer);
-  EXPECT_TRUE(other.TryAcquire(kv3));
+  EXPECT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
 }
 
 TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) {
@@ -403,7 +403,7 @@ TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) 
   ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   // Another download holds the printer: that attempt is kept too.
   TPrinterLock other;
-  ASSERT_TRUE(other.TryAcquire(kv3));
+  ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
   ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
   rows = History();
   ASSERT_EQ(rows.size(), 3u);

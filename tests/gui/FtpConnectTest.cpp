@@ -17,6 +17,8 @@
 #include "tests/support/PrinterSimulator.h"
 #include "tests/gui/ModalDriver.h"
 #include "gui/FtpConnect.h"
+#include "gui/ProgramBoxes.h"
+#include "tests/support/ScriptedBoxAnswerer.h"
 
 using quillon_test::OnModal;
 using quillon_test::PrinterSimulator;
@@ -124,4 +126,36 @@ TEST_F(FtpConnectTest, AddressThatDoesNotAnswerGivesThree) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
   EXPECT_EQ(app.FtpModel, "before");
   EXPECT_EQ(Submit(dlg, ""), TFtpConnect::kUnreachable);
+}
+
+TEST_F(FtpConnectTest, MalformedAddressIsToldAndTheDialogStaysWithoutAskingAConsole) {
+  PrinterSimulator sim({"--model-name", "RX-300"});
+  ASSERT_TRUE(sim.Ready());
+  quillon::ScriptedBoxAnswerer script;
+  quillon::ScopedBoxAnswerer scoped(&script);
+  TFtpConnect dlg(nullptr, &models);
+  // A folder with a "/" could name another host or folder.
+  dlg.editFtpAddr->setText(QString::fromStdString(sim.Address()));
+  dlg.editFtpDir->setText(QStringLiteral("vesta0/sub"));
+  PrinterTarget target;
+  EXPECT_TRUE(dlg.Target(&target).Failed());
+  auto wait = OnModal<TFtpConnect>([](TFtpConnect* d) {
+    d->btnOk->click();
+    // Still open after OK: the operator mends the folder.
+    EXPECT_TRUE(d->isVisible());
+    d->Button2->click();
+  }, 30000);
+  EXPECT_EQ(dlg.exec(), 2);
+  EXPECT_TRUE(wait->ran);
+  ASSERT_EQ(script.Questions().size(), 1u);
+  EXPECT_NE(script.Questions()[0].text.find("vesta0/sub"), std::string::npos) << script.Questions()[0].text;
+  EXPECT_TRUE(sim.ConsoleSessions(0).empty());
+  EXPECT_TRUE(app.FtpModel.empty());
+
+  // A good address is parsed into its one spelling; an empty folder edit
+  // names the usual folder.
+  dlg.editFtpAddr->setText(QStringLiteral("Printer-A:21"));
+  dlg.editFtpDir->clear();
+  ASSERT_FALSE(dlg.Target(&target).Failed());
+  EXPECT_EQ(target.Canonical(), "ftp://printer-a/vesta0");
 }

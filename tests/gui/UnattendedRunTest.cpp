@@ -166,4 +166,34 @@ TEST_F(UnattendedRun, WithoutAnyDisplayItTellsHowToRunAndDoesNotAbort) {
   EXPECT_EQ(err.find("Reinstalling"), std::string::npos) << err;
 }
 
+TEST_F(UnattendedRun, MalformedPrinterAddressEndsAsAnInputErrorBeforeAnythingIsAsked) {
+  quillon_test::PrinterSimulator other({"--model-name", "RX-140"});
+  ASSERT_TRUE(other.Ready());
+  // The folder names another host: the old parsers asked this one's
+  // console and uploaded to the other.
+  const std::string bad = "ftp://" + sim_.Address() + "/" + other.Address() + "/vesta0";
+  EXPECT_EQ(Run({package_, "/PR=" + bad, "/NM", "/NO"}), 2);
+  EXPECT_NE(Err().find(bad), std::string::npos) << Err();
+  EXPECT_NE(Err().find("holds \"/\""), std::string::npos) << Err();
+  EXPECT_EQ(Run({package_, "/HN=" + sim_.Address() + "/x", "/NM", "/NO"}), 2);
+  EXPECT_NE(Err().find("/HN="), std::string::npos) << Err();
+  EXPECT_TRUE(sim_.ConsoleSessions(0).empty());
+  EXPECT_TRUE(other.ConsoleSessions(0).empty());
+  EXPECT_TRUE(sim_.Reports(0).empty());
+  EXPECT_TRUE(other.Reports(0).empty());
+  EXPECT_TRUE(History().empty());
+}
+
+TEST_F(UnattendedRun, AnyFtpSpellingIsSentToItsHostAndRecordedCanonically) {
+  EXPECT_EQ(Run({package_, "/PR=FTP://" + sim_.Address() + ":21/vesta0/", "/M=HALVORN KV3", "/NM", "/NO"}),
+            0)
+      << Err();
+  ExpectReceived("ftp", 1);
+  const std::string canonical = "ftp://" + sim_.Address() + "/vesta0";
+  EXPECT_NE(Log().find("=" + canonical + ","), std::string::npos) << Log();
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].printer, canonical);
+}
+
 }  // namespace

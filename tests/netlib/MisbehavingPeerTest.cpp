@@ -234,11 +234,13 @@ TEST(FtpAddresses, ParseFtpTarget) {
   EXPECT_EQ(t.host, "printer-a.office.lan");
   EXPECT_EQ(t.port, 2121);
   EXPECT_EQ(t.directory, "vesta1");
-  ASSERT_FALSE(ParseFtpTarget("FTP://[fe80::1]:21/a/b", &t).Failed());
+  ASSERT_FALSE(ParseFtpTarget("FTP://[fe80::1]:21/a", &t).Failed());
   EXPECT_EQ(t.host, "fe80::1");
-  EXPECT_EQ(t.directory, "a/b");
-  ASSERT_FALSE(ParseFtpTarget("ftp://host", &t).Failed());
-  EXPECT_EQ(t.directory, "vesta0");  // the program's folder when none is given
+  EXPECT_EQ(t.directory, "a");
+  for (const char* noFolder : {"ftp://host", "ftp://host/"}) {
+    ASSERT_FALSE(ParseFtpTarget(noFolder, &t).Failed()) << noFolder;
+    EXPECT_EQ(t.directory, "vesta0") << noFolder;  // the program's folder when none is given
+  }
 
   struct Bad {
     const char* target;
@@ -252,7 +254,15 @@ TEST(FtpAddresses, ParseFtpTarget) {
                       Bad{"ftp://[::1/x", "no closing ']'"},
                       Bad{"ftp://[nothex]/x", "not an IPv6 address"},
                       Bad{"ftp://me@h/x", "user names are not supported"},
-                      Bad{"ftp://h/a\r\nDELE b", "line end in the directory"}}) {
+                      Bad{"ftp://h/a\r\nDELE b", "line end in the directory"},
+                      // One folder name: nothing in it may be read as a
+                      // host or a path elsewhere on the server.
+                      Bad{"ftp://A/B/vesta0", "holds \"/\""},
+                      Bad{"ftp://[fe80::1]/a/b", "holds \"/\""},
+                      Bad{"ftp://h/vesta0//", "holds \"/\""},
+                      Bad{"ftp://h//", "an empty folder"},
+                      Bad{"ftp://h/..", "\"..\""},
+                      Bad{"ftp://h/a\x01b", "control character"}}) {
     const platform::Error e = ParseFtpTarget(b.target, &t);
     EXPECT_EQ(e.code, kErrBadAddress) << b.target;
     EXPECT_TRUE(Has(e.detail, b.reason)) << b.target << ": " << e.detail;
