@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace platform {
 
 // Names of the local queues, classes and remote queues in the order the
@@ -108,6 +110,10 @@ class PrinterHandle {
   // Discards the document being sent and cancels its job.
   bool Abort();
   int CurrentJobId() const;
+  // Why the last Open, StartRawDoc, WriteBlock or EndDoc of this handle
+  // failed: the IPP status and the print server's own text of the request
+  // that failed, kept from before any cancel that followed it.
+  const Error& LastError() const;
 
   // State of any job of this server, asked afresh.
   JobState QueryJob(int jobId);
@@ -118,6 +124,7 @@ class PrinterHandle {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  Error lastError_;
 };
 
 }  // namespace platform

@@ -216,7 +216,7 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
   // Closing the handle on the way out cancels a job left half sent.
   platform::PrinterHandle printer;
   if (!printer.Open(target)) {
-    Fail(kJobPrinterOpen, "queue \"" + target + "\": " + platform::SpoolerLastError());
+    Fail(kJobPrinterOpen, "queue \"" + target + "\": " + printer.LastError().detail);
     return;
   }
   sink_.SetAction(kStrSendingToSpooler);
@@ -238,7 +238,7 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
   }
   jobId = printer.StartRawDoc(LoadStr(kStrJobTitle));
   if (jobId <= 0) {
-    Fail(kJobSendFailed, "the print server refused the job: " + platform::SpoolerLastError());
+    Fail(kJobSendFailed, "the print server refused the job: " + printer.LastError().detail);
     return;
   }
   const std::uint64_t total = file.Size();
@@ -267,7 +267,7 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
     pending.append(block, static_cast<std::size_t>(n));
     if (pending.size() >= kSpoolRun || static_cast<std::size_t>(n) < kBlockSize) {
       if (!printer.WriteBlock(pending.data(), pending.size())) {
-        const std::string why = platform::SpoolerLastError();
+        const std::string why = printer.LastError().detail;
         printer.Abort();
         Fail(kJobSendFailed, "sending the job to the print server failed: " + why);
         return;
@@ -280,8 +280,10 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
     if (static_cast<std::size_t>(n) < kBlockSize) {
       // The server refusing the document is a failed send, not a success.
       if (!printer.EndDoc()) {
+        // The handle kept the document's own answer; the cancel after it
+        // left another one as the thread's last error.
         Fail(kJobSendFailed, "the print server refused the finished job: " +
-                                 platform::SpoolerLastError());
+                                 printer.LastError().detail);
         return;
       }
       sink_.SetProgressToMaximum();

@@ -4,11 +4,13 @@
 
 #include "tests/support/TestEnv.h"
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/FakeIppServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <thread>
@@ -193,4 +195,67 @@ TEST_F(SpoolerJob, OneJobAtATimeAndNothingWithoutAJob) {
   ASSERT_TRUE(h.Abort());
   EXPECT_EQ(WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000).status,
             JobStatus::Canceled);
+}
+
+// A print server that fails one request with its own text: the handle
+// tells that text, even where a cancel followed the failure. On a thread of
+// its own, whose CUPS settings are read afresh from CUPS_SERVER.
+class SpoolerCause : public ::testing::Test {
+ protected:
+  template <typename Body>
+  void WithServer(Body body) {
+    ASSERT_TRUE(server_.Ready());
+    const char* was = std::getenv("CUPS_SERVER");
+    const std::string saved = was ? was : "";
+    ::setenv("CUPS_SERVER", server_.Path().c_str(), 1);
+    std::thread(body).join();
+    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    else ::unsetenv("CUPS_SERVER");
+  }
+  FakeIppServer server_;
+};
+
+constexpr int kCreateJob = 0x0005, kSendDocument = 0x0006, kCancelJob = 0x0008,
+              kGetPrinterAttributes = 0x000B;
+
+TEST_F(SpoolerCause, ADocumentRefusedAtItsEndKeepsItsOwnCauseThroughTheCancel) {
+  server_.SetReply(kSendDocument, {0x040A, "document refused by the test server"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    ASSERT_EQ(h.StartRawDoc(kTitle), 7);
+    ASSERT_TRUE(h.WriteBlock("data", 4));
+    EXPECT_FALSE(h.EndDoc());
+    EXPECT_EQ(h.LastError().code, 0x040A);
+    EXPECT_EQ(h.LastError().detail, "document refused by the test server");
+    // The cancel that followed succeeded, and left its own answer behind.
+    EXPECT_NE(platform::SpoolerLastError(), h.LastError().detail);
+  });
+  const std::vector<int> ops = server_.Operations();
+  ASSERT_GE(ops.size(), 4u);
+  EXPECT_EQ(ops[2], kSendDocument);
+  EXPECT_EQ(ops[3], kCancelJob);
+}
+
+TEST_F(SpoolerCause, ARefusedJobOrQueueIsToldInTheServersWords) {
+  server_.SetReply(kCreateJob, {0x0506, "not accepting jobs, says the test server"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    EXPECT_EQ(h.StartRawDoc(kTitle), 0);
+    EXPECT_EQ(h.LastError().code, 0x0506);
+    EXPECT_EQ(h.LastError().detail, "not accepting jobs, says the test server");
+    // Nothing to write to or end: said so, not the old cause again.
+    EXPECT_FALSE(h.EndDoc());
+    EXPECT_TRUE(h.LastError().Failed());
+    EXPECT_NE(h.LastError().detail, "not accepting jobs, says the test server");
+  });
+  server_.SetReply(kGetPrinterAttributes, {0x0406, "no queue of that name here"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    EXPECT_FALSE(h.Open("fake"));
+    EXPECT_EQ(h.LastError().code, 0x0406);
+    EXPECT_EQ(h.LastError().detail, "no queue of that name here");
+  });
+  for (const int op : server_.Operations()) EXPECT_NE(op, kCancelJob);
 }
