@@ -138,14 +138,15 @@ void TPrintThread::Execute() {
   const Clock::time_point begin = Clock::now();
   result_ = TransferResult();
   try {
-    std::string jobPath;
-    if (!MakeTempFileName("dwn", jobPath)) {
+    // The job file goes on every path out of here, and is locked while it
+    // lives: a later run's sweep takes it only once this process has gone.
+    const platform::LockedTempFile jobFile("dwn");
+    const std::string jobPath = jobFile.Path();
+    if (jobPath.empty()) {
       Fail(kJobTempFile, "no job file can be made in the temporary folder: " +
                              std::string(std::strerror(errno)));
     } else {
-      // The job file goes on every path out of here.
-      platform::TempPath jobFile(jobPath);
-      const std::uint32_t length = BuildJobFile(jobPath.c_str(), request_.package.get(),
+      const std::uint32_t length = BuildJobFile(jobFile.Fd(), request_.package.get(),
                                                 request_.WithCommand(), request_.initItems);
       if (length == 0) {
         Fail(kJobTempFile, request_.package ? "the job file cannot be written: " +
