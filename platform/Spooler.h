@@ -75,12 +75,14 @@ struct JobState {
   }
 };
 
-// One open queue: its data and one raw job at a time. Closing (destruction)
-// cancels a job that was started and neither ended nor aborted.
 // The print server's own text for the last failed request of the calling
-// thread (CUPS keeps it per thread), for a failure's detail.
+// thread (CUPS keeps it per thread), for a failure's detail. A handle's
+// own failures are better read from PrinterHandle::LastError: a clean-up
+// request after a failure replaces this text.
 std::string SpoolerLastError();
 
+// One open queue: its data and one raw job at a time. Closing (destruction)
+// cancels a job that was started and neither ended nor aborted.
 class PrinterHandle {
  public:
   PrinterHandle();

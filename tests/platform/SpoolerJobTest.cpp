@@ -197,6 +197,33 @@ TEST_F(SpoolerJob, OneJobAtATimeAndNothingWithoutAJob) {
             JobStatus::Canceled);
 }
 
+// The same on the real print server: a queue removed while its document
+// is sent, and one that takes no jobs. Codes are compared (the server's
+// texts follow the locale); the text is the server's, about that job.
+TEST_F(SpoolerJob, RefusalsOfTheRealServerKeepTheirStatusAndText) {
+  ASSERT_TRUE(AddQueue("qt_gone", SocketUri(UnusedPort())));
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_gone"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  const std::string data = RandomBytes(4096, 11);
+  ASSERT_TRUE(h.WriteBlock(data.data(), 2048));
+  ASSERT_EQ(RunCommand("lpadmin -x qt_gone >/dev/null 2>&1"), 0);
+  h.WriteBlock(data.data() + 2048, 2048);
+  EXPECT_FALSE(h.EndDoc());
+  EXPECT_EQ(h.LastError().code, 0x0406);  // not found: the job went with its queue
+  EXPECT_NE(h.LastError().detail.find(std::to_string(job)), std::string::npos)
+      << h.LastError().detail;
+
+  ASSERT_TRUE(AddQueue("qt_reject", SocketUri(UnusedPort())));
+  ASSERT_EQ(RunCommand("cupsreject qt_reject >/dev/null 2>&1"), 0);
+  platform::PrinterHandle r;
+  ASSERT_TRUE(r.Open("qt_reject"));
+  EXPECT_EQ(r.StartRawDoc(kTitle), 0);
+  EXPECT_EQ(r.LastError().code, 0x0506);  // not accepting jobs
+  EXPECT_NE(r.LastError().detail.find("qt_reject"), std::string::npos) << r.LastError().detail;
+}
+
 // A print server that fails one request with its own text: the handle
 // tells that text, even where a cancel followed the failure. On a thread of
 // its own, whose CUPS settings are read afresh from CUPS_SERVER.
