@@ -264,6 +264,24 @@ TEST_F(SpoolerCause, ADocumentRefusedAtItsEndKeepsItsOwnCauseThroughTheCancel) {
   EXPECT_EQ(ops[3], kCancelJob);
 }
 
+// The document refused as it starts: the job made for it is cancelled,
+// and the cause is still the refusal.
+TEST_F(SpoolerCause, ADocumentRefusedAsItStartsKeepsItsOwnCauseThroughTheCancel) {
+  server_.RefuseStreamedRequests(403);
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    EXPECT_EQ(h.StartRawDoc(kTitle), 0);
+    EXPECT_EQ(h.LastError().code, 0x0401);  // forbidden
+    EXPECT_FALSE(h.LastError().detail.empty());
+    EXPECT_NE(platform::SpoolerLastError(), h.LastError().detail);
+  });
+  const std::vector<int> ops = server_.Operations();
+  ASSERT_EQ(ops.size(), 3u);
+  EXPECT_EQ(ops[1], kCreateJob);
+  EXPECT_EQ(ops[2], kCancelJob);
+}
+
 TEST_F(SpoolerCause, ARefusedJobOrQueueIsToldInTheServersWords) {
   server_.SetReply(kCreateJob, {0x0506, "not accepting jobs, says the test server"});
   WithServer([] {

@@ -137,6 +137,11 @@ void FakeIppServer::SetReply(int op, Reply reply) {
   answers_[op] = std::move(reply);
 }
 
+void FakeIppServer::RefuseStreamedRequests(int httpStatus) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refuseStreamed_ = httpStatus;
+}
+
 std::vector<int> FakeIppServer::Operations() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return operations_;
@@ -172,6 +177,17 @@ void FakeIppServer::Talk(int fd) {
   for (;;) {
     std::string head, body;
     if (!ReadHeaders(fd, head, rest)) break;
+    int refuse = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (HeaderValue(head, "transfer-encoding") == "chunked") refuse = refuseStreamed_;
+    }
+    if (refuse) {
+      // Answered before the body, as a server refusing it outright does.
+      WriteAllTo(fd, "HTTP/1.1 " + std::to_string(refuse) +
+                         " Refused\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      break;
+    }
     if (HeaderValue(head, "expect") == "100-continue" &&
         !WriteAllTo(fd, "HTTP/1.1 100 Continue\r\n\r\n"))
       break;

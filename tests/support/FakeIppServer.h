@@ -30,6 +30,10 @@ class FakeIppServer {
   // success. Every answer carries job-id 7, job-state "canceled" and the
   // printer-name and printer-type of a plain queue.
   void SetReply(int op, Reply reply);
+  // A streamed request (the document of a job: chunked, of no length
+  // given) is refused at its headers with this HTTP status, before any of
+  // its body is read; 0: taken as any other.
+  void RefuseStreamedRequests(int httpStatus);
   // The operations received so far, in order.
   std::vector<int> Operations() const;
 
@@ -45,6 +49,7 @@ class FakeIppServer {
   std::map<int, Reply> answers_;
   std::vector<int> operations_;
   std::vector<int> clients_;
+  int refuseStreamed_ = 0;
   std::thread thread_;
 };
 
