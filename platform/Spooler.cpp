@@ -75,6 +75,16 @@ SpoolerPrinterData DataOf(const cups::PrinterAttributes& queue, const std::strin
   return d;
 }
 
+// The failure of the request just made, in the server's own words: read
+// at once, before any clean-up request replaces the thread's last error.
+Error RequestFailure(ipp_t* response) {
+  ipp_status_t status = cupsLastError();
+  if (response && ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE)
+    status = ippGetStatusCode(response);
+  if (status <= IPP_STATUS_OK_EVENTS_COMPLETE) status = IPP_STATUS_ERROR_INTERNAL;
+  return Error::Of(static_cast<int>(status), SpoolerLastError());
+}
+
 }  // namespace
 
 bool ListPrinterData(std::vector<SpoolerPrinterData>& list) {
@@ -160,18 +170,26 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
   if (this != &other) {
     Close();
     impl_ = std::move(other.impl_);
+    lastError_ = std::move(other.lastError_);
   }
   return *this;
 }
 
 bool PrinterHandle::Open(const std::string& name) {
   Close();
-  if (name.empty()) return false;
+  lastError_ = Error::Ok();
+  if (name.empty()) {
+    lastError_ = Error::Of(static_cast<int>(IPP_STATUS_ERROR_BAD_REQUEST), "no queue named");
+    return false;
+  }
   auto impl = std::make_unique<Impl>();
   impl->name = name;
   cups::Ipp resp = GetQueueAttributes(impl->Control(), name, false,
                                       {"printer-name", "printer-type"});
-  if (!resp) return false;
+  if (!resp) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
   impl->isClass = (cups::Integer(resp.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
   impl->resource = cups::QueueResource(name, impl->isClass);
   impl_ = std::move(impl);
@@ -207,7 +225,11 @@ bool PrinterHandle::GetData(SpoolerPrinterData& data) {
 }
 
 int PrinterHandle::StartRawDoc(const std::string& title) {
-  if (!impl_ || impl_->jobOpen) return 0;
+  if (!impl_ || impl_->jobOpen) {
+    lastError_ = Error::Of(static_cast<int>(IPP_STATUS_ERROR_NOT_POSSIBLE),
+                           impl_ ? "a job is being sent already" : "no queue is open");
+    return 0;
+  }
   const std::string uri = cups::QueueUri(impl_->name, impl_->isClass);
   const std::string jobName = std::string(Utf8Cut(title, kMaxNameBytes));
 
@@ -218,7 +240,10 @@ int PrinterHandle::StartRawDoc(const std::string& title) {
                  jobName.c_str());
   cups::Ipp created = cups::Do(impl_->Control(), std::move(create), impl_->resource.c_str());
   const int jobId = cups::Integer(created.get(), "job-id", 0);
-  if (!cups::Succeeded(created.get()) || jobId <= 0) return 0;
+  if (!cups::Succeeded(created.get()) || jobId <= 0) {
+    lastError_ = RequestFailure(created.get());
+    return 0;
+  }
   impl_->jobId = jobId;
   impl_->jobOpen = true;
 
@@ -240,25 +265,40 @@ int PrinterHandle::StartRawDoc(const std::string& title) {
                                              impl_->resource.c_str(), CUPS_LENGTH_VARIABLE);
     if (st == HTTP_STATUS_CONTINUE) return jobId;
   }
-  // No document could be started: leave no empty job behind.
+  // No document could be started: leave no empty job behind, and tell
+  // why it could not, not how the cancel went.
+  const Error why = RequestFailure(nullptr);
   Abort();
+  lastError_ = why;
   return 0;
 }
 
 bool PrinterHandle::WriteBlock(const void* data, std::size_t size) {
-  if (!impl_ || !impl_->jobOpen || !impl_->document) return false;
+  if (!impl_ || !impl_->jobOpen || !impl_->document) {
+    lastError_ = Error::Of(static_cast<int>(IPP_STATUS_ERROR_NOT_POSSIBLE), "no job is being sent");
+    return false;
+  }
   if (size == 0) return true;
-  return cupsWriteRequestData(impl_->document.get(), static_cast<const char*>(data), size) ==
-         HTTP_STATUS_CONTINUE;
+  if (cupsWriteRequestData(impl_->document.get(), static_cast<const char*>(data), size) ==
+      HTTP_STATUS_CONTINUE)
+    return true;
+  lastError_ = RequestFailure(nullptr);
+  return false;
 }
 
 bool PrinterHandle::EndDoc() {
-  if (!impl_ || !impl_->jobOpen || !impl_->document) return false;
+  if (!impl_ || !impl_->jobOpen || !impl_->document) {
+    lastError_ = Error::Of(static_cast<int>(IPP_STATUS_ERROR_NOT_POSSIBLE), "no job is being sent");
+    return false;
+  }
   cups::Ipp resp(cupsGetResponse(impl_->document.get(), impl_->resource.c_str()));
   impl_->document.reset();
   if (!cups::Succeeded(resp.get())) {
-    // The server did not take the document: the job must not linger.
+    // The server did not take the document: the job must not linger. The
+    // cause is the document's answer, taken before the cancel asks again.
+    const Error why = RequestFailure(resp.get());
     Abort();
+    lastError_ = why;
     return false;
   }
   impl_->jobOpen = false;
@@ -274,6 +314,8 @@ bool PrinterHandle::Abort() {
 }
 
 int PrinterHandle::CurrentJobId() const { return impl_ ? impl_->jobId : 0; }
+
+const Error& PrinterHandle::LastError() const { return lastError_; }
 
 JobState PrinterHandle::QueryJob(int jobId) {
   JobState state;

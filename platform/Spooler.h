@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace platform {
 
 // Names of the local queues, classes and remote queues in the order the
@@ -73,12 +75,14 @@ struct JobState {
   }
 };
 
-// One open queue: its data and one raw job at a time. Closing (destruction)
-// cancels a job that was started and neither ended nor aborted.
 // The print server's own text for the last failed request of the calling
-// thread (CUPS keeps it per thread), for a failure's detail.
+// thread (CUPS keeps it per thread), for a failure's detail. A handle's
+// own failures are better read from PrinterHandle::LastError: a clean-up
+// request after a failure replaces this text.
 std::string SpoolerLastError();
 
+// One open queue: its data and one raw job at a time. Closing (destruction)
+// cancels a job that was started and neither ended nor aborted.
 class PrinterHandle {
  public:
   PrinterHandle();
@@ -108,6 +112,10 @@ class PrinterHandle {
   // Discards the document being sent and cancels its job.
   bool Abort();
   int CurrentJobId() const;
+  // Why the last Open, StartRawDoc, WriteBlock or EndDoc of this handle
+  // failed: the IPP status and the print server's own text of the request
+  // that failed, kept from before any cancel that followed it.
+  const Error& LastError() const;
 
   // State of any job of this server, asked afresh.
   JobState QueryJob(int jobId);
@@ -118,6 +126,7 @@ class PrinterHandle {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  Error lastError_;
 };
 
 }  // namespace platform

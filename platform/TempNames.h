@@ -45,9 +45,48 @@ constexpr char kTempFolderLock[] = ".lock";
 
 // Removes folders prefix* in the temporary folder left by a process that
 // died: only real folders (no links) owned by this user whose lock file
-// exists and is not locked. A folder without a lock file is never touched.
-// The count removed.
+// exists and is not locked, and empty ones without a lock file (a run
+// killed between making the folder and its lock, or while removing it).
+// A folder or lock file younger than kStaleAfterSeconds may be one whose
+// maker is about to lock it, and a folder with contents but no lock file is
+// not ours to judge: both are kept. The count removed.
 int RemoveStaleTempFolders(const std::string& prefix);
+
+// A private temporary file prefix + unique part + ".tmp" (mode 0600) that
+// is marked as in use for as long as this object lives: this object keeps
+// it open with an exclusive lock, which the kernel drops when the process
+// ends however it ends. Removed (still locked) by the destructor.
+class LockedTempFile {
+ public:
+  explicit LockedTempFile(const std::string& prefix);
+  ~LockedTempFile();
+  LockedTempFile(const LockedTempFile&) = delete;
+  LockedTempFile& operator=(const LockedTempFile&) = delete;
+  // The file, "" when it could not be made (errno says why).
+  const std::string& Path() const { return path_; }
+  bool Empty() const { return path_.empty(); }
+  // The file, open for reading and writing and locked; -1 when Empty().
+  int Fd() const { return lockFd_; }
+
+ private:
+  std::string path_;
+  int lockFd_ = -1;
+};
+
+// Removes files prefix*.tmp in the temporary folder whose writer has gone:
+// regular files (no links) owned by this user, at least kStaleAfterSeconds
+// old, whose lock can be taken. A file of a live LockedTempFile is never
+// taken. The count removed.
+int RemoveStaleTempFiles(const std::string& prefix);
+
+// What a killed run of prefix left in the temporary folder: its folders
+// and its files (RemoveStaleTempFolders and RemoveStaleTempFiles). The
+// count removed.
+int RemoveStaleTempLeftovers(const std::string& prefix);
+
+// Younger than this, a folder or file may be between its making and its
+// lock: a sweep leaves it.
+constexpr int kStaleAfterSeconds = 2;
 
 // Owns a temporary file or folder and removes it when destroyed.
 class TempPath {

@@ -130,36 +130,54 @@ std::string DownloadHistory::DefaultPath() {
   return TDownDocFile::DefaultIconFolder() + "history.sqlite";
 }
 
-platform::Error DownloadHistory::Retried(const std::function<platform::Error(bool&)>& once) const {
+platform::Error DownloadHistory::Retried(const std::string& what,
+                                        const std::function<platform::Error(bool&, int)>& once) const {
+  // The whole write, every try and SQLite's own busy wait in each, stays
+  // within BusyTimeoutMs: a stuck holder of the database ends it, nothing
+  // else needs to.
   QElapsedTimer waited;
   waited.start();
+  const int bound = std::max(0, BusyTimeoutMs);
   for (int attempt = 0;; ++attempt) {
     bool busy = false;
-    platform::Error err = once(busy);
-    if (!err.Failed() || !busy || waited.elapsed() >= BusyTimeoutMs) return err;
+    const int left = std::max<qint64>(0, bound - waited.elapsed());
+    platform::Error err = once(busy, static_cast<int>(left));
+    if (!err.Failed()) return err;
+    err.detail = what + " was not written: " + err.detail;
+    if (!busy) return err;
+    if (waited.elapsed() >= bound) {
+      err.detail += " (another program held " + path_ + " for longer than " +
+                    std::to_string(bound) + " ms)";
+      return err;
+    }
     // Short and growing, so writers that met at once part again.
-    QThread::msleep(static_cast<unsigned long>(std::min(5 + 10 * attempt, 100)));
+    const qint64 pause = std::min<qint64>(std::min(5 + 10 * attempt, 100),
+                                          std::max<qint64>(1, bound - waited.elapsed()));
+    QThread::msleep(static_cast<unsigned long>(pause));
   }
 }
 
 platform::Error DownloadHistory::Record(const HistoryEntry& e, std::int64_t* rowId) const {
   const QString folder = QFileInfo(QString::fromStdString(path_)).absolutePath();
   if (!QDir().mkpath(folder))
-    return platform::Error::Of(kHistoryFailed, "cannot create the folder " + folder.toStdString());
-  return Retried([&](bool& busy) { return RecordOnce(e, rowId, busy); });
+    return platform::Error::Of(kHistoryFailed, "the attempt was not written: cannot create the folder " +
+                                                   folder.toStdString());
+  return Retried("the attempt", [&](bool& busy, int busyMs) { return RecordOnce(e, rowId, busy, busyMs); });
 }
 
 platform::Error DownloadHistory::SetVerification(std::int64_t rowId, const std::string& outcome,
                                                  const std::optional<std::string>& after) const {
-  return Retried([&](bool& busy) { return VerifyOnce(rowId, outcome, after, busy); });
+  return Retried("the verification", [&](bool& busy, int busyMs) {
+    return VerifyOnce(rowId, outcome, after, busy, busyMs);
+  });
 }
 
 platform::Error DownloadHistory::VerifyOnce(std::int64_t rowId, const std::string& outcome,
                                             const std::optional<std::string>& after,
-                                            bool& busy) const {
+                                            bool& busy, int busyMs) const {
   if (!QFileInfo::exists(QString::fromStdString(path_)))
     return platform::Error::Of(kHistoryFailed, "history " + path_ + ": no such file");
-  const Connection c(path_, BusyTimeoutMs, false);
+  const Connection c(path_, busyMs, false);
   if (c.Error().Failed()) {
     busy = c.Busy();
     return c.Error();
@@ -180,8 +198,8 @@ platform::Error DownloadHistory::VerifyOnce(std::int64_t rowId, const std::strin
 }
 
 platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, std::int64_t* rowId,
-                                            bool& busy) const {
-  const Connection c(path_, BusyTimeoutMs, false);
+                                            bool& busy, int busyMs) const {
+  const Connection c(path_, busyMs, false);
   if (c.Error().Failed()) {
     busy = c.Busy();
     return c.Error();

@@ -53,7 +53,8 @@ class DownloadHistory {
   // "history.sqlite" in the program's data folder, beside DownLoad.log.
   static std::string DefaultPath();
 
-  // How long a write waits for another writer before it gives up.
+  // How long a write waits for another writer before it gives up: the
+  // whole write, not each try. A failure then says what was not written.
   int BusyTimeoutMs = 3000;
 
   // rowId, when given, receives the new row's id (for SetVerification).
@@ -69,11 +70,16 @@ class DownloadHistory {
 
  private:
   // busy: the file was held by another connection, worth another try.
-  platform::Error RecordOnce(const HistoryEntry& entry, std::int64_t* rowId, bool& busy) const;
+  // busyMs: SQLite's own wait for a busy database in this try.
+  platform::Error RecordOnce(const HistoryEntry& entry, std::int64_t* rowId, bool& busy,
+                             int busyMs) const;
   platform::Error VerifyOnce(std::int64_t rowId, const std::string& outcome,
-                             const std::optional<std::string>& versionAfter, bool& busy) const;
-  // Runs one write again while the database is busy, within BusyTimeoutMs.
-  platform::Error Retried(const std::function<platform::Error(bool&)>& once) const;
+                             const std::optional<std::string>& versionAfter, bool& busy,
+                             int busyMs) const;
+  // Runs one write again while the database is busy, within BusyTimeoutMs
+  // in all; `what` names the write in the failure.
+  platform::Error Retried(const std::string& what,
+                          const std::function<platform::Error(bool&, int)>& once) const;
 
   std::string path_;
 };

@@ -3,6 +3,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <string_view>
+#include <thread>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -15,27 +21,58 @@ namespace {
 const char kHex[] = "0123456789ABCDEF";
 
 // Holds an exclusive lock on a folder while it lives. The log itself is
-// replaced by a rename, so its own inode cannot carry the lock.
+// replaced by a rename, so its own inode cannot carry the lock. A process
+// that holds the lock and never lets go (stopped, stuck on a dead network
+// mount) must not hold up every download after it: the lock is tried for
+// `waitMs` at most. Interrupted waits go on; only the time ends them.
 class FolderLock {
  public:
-  explicit FolderLock(const std::string& folder)
+  FolderLock(const std::string& folder, int waitMs)
       : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (!fd_.ok()) return;
-    while (::flock(fd_.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        fd_.Reset();
-        return;
-      }
+    if (!fd_.ok()) {
+      error_ = errno;
+      return;
     }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (int attempt = 0;; ++attempt) {
+      if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) return;
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= end) {
+        timedOut_ = true;
+        break;
+      }
+      // Short first, so writers that met part again soon; then a steady 50 ms.
+      const auto pause = std::min<std::chrono::steady_clock::duration>(
+          std::chrono::milliseconds(std::min(2 + 4 * attempt, 50)), end - now);
+      std::this_thread::sleep_for(pause);
+    }
+    error_ = errno;
+    fd_.Reset();
   }
   ~FolderLock() {
     if (fd_.ok()) ::flock(fd_.get(), LOCK_UN);
   }
   bool Held() const { return fd_.ok(); }
+  bool TimedOut() const { return timedOut_; }
+  int Errno() const { return error_; }
 
  private:
   platform::UniqueFd fd_;
+  bool timedOut_ = false;
+  int error_ = 0;
 };
+
+// The profile rules trim blanks around a key, so the key as the file will
+// hold it is the one to look for.
+std::string_view TrimBlanks(std::string_view s) {
+  const auto blank = [](char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+  };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
 
 }  // namespace
 
@@ -77,19 +114,29 @@ std::string UnescapeLogKey(const std::string& key) {
 }
 
 platform::Error AppendDownloadLog(const std::string& logPath, const std::string& section,
-                                  const std::string& key, const std::string& value) {
+                                  const std::string& key, const std::string& value, int lockWaitMs) {
+  const std::string notWritten = "the entry was not written to " + logPath + ": ";
   const QString folder = QFileInfo(QString::fromStdString(logPath)).absolutePath();
   if (!QDir().mkpath(folder))
-    return platform::Error::Of(1, "cannot create the folder " + folder.toStdString());
-  const FolderLock lock(folder.toStdString());
-  if (!lock.Held()) return platform::Error::FromErrno(1, "cannot lock " + folder.toStdString());
+    return platform::Error::Of(1, notWritten + "cannot create the folder " + folder.toStdString());
+  const FolderLock lock(folder.toStdString(), lockWaitMs);
+  if (lock.TimedOut())
+    return platform::Error::Of(
+        1, notWritten + "another process has held the lock on " + folder.toStdString() +
+               " for longer than " + std::to_string(lockWaitMs) + " ms");
+  if (!lock.Held())
+    return platform::Error::FromErrno(1, notWritten + "cannot lock " + folder.toStdString(),
+                                      lock.Errno());
 
   platform::ProfileFile file(logPath);
-  std::string unique = section;
-  for (int n = 2; file.HasKey(unique, key); ++n) unique = section + " (" + std::to_string(n) + ")";
-  if (!file.WriteString(unique, key, value))
-    return platform::Error::Of(1, "the log entry cannot be written: " + key);
-  if (!file.Flush()) return platform::Error::FromErrno(1, "cannot write " + logPath);
+  const std::string_view stored = TrimBlanks(section);
+  const std::string_view storedKey = TrimBlanks(key);
+  std::string unique(stored);
+  for (int n = 2; file.HasKey(unique, storedKey); ++n)
+    unique = std::string(stored) + " (" + std::to_string(n) + ")";
+  if (!file.WriteString(unique, storedKey, value))
+    return platform::Error::Of(1, notWritten + "the key cannot be stored: " + key);
+  if (!file.Flush()) return platform::Error::FromErrno(1, notWritten + "cannot write " + logPath);
   return platform::Error::Ok();
 }
 

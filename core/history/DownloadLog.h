@@ -10,7 +10,8 @@
 // the same second, a batch) goes to the section "time (2)", "time (3)", ...
 // so it does not replace the first.
 // The read, change and rename run under a lock on the log's folder, so
-// the window and a batch writing at once lose nothing.
+// the window and a batch writing at once lose nothing. The lock is waited
+// for a bounded time; a lock held longer is a failure that says so.
 
 #include <string>
 
@@ -24,9 +25,12 @@ std::string DownloadLogKey(const std::string& packagePath, const std::string& pa
 std::string UnescapeLogKey(const std::string& key);
 
 // Adds the entry; a section that holds the key already is followed by the
-// next free "section (N)". The folder is
-// created when missing. A failure says why.
+// next free "section (N)" (section and key compared as the file keeps
+// them, blanks around them trimmed). The folder is created when missing.
+// A failure says that the entry was not written, and why.
+constexpr int kDownloadLogLockWaitMs = 5000;
 platform::Error AppendDownloadLog(const std::string& logPath, const std::string& section,
-                                  const std::string& key, const std::string& value);
+                                  const std::string& key, const std::string& value,
+                                  int lockWaitMs = kDownloadLogLockWaitMs);
 
 }  // namespace quillon

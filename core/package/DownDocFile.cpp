@@ -217,8 +217,8 @@ void TDownDocFile::Open(const std::string& path) {
          : download::HasLzSignature(full.string()) ? PackageForm::kCompressed
                                                    : PackageForm::kPlain;
 
-  // Working folders of runs that were killed are ours to clear.
-  platform::RemoveStaleTempFolders("dwn");
+  // Working folders and job files of runs that were killed are ours to clear.
+  platform::RemoveStaleTempLeftovers("dwn");
   // A private folder of our own: nobody else can plant or read anything in
   // it while the package is unpacked there, and it is locked while in use.
   platform::LockedTempFolder work("dwn");

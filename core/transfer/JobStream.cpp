@@ -35,24 +35,30 @@ std::string RestartCommand(std::uint32_t initItems) {
 std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool commandAllowed,
                            std::uint32_t initItems) {
   if (!path || !*path || !doc) return 0;
-  if (doc->DataSize > 0 && !doc->DataBuffer) return 0;
-  const bool download = commandAllowed && doc->EnableCommand != 0;
-  const bool restart = commandAllowed && doc->Reboot != 0;
-  // The length field has eight digits; a longer block would be announced
-  // wrongly and the printer would take the rest for commands.
-  if (download && doc->DataSize > kMaxPackageData) return 0;
-
   // Not opened with O_TRUNC: truncating a file on open makes the file
   // system flush it at close, which costs a fresh job file (always empty)
   // time for nothing. Old contents past the new end are cut below.
   platform::UniqueFd fd(::open(path, O_WRONLY | O_CLOEXEC));
   if (fd.get() < 0) return 0;
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return 0;
+  return BuildJobFile(fd.get(), doc, commandAllowed, initItems);
+}
+
+std::uint32_t BuildJobFile(int fd, const TDownDocFile* doc, bool commandAllowed,
+                           std::uint32_t initItems) {
+  if (fd < 0 || !doc) return 0;
+  if (doc->DataSize > 0 && !doc->DataBuffer) return 0;
+  const bool download = commandAllowed && doc->EnableCommand != 0;
+  const bool restart = commandAllowed && doc->Reboot != 0;
+  // The length field has eight digits; a longer block would be announced
+  // wrongly and the printer would take the rest for commands.
+  if (download && doc->DataSize > kMaxPackageData) return 0;
+  if (::lseek(fd, 0, SEEK_SET) != 0) return 0;
 
   bool ok = true;
   std::uint64_t written = 0;
   const auto put = [&](const void* data, std::size_t size) {
-    ok = ok && platform::WriteAll(fd.get(), data, size);
+    ok = ok && platform::WriteAll(fd, data, size);
     written += size;
   };
   if (download) {
@@ -68,9 +74,9 @@ std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool comma
   // A short file must not be sent: its length field would not match.
   if (!ok || written > 0xFFFFFFFFull) return 0;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return 0;
+  if (::fstat(fd, &st) != 0) return 0;
   if (static_cast<std::uint64_t>(st.st_size) > written &&
-      ::ftruncate(fd.get(), static_cast<off_t>(written)) != 0)
+      ::ftruncate(fd, static_cast<off_t>(written)) != 0)
     return 0;
   return static_cast<std::uint32_t>(written);
 }

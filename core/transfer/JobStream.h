@@ -27,3 +27,7 @@ std::string RestartCommand(std::uint32_t initItems);
 // missing, the file cannot be opened or written, or the stream is empty.
 std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool commandAllowed,
                            std::uint32_t initItems);
+// The same into a file open for writing that the caller holds (and has
+// locked), from its start.
+std::uint32_t BuildJobFile(int fd, const TDownDocFile* doc, bool commandAllowed,
+                           std::uint32_t initItems);

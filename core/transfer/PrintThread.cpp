@@ -117,14 +117,15 @@ void TPrintThread::Execute() {
   const Clock::time_point begin = Clock::now();
   result_ = TransferResult();
   try {
-    std::string jobPath;
-    if (!MakeTempFileName("dwn", jobPath)) {
+    // The job file goes on every path out of here, and is locked while it
+    // lives: a later run's sweep takes it only once this process has gone.
+    const platform::LockedTempFile jobFile("dwn");
+    const std::string jobPath = jobFile.Path();
+    if (jobPath.empty()) {
       Fail(kJobTempFile, "no job file can be made in the temporary folder: " +
                              std::string(std::strerror(errno)));
     } else {
-      // The job file goes on every path out of here.
-      platform::TempPath jobFile(jobPath);
-      const std::uint32_t length = BuildJobFile(jobPath.c_str(), request_.package.get(),
+      const std::uint32_t length = BuildJobFile(jobFile.Fd(), request_.package.get(),
                                                 request_.WithCommand(), request_.initItems);
       if (length == 0) {
         Fail(kJobTempFile, request_.package ? "the job file cannot be written: " +
@@ -197,7 +198,7 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
   // Closing the handle on the way out cancels a job left half sent.
   platform::PrinterHandle printer;
   if (!printer.Open(target)) {
-    Fail(kJobPrinterOpen, "queue \"" + target + "\": " + platform::SpoolerLastError());
+    Fail(kJobPrinterOpen, "queue \"" + target + "\": " + printer.LastError().detail);
     return;
   }
   sink_.SetAction(kStrSendingToSpooler);
@@ -219,7 +220,7 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
   }
   jobId = printer.StartRawDoc(LoadStr(kStrJobTitle));
   if (jobId <= 0) {
-    Fail(kJobSendFailed, "the print server refused the job: " + platform::SpoolerLastError());
+    Fail(kJobSendFailed, "the print server refused the job: " + printer.LastError().detail);
     return;
   }
   const std::uint64_t total = file.Size();
@@ -248,7 +249,7 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
     pending.append(block, static_cast<std::size_t>(n));
     if (pending.size() >= kSpoolRun || static_cast<std::size_t>(n) < kBlockSize) {
       if (!printer.WriteBlock(pending.data(), pending.size())) {
-        const std::string why = platform::SpoolerLastError();
+        const std::string why = printer.LastError().detail;
         printer.Abort();
         Fail(kJobSendFailed, "sending the job to the print server failed: " + why);
         return;
@@ -261,8 +262,10 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
     if (static_cast<std::size_t>(n) < kBlockSize) {
       // The server refusing the document is a failed send, not a success.
       if (!printer.EndDoc()) {
+        // The handle kept the document's own answer; the cancel after it
+        // left another one as the thread's last error.
         Fail(kJobSendFailed, "the print server refused the finished job: " +
-                                 platform::SpoolerLastError());
+                                 printer.LastError().detail);
         return;
       }
       sink_.SetProgressToMaximum();

@@ -8,8 +8,13 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +89,57 @@ TEST(DownloadLogFile, TheSamePackageTwiceInOneSecondKeepsBothEntries) {
   const platform::ProfileFile file(log);
   EXPECT_EQ(file.ReadString(section + " (2)", key, "?"), "P2,");
   EXPECT_EQ(file.ReadString(section + " (3)", upper, "?"), "P3,");
+}
+
+// A package without a version has a key that ends in a blank, which the
+// file does not keep: the second entry of the same second must still find
+// the first and go to a section of its own.
+TEST(DownloadLogFile, APackageWithoutAVersionTwiceInOneSecondKeepsBothEntries) {
+  const std::string log = quillon_test::MakeTestDir("log") + "/DownLoad.log";
+  const std::string section = "2024/03/05 9:08:07";
+  const std::string key = DownloadLogKey("/srv/fw/FW.RXF", "Firmware ");
+  ASSERT_EQ(key.back(), ' ');
+  ASSERT_FALSE(AppendDownloadLog(log, section, key, "P1,").Failed());
+  ASSERT_FALSE(AppendDownloadLog(log, section, key, "P2,").Failed());
+  ASSERT_FALSE(AppendDownloadLog(log, " " + section, "\t" + key, "P3,").Failed());
+  EXPECT_EQ(ValuesOf(log), (std::vector<std::string>{"P1,", "P2,", "P3,"}));
+  const platform::ProfileFile file(log);
+  EXPECT_EQ(file.ReadSections(),
+            (std::vector<std::string>{section, section + " (2)", section + " (3)"}));
+  EXPECT_EQ(file.ReadString(section, "/srv/fw/FW.RXF,Firmware", "?"), "P1,");
+  EXPECT_EQ(file.ReadString(section + " (2)", "/srv/fw/FW.RXF,Firmware", "?"), "P2,");
+}
+
+// Another process holding the folder's lock and never letting go: the
+// entry fails once the bound has passed, and says why, instead of holding
+// the download up for good.
+TEST(DownloadLogFile, ALockHeldByAnotherIsAFailureAfterABoundedWait) {
+  const std::string dir = quillon_test::MakeTestDir("log");
+  const std::string log = dir + "/DownLoad.log";
+  ASSERT_FALSE(AppendDownloadLog(log, "s", "first", "P1,").Failed());
+  // A lock of its own open file: flock sets it against this process too.
+  const int holder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  constexpr int kBoundMs = 400;
+  const auto begin = std::chrono::steady_clock::now();
+  auto pending = std::async(std::launch::async, [&] {
+    return AppendDownloadLog(log, "s", "second", "P2,", kBoundMs);
+  });
+  const bool ended = pending.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  const auto waited = std::chrono::steady_clock::now() - begin;
+  ::close(holder);  // lets a writer that never gave up finish
+  ASSERT_TRUE(ended) << "the write still waits for the lock after 10 s";
+  const platform::Error e = pending.get();
+  EXPECT_TRUE(e.Failed());
+  EXPECT_NE(e.detail.find("not written"), std::string::npos) << e.detail;
+  EXPECT_NE(e.detail.find(dir), std::string::npos) << e.detail;
+  EXPECT_NE(e.detail.find(std::to_string(kBoundMs) + " ms"), std::string::npos) << e.detail;
+  EXPECT_GE(waited, std::chrono::milliseconds(kBoundMs));
+  EXPECT_EQ(ValuesOf(log), std::vector<std::string>{"P1,"});
+  // Free again: written at once.
+  EXPECT_FALSE(AppendDownloadLog(log, "s", "third", "P3,", kBoundMs).Failed());
+  EXPECT_EQ(ValuesOf(log), (std::vector<std::string>{"P1,", "P3,"}));
 }
 
 TEST(DownloadLogFile, WritersAtOnceLoseNothing) {
@@ -235,11 +291,14 @@ TEST(History, ACorruptDatabaseIsAFailureWithItsCauseAndIsLeftAsItWas) {
   EXPECT_EQ(quillon_test::ReadFileBytes(path), junk);
 }
 
+// The bound is the whole write's: every try and SQLite's wait in each.
 TEST(History, ALockedDatabaseIsAFailureAfterABoundedWait) {
   const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";
   DownloadHistory history(path);
   ASSERT_FALSE(history.Record(Entry("P1", 0)).Failed());
-  history.BusyTimeoutMs = 300;
+  std::int64_t row = -1;
+  ASSERT_FALSE(history.Record(Entry("P1", 0), &row).Failed());
+  history.BusyTimeoutMs = 1500;
   {
     // Another program holds the write lock and does not let go.
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
@@ -247,12 +306,20 @@ TEST(History, ALockedDatabaseIsAFailureAfterABoundedWait) {
     ASSERT_TRUE(db.open());
     QSqlQuery q(db);
     ASSERT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-    const auto begin = std::chrono::steady_clock::now();
-    const platform::Error e = history.Record(Entry("P2", 0));
-    const auto waited = std::chrono::steady_clock::now() - begin;
-    EXPECT_TRUE(e.Failed());
-    EXPECT_NE(e.detail.find("locked"), std::string::npos) << e.detail;
-    EXPECT_LT(waited, std::chrono::seconds(10));
+    for (const bool verify : {false, true}) {
+      SCOPED_TRACE(verify ? "verification" : "attempt");
+      const auto begin = std::chrono::steady_clock::now();
+      const platform::Error e = verify ? history.SetVerification(row, "verified", std::nullopt)
+                                       : history.Record(Entry("P2", 0));
+      const auto waited = std::chrono::steady_clock::now() - begin;
+      EXPECT_TRUE(e.Failed());
+      EXPECT_NE(e.detail.find("not written"), std::string::npos) << e.detail;
+      EXPECT_NE(e.detail.find("locked"), std::string::npos) << e.detail;
+      EXPECT_NE(e.detail.find("1500 ms"), std::string::npos) << e.detail;
+      EXPECT_GE(waited, std::chrono::milliseconds(1400));
+      // Each try waited the full bound before: twice it and more in all.
+      EXPECT_LT(waited, std::chrono::milliseconds(2600));
+    }
     q.exec(QStringLiteral("ROLLBACK"));
     q = QSqlQuery();
     db.close();
@@ -262,7 +329,8 @@ TEST(History, ALockedDatabaseIsAFailureAfterABoundedWait) {
   EXPECT_FALSE(history.Record(Entry("P3", 0)).Failed());
   std::vector<HistoryEntry> rows;
   ASSERT_FALSE(history.Read({}, rows).Failed());
-  EXPECT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows.size(), 3u);
+  EXPECT_FALSE(rows[1].outcome.has_value());
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -20,6 +22,7 @@
 #include "tests/support/PrintSinkRecorder.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/FakeIppServer.h"
 #include "tests/support/WaitUntil.h"
 #include "platform/Spooler.h"
 
@@ -296,6 +299,37 @@ TEST_F(PrintThreadRun, WatchEndsWhenThePrintServerStopsAnswering) {
             std::string::npos)
       << thread_->Result().detail;
   RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1");
+}
+
+// A print server that refuses the finished document with its own words
+// and then takes the cancel: the transfer tells the refusal, not the
+// cancel's answer.
+TEST(PrintThreadSpoolerCause, ARefusedDocumentIsToldInThePrintServersWords) {
+  FakeIppServer server;
+  ASSERT_TRUE(server.Ready());
+  server.SetReply(0x0006 /* Send-Document */, {0x040A, "document refused by the test server"});
+  auto app = MakeApp();
+  SetPackage(*app, package_test::Pattern(3000, 2), 0, 0);
+  app->SelectedPrinter = "fake";
+  SetField(app->SelectedEntry.Driver, "RX-110");
+  app->ResolveModel(app->SelectedEntry);
+  PrintSinkRecorder sink;
+  const char* was = std::getenv("CUPS_SERVER");
+  const std::string saved = was ? was : "";
+  // The output thread reads its print server afresh.
+  ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+  TPrintThread thread(app->MakeTransferRequest(), sink);
+  thread.start();
+  const bool ended = thread.wait(QDeadlineTimer(30000));
+  if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+  else ::unsetenv("CUPS_SERVER");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(thread.Result().code, 33);
+  EXPECT_EQ(thread.Result().detail,
+            "the print server refused the finished job: document refused by the test server");
+  const std::vector<int> ops = server.Operations();
+  EXPECT_NE(std::find(ops.begin(), ops.end(), 0x0008 /* Cancel-Job */), ops.end());
+  EXPECT_EQ(JobFilesLeft(), 0);
 }
 
 class PrintThreadFtp : public PrintThreadRun {

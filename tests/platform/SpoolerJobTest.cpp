@@ -4,11 +4,13 @@
 
 #include "tests/support/TestEnv.h"
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/FakeIppServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <thread>
@@ -193,4 +195,112 @@ TEST_F(SpoolerJob, OneJobAtATimeAndNothingWithoutAJob) {
   ASSERT_TRUE(h.Abort());
   EXPECT_EQ(WaitForJob(h, job, [](const platform::JobState& s) { return s.Finished(); }, 10000).status,
             JobStatus::Canceled);
+}
+
+// The same on the real print server: a queue removed while its document
+// is sent, and one that takes no jobs. Codes are compared (the server's
+// texts follow the locale); the text is the server's, about that job.
+TEST_F(SpoolerJob, RefusalsOfTheRealServerKeepTheirStatusAndText) {
+  ASSERT_TRUE(AddQueue("qt_gone", SocketUri(UnusedPort())));
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_gone"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  const std::string data = RandomBytes(4096, 11);
+  ASSERT_TRUE(h.WriteBlock(data.data(), 2048));
+  ASSERT_EQ(RunCommand("lpadmin -x qt_gone >/dev/null 2>&1"), 0);
+  h.WriteBlock(data.data() + 2048, 2048);
+  EXPECT_FALSE(h.EndDoc());
+  EXPECT_EQ(h.LastError().code, 0x0406);  // not found: the job went with its queue
+  EXPECT_NE(h.LastError().detail.find(std::to_string(job)), std::string::npos)
+      << h.LastError().detail;
+
+  ASSERT_TRUE(AddQueue("qt_reject", SocketUri(UnusedPort())));
+  ASSERT_EQ(RunCommand("cupsreject qt_reject >/dev/null 2>&1"), 0);
+  platform::PrinterHandle r;
+  ASSERT_TRUE(r.Open("qt_reject"));
+  EXPECT_EQ(r.StartRawDoc(kTitle), 0);
+  EXPECT_EQ(r.LastError().code, 0x0506);  // not accepting jobs
+  EXPECT_NE(r.LastError().detail.find("qt_reject"), std::string::npos) << r.LastError().detail;
+}
+
+// A print server that fails one request with its own text: the handle
+// tells that text, even where a cancel followed the failure. On a thread of
+// its own, whose CUPS settings are read afresh from CUPS_SERVER.
+class SpoolerCause : public ::testing::Test {
+ protected:
+  template <typename Body>
+  void WithServer(Body body) {
+    ASSERT_TRUE(server_.Ready());
+    const char* was = std::getenv("CUPS_SERVER");
+    const std::string saved = was ? was : "";
+    ::setenv("CUPS_SERVER", server_.Path().c_str(), 1);
+    std::thread(body).join();
+    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    else ::unsetenv("CUPS_SERVER");
+  }
+  FakeIppServer server_;
+};
+
+constexpr int kCreateJob = 0x0005, kSendDocument = 0x0006, kCancelJob = 0x0008,
+              kGetPrinterAttributes = 0x000B;
+
+TEST_F(SpoolerCause, ADocumentRefusedAtItsEndKeepsItsOwnCauseThroughTheCancel) {
+  server_.SetReply(kSendDocument, {0x040A, "document refused by the test server"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    ASSERT_EQ(h.StartRawDoc(kTitle), 7);
+    ASSERT_TRUE(h.WriteBlock("data", 4));
+    EXPECT_FALSE(h.EndDoc());
+    EXPECT_EQ(h.LastError().code, 0x040A);
+    EXPECT_EQ(h.LastError().detail, "document refused by the test server");
+    // The cancel that followed succeeded, and left its own answer behind.
+    EXPECT_NE(platform::SpoolerLastError(), h.LastError().detail);
+  });
+  const std::vector<int> ops = server_.Operations();
+  ASSERT_GE(ops.size(), 4u);
+  EXPECT_EQ(ops[2], kSendDocument);
+  EXPECT_EQ(ops[3], kCancelJob);
+}
+
+// The document refused as it starts: the job made for it is cancelled,
+// and the cause is still the refusal.
+TEST_F(SpoolerCause, ADocumentRefusedAsItStartsKeepsItsOwnCauseThroughTheCancel) {
+  server_.RefuseStreamedRequests(403);
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    EXPECT_EQ(h.StartRawDoc(kTitle), 0);
+    EXPECT_EQ(h.LastError().code, 0x0401);  // forbidden
+    EXPECT_FALSE(h.LastError().detail.empty());
+    EXPECT_NE(platform::SpoolerLastError(), h.LastError().detail);
+  });
+  const std::vector<int> ops = server_.Operations();
+  ASSERT_EQ(ops.size(), 3u);
+  EXPECT_EQ(ops[1], kCreateJob);
+  EXPECT_EQ(ops[2], kCancelJob);
+}
+
+TEST_F(SpoolerCause, ARefusedJobOrQueueIsToldInTheServersWords) {
+  server_.SetReply(kCreateJob, {0x0506, "not accepting jobs, says the test server"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    ASSERT_TRUE(h.Open("fake"));
+    EXPECT_EQ(h.StartRawDoc(kTitle), 0);
+    EXPECT_EQ(h.LastError().code, 0x0506);
+    EXPECT_EQ(h.LastError().detail, "not accepting jobs, says the test server");
+    // Nothing to write to or end: said so, not the old cause again.
+    EXPECT_FALSE(h.EndDoc());
+    EXPECT_TRUE(h.LastError().Failed());
+    EXPECT_NE(h.LastError().detail, "not accepting jobs, says the test server");
+  });
+  server_.SetReply(kGetPrinterAttributes, {0x0406, "no queue of that name here"});
+  WithServer([] {
+    platform::PrinterHandle h;
+    EXPECT_FALSE(h.Open("fake"));
+    EXPECT_EQ(h.LastError().code, 0x0406);
+    EXPECT_EQ(h.LastError().detail, "no queue of that name here");
+  });
+  for (const int op : server_.Operations()) EXPECT_NE(op, kCancelJob);
 }

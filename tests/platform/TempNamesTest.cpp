@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -129,6 +130,121 @@ TEST(TempNames, StaleWorkingFoldersOfKilledRunsAreClearedOthersKept) {
   EXPECT_TRUE(fs::exists(tmp + "/dwnFILE.tmp"));
   EXPECT_TRUE(fs::exists(tmp + "/other/" + platform::kTempFolderLock));
   setenv("TMPDIR", saved.c_str(), 1);
+}
+
+namespace {
+
+void Age(const std::string& path) {
+  const struct timespec old[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// A child that makes a locked job file and an empty folder without a lock
+// (as a run killed between making its folder and its lock leaves it), says
+// their names and waits for SIGKILL: no destructor of its runs.
+struct DoomedRun {
+  pid_t pid = -1;
+  std::string file, folder;
+  DoomedRun() {
+    int up[2];
+    if (::pipe(up) != 0) return;
+    pid = ::fork();
+    if (pid == 0) {
+      ::close(up[0]);
+      auto* job = new platform::LockedTempFile("dwn");
+      const std::string text = job->Path() + "\n" + platform::MakeTempFolder("dwn") + "\n";
+      [[maybe_unused]] const ssize_t n = ::write(up[1], text.data(), text.size());
+      for (;;) ::pause();
+    }
+    ::close(up[1]);
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while (text.find('\n', text.find('\n') + 1) == std::string::npos &&
+           (n = ::read(up[0], buf, sizeof buf)) > 0)
+      text.append(buf, static_cast<std::size_t>(n));
+    ::close(up[0]);
+    const std::size_t nl = text.find('\n');
+    if (nl == std::string::npos) return;
+    file = text.substr(0, nl);
+    folder = text.substr(nl + 1, text.find('\n', nl + 1) - nl - 1);
+  }
+  void Kill() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  ~DoomedRun() { Kill(); }
+};
+
+}  // namespace
+
+// A job file is the whole job: one left by a run that was killed is cleared
+// at the next start, as its working folder is; one whose run is alive is
+// not, however old.
+TEST(TempNames, JobFilesAndEmptyFoldersOfKilledRunsAreClearedLiveOnesKept) {
+  const std::string saved = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+  const std::string tmp = quillon_test::MakeTestDir("stalefiles");
+  setenv("TMPDIR", tmp.c_str(), 1);
+  DoomedRun run;
+  ASSERT_FALSE(run.file.empty());
+  ASSERT_FALSE(run.folder.empty());
+  ASSERT_TRUE(fs::exists(run.file));
+  EXPECT_EQ(run.file.substr(run.file.size() - 4), ".tmp");
+  Age(run.file);
+  Age(run.folder);
+
+  platform::LockedTempFile live("dwn");  // this process's own, alive
+  ASSERT_FALSE(live.Empty());
+  Age(live.Path());
+  std::ofstream(tmp + "/dwnNOTE.txt") << "not a job file";
+  std::ofstream(tmp + "/other.tmp") << "not ours";
+  std::ofstream(tmp + "/target") << "x";
+  fs::create_symlink(tmp + "/target", tmp + "/dwnLINK.tmp");
+  fs::create_directory(tmp + "/dwnFULL");            // holds something: not judged
+  std::ofstream(tmp + "/dwnFULL/member") << "x";
+  for (const char* name : {"/dwnNOTE.txt", "/other.tmp", "/target", "/dwnLINK.tmp", "/dwnFULL"})
+    Age(tmp + name);
+
+  // Still alive: its file is locked, and its empty folder may be one about
+  // to get its lock as far as anyone can tell: the folder goes, the file stays.
+  EXPECT_EQ(platform::RemoveStaleTempLeftovers("dwn"), 1);
+  EXPECT_TRUE(fs::exists(run.file));
+  EXPECT_FALSE(fs::exists(run.folder));
+
+  run.Kill();
+  // Brand-new leftovers may be a run's between making and locking: kept.
+  const std::string young = platform::MakeTempFolder("dwn");
+  std::ofstream(tmp + "/dwnYOUNG.tmp") << "job";
+  EXPECT_EQ(platform::RemoveStaleTempLeftovers("dwn"), 1);
+  EXPECT_FALSE(fs::exists(run.file));
+  EXPECT_TRUE(fs::exists(young));
+  EXPECT_TRUE(fs::exists(tmp + "/dwnYOUNG.tmp"));
+  EXPECT_TRUE(fs::exists(live.Path()));
+  for (const char* name : {"/dwnNOTE.txt", "/other.tmp", "/target", "/dwnFULL/member"})
+    EXPECT_TRUE(fs::exists(tmp + name)) << name;
+  EXPECT_TRUE(fs::is_symlink(tmp + "/dwnLINK.tmp"));
+  setenv("TMPDIR", saved.c_str(), 1);
+}
+
+TEST(TempNames, LockedFileIsPrivateLockedAndRemoved) {
+  std::string path;
+  {
+    platform::LockedTempFile file("dwn");
+    ASSERT_FALSE(file.Empty());
+    path = file.Path();
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Written by path as the job file is, it keeps its lock.
+    std::ofstream(path) << "job";
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+  }
+  EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(TempNames, LockedFolderIsPrivateAndRemovedWithItsContents) {
