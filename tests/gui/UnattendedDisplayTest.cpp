@@ -122,6 +122,31 @@ TEST_F(UnattendedOnADisplay, SigintDuringAQuestionBoxEndsTheProgramAsInterrupted
   EXPECT_TRUE(sim.Reports(0).empty());
 }
 
+TEST_F(UnattendedOnADisplay, CloseBoxOfTheStartQuestionEndsTheRunAsDeclined) {
+  quillon_test::PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  Start({"/HN=" + QString::fromStdString(sim.Address()), "/M=HALVORN KV3", "/NO"});
+  const ui_test::XServer::Window box = x_->WaitForDialog({}, 30000);
+  ASSERT_NE(box.id, 0u) << Err();
+  ASSERT_TRUE(x_->Close(box.id));
+  EXPECT_EQ(EndedWithin(10000), quillon::kExitDeclined) << Err();
+  EXPECT_TRUE(sim.Reports(0).empty());
+}
+
+TEST_F(UnattendedOnADisplay, CloseBoxOfTheProgressWindowAbortsAndEndsAsInterrupted) {
+  quillon_test::PrinterSimulator sim({"--hold", "STOR"});
+  ASSERT_TRUE(sim.Ready());
+  Start({"/HN=" + QString::fromStdString(sim.Address()), "/M=HALVORN KV3", "/NM", "/NC", "/NO"});
+  ASSERT_TRUE(sim.WaitHeld("STOR")) << Err();
+  const ui_test::XServer::Window progress = x_->WaitForDialog({}, 10000);
+  ASSERT_NE(progress.id, 0u) << Err();
+  ASSERT_TRUE(x_->Close(progress.id));
+  QThread::msleep(300);
+  sim.Release();
+  EXPECT_EQ(EndedWithin(10000), quillon::kExitAborted) << Err();
+  for (const std::string& r : sim.Reports(0)) EXPECT_EQ(quillon_test::JsonField(r, "size"), "0") << r;
+}
+
 TEST_F(UnattendedOnADisplay, SigtermDuringTheTransferAbortsItAndEndsAsInterrupted) {
   // The printer holds its answer to the store command: the progress window
   // is up, and the printer answers once the program was told to end.
