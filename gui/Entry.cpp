@@ -160,7 +160,9 @@ int QuillonMain(int argc, char** argv) {
     CreateForms(forms, app);
     QObject::connect(forms.frmMain.get(), &TfrmMain::Closed, &qapp, &QCoreApplication::quit);
     forms.frmMain->show();
-    QApplication::exec();
+    // A signal during the start-up (a model question's loop) has closed
+    // every window already: the main loop would wait for nothing.
+    if (!quillon::QuitRequested()) QApplication::exec();
   } catch (const std::exception& e) {
     qapp.failure = QString::fromUtf8(e.what());
   }

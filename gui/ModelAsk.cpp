@@ -5,11 +5,13 @@
 #include "core/app/QuillonApp.h"
 #include "gui/PrnModelDlg.h"
 #include "gui/ProgramBoxes.h"
+#include "gui/QuitSignals.h"
 
 void InstallModelQuestion(TQUILLONApp& app, TdlgPrnModel& dialog) {
   QPointer<TdlgPrnModel> guarded(&dialog);
   app.AskModel = [guarded](std::string& model) {
-    if (!guarded || guarded->exec() != quillon::IDOK) return false;
+    // Nobody is left to answer once the program is ending.
+    if (!guarded || quillon::QuitRequested() || guarded->exec() != quillon::IDOK) return false;
     model = guarded->SelectedModel;
     return true;
   };

@@ -16,8 +16,10 @@
 
 #include "core/app/AppTitles.h"
 #include "core/app/QuillonApp.h"
+#include "core/transfer/ResultCodes.h"
 #include "resources/StringTable.h"
 #include "gui/JapaneseFonts.h"
+#include "gui/QuitSignals.h"
 #include "netlib/quillon.h"
 #include "platform/WaitCursor.h"
 
@@ -92,6 +94,7 @@ void TfrmPrntView::showEvent(QShowEvent* event) {
 void TfrmPrntView::FormShow() {
   ++showing_;
   modalResult_ = 0;
+  ended_ = false;
   lblAction->setText(LoadQStr(kStrInitialising));
   lblAction->adjustSize();
   btnAbort->setText(LoadQStr(kStrAbort));
@@ -106,6 +109,15 @@ void TfrmPrntView::FormShow() {
   }
   TransferRequest request = Request ? std::move(*Request) : app_->MakeTransferRequest();
   Request.reset();
+  if (quillon::QuitRequested()) {
+    // The program is ending (a signal): nothing new goes out. Nothing was
+    // sent, so the honest outcome is an abort before the first byte.
+    Result.code = kJobAborted;
+    Result.detail = "the program was asked to end before the transfer started";
+    if (app_) app_->JobResult = Result.code;
+    ThreadDone();
+    return;
+  }
   Thread = std::make_unique<TPrintThread>(std::move(request), *this);
   TPrintThread* t = Thread.get();
   // An end reported late by the thread of an earlier showing is ignored.
@@ -118,14 +130,15 @@ void TfrmPrntView::FormShow() {
 }
 
 void TfrmPrntView::btnAbortClick() {
-  if (aborting_) return;
+  if (aborting_ || ended_) return;
   aborting_ = true;
   const platform::WaitCursor wait;
   AbortRequested = 1;
-  if (Thread) Thread->Abort();
-  lblAction->setText(LoadQStr(kStrAborted));
-  lblAction->adjustSize();
+  // The request is taken; what became of it is the thread's to say, so
+  // the label keeps its step until the thread has ended.
+  btnAbort->setEnabled(false);
   if (Thread) {
+    Thread->Abort();
     // Not a plain wait(): the window keeps painting while the thread ends.
     QEventLoop loop;
     QTimer poll;
@@ -138,13 +151,12 @@ void TfrmPrntView::btnAbortClick() {
     poll.stop();
     t->wait();
     // The end handler is queued behind the thread's last calls; run them
-    // now so that the result below is the last word.
+    // now so that the end below is the last word.
     QCoreApplication::sendPostedEvents(this);
-    TakeResult();
   }
-  modalResult_ = kResultAborted;
-  PostClose();
+  ThreadDone();
   aborting_ = false;
+  PostClose();
 }
 
 void TfrmPrntView::TakeResult() {
@@ -155,12 +167,19 @@ void TfrmPrntView::TakeResult() {
 }
 
 void TfrmPrntView::ThreadDone() {
+  // Once per showing: the queued end handler may come after a close or an
+  // abort that has taken the end already.
+  if (ended_) return;
+  ended_ = true;
   TakeResult();
-  lblAction->setText(LoadQStr(kStrEnded));
+  // The window tells the thread's outcome and nothing of its own: an abort
+  // asked for but overtaken by the end is not an abort.
+  const bool aborted = Result.code == kJobAborted;
+  lblAction->setText(LoadQStr(aborted ? kStrAborted : kStrEnded));
   lblAction->adjustSize();
   btnAbort->setEnabled(false);
-  modalResult_ = kResultDone;
-  // During an abort the abort handler closes, with its own result.
+  modalResult_ = aborted ? kResultAborted : kResultDone;
+  // During an abort the abort handler closes.
   if (!aborting_) PostClose();
 }
 
@@ -173,10 +192,18 @@ void TfrmPrntView::PostClose() {
 
 void TfrmPrntView::reject() {
   if (ThreadRunning()) {
+    // Before the end a close is an abort request: the window closes with
+    // the thread's own result once it has ended.
     btnAbortClick();
     return;
   }
-  QDialog::reject();
+  // After the end the result is the thread's, also when the queued end
+  // handler has not run yet; the thread's last calls come first.
+  if (!aborting_) {
+    QCoreApplication::sendPostedEvents(this);
+    ThreadDone();
+  }
+  if (isVisible() && !aborting_) done(modalResult_);
 }
 
 void TfrmPrntView::keyPressEvent(QKeyEvent* event) {

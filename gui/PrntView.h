@@ -2,7 +2,9 @@
 // The progress window of one download: showing it starts the output
 // thread; it shows the current step and a bar, offers the abort button,
 // answers the network library's transfer notifications, and closes itself
-// when the thread has ended (result 1) or after an abort (result 3).
+// when the thread has ended: result 3 when the thread's result is the
+// abort, else 1. The abort button and the close box only ask the thread to
+// stop; what the window shows and returns is always the thread's result.
 // Created once and reused for every download.
 
 #include <QDialog>
@@ -68,7 +70,8 @@ class TfrmPrntView : public QDialog, public TPrintSink {
   bool TransferNotified(std::uintptr_t wParam, std::intptr_t lParam) override;
 
  public slots:
-  // The close box while the thread runs acts as the abort button.
+  // The close box while the thread runs acts as the abort button; after
+  // the thread has ended it closes with the thread's result.
   void reject() override;
 
  protected:
@@ -86,6 +89,7 @@ class TfrmPrntView : public QDialog, public TPrintSink {
   TQUILLONApp* app_;
   int modalResult_ = 0;
   bool aborting_ = false;
+  bool ended_ = false;  // this showing's end has been taken
   unsigned showing_ = 0;  // counts showings; a stale close is ignored
 };
 

@@ -1,9 +1,24 @@
 #pragma once
-// SIGTERM, SIGINT and SIGHUP close the main window the ordinary way, so the
-// settings are still written when the session or a script ends the program.
+// SIGTERM, SIGINT and SIGHUP end the program from wherever it is, also from
+// inside a dialog: every open dialog is dismissed as by its close box (the
+// progress window asks its thread to stop and keeps the thread's result),
+// every window is closed the ordinary way, so the settings are still
+// written, and the loop is left. A dialog shown after that is dismissed as
+// soon as it shows, so nothing waits for an answer that cannot come.
 
 class QObject;
 
-// Installs the handlers; the application closes all windows and quits on
-// the first of these signals. Call once, after QApplication exists.
+// Installs the handlers; the first of these signals calls
+// quillon::RequestQuit(). Call once, after QApplication exists.
 void InstallQuitSignals(QObject* parent);
+
+namespace quillon {
+
+// What a quit signal does, carried out on the user-interface thread.
+void RequestQuit();
+// True once the program has been asked to end.
+bool QuitRequested();
+// Forgets the request (tests that go on after one).
+void ClearQuitRequest();
+
+}  // namespace quillon

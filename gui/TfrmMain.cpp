@@ -31,6 +31,7 @@
 #include "gui/MainGlyphs.h"
 #include "gui/ProgramBoxes.h"
 #include "gui/QtBoxAnswerer.h"
+#include "gui/QuitSignals.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -341,8 +342,8 @@ void TfrmMain::InitControls() {
   // The filter text is bounded like the dialog's buffer of 255 characters.
   OpenDialog->setNameFilters(quillon::OpenDialogFilters(LoadStr(500).substr(0, 255)));
 
-  if (app_.AutoRun == 0)
-    QMetaObject::invokeMethod(this, &TfrmMain::OnAutoRun, Qt::QueuedConnection);
+  // The unattended run waits for the end of the start-up (FormShow).
+  autoRunPending_ = app_.AutoRun == 0;
   FormResize();
 }
 
@@ -392,11 +393,40 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
   lstvwPrintersPaint();
   ShowPackageState(app_.GetPackage());
+  bool modelDeclined = false;
   if (!app_.SelectedPrinter.empty()) {
+    // May ask for the model with a modal dialog, whose loop runs here.
     app_.SelectPrinter(pnlSelected->text().toStdString());
+    // Asked (only an unknown model is) and still unknown: not answered.
+    modelDeclined = app_.AskModel && app_.SelectedEntry.Driver[0] == '\0';
     ShowSelectedPrinter();
   }
   PrinterWatch->start();
+  if (!startupDone_) {
+    startupDone_ = true;
+    StartupEnded(modelDeclined);
+  }
+}
+
+void TfrmMain::StartupEnded(bool modelDeclined) {
+  if (!autoRunPending_ || quillon::QuitRequested()) return;
+  if (modelDeclined) {
+    // Nobody chose the model the run needs: the run ends, nothing sent.
+    std::fprintf(stderr, "quillon: /NO: the model of %s was not chosen; nothing was sent\n",
+                 app_.SelectedPrinter.c_str());
+    autoRunPending_ = false;
+    unattendedExit_ = quillon::kExitDeclined;
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    return;
+  }
+  QMetaObject::invokeMethod(this, &TfrmMain::OnAutoRun, Qt::QueuedConnection);
+}
+
+int TfrmMain::UnattendedExit() const {
+  // Asked to end before the run could end (during the start-up's question,
+  // or before the run's turn came): interrupted.
+  if (autoRunPending_ && !autoRunEnded_ && quillon::QuitRequested()) return quillon::kExitAborted;
+  return unattendedExit_;
 }
 
 void TfrmMain::StoreWindowState() {
@@ -426,13 +456,25 @@ int TfrmMain::MsgBoxAlways(const std::string& text, int style, int helpContext) 
 }
 
 void TfrmMain::OnAutoRun() {
+  if (!autoRunPending_ || !startupDone_ || autoRunStarted_ || quillon::QuitRequested()) return;
+  if (QApplication::activeModalWidget()) {
+    // A dialog's loop is running: the run waits for the main loop rather
+    // than running under a dialog nobody has answered.
+    QTimer::singleShot(100, this, &TfrmMain::OnAutoRun);
+    return;
+  }
+  autoRunStarted_ = true;
   if (!app_.GetPackage() || app_.SelectedPrinter.empty()) {
     // With a display the operator takes over; without one nobody could,
     // and the run would never end.
-    if (!quillon::IsHeadlessPlatform()) return;
+    if (!quillon::IsHeadlessPlatform()) {
+      autoRunEnded_ = true;
+      return;
+    }
     std::fprintf(stderr, "quillon: /NO needs a package and a printer (/PR= or /HN=): %s\n",
                  !app_.GetPackage() ? "no package given" : "no printer given");
     unattendedExit_ = quillon::kExitInput;
+    autoRunEnded_ = true;
     QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
     return;
   }
@@ -441,6 +483,11 @@ void TfrmMain::OnAutoRun() {
   const TDownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
   --commandDepth_;
   unattendedExit_ = quillon::ExitOfOutcome(outcome, app_.JobResult);
+  // A signal cut the run short before its transfer (a question it
+  // dismissed): interrupted. A transfer that ran keeps its own code.
+  if (quillon::QuitRequested() && outcome != TDownloadOutcome::Ran)
+    unattendedExit_ = quillon::kExitAborted;
+  autoRunEnded_ = true;
   QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 

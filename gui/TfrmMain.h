@@ -58,11 +58,13 @@ class TfrmMain : public QMainWindow {
   // OK), MsgBoxAlways never. Result 1 OK, 2 Cancel.
   int MsgBox(const std::string& text, int style, int helpContext);
   int MsgBoxAlways(const std::string& text, int style, int helpContext);
-  // The unattended run, once the loop has started.
+  // The unattended run: once, from the main loop, after the window's
+  // start-up (its first showing, with any model question) has ended.
   void OnAutoRun();
   // The program's exit code after an unattended run: 0 when the download
-  // succeeded, else the class of its failure (as quillon-cli's codes).
-  int UnattendedExit() const { return unattendedExit_; }
+  // succeeded, else the class of its failure (as quillon-cli's codes);
+  // interrupted (8) when a quit signal came before the run had ended.
+  int UnattendedExit() const;
 
   void LoadPrinterIcons();
   // mode: 0 toggle, 1 show, 2 hide (anything else shows).
@@ -168,6 +170,13 @@ class TfrmMain : public QMainWindow {
   bool listChangeAttached_ = true;
   int commandDepth_ = 0;  // a command runs: the printer watch waits
   int unattendedExit_ = 0;
+  // The start-up's end; the unattended run waits for it, never runs in a
+  // loop of the start-up's dialogs, and runs once.
+  void StartupEnded(bool modelDeclined);
+  bool startupDone_ = false;
+  bool autoRunPending_ = false;
+  bool autoRunStarted_ = false;
+  bool autoRunEnded_ = false;
 };
 
 // The main window while it exists, else nullptr.

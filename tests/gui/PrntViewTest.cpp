@@ -18,6 +18,7 @@
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "gui/PrntView.h"
+#include "gui/QuitSignals.h"
 #include "platform/Spooler.h"
 #include "resources/StringTable.h"
 #include "tests/support/TestEnv.h"
@@ -147,6 +148,49 @@ TEST_F(ProgressWindow, AbortButtonDuringTheWatchCancelsAndClosesWithAbort) {
   EXPECT_EQ(view_->AbortRequested, 1);
   EXPECT_EQ(JobStatusOf(LastJobId("qv_dead")), JobStatus::Canceled);
   EXPECT_FALSE(view_->btnAbort->isEnabled());  // the end handler ran too
+  // The thread's outcome is the last word, and it is the abort.
+  EXPECT_TRUE(LabelIs(4138));
+}
+
+TEST_F(ProgressWindow, CloseBoxAfterTheEndButBeforeItsHandlerClosesWithTheThreadsSuccess) {
+  // The thread has ended, its queued end handler has not run yet, and the
+  // close box is clicked: the result is still the thread's.
+  SetPackage(*app_, package_test::Pattern(2000, 3), 0, 0);
+  Select("qv_raw", "RX-110");
+  app_->JobResult = 0xFFFF;
+  bool endPending = false;
+  Driver driver([&] {
+    if (!view_->Thread) return false;
+    view_->Thread->wait();
+    endPending = view_->btnAbort->isEnabled();  // the end handler disables it
+    view_->reject();
+    return true;
+  });
+  EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
+  EXPECT_TRUE(endPending);
+  EXPECT_EQ(view_->Result.code, 0);
+  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_TRUE(LabelIs(4139));
+  // The late end handler changes nothing.
+  QCoreApplication::sendPostedEvents(view_.get());
+  EXPECT_EQ(view_->Result.code, 0);
+  EXPECT_TRUE(LabelIs(4139));
+}
+
+TEST_F(ProgressWindow, AbortAfterTheEndButBeforeItsHandlerIsNoAbort) {
+  // An abort that comes too late does not make a finished download one.
+  SetPackage(*app_, package_test::Pattern(2000, 5), 0, 0);
+  Select("qv_raw", "RX-110");
+  Driver driver([&] {
+    if (!view_->Thread) return false;
+    view_->Thread->wait();
+    view_->btnAbort->click();
+    return true;
+  });
+  EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
+  EXPECT_EQ(view_->Result.code, 0);
+  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_TRUE(LabelIs(4139));
 }
 
 TEST_F(ProgressWindow, CloseBoxWhileRunningActsAsAbort) {
@@ -216,11 +260,13 @@ TEST_F(ProgressWindowFtp, AbortDuringTheTransferGivesAbortWithoutBlocking) {
   QElapsedTimer clock;
   qint64 releasedAt = -1;
   bool runningAtRelease = false;
+  bool stepAtRelease = false;
   Driver driver([&] {
     if (!LabelIs(4131) || !sim.Held("STOR")) return false;
     // Runs inside the click, which waits for the thread without blocking.
     QTimer::singleShot(0, [&] {
       runningAtRelease = view_->Thread && !view_->Thread->isFinished();
+      stepAtRelease = LabelIs(4131);
       releasedAt = clock.elapsed();
       sim.Release();
     });
@@ -233,8 +279,49 @@ TEST_F(ProgressWindowFtp, AbortDuringTheTransferGivesAbortWithoutBlocking) {
   EXPECT_TRUE(runningAtRelease);
   EXPECT_LT(clock.elapsed() - releasedAt, 10000);
   EXPECT_EQ(app_->JobResult, 4096);
+  // The abort is told once the thread has said so, and only then: while
+  // it still runs the window shows its step, at the end the abort.
+  EXPECT_TRUE(stepAtRelease);
+  EXPECT_TRUE(LabelIs(4138));
+  EXPECT_EQ(view_->Result.code, 4096);
   // Answered at the first notification, before any of the job's bytes.
   for (const std::string& r : sim.Reports(0)) EXPECT_EQ(JsonField(r, "size"), "0") << r;
+}
+
+TEST_F(ProgressWindowFtp, QuitRequestDuringTheTransferAbortsAndKeepsTheThreadsResult) {
+  // A quit signal while the printer holds its answer: the window asks the
+  // thread to stop and closes with the thread's own result.
+  PrinterSimulator sim({"--hold", "STOR"});
+  ASSERT_TRUE(sim.Ready());
+  SetPackage(*app_, package_test::Pattern(50000, 7), 0, 0);
+  Select("ftp://" + sim.Address() + "/vesta0", "RX-110");
+  Driver driver([&] {
+    if (!LabelIs(4131) || !sim.Held("STOR")) return false;
+    QTimer::singleShot(300, [&sim] { sim.Release(); });
+    quillon::RequestQuit();
+    return true;
+  });
+  const int r = Exec();
+  quillon::ClearQuitRequest();
+  EXPECT_EQ(r, TfrmPrntView::kResultAborted);
+  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_TRUE(LabelIs(4138));
+  for (const std::string& rep : sim.Reports(0)) EXPECT_EQ(JsonField(rep, "size"), "0") << rep;
+}
+
+TEST_F(ProgressWindowFtp, ShowingAfterAQuitRequestSendsNothing) {
+  PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  SetPackage(*app_, "not after the end", 0, 0);
+  Select("ftp://" + sim.Address() + "/vesta0", "RX-110");
+  quillon::RequestQuit();
+  const int r = Exec(10000);
+  quillon::ClearQuitRequest();
+  EXPECT_EQ(r, TfrmPrntView::kResultAborted);
+  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(view_->Thread, nullptr);
+  EXPECT_TRUE(sim.Reports(0).empty());
+  EXPECT_TRUE(sim.ConsoleSessions(0).empty());
 }
 
 TEST_F(ProgressWindowFtp, RefusedDirectoryEndsWithItsCode) {
