@@ -21,10 +21,33 @@ int WaitFd(int fd, short events, int timeoutMs) {
   }
 }
 
+// The wait in slices of kAbortPollMs, asking between them.
+int WaitFdCut(int fd, short events, int timeoutMs, AbortPoll* abort) {
+  if (abort == nullptr) return WaitFd(fd, events, timeoutMs);
+  if (abort->Aborted()) {
+    errno = ECANCELED;
+    return -1;
+  }
+  const Deadline deadline = Deadline::AfterMs(timeoutMs);
+  for (;;) {
+    const int r = WaitFd(fd, events, deadline.WaitMs(kAbortPollMs));
+    if (r != 0) return r;
+    if (deadline.Expired()) return 0;
+    if (abort->Ask()) {
+      errno = ECANCELED;
+      return -1;
+    }
+  }
+}
+
 }  // namespace
 
-int WaitFdReadable(int fd, int timeoutMs) { return WaitFd(fd, POLLIN, timeoutMs); }
-int WaitFdWritable(int fd, int timeoutMs) { return WaitFd(fd, POLLOUT, timeoutMs); }
+int WaitFdReadable(int fd, int timeoutMs, AbortPoll* abort) {
+  return WaitFdCut(fd, POLLIN, timeoutMs, abort);
+}
+int WaitFdWritable(int fd, int timeoutMs, AbortPoll* abort) {
+  return WaitFdCut(fd, POLLOUT, timeoutMs, abort);
+}
 
 bool SetBlocking(int fd, bool blocking) {
   const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -33,7 +56,8 @@ bool SetBlocking(int fd, bool blocking) {
   return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline) {
+bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline,
+                AbortPoll* abort) {
   const char* p = static_cast<const char*>(bytes);
   while (length > 0) {
     // Never block inside send: a peer that stops reading would hold it.
@@ -50,7 +74,7 @@ bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& d
       errno = ETIMEDOUT;
       return false;
     }
-    const int r = WaitFdWritable(fd, wait);
+    const int r = WaitFdWritable(fd, wait, abort);
     if (r < 0) return false;
     if (r == 0) {
       errno = ETIMEDOUT;
