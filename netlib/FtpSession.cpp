@@ -396,6 +396,13 @@ uint32_t FtpSession::SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& s
       }
       if (data_.Send(buffer.get(), static_cast<long>(toSend)) < 0) {
         sentCount = -1;
+        if (Aborted()) {
+          // The abort cut the send short: the count the caller keeps is
+          // what went, not what was notified before it.
+          total += static_cast<int64_t>(data_.LastSent());
+          Notify(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total));
+          result = ERR_CANCELLED;
+        }
         break;
       }
       sentCount = static_cast<long>(toSend);

@@ -57,8 +57,17 @@ bool SetBlocking(int fd, bool blocking) {
 }
 
 bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline,
-                AbortPoll* abort) {
-  const char* p = static_cast<const char*>(bytes);
+                AbortPoll* abort, std::size_t* sent) {
+  const char* start = static_cast<const char*>(bytes);
+  const char* p = start;
+  struct Count {
+    const char*& at;
+    const char* start;
+    std::size_t* out;
+    ~Count() {
+      if (out != nullptr) *out = static_cast<std::size_t>(at - start);
+    }
+  } count{p, start, sent};
   while (length > 0) {
     // Never block inside send: a peer that stops reading would hold it.
     const ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -19,9 +19,10 @@ bool SetBlocking(int fd, bool blocking);
 // Sends all length bytes before the deadline, whatever the socket's mode,
 // without SIGPIPE. False when the peer failed, closed or stopped reading
 // (errno tells: ETIMEDOUT for the deadline, ECANCELED for an abort; what
-// fits the socket's buffer still goes after an abort).
+// fits the socket's buffer still goes after an abort). *sent, when given,
+// receives the bytes that went, also on failure.
 bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline,
-                AbortPoll* abort = nullptr);
+                AbortPoll* abort = nullptr, std::size_t* sent = nullptr);
 
 // Shuts a socket down in both directions and closes it.
 void ShutdownAndClose(platform::UniqueFd& fd);

@@ -139,13 +139,14 @@ bool SocketStream::AcceptFrom(const NetAddress& peer, int timeoutMs) {
 }
 
 long SocketStream::Send(const char* bytes, long length) {
+  lastSent_ = 0;
   if (!socket_.ok() || bytes == nullptr) {
     detail_ = "send: not connected";
     return -1;
   }
   if (length <= 0) length = static_cast<long>(std::strlen(bytes));
   if (SendWithin(socket_.get(), bytes, static_cast<size_t>(length), Deadline::AfterMs(sendMs_),
-                 abort_))
+                 abort_, &lastSent_))
     return length;
   detail_ = Aborted()            ? std::string("cancelled by the caller")
             : errno == ETIMEDOUT

@@ -49,6 +49,8 @@ class SocketStream : public PeekSource {
   // reading (Detail() tells which).
   long Send(const char* bytes, long length);
 
+  // Bytes of the last Send that went out, all of them or (it failed) some.
+  size_t LastSent() const { return lastSent_; }
   // The bound of each Send; negative means none.
   void SetSendTimeout(int timeoutMs) { sendMs_ = timeoutMs; }
   // Lets the system gather the small sends of a bulk transfer into full
@@ -86,6 +88,7 @@ class SocketStream : public PeekSource {
   const QUILLON_NotifyTarget* notify_ = nullptr;
   AbortPoll* abort_ = nullptr;
   int sendMs_ = kSendTotalMs;
+  size_t lastSent_ = 0;
   std::string detail_;
 };
 
