@@ -20,6 +20,7 @@
 #include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
+#include "resources/StringTable.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
@@ -230,6 +231,11 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
   r = RunCli({"download", package_, "--printer", Ftp(noStore), "--yes", "--json"});
   EXPECT_EQ(r.exitCode, 6);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "33");
+  // The advice says what the printer refused, with its reply; never to
+  // switch it off and on.
+  EXPECT_NE(r.err.find(LoadStr(4166) + "\nSTOR "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(": 553 "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(LoadStr(4120)), std::string::npos) << r.err;
 
   r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
   EXPECT_EQ(r.exitCode, 7);
