@@ -16,7 +16,9 @@ struct ConsoleAnswer {
   double seconds = 0;
 };
 
-// Asks host's console (every wait bounded by the library). Thread-safe.
+// Asks host's console (every wait bounded by the library, and cut within
+// a fraction of a second by Ctrl+C or SIGTERM: then error ERR_CANCELLED).
+// Thread-safe.
 ConsoleAnswer AskConsole(const std::string& host);
 
 }  // namespace cli

@@ -510,6 +510,7 @@ int RunDownload(const Options& o) {
       // transfer that never started has nothing to report.
       if (t.started) {
         app->JobResult = t.result.code;
+        command.LastResult = t.result;  // the advice follows the cause
         command.ReportResult();
       }
       if (t.result.Succeeded()) {

@@ -17,7 +17,6 @@
 namespace quillon::net {
 namespace {
 
-constexpr size_t kLineSize = 255;  // of the 256-byte line buffer
 
 void PauseMs(int ms) {
   timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
@@ -39,18 +38,34 @@ bool IsLoginRequest(const char* line) {
   return platform::SameTextNoCase(std::string_view(line, ::strnlen(line, 5)), "User:");
 }
 
+// Without the blanks and tabs at either end: consoles pad their values.
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The line without its line end and trailing blanks fits the version bound.
+bool VersionLineFits(const char* line) {
+  std::string_view text(line, std::strcspn(line, "\r\n"));
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text.size() <= kConsoleVersionLineMax;
+}
+
 }  // namespace
 
 std::string TakeValue(const char* line) {
   const char* start = std::strstr(line, ": ");
   if (start == nullptr) return {};
   start += 2;
-  const std::string_view value(start, std::strcspn(start, "\r\n"));
-  return ShiftJisToUtf8(value.substr(0, ShiftJisFitLength(value, kConsoleValueMax)));
+  const std::string_view value = TrimBlanks(std::string_view(start, std::strcspn(start, "\r\n")));
+  // Shift-JIS trail bytes are never blanks: trimming after the cut is safe.
+  return ShiftJisToUtf8(TrimBlanks(value.substr(0, ShiftJisFitLength(value, kConsoleValueMax))));
 }
 
 platform::UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& options,
-                                  platform::Error* error) {
+                                  platform::Error* error, AbortPoll* abort) {
   HostPort target;
   *error = ParseHostPort(host ? host : "", options.port > 0 ? options.port : 23, &target);
   if (error->Failed()) {
@@ -79,7 +94,12 @@ platform::UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& option
       while (cycle < options.connectCycles && !readable) {
         ++cycle;
         PauseMs(options.connectPauseMs);
-        const int r = WaitFdReadable(fd.get(), options.waitMs);
+        const int r = abort != nullptr && abort->Ask() ? -1
+                                                       : WaitFdReadable(fd.get(), options.waitMs, abort);
+        if (r < 0 && abort != nullptr && abort->Aborted()) {
+          *error = platform::Error::Of(ERR_CANCELLED, where + ": cancelled by the caller while connecting");
+          return {};
+        }
         if (r < 0) {
           failure = errno;
           break;
@@ -105,7 +125,7 @@ platform::UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& option
   return {};
 }
 
-int SocketConsole::WaitReadable(int timeoutMs) { return WaitFdReadable(fd_, timeoutMs); }
+int SocketConsole::WaitReadable(int timeoutMs) { return WaitFdReadable(fd_, timeoutMs, abort_); }
 
 long SocketConsole::ReceiveByte(unsigned char* byte) {
   ssize_t r;
@@ -116,17 +136,26 @@ long SocketConsole::ReceiveByte(unsigned char* byte) {
 }
 
 bool SocketConsole::SendBytes(const unsigned char* bytes, size_t length) {
-  return SendWithin(fd_, bytes, length, Deadline::AfterMs(sendMs_));
+  return SendWithin(fd_, bytes, length, Deadline::AfterMs(sendMs_), abort_);
 }
 
 platform::Error QueryConsole(ConsoleChannel& channel, std::string* model, std::string* version,
                              const ConsoleOptions& options) {
   const Deadline deadline = Deadline::AfterMs(options.dialogueMs);
-  char line[kLineSize + 1] = {};
+  // Each line whole, as far as the reader keeps one: a line that did not
+  // fit must not leave the one before it in its place (its value would be
+  // taken for this line's).
+  char line[kConsoleLineMax + 1] = {};
+  char rest[kConsoleLineMax + 1];
   int linesRead = 0;
   auto read = [&]() {
-    const uint32_t r = ReadConsoleLine(channel, line, kLineSize, options.waitMs, deadline);
+    bool cut = false;
+    const uint32_t r = ReadConsoleLine(channel, line, sizeof line, options.waitMs, deadline, &cut);
     linesRead += r == 0;
+    // The rest of a longer line is dropped: it is no line of its own.
+    for (int i = 0; r == 0 && cut && i < options.maxLines; ++i) {
+      if (ReadConsoleLine(channel, rest, sizeof rest, options.waitMs, deadline, &cut) != 0) break;
+    }
     return r;
   };
   model->clear();
@@ -164,56 +193,64 @@ platform::Error QueryConsole(ConsoleChannel& channel, std::string* model, std::s
     }
     // Without a model line the last line read stands in for it.
     *model = TakeValue(line);
-    if (read() == 0) *version = TakeValue(line);
+    if (read() == 0 && VersionLineFits(line)) *version = TakeValue(line);
     for (int i = 0; i < options.maxLines && read() == 0 && !IsAcceptedPrompt(line); ++i) {
     }
   }
   const unsigned char logout[3] = {kIac, kWill, kOptLogout};
   channel.SendBytes(logout, sizeof(logout));
+  if (channel.Aborted()) {
+    model->clear();
+    version->clear();
+    result = platform::Error::Of(ERR_CANCELLED, "cancelled by the caller during the console dialogue");
+  }
   return result;
 }
 
 platform::Error Query(const char* host, std::string* model, std::string* version,
                       const ConsoleOptions& options) {
+  AbortPoll poll(options.abort, options.abortContext);
+  AbortPoll* abort = options.abort != nullptr ? &poll : nullptr;
   platform::Error error;
-  platform::UniqueFd fd = ConsoleConnect(host, options, &error);
+  platform::UniqueFd fd = ConsoleConnect(host, options, &error, abort);
   if (!fd.ok()) return error;
-  SocketConsole channel(fd.get(), options.sendMs);
+  SocketConsole channel(fd.get(), options.sendMs, abort);
   const platform::Error result = QueryConsole(channel, model, version, options);
   ::shutdown(fd.get(), SHUT_RDWR);
   return result;
+}
+
+platform::Error GetPrinterInfo(const char* host, PrinterInfo* info, const ConsoleOptions& options) {
+  static_assert(sizeof(PrinterInfo) == 80, "the result block is 80 bytes");
+  if (info == nullptr) return platform::Error::Of(QUILLON_ERROR_INVALID_PARAMETER, "no result block given");
+  std::string model, version;
+  const platform::Error result = Query(host, &model, &version, options);
+  if (result.Failed()) return result;
+  // The block keeps UTF-8: each value cut to 39 bytes, never inside a
+  // character.
+  std::memset(info, 0, sizeof(*info));
+  const std::string_view m = platform::Utf8Cut(model, sizeof(info->ModelName) - 1);
+  const std::string_view v = platform::Utf8Cut(version, sizeof(info->Version) - 1);
+  std::memcpy(info->ModelName, m.data(), m.size());
+  std::memcpy(info->Version, v.data(), v.size());
+  return platform::Error::Ok();
 }
 
 }  // namespace quillon::net
 
 extern "C" QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info) {
   using namespace quillon::net;
-  static_assert(sizeof(PrinterInfo) == 80, "the result block is 80 bytes");
-  if (info == nullptr) {
-    SetLastErrorCode(QUILLON_ERROR_INVALID_PARAMETER);
-    SetLastErrorDetail("no result block given");
-    return 0;
-  }
+  platform::Error result;
   try {
-    std::string model, version;
-    const platform::Error result = Query(host, &model, &version);
-    if (result.Failed()) {
-      SetLastErrorCode(static_cast<uint32_t>(result.code));
-      SetLastErrorDetail(result.detail);
-      return 0;
-    }
-    // The block keeps UTF-8: each value cut to 39 bytes, never inside a
-    // character.
-    std::memset(info, 0, sizeof(*info));
-    const std::string_view m = platform::Utf8Cut(model, sizeof(info->ModelName) - 1);
-    const std::string_view v = platform::Utf8Cut(version, sizeof(info->Version) - 1);
-    std::memcpy(info->ModelName, m.data(), m.size());
-    std::memcpy(info->Version, v.data(), v.size());
-    SetLastErrorDetail(std::string());
-    return 1;
+    result = GetPrinterInfo(host, info);
   } catch (...) {
-    SetLastErrorCode(ERR_CONNECT);
-    SetLastErrorDetail("internal failure");
+    result = platform::Error::Of(ERR_CONNECT, "internal failure");
+  }
+  if (result.Failed()) {
+    SetLastErrorCode(static_cast<uint32_t>(result.code));
+    SetLastErrorDetail(result.detail);
     return 0;
   }
+  SetLastErrorDetail(std::string());
+  return 1;
 }

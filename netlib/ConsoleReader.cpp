@@ -29,7 +29,8 @@ bool IsCompletePrompt(const char* line, size_t length) {
 }
 
 uint32_t ReadConsoleLine(ConsoleChannel& channel, char* buffer, size_t size, int waitMs,
-                         const Deadline& deadline) {
+                         const Deadline& deadline, bool* cut) {
+  if (cut != nullptr) *cut = false;
   enum class State { Data, Command, Option };
   char line[kConsoleLineMax + 1];
   size_t length = 0;
@@ -96,6 +97,7 @@ uint32_t ReadConsoleLine(ConsoleChannel& channel, char* buffer, size_t size, int
   }
   line[length] = '\0';
   if (result == 0 && buffer != nullptr && length < size) std::memcpy(buffer, line, length + 1);
+  if (cut != nullptr) *cut = result == 0 && length == kConsoleLineMax && line[length - 1] != '\n';
   return result;
 }
 

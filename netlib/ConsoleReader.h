@@ -21,6 +21,8 @@ class ConsoleChannel {
   virtual long ReceiveByte(unsigned char* byte) = 0;
   // True when all bytes went out (within the channel's send bound).
   virtual bool SendBytes(const unsigned char* bytes, size_t length) = 0;
+  // True once the caller asked the query to stop (its waits then fail).
+  virtual bool Aborted() const { return false; }
 };
 
 // Longest console line kept while reading (without its NUL).
@@ -39,8 +41,10 @@ bool IsCompletePrompt(const char* line, size_t length);
 // prompt, after a short quiet spell; and at the deadline or after
 // kConsoleLineMaxBytes bytes, telnet negotiation included. On success the
 // line, CR LF included, replaces buffer when shorter than size; else the
-// buffer keeps the last line read. 0 or ERR_NOT_PRINTER.
+// buffer keeps the last line read. 0 or ERR_NOT_PRINTER. *cut, when
+// given, tells a line that ended at 1023 characters: the rest of it is
+// still to come.
 uint32_t ReadConsoleLine(ConsoleChannel& channel, char* buffer, size_t size, int waitMs,
-                         const Deadline& deadline = Deadline());
+                         const Deadline& deadline = Deadline(), bool* cut = nullptr);
 
 }  // namespace quillon::net

@@ -43,11 +43,15 @@ platform::Error TransferFile(const QUILLON_NotifyTarget* notify, const char* hos
   if (NotifyCaller(notify, NOTIFY_LOGGED_IN, 0))
     return Result(ERR_CANCELLED, "cancelled by the caller after the login");
   // The printer's code for all of these is ERR_DIRECTORY; the detail tells
-  // which step it was.
-  if (session.ChangeDirectory(directory ? directory : "") != 0)
-    return Result(ERR_DIRECTORY, session.Detail());
-  if (session.List() != 0) return Result(ERR_DIRECTORY, session.Detail());
+  // which step it was. An abort while one of them waited is the caller's.
+  const auto directoryFailed = [&] {
+    return Result(session.Aborted() ? ERR_CANCELLED : ERR_DIRECTORY, session.Detail());
+  };
+  if (session.ChangeDirectory(directory ? directory : "") != 0) return directoryFailed();
+  if (session.List() != 0) return directoryFailed();
   session.SetBinary();  // a refusal does not stop the upload
+  if (session.Aborted())
+    return Result(ERR_CANCELLED, "cancelled by the caller while waiting for the reply to TYPE I");
 
   // The local path names folders here; the printer gets the plain name.
   const std::string remoteName = RemoteNameOf(localPath);

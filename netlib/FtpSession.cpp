@@ -58,6 +58,24 @@ bool FormatEprtLine(char* buffer, size_t size, const char* localAddress, int por
 FtpSession::FtpSession(const FtpTimeouts& timeouts, int dataPort)
     : timeouts_(timeouts), dataPort_(dataPort >= 0 ? dataPort : InitialDataPort()) {
   control_.SetSendTimeout(timeouts_.sendMs);
+  control_.SetAbort(&abort_);
+  data_.SetAbort(&abort_);
+}
+
+void FtpSession::SetNotify(const QUILLON_NotifyTarget* notify) {
+  abort_ = AbortPoll(notify);
+  control_.SetNotify(notify);
+}
+
+bool FtpSession::Notify(const QUILLON_NotifyTarget* notify, unsigned wParam, intptr_t lParam) {
+  if (!NotifyCaller(notify, wParam, lParam)) return false;
+  abort_.SetAborted();
+  return true;
+}
+
+void FtpSession::FailCancelled() {
+  if (detail_.find("cancelled by the caller") != std::string::npos) return;
+  Fail("cancelled by the caller" + (step_.empty() ? std::string() : " during " + step_));
 }
 
 FtpSession::~FtpSession() { Quit(); }
@@ -69,7 +87,9 @@ int FtpSession::ReadReply() {
 
 void FtpSession::FailReply(const std::string& step) {
   std::string why;
-  if (replyEnd_ == ReplyEnd::Complete && ReplyCode(work_) != 0) {
+  if (Aborted()) {
+    why = "cancelled by the caller while waiting for the reply";
+  } else if (replyEnd_ == ReplyEnd::Complete && ReplyCode(work_) != 0) {
     why = work_;
   } else {
     switch (replyEnd_) {
@@ -111,14 +131,24 @@ bool FtpSession::SendCommand(const char* word, const char* argument, size_t maxA
   return SendLine(work_);
 }
 
-// Connect, greeting, USER; PASS only when the server asks for it (3xx).
 uint32_t FtpSession::Login(const char* host, const char* user, const char* password, int port) {
+  const uint32_t result = LoginSteps(host, user, password, port);
+  if (result == 0 || !Aborted()) return result;
+  FailCancelled();
+  return ERR_CANCELLED;
+}
+
+// Connect, greeting, USER; PASS only when the server asks for it (3xx).
+uint32_t FtpSession::LoginSteps(const char* host, const char* user, const char* password,
+                                int port) {
+  step_ = "connect";
   const uint32_t connected = control_.Connect(port == 0 ? 21 : port, host,
                                               timeouts_.connectCycles, timeouts_.connectCycleMs);
   if (connected != 0) {
     Fail(control_.Detail());
     return connected;
   }
+  step_ = "the greeting";
   const int greeting = ReadReply();
   if (greeting < 200 || greeting > 399) {
     FailReply("greeting");
@@ -139,7 +169,10 @@ uint32_t FtpSession::Login(const char* host, const char* user, const char* passw
 }
 
 int FtpSession::ChangeDirectory(const char* directory) {
-  if (!SendCommand("CWD", directory, kMaxDirectoryName)) return 2;
+  if (!SendCommand("CWD", directory, kMaxDirectoryName)) {
+    if (Aborted()) FailCancelled();
+    return 2;
+  }
   const int code = ReadReply();
   if (Positive(code)) return 0;
   FailReply(step_);
@@ -159,7 +192,7 @@ FtpSession::DataPortResult FtpSession::OpenDataPort(const QUILLON_NotifyTarget* 
   const int first = dataPort_;
   bool listening = false;
   for (int attempt = 0; attempt < 128; ++attempt) {
-    if (forStore && NotifyCaller(notify, NOTIFY_CONNECTING, attempt)) {
+    if (forStore && Notify(notify, NOTIFY_CONNECTING, attempt)) {
       Fail("cancelled by the caller while opening the data port");
       return DataPortResult::Cancelled;
     }
@@ -195,6 +228,12 @@ FtpSession::DataPortResult FtpSession::OpenDataPort(const QUILLON_NotifyTarget* 
 }
 
 int FtpSession::List() {
+  const int result = ListSteps();
+  if (result != 0 && Aborted()) FailCancelled();
+  return result;
+}
+
+int FtpSession::ListSteps() {
   switch (OpenDataPort(nullptr, false)) {
     case DataPortResult::Ok: break;
     case DataPortResult::NoPort: return 1;
@@ -251,6 +290,14 @@ uint32_t FtpSession::SetBinary() {
 
 uint32_t FtpSession::Store(const QUILLON_NotifyTarget* notify, const char* remoteName,
                            ChunkSource& source, size_t chunkSize) {
+  const uint32_t result = StoreSteps(notify, remoteName, source, chunkSize);
+  if (result == 0 || !Aborted()) return result;
+  FailCancelled();
+  return ERR_CANCELLED;
+}
+
+uint32_t FtpSession::StoreSteps(const QUILLON_NotifyTarget* notify, const char* remoteName,
+                                ChunkSource& source, size_t chunkSize) {
   detail_.clear();  // a refused TYPE I does not stop the upload
   switch (OpenDataPort(notify, true)) {
     case DataPortResult::Ok: break;
@@ -258,7 +305,7 @@ uint32_t FtpSession::Store(const QUILLON_NotifyTarget* notify, const char* remot
     case DataPortResult::NoPort: return ERR_CONNECT;
     case DataPortResult::Refused: return ERR_PORT;
   }
-  if (NotifyCaller(notify, NOTIFY_SENDING, 0)) {
+  if (Notify(notify, NOTIFY_SENDING, 0)) {
     Fail("cancelled by the caller before STOR");
     data_.Close();
     return ERR_CANCELLED;
@@ -290,10 +337,11 @@ uint32_t FtpSession::Store(const QUILLON_NotifyTarget* notify, const char* remot
   const std::string storeStep = step_;
   uint32_t result = SendFile(notify, source, chunkSize);
   data_.Close();  // ends the file for the server
-  if (NotifyCaller(notify, NOTIFY_SENT, 0)) {
+  if (Notify(notify, NOTIFY_SENT, 0)) {
     Fail("cancelled by the caller after the data");
     return ERR_CANCELLED;
   }
+  step_ = "the reply after the data of " + storeStep;
   const int code = ReadReply();
   if (Positive(code)) return result;
   FailReply("after the data of " + storeStep);
@@ -320,7 +368,7 @@ uint32_t FtpSession::SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& s
     Fail("data: no memory for the send buffer");
   } else if (!source.Open()) {
     Fail("data: cannot open the local file: " + source.ErrorText());
-  } else if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(source.Length()))) {
+  } else if (Notify(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(source.Length()))) {
     // An abort answered before the first byte stops here: letting the whole
     // file go would load the firmware the operator has just refused.
     result = ERR_CANCELLED;
@@ -339,7 +387,7 @@ uint32_t FtpSession::SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& s
       if (notifying) {
         for (size_t at = 0; at < static_cast<size_t>(readCount); at += chunk) {
           const size_t end = std::min(at + chunk, static_cast<size_t>(readCount));
-          if (NotifyCaller(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total + end))) {
+          if (Notify(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total + end))) {
             result = ERR_CANCELLED;
             toSend = end;
             break;
@@ -348,6 +396,13 @@ uint32_t FtpSession::SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& s
       }
       if (data_.Send(buffer.get(), static_cast<long>(toSend)) < 0) {
         sentCount = -1;
+        if (Aborted()) {
+          // The abort cut the send short: the count the caller keeps is
+          // what went, not what was notified before it.
+          total += static_cast<int64_t>(data_.LastSent());
+          Notify(notify, NOTIFY_PROGRESS, static_cast<intptr_t>(total));
+          result = ERR_CANCELLED;
+        }
         break;
       }
       sentCount = static_cast<long>(toSend);

@@ -59,7 +59,14 @@ class FtpSession {
   FtpSession(const FtpSession&) = delete;
   FtpSession& operator=(const FtpSession&) = delete;
 
-  void SetNotify(const QUILLON_NotifyTarget* notify) { control_.SetNotify(notify); }
+  // The caller's notify target: it hears NOTIFY_CONNECTING while the
+  // control connection is made and NOTIFY_WAITING while any wait of the
+  // session goes on, and its abort answer ends that wait.
+  void SetNotify(const QUILLON_NotifyTarget* notify);
+  // True once the caller asked for the abort (at a notification or while a
+  // wait went on): each step then returns ERR_CANCELLED or its own failure
+  // code, and the detail says it was cancelled.
+  bool Aborted() const { return abort_.Aborted(); }
 
   // 0, ERR_CONNECT or ERR_CANCELLED. Port 0 means 21.
   uint32_t Login(const char* host, const char* user, const char* password, int port);
@@ -70,7 +77,8 @@ class FtpSession {
   int List();
   // 0, ERR_NO_REPLY or ERR_TYPE.
   uint32_t SetBinary();
-  // Sends source as remoteName in chunks. 0 or a result code.
+  // Sends source as remoteName in chunks. 0 or a result code
+  // (ERR_CANCELLED for any abort).
   uint32_t Store(const QUILLON_NotifyTarget* notify, const char* remoteName,
                  ChunkSource& source, size_t chunkSize);
   // Sends "Quit" without waiting for a reply, closes both connections.
@@ -93,10 +101,20 @@ class FtpSession {
   // Leaves "step: reply line" (or why no reply came) as the detail.
   void FailReply(const std::string& step);
   void Fail(std::string detail) { detail_ = std::move(detail); }
+  // After an abort: "cancelled by the caller" with the step, unless the
+  // detail says so already.
+  void FailCancelled();
+  // Delivers a notification; true (and noted) when it asked for the abort.
+  bool Notify(const QUILLON_NotifyTarget* notify, unsigned wParam, intptr_t lParam);
+  int ListSteps();
+  uint32_t LoginSteps(const char* host, const char* user, const char* password, int port);
+  uint32_t StoreSteps(const QUILLON_NotifyTarget* notify, const char* remoteName,
+                      ChunkSource& source, size_t chunkSize);
   uint32_t SendFile(const QUILLON_NotifyTarget* notify, ChunkSource& source, size_t chunkSize);
   bool SendFileDirect(int fileFd, int64_t* total);
 
   FtpTimeouts timeouts_;
+  AbortPoll abort_;  // before the streams, which point to it
   SocketStream control_;
   SocketStream data_;
   int dataPort_;

@@ -21,10 +21,33 @@ int WaitFd(int fd, short events, int timeoutMs) {
   }
 }
 
+// The wait in slices of kAbortPollMs, asking between them.
+int WaitFdCut(int fd, short events, int timeoutMs, AbortPoll* abort) {
+  if (abort == nullptr) return WaitFd(fd, events, timeoutMs);
+  if (abort->Aborted()) {
+    errno = ECANCELED;
+    return -1;
+  }
+  const Deadline deadline = Deadline::AfterMs(timeoutMs);
+  for (;;) {
+    const int r = WaitFd(fd, events, deadline.WaitMs(kAbortPollMs));
+    if (r != 0) return r;
+    if (deadline.Expired()) return 0;
+    if (abort->Ask()) {
+      errno = ECANCELED;
+      return -1;
+    }
+  }
+}
+
 }  // namespace
 
-int WaitFdReadable(int fd, int timeoutMs) { return WaitFd(fd, POLLIN, timeoutMs); }
-int WaitFdWritable(int fd, int timeoutMs) { return WaitFd(fd, POLLOUT, timeoutMs); }
+int WaitFdReadable(int fd, int timeoutMs, AbortPoll* abort) {
+  return WaitFdCut(fd, POLLIN, timeoutMs, abort);
+}
+int WaitFdWritable(int fd, int timeoutMs, AbortPoll* abort) {
+  return WaitFdCut(fd, POLLOUT, timeoutMs, abort);
+}
 
 bool SetBlocking(int fd, bool blocking) {
   const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -33,8 +56,18 @@ bool SetBlocking(int fd, bool blocking) {
   return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline) {
-  const char* p = static_cast<const char*>(bytes);
+bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& deadline,
+                AbortPoll* abort, std::size_t* sent) {
+  const char* start = static_cast<const char*>(bytes);
+  const char* p = start;
+  struct Count {
+    const char*& at;
+    const char* start;
+    std::size_t* out;
+    ~Count() {
+      if (out != nullptr) *out = static_cast<std::size_t>(at - start);
+    }
+  } count{p, start, sent};
   while (length > 0) {
     // Never block inside send: a peer that stops reading would hold it.
     const ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -50,7 +83,7 @@ bool SendWithin(int fd, const void* bytes, std::size_t length, const Deadline& d
       errno = ETIMEDOUT;
       return false;
     }
-    const int r = WaitFdWritable(fd, wait);
+    const int r = WaitFdWritable(fd, wait, abort);
     if (r < 0) return false;
     if (r == 0) {
       errno = ETIMEDOUT;

@@ -58,12 +58,14 @@ uint32_t SocketStream::Connect(int port, const char* host, int cycles, int cycle
       error = errno;
     } else {
       for (; cycle < cycles; ++cycle) {
-        if (NotifyCaller(notify_, NOTIFY_CONNECTING, 0)) {
+        const bool cancelled = NotifyCaller(notify_, NOTIFY_CONNECTING, 0);
+        if (cancelled && abort_ != nullptr) abort_->SetAborted();
+        const int r = cancelled ? -1 : WaitFdReadable(fd.get(), cycleMs, abort_);
+        if (cancelled || (r < 0 && Aborted())) {
           socket_ = std::move(fd);  // closed with the session
           detail_ = "cancelled by the caller while connecting";
           return ERR_CANCELLED;
         }
-        const int r = WaitFdReadable(fd.get(), cycleMs);
         if (r < 0) {
           error = errno;
           break;
@@ -121,7 +123,7 @@ bool SocketStream::AcceptFrom(const NetAddress& peer, int timeoutMs) {
   for (;;) {
     const int left = deadline.WaitMs(-1);
     if (left == 0) return false;
-    if (WaitFdReadable(listener_.get(), left) <= 0) return false;
+    if (WaitFdReadable(listener_.get(), left, abort_) <= 0) return false;
     NetAddress from;
     from.length = sizeof(from.storage);
     platform::UniqueFd accepted(::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&from.storage),
@@ -137,14 +139,17 @@ bool SocketStream::AcceptFrom(const NetAddress& peer, int timeoutMs) {
 }
 
 long SocketStream::Send(const char* bytes, long length) {
+  lastSent_ = 0;
   if (!socket_.ok() || bytes == nullptr) {
     detail_ = "send: not connected";
     return -1;
   }
   if (length <= 0) length = static_cast<long>(std::strlen(bytes));
-  if (SendWithin(socket_.get(), bytes, static_cast<size_t>(length), Deadline::AfterMs(sendMs_)))
+  if (SendWithin(socket_.get(), bytes, static_cast<size_t>(length), Deadline::AfterMs(sendMs_),
+                 abort_, &lastSent_))
     return length;
-  detail_ = errno == ETIMEDOUT
+  detail_ = Aborted()            ? std::string("cancelled by the caller")
+            : errno == ETIMEDOUT
                 ? "the printer took nothing for " + std::to_string(sendMs_) + " ms"
                 : std::string(std::strerror(errno));
   return -1;
@@ -188,7 +193,7 @@ void SocketStream::Close() {
 
 int SocketStream::WaitReadable(int timeoutMs) {
   if (!socket_.ok()) return -1;
-  return WaitFdReadable(socket_.get(), timeoutMs);
+  return WaitFdReadable(socket_.get(), timeoutMs, abort_);
 }
 
 long SocketStream::Peek(char* bytes, size_t n) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "netlib/AbortPoll.h"
 #include "netlib/Bounds.h"
 #include "netlib/NetAddress.h"
 #include "netlib/PeekSource.h"
@@ -21,11 +22,16 @@ class SocketStream : public PeekSource {
 
   // Who hears NOTIFY_CONNECTING while Connect waits; null for nobody.
   void SetNotify(const QUILLON_NotifyTarget* notify) { notify_ = notify; }
+  // Asked while any wait of this stream goes on (connect, reading, accept,
+  // send); an abort ends the wait as a failure, and Aborted() tells so.
+  // Null: waits end only at their bounds.
+  void SetAbort(AbortPoll* abort) { abort_ = abort; }
+  bool Aborted() const { return abort_ != nullptr && abort_->Aborted(); }
 
   // Connects to host (IPv4, IPv6 or a name, tried address by address).
   // Waits up to `cycles` times cycleMs in all for the server's first bytes,
   // notifying each cycle. 0, ERR_CONNECT (Detail() tells why) or
-  // ERR_CANCELLED.
+  // ERR_CANCELLED (the notification or the abort poll asked for it).
   uint32_t Connect(int port, const char* host, int cycles = 20, int cycleMs = 1000);
 
   // Listens on port at the given local address (its port is ignored),
@@ -43,6 +49,8 @@ class SocketStream : public PeekSource {
   // reading (Detail() tells which).
   long Send(const char* bytes, long length);
 
+  // Bytes of the last Send that went out, all of them or (it failed) some.
+  size_t LastSent() const { return lastSent_; }
   // The bound of each Send; negative means none.
   void SetSendTimeout(int timeoutMs) { sendMs_ = timeoutMs; }
   // Lets the system gather the small sends of a bulk transfer into full
@@ -78,7 +86,9 @@ class SocketStream : public PeekSource {
   platform::UniqueFd listener_;
   NetAddress peer_;
   const QUILLON_NotifyTarget* notify_ = nullptr;
+  AbortPoll* abort_ = nullptr;
   int sendMs_ = kSendTotalMs;
+  size_t lastSent_ = 0;
   std::string detail_;
 };
 

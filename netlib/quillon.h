@@ -18,7 +18,11 @@ extern "C" {
 #endif
 
 /* Result codes. QUILLON_FileTransfer returns them; QUILLON_GetPrinterInfo
- * leaves them in the thread's last error (QUILLON_GetLastError). */
+ * leaves them in the thread's last error (QUILLON_GetLastError).
+ * QUILLON_FileTransfer returns ERR_CONNECT both before its login (no such
+ * host, connection refused or timed out, no greeting, login refused) and
+ * when no local data port is free: NOTIFY_LOGGED_IN, sent in between,
+ * tells the two apart. */
 #define ERR_NET_STARTUP 0x20000000
 #define ERR_NO_REPLY 0x20000001
 #define ERR_DIRECTORY 0x20000003
@@ -44,6 +48,11 @@ extern "C" {
 #define NOTIFY_SENDING 5
 #define NOTIFY_PROGRESS 6
 #define NOTIFY_SENT 7
+/* Sent while the transfer waits for the printer (connect, a reply, the
+ * data connection, room to send) each time 200 ms have passed without
+ * anything happening; lParam 0. Its answer, like every other one, may ask
+ * for the abort, so a waiting transfer ends soon after it is asked to. */
+#define NOTIFY_WAITING 8
 
 /* The caller's notify target, owned by the caller. The library calls
  * Callback synchronously on its own thread; an answer of exactly 1 asks

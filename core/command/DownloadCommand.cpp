@@ -279,8 +279,8 @@ int TDownloadCommandCore::ReportResult() {
       text = LoadStr(msg::kBareDataAdvice);
     }
     MsgBox(text, kNotice, help::kAfterDownload);
-  } else if (code != kJobDirectory) {
-    MsgBox(LoadStr(msg::kSwitchOffAdvice), kNotice, m.helpContext);
+  } else if (const std::string advice = ResultAdvice(code, LastResult.detail); !advice.empty()) {
+    MsgBox(advice, kNotice, m.helpContext);
   }
   return button;
 }

@@ -142,6 +142,10 @@ void TPrintThread::Execute() {
           SendByFtp(target, jobPath);
         else
           SendBySpooler(target.Queue(), jobPath, length);
+        // A send that failed once the abort was asked for (a spooler
+        // request that failed meanwhile) was stopped by the operator.
+        if (AbortRequested() && !result_.Succeeded() && result_.code != kJobAborted)
+          Fail(kJobAborted, std::string());
       }
     }
   } catch (const std::exception& e) {
@@ -162,6 +166,10 @@ std::intptr_t TPrintThread::NotifyProc(void* context, unsigned int message,
 std::intptr_t TPrintThread::OnNotify(std::uintptr_t wParam, std::intptr_t lParam) {
   // Answered here, on the output thread: the abort comes from a flag, and
   // the sink is told without anyone waiting for another thread.
+  // A wait's question is answered from the flag alone: the sink has
+  // nothing to show for it, and it comes every 200 ms.
+  if (wParam == NOTIFY_WAITING) return AbortRequested() ? 1 : 0;
+  if (wParam == NOTIFY_LOGGED_IN) loggedIn_ = true;
   bool post = true;
   if (wParam == NOTIFY_PROGRESS) {
     const std::uint64_t count = static_cast<std::uint32_t>(lParam);
@@ -183,9 +191,18 @@ std::intptr_t TPrintThread::OnNotify(std::uintptr_t wParam, std::intptr_t lParam
 void TPrintThread::SendByFtp(const PrinterTarget& target, const std::string& jobFile) {
   const std::string host = target.HostPort();
   QUILLON_NotifyTarget notify{&TPrintThread::NotifyProc, this};
+  loggedIn_ = false;
   const int r =
       QUILLON_FileTransfer(&notify, host.c_str(), target.Folder().c_str(), jobFile.c_str());
-  result_.code = TransferResultCode(r);
+  // Asked to stop, a transfer that did not end well was stopped, however
+  // the library put it (a library that waited out its bound says "no
+  // reply"). The bytes notified so far stay as the ones handed over. A
+  // confirmed whole upload stays a success: the printer loads it.
+  if (r != 0 && AbortRequested()) {
+    result_.code = kJobAborted;
+    return;
+  }
+  result_.code = TransferResultCode(r, loggedIn_);
   if (r == 0) {
     result_.bytesSent = result_.jobBytes;
   } else if (result_.code != kJobAborted) {

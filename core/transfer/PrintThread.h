@@ -26,7 +26,10 @@ class TPrintThread : public QThread {
   // The body of the thread; run() calls it.
   void Execute();
   // Asks the transfer to stop: the spooler route at its next block or poll,
-  // the FTP route at the library's next notification. Any thread.
+  // the FTP route at the library's next notification, which comes at least
+  // every 200 ms while it waits. Once asked, a transfer that did not
+  // succeed ends as aborted, whatever the library said, with the bytes it
+  // had handed over. Any thread.
   void Abort();
   bool AbortRequested() const;
   // The outcome; complete once the thread has ended.
@@ -67,5 +70,7 @@ class TPrintThread : public QThread {
   // The library's progress: its first notification carries the length,
   // the later ones the bytes sent so far.
   bool sawFirstProgress_ = false;
+  // The library told of its login: a failure to connect comes before it.
+  bool loggedIn_ = false;
   std::chrono::steady_clock::time_point lastProgressPost_{};
 };

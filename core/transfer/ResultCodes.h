@@ -16,5 +16,9 @@ enum : std::uint16_t {
   kJobAborted = 4096,
 };
 
-// The download result of a network library transfer result.
-std::uint16_t TransferResultCode(int libraryResult);
+// The download result of a network library transfer result. loggedIn:
+// the library told of its login (NOTIFY_LOGGED_IN) before it ended. The
+// library's ERR_CONNECT before the login (no such host, refused,
+// unreachable, timed out, no greeting, login refused) is a printer that
+// cannot be opened; after it (no free local data port) a failed send.
+std::uint16_t TransferResultCode(int libraryResult, bool loggedIn);

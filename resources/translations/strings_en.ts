@@ -167,6 +167,26 @@ Check at the bottom left of the status sheet that the version is the one expecte
       <translation>Could not connect to the printer.</translation>
     </message>
     <message>
+      <source>ﾌﾟﾘﾝﾀの電源が入っていること、ﾈｯﾄﾜｰｸに接続されていること、ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽ(ﾌﾟﾘﾝﾀ名)が正しいことを確認してください。</source>
+      <comment>4165</comment>
+      <translation>Check that the printer is switched on and connected to the network, and that its address (or the printer's name) is right.</translation>
+    </message>
+    <message>
+      <source>ﾌﾟﾘﾝﾀのFTPｻｰﾊﾞがﾌｧｲﾙの保存を拒否しました。ﾌﾟﾘﾝﾀのFTPﾌｫﾙﾀﾞに書き込みができること、ﾌﾟﾘﾝﾀのFTP設定を確認してください。ｻｰﾊﾞの応答:</source>
+      <comment>4166</comment>
+      <translation>The printer's FTP server refused to store the file. Check that the printer's FTP folder can be written to, and check the printer's FTP settings. The server's reply:</translation>
+    </message>
+    <message>
+      <source>ﾌﾟﾘﾝﾀのFTPｻｰﾊﾞがﾛｸﾞｲﾝを拒否しました。ﾌﾟﾘﾝﾀのFTP設定を確認してください。ｻｰﾊﾞの応答:</source>
+      <comment>4167</comment>
+      <translation>The printer's FTP server refused the login. Check the printer's FTP settings. The server's reply:</translation>
+    </message>
+    <message>
+      <source>ﾌﾟﾘﾝﾀのFTPｻｰﾊﾞが要求を拒否しました。ﾌﾟﾘﾝﾀのFTP設定を確認してください。ｻｰﾊﾞの応答:</source>
+      <comment>4168</comment>
+      <translation>The printer's FTP server refused a request. Check the printer's FTP settings. The server's reply:</translation>
+    </message>
+    <message>
       <source>ﾊﾞｰｼﾞｮﾝｱｯﾌﾟ対象機種ではありません。</source>
       <comment>4177</comment>
       <translation>This model is not one this package upgrades.</translation>

@@ -20,6 +20,7 @@
 #include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
+#include "resources/StringTable.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
@@ -230,6 +231,11 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
   r = RunCli({"download", package_, "--printer", Ftp(noStore), "--yes", "--json"});
   EXPECT_EQ(r.exitCode, 6);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "33");
+  // The advice says what the printer refused, with its reply; never to
+  // switch it off and on.
+  EXPECT_NE(r.err.find(LoadStr(4166) + "\nSTOR "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(": 553 "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(LoadStr(4120)), std::string::npos) << r.err;
 
   r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
   EXPECT_EQ(r.exitCode, 7);
@@ -574,26 +580,82 @@ TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {
 
 namespace {
 
-TEST_F(CliDownload, CtrlCDuringAnFtpUploadEndsItAsCancelled) {
-  // The printer holds its answer to the store command: Ctrl+C comes while
-  // the program waits for it, and the printer answers only once the
-  // program said it is stopping.
-  PrinterSimulator sim({"--model-name", kModel, "--hold", "STOR"});
-  ASSERT_TRUE(sim.Ready());
-  CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes",
-                  "--json", "--verbose"});
-  ASSERT_TRUE(sim.WaitHeld("STOR")) << cli.ErrSoFar();
-  cli.Signal(SIGINT);
-  const std::string stopping = "interrupted: stopping 1 running transfer(s)";
-  EXPECT_TRUE(WaitUntil([&] { return cli.ErrSoFar().find(stopping) != std::string::npos; }, 20000))
-      << cli.ErrSoFar();
-  EXPECT_TRUE(cli.Running());
-  sim.Release();
-  const CliResult r = cli.Wait(30000);
-  EXPECT_EQ(r.exitCode, 8) << r.err;
-  ASSERT_EQ(Lines(r.out).size(), 1u);
-  EXPECT_EQ(Field(Lines(r.out)[0], "result"), "4096");
-  EXPECT_EQ(JobFilesLeft(), 0);
+TEST_F(CliDownload, CtrlCWhileThePrinterKeepsItsAnswerEndsAtOnceAsAborted) {
+  // The printer stops at each point and stays there: Ctrl+C comes while
+  // the program waits for it (a reply, the greeting, the console), and
+  // the program must end within moments, never at the wait's own bound.
+  struct Case {
+    const char* point;
+    bool sent;     // the data went before the point
+    bool console;  // the point is in the console dialogue
+  };
+  for (const Case c : {Case{"STOR-END", true, false}, Case{"STOR", false, false},
+                       Case{"GREETING", false, false}, Case{"CONSOLE", false, true},
+                       Case{"LOGIN", false, true}}) {
+    SCOPED_TRACE(c.point);
+    PrinterSimulator sim({"--model-name", kModel, "--hold", c.point});
+    ASSERT_TRUE(sim.Ready());
+    CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes",
+                    "--json"});
+    ASSERT_TRUE(sim.WaitHeld(c.point)) << cli.ErrSoFar();
+    const auto interrupted = std::chrono::steady_clock::now();
+    cli.Signal(SIGINT);
+    const CliResult r = cli.Wait(15000);
+    const auto took = std::chrono::steady_clock::now() - interrupted;
+    sim.Release();
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_EQ(r.exitCode, 8) << r.err;
+    ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
+    const std::string line = Lines(r.out)[0];
+    EXPECT_EQ(Field(line, "result"), "4096") << line;
+    EXPECT_EQ(Field(line, "exit"), "8") << line;
+    EXPECT_EQ(Field(line, "step"), "null") << line;
+    if (c.console) {
+      // Stopped before its transfer began.
+      EXPECT_TRUE(Field(line, "outcome") == "not_started" || Field(line, "outcome") == "aborted")
+          << line;
+      EXPECT_EQ(Field(line, "bytes"), "0") << line;
+    } else {
+      EXPECT_EQ(Field(line, "outcome"), "aborted") << line;
+      EXPECT_EQ(Field(line, "text"), "aborted after " + Field(line, "bytes") + " bytes") << line;
+      if (c.sent)
+        EXPECT_GT(std::stoll(Field(line, "bytes")), static_cast<long long>(data_.size())) << line;
+      else
+        EXPECT_EQ(Field(line, "bytes"), "0") << line;
+    }
+    EXPECT_EQ(JobFilesLeft(), 0);
+  }
+}
+
+TEST_F(CliDownload, NoFtpServerOrNoGreetingIsAPrinterThatCannotBeOpened) {
+  PrinterSimulator noFtp({"--model-name", kModel, "--ftp-port", "0"});
+  PrinterSimulator noGreeting({"--model-name", kModel, "--ftp-fault", "greeting-120"});
+  ASSERT_TRUE(noFtp.Ready() && noGreeting.Ready());
+  for (const PrinterSimulator* sim : {&noFtp, &noGreeting}) {
+    SCOPED_TRACE(sim->Address());
+    const CliResult r =
+        RunCli({"download", package_, "--printer", Ftp(*sim), "--model", kModel, "--yes", "--json"});
+    EXPECT_EQ(r.exitCode, 5) << r.err;
+    ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
+    EXPECT_EQ(Field(Lines(r.out)[0], "result"), "32");
+    EXPECT_EQ(Field(Lines(r.out)[0], "step"), "printer_open");
+    EXPECT_EQ(Field(Lines(r.out)[0], "bytes"), "0");
+  }
+}
+
+TEST(CliQueryFields, APaddedModelAndAnOverlongVersionLineKeepTheirFields) {
+  PrinterSimulator padded({"--model-name", "HALVORN CORVIA KV3   ", "--version", "3.01  "});
+  PrinterSimulator overlong({"--model-name", "HALVORN CORVIA KV3", "--version", std::string(300, '3')});
+  ASSERT_TRUE(padded.Ready() && overlong.Ready());
+  CliResult r = RunCli({"query", padded.Address(), "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Field(Lines(r.out).at(0), "model"), "HALVORN CORVIA KV3");
+  EXPECT_EQ(Field(Lines(r.out).at(0), "version"), "3.01");
+  // Not the model; a version that long is not known.
+  r = RunCli({"query", overlong.Address(), "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Field(Lines(r.out).at(0), "model"), "HALVORN CORVIA KV3");
+  EXPECT_EQ(Field(Lines(r.out).at(0), "version"), "");
 }
 
 }  // namespace

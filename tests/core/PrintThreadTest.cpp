@@ -7,6 +7,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -32,13 +34,18 @@ using platform::JobStatus;
 namespace {
 
 TEST(PrintThreadTarget, LibraryResultsMapToDownloadResults) {
-  EXPECT_EQ(TransferResultCode(0), 0);
-  EXPECT_EQ(TransferResultCode(0x20000003), 35);
-  EXPECT_EQ(TransferResultCode(0x20000009), 18);
-  EXPECT_EQ(TransferResultCode(0x20001000), 4096);
-  EXPECT_EQ(TransferResultCode(0x2000000A), 33);
-  EXPECT_EQ(TransferResultCode(0x20000006), 33);
-  EXPECT_EQ(TransferResultCode(-1), 33);
+  for (const bool loggedIn : {false, true}) {
+    EXPECT_EQ(TransferResultCode(0, loggedIn), 0);
+    EXPECT_EQ(TransferResultCode(0x20000003, loggedIn), 35);
+    EXPECT_EQ(TransferResultCode(0x20000009, loggedIn), 18);
+    EXPECT_EQ(TransferResultCode(0x20001000, loggedIn), 4096);
+    EXPECT_EQ(TransferResultCode(0x2000000A, loggedIn), 33);
+    EXPECT_EQ(TransferResultCode(-1, loggedIn), 33);
+  }
+  // No connection, greeting or login: the printer cannot be opened; no
+  // free local data port after the login: a failed send.
+  EXPECT_EQ(TransferResultCode(0x20000006, false), 32);
+  EXPECT_EQ(TransferResultCode(0x20000006, true), 33);
 }
 
 class PrintThreadRun : public ::testing::Test {
@@ -407,6 +414,64 @@ TEST_F(PrintThreadFtp, RefusedDirectoryStoreAndAbortGiveTheirCodes) {
   Select(Target(), "RX-110");
   sink_.onNotify = [](std::uintptr_t w, std::intptr_t) { return w == 5 ? 1 : 0; };
   EXPECT_EQ(Run(), 4096);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PrintThreadFtp, NoConnectionOrNoGreetingIsAPrinterThatCannotBeOpened) {
+  SetPackage(*app_, "data", 0, 0);
+  // Nothing listens at the port: refused before any login.
+  Select("ftp://127.0.0.1:" + std::to_string(UnusedPort()) + "/vesta0", "RX-110");
+  EXPECT_EQ(Run(), 32);
+  EXPECT_NE(thread_->Result().detail.find(std::strerror(ECONNREFUSED)), std::string::npos)
+      << thread_->Result().detail;
+  // A server that answers the connection with no usable greeting.
+  Start({"--ftp-fault", "greeting-120"});
+  Select(Target(), "RX-110");
+  EXPECT_EQ(Run(), 32);
+  EXPECT_NE(thread_->Result().detail.find("greeting"), std::string::npos)
+      << thread_->Result().detail;
+  EXPECT_EQ(thread_->Result().bytesSent, 0u);
+}
+
+// The printer stops at point; the abort comes while the thread waits
+// there. The thread must end within a second of it, as aborted.
+class PrintThreadFtpHeld : public PrintThreadFtp {
+ protected:
+  std::chrono::milliseconds AbortWhileHeld(const char* point) {
+    Start({"--hold", point});
+    SetPackage(*app_, package_test::Pattern(100000, 5), 0, 0);
+    Select(Target(), "RX-110");
+    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+    thread_->start();
+    EXPECT_TRUE(sim_->WaitHeld(point));
+    const auto asked = std::chrono::steady_clock::now();
+    thread_->Abort();
+    EXPECT_TRUE(thread_->wait(QDeadlineTimer(10000))) << "the thread did not end";
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - asked);
+    sim_->Release();
+    return took;
+  }
+};
+
+TEST_F(PrintThreadFtpHeld, AbortWhileThePrinterHoldsItsFinalReplyEndsAbortedWithEveryByte) {
+  EXPECT_LT(AbortWhileHeld("STOR-END"), std::chrono::milliseconds(1000));
+  const TransferResult& r = thread_->Result();
+  EXPECT_EQ(r.code, 4096) << r.detail;
+  // The data had gone: all of it was handed over.
+  EXPECT_EQ(r.bytesSent, r.jobBytes);
+  EXPECT_GE(r.bytesSent, 100000u);
+  EXPECT_EQ(r.detail, "aborted after " + std::to_string(r.bytesSent) + " bytes");
+}
+
+TEST_F(PrintThreadFtpHeld, AbortWhileThePrinterHoldsItsGreetingEndsAbortedWithNothingSent) {
+  EXPECT_LT(AbortWhileHeld("GREETING"), std::chrono::milliseconds(1000));
+  EXPECT_EQ(thread_->Result().code, 4096) << thread_->Result().detail;
+  EXPECT_EQ(thread_->Result().bytesSent, 0u);
+  EXPECT_TRUE(sim_->Reports(0).empty());
 }
 
 }  // namespace

@@ -285,15 +285,26 @@ TEST_F(DownloadCommandTest, FailuresAddTheSwitchOffAdviceExceptAFailedDirectoryC
   command_->ReportResult();
   ExpectAsked({{LoadStr(4357), 0x4010, 2010}});
 
-  for (auto [code, id, help] : {std::tuple<int, int, int>{4096, 4117, 2008}, {32, 4115, 2005},
-                                {17, 4114, 2002}, {18, 4118, 2004}, {34, 4116, 2005},
-                                {777, 4119, 9999}}) {
+  for (auto [code, id, help] : {std::tuple<int, int, int>{4096, 4117, 2008}, {17, 4114, 2002},
+                                {18, 4118, 2004}, {34, 4116, 2005}, {777, 4119, 9999}}) {
     SCOPED_TRACE(code);
     script_.Clear();
     app_->JobResult = static_cast<std::uint16_t>(code);
     command_->ReportResult();
     ExpectAsked({{LoadStr(id), 0x4010, help}, {LoadStr(4120), 0x4040, help}});
   }
+  // A printer that cannot be opened: what to check of it instead.
+  script_.Clear();
+  app_->JobResult = 32;
+  command_->ReportResult();
+  ExpectAsked({{LoadStr(4115), 0x4010, 2005}, {LoadStr(4165), 0x4040, 2005}});
+  // A store the printer's FTP server refused: what it refused, and why.
+  script_.Clear();
+  app_->JobResult = 33;
+  command_->LastResult.detail = "STOR dwn1A2B.tmp: 553 Could not create file.";
+  command_->ReportResult();
+  ExpectAsked({{LoadStr(4116), 0x4010, 2005},
+               {LoadStr(4166) + "\nSTOR dwn1A2B.tmp: 553 Could not create file.", 0x4040, 2005}});
 }
 
 TEST_F(DownloadCommandTest, LogIsWrittenOnlyAfterSuccess) {

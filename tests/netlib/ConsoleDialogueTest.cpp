@@ -90,6 +90,17 @@ TEST(ConsoleQueryRules, ValuesAfterColonBlankCutTo39Bytes) {
   EXPECT_EQ(TakeValue("Version     : 2.10 : b\n"), "2.10 : b");
 }
 
+TEST(ConsoleQueryRules, BlanksAroundAValueAreNotPartOfIt) {
+  EXPECT_EQ(TakeValue("Model name  : HALVORN KV3   \r\n"), "HALVORN KV3");
+  EXPECT_EQ(TakeValue("Model name  :   HALVORN KV3\t \r"), "HALVORN KV3");
+  EXPECT_EQ(TakeValue("Model name  : HALVORN KV3"), "HALVORN KV3");
+  EXPECT_EQ(TakeValue("Model name  :    \r\n"), "");
+  // Padding does not count against the 39 bytes, and a cut leaves no blank.
+  EXPECT_EQ(TakeValue(("x: " + std::string(20, ' ') + std::string(30, 'a') + std::string(20, ' ')).c_str()),
+            std::string(30, 'a'));
+  EXPECT_EQ(TakeValue(("x: " + std::string(38, 'a') + " b").c_str()), std::string(38, 'a'));
+}
+
 TEST(ConsoleQueryRules, ValuesAreCutInShiftJisThenDecoded) {
   // 50 half-width kana (one byte each in Shift-JIS): 39 of them, as UTF-8.
   std::string kana;
@@ -189,6 +200,71 @@ TEST(ConsoleQueryDialogue, NoModelLineTakesTheLastLineReadThenTheNext) {
   EXPECT_EQ(RunQuery(s, &model, &version), 0u);
   EXPECT_EQ(model, "00:11:22");
   EXPECT_EQ(version, "");  // nothing came after it
+}
+
+TEST(ConsoleQueryDialogue, AModelPaddedWithBlanksIsTheModel) {
+  Script s(Dialogue("User:", "RX-LN2> ",
+                    "\r\nModel name  : HALVORN KV3   \r\nVersion     : 2.10  \r\n"));
+  std::string model, version;
+  EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+  EXPECT_EQ(model, "HALVORN KV3");
+  EXPECT_EQ(version, "2.10");
+}
+
+TEST(ConsoleQueryDialogue, ALongLineNeverMovesAValueOntoAnotherField) {
+  struct Case {
+    std::string modelLine;
+    std::string versionLine;
+    std::string model;
+    std::string version;
+  };
+  const std::string v300 = "Version     : " + std::string(300, 'v');
+  const std::vector<Case> cases = {
+      // A version line too long for the console's line buffer: no version
+      // is known, and never the model's.
+      {"Model name  : RX-140", v300, "RX-140", ""},
+      // The longest line the buffer held (252 characters and CR LF) still
+      // gives its value, cut to 39 bytes as every value is.
+      {"Model name  : RX-140", "Version     : " + std::string(238, 'v'), "RX-140", std::string(39, 'v')},
+      {"Model name  : RX-140", "Version     : " + std::string(239, 'v'), "RX-140", ""},
+      // Padding is no length: the version within it stands.
+      {"Model name  : RX-140", "Version     : 2.10" + std::string(400, ' '), "RX-140", "2.10"},
+      // A model line longer than the reader keeps: its value cut to 39,
+      // and its rest is not taken for the version line.
+      {"Model name  : " + std::string(1500, 'M'), "Version     : 2.10", std::string(39, 'M'), "2.10"},
+      {"Model name  : RX-140" + std::string(3000, ' '), "Version     : 2.10", "RX-140", "2.10"},
+      // A very long version line: its rest is not the MAC line either.
+      {"Model name  : RX-140", "Version     : " + std::string(2500, 'v'), "RX-140", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.modelLine.substr(0, 30) + " / " + c.versionLine.substr(0, 30) + " (" +
+                 std::to_string(c.versionLine.size()) + ")");
+    Script s(Dialogue("User:", "RX-LN2> ",
+                      "\r\n" + c.modelLine + "\r\n" + c.versionLine + "\r\nMAC : 00:11\r\n"));
+    std::string model, version;
+    EXPECT_EQ(RunQuery(s, &model, &version), 0u);
+    EXPECT_EQ(model, c.model);
+    EXPECT_EQ(version, c.version);
+  }
+}
+
+TEST(ConsoleQueryDialogue, AnAbortedChannelEndsTheQueryAsCancelled) {
+  // The channel reports the caller's abort: whatever was read is dropped.
+  class Aborting : public quillon_test::BufferConsole {
+   public:
+    using BufferConsole::BufferConsole;
+    bool Aborted() const override { return true; }
+  };
+  Aborting console(Dialogue("User:", "RX-LN2> ", "\r\nModel name  : RX-140\r\nVer : 1\r\n"));
+  std::string model = "old", version = "old";
+  ConsoleOptions options;
+  options.waitMs = 10;
+  const platform::Error e = QueryConsole(console, &model, &version, options);
+  EXPECT_EQ(e.code, static_cast<int>(ERR_CANCELLED));
+  EXPECT_EQ(model, "");
+  EXPECT_EQ(version, "");
+  // The console still hears the logout offer.
+  EXPECT_EQ(console.Sent().substr(console.Sent().size() - 3), Iac(kWill, kOptLogout));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // The model query against the simulator's console.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -135,4 +136,68 @@ TEST(ConsoleQuery, SilentConsoleIsNoConnectionWithinTheBound) {
   EXPECT_GE(took, std::chrono::milliseconds(850));
   EXPECT_LT(took, std::chrono::seconds(3));
   sim.Release();
+}
+
+TEST(ConsoleQuery, PaddedModelAndOverlongVersionLineAgainstTheSimulator) {
+  // The console pads its model with blanks: still the model.
+  PrinterSimulator padded({"--model-name", "HALVORN KV3   "});
+  // A version line far longer than the console's line buffer: not known,
+  // and never the model line's value.
+  PrinterSimulator overlong({"--model-name", "HALVORN KV3", "--version", std::string(300, '9')});
+  ASSERT_TRUE(padded.Ready() && overlong.Ready());
+  Answer a = Ask(padded);
+  EXPECT_EQ(a.result, 0u);
+  EXPECT_EQ(a.model, "HALVORN KV3");
+  EXPECT_EQ(a.version, "2.10");
+  a = Ask(overlong);
+  EXPECT_EQ(a.result, 0u);
+  EXPECT_EQ(a.model, "HALVORN KV3");
+  EXPECT_EQ(a.version, "");
+  // The export's block says the same.
+  PrinterInfo info{};
+  ASSERT_EQ(QUILLON_GetPrinterInfo(overlong.Address().c_str(), &info), 1);
+  EXPECT_STREQ(info.ModelName, "HALVORN KV3");
+  EXPECT_STREQ(info.Version, "");
+}
+
+namespace {
+
+std::atomic<bool> g_abortConsole{false};
+bool ConsoleAbortAsked(void*) { return g_abortConsole; }
+
+}  // namespace
+
+TEST(ConsoleQuery, AnAbortEndsTheQueryWithinASecondWhereverTheConsoleWaits) {
+  // CONSOLE: connected, not a word yet (the connect's wait for it goes on
+  // for 20 cycles of a second); LOGIN: the login name sent, no answer.
+  for (const char* point : {"CONSOLE", "LOGIN", "STAT"}) {
+    SCOPED_TRACE(point);
+    PrinterSimulator sim({"--hold", point});
+    ASSERT_TRUE(sim.Ready());
+    g_abortConsole = false;
+    ConsoleOptions o;  // the bounds as the program has them: seconds each
+    o.abort = &ConsoleAbortAsked;
+    Answer a;
+    std::chrono::steady_clock::time_point ended;
+    std::thread query([&] {
+      a.result = static_cast<uint32_t>(Query(sim.Address().c_str(), &a.model, &a.version, o).code);
+      ended = std::chrono::steady_clock::now();
+    });
+    const bool held = sim.WaitHeld(point);
+    const auto asked = std::chrono::steady_clock::now();
+    g_abortConsole = true;
+    query.join();
+    sim.Release();
+    ASSERT_TRUE(held);
+    EXPECT_LT(ended - asked, std::chrono::milliseconds(1000));
+    EXPECT_EQ(a.result, static_cast<uint32_t>(ERR_CANCELLED));
+    EXPECT_EQ(a.model, "");
+  }
+  // Without the check the same options query as before.
+  PrinterSimulator sim;
+  ASSERT_TRUE(sim.Ready());
+  g_abortConsole = true;
+  ConsoleOptions o = Quick();
+  EXPECT_EQ(Ask(sim, o).model, "RX-140");
+  g_abortConsole = false;
 }

@@ -2,6 +2,7 @@
 // active-mode data connections from pyftpdlib.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -147,7 +148,9 @@ TEST_F(FtpTransfer, NotificationSequenceAndProgressCounts) {
   ASSERT_EQ(Upload(WriteJob(job), &recorder), 0u);
   std::vector<std::pair<unsigned, intptr_t>> events;
   for (const auto& e : recorder.Events()) {
-    // Waiting cycles of the control connection may or may not come.
+    // Waiting cycles of the control connection may or may not come, and
+    // so may the questions of a wait that took a while.
+    if (e.first == NOTIFY_WAITING) continue;
     if (!(e.first == NOTIFY_CONNECTING && events.size() == 2)) events.push_back(e);
   }
   const std::vector<std::pair<unsigned, intptr_t>> expected = {
@@ -413,4 +416,79 @@ TEST_F(FtpTransfer, SeveralTransfersAtOnce) {
     ExpectSameBytes(Stored("job" + std::to_string(i)), job);
   }
   if (HasFailure()) std::cerr << sim_->Log();
+}
+
+namespace {
+
+// A caller whose abort comes from a flag another thread sets, as the
+// output thread's does; counts the questions of the waits.
+class AbortFlag {
+ public:
+  const QUILLON_NotifyTarget* Target() const { return &target_; }
+  void Abort() { abort_ = true; }
+  int WaitQuestions() const { return waits_; }
+
+ private:
+  static intptr_t Proc(void* context, unsigned, uintptr_t wParam, intptr_t) {
+    auto* self = static_cast<AbortFlag*>(context);
+    if (wParam == NOTIFY_WAITING) ++self->waits_;
+    return self->abort_ ? 1 : 0;
+  }
+  std::atomic<bool> abort_{false};
+  std::atomic<int> waits_{0};
+  QUILLON_NotifyTarget target_{&AbortFlag::Proc, this};
+};
+
+}  // namespace
+
+TEST_F(FtpTransfer, AnAbortEndsEveryWaitWithinASecond) {
+  // Each printer stops at its point until released, which comes only after
+  // the test: the upload waits there (each wait far longer than a second)
+  // when the caller asks for the abort.
+  const std::vector<std::string> points = {"GREETING", "CWD", "LIST", "STOR", "STOR-END"};
+  std::vector<std::string> printers;
+  for (const std::string& p : points) printers.push_back("{\"holds\": [\"" + p + "\"]}");
+  StartFleet(printers);
+  const std::string path = WriteJob(MakeJob(300000));
+  for (size_t i = 0; i < points.size(); ++i) {
+    SCOPED_TRACE(points[i]);
+    const std::string& address = At(i);
+    TransferOptions o = Quick();
+    o.timeouts.connectCycles = 1;  // one wait of 10 s for the greeting
+    o.timeouts.connectCycleMs = 10000;
+    AbortFlag caller;
+    platform::Error result;
+    std::chrono::steady_clock::time_point ended;
+    std::thread upload([&] {
+      result = TransferFile(caller.Target(), address.c_str(), "vesta0", path.c_str(), o);
+      ended = std::chrono::steady_clock::now();
+    });
+    const bool held = sim_->WaitHeld(points[i], 1, address);
+    const auto asked = std::chrono::steady_clock::now();
+    caller.Abort();
+    upload.join();
+    ASSERT_TRUE(held);
+    EXPECT_LT(ended - asked, std::chrono::milliseconds(1000));
+    EXPECT_EQ(result.code, static_cast<int>(ERR_CANCELLED)) << result.detail;
+    EXPECT_NE(result.detail.find("cancelled by the caller"), std::string::npos) << result.detail;
+    EXPECT_GT(caller.WaitQuestions(), 0);
+  }
+  // The file was sent whole to the printer that held its final reply.
+  EXPECT_EQ(quillon_test::ReadFileBytes(sim_->FtpFolder(sim_->Addresses().back()) + "/dwn1A2B.tmp"),
+            MakeJob(300000));
+  sim_->Release();
+}
+
+TEST_F(FtpTransfer, WaitsAskTheCallerEvery200MsAndGoOnWhenToldTo) {
+  // The printer holds its greeting for about a second: the caller is asked
+  // meanwhile, says "go on", and the upload ends well.
+  Start({"--slow", "GREETING=1"});
+  NotifyRecorder recorder(0, 0, 0);
+  const std::string job = MakeJob(1000);
+  ASSERT_EQ(Upload(WriteJob(job), &recorder), 0u) << last_.detail;
+  EXPECT_GE(recorder.Count(NOTIFY_WAITING), 3);
+  EXPECT_LE(recorder.Count(NOTIFY_WAITING), 8);
+  ExpectSameBytes(Stored("dwn1A2B.tmp"), job);
+  // Without a target nothing is asked and nothing cut.
+  EXPECT_EQ(Upload(WriteJob(job, "second.tmp")), 0u);
 }

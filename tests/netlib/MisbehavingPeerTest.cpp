@@ -19,6 +19,7 @@
 #include "tests/netlib/FakePeers.h"
 #include "tests/support/NotifyRecorder.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace quillon::net;
 using quillon_test::FakeFtp;
@@ -190,6 +191,53 @@ TEST(FtpPeerBounds, AbortInARunOfChunksSendsOnlyTheChunksBeforeIt) {
     EXPECT_EQ(ftp.received.size(), static_cast<size_t>(k) * 512);
     EXPECT_EQ(recorder.Count(NOTIFY_PROGRESS), k + 1);
   }
+}
+
+TEST(FtpPeerBounds, AbortWhileAPrinterTakesNoDataEndsAtOnceWithTheBytesThatWent) {
+  // The printer takes nothing until the upload ended, then reads what came.
+  std::atomic<bool> uploadEnded{false};
+  std::atomic<size_t> arrived{0};
+  FakeFtp ftp;
+  ftp.store = [&](int data, const std::atomic<bool>& stop) {
+    while (!uploadEnded && !stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    char buffer[65536];
+    for (ssize_t n; (n = ::recv(data, buffer, sizeof buffer, 0)) > 0;) arrived += static_cast<size_t>(n);
+  };
+  OnePeer peer("127.0.8.1", ftp.Serve());
+  // The caller asks for the abort at the first wait of the data's send.
+  struct Caller {
+    static intptr_t Proc(void* context, unsigned, uintptr_t wParam, intptr_t lParam) {
+      auto* self = static_cast<Caller*>(context);
+      if (wParam == NOTIFY_PROGRESS) {
+        self->lastProgress = lParam;
+        ++self->progress;
+      }
+      if (wParam == NOTIFY_WAITING && self->progress > 1) self->abort = true;
+      return self->abort ? 1 : 0;
+    }
+    bool abort = false;
+    int progress = 0;
+    intptr_t lastProgress = 0;
+    QUILLON_NotifyTarget target{&Caller::Proc, this};
+  } caller;
+  TransferOptions o = Short();
+  o.timeouts.sendMs = 30000;
+  ZeroSource zeros(int64_t{256} << 20);
+  const std::string path = JobFile(1);
+  const auto started = Clock::now();
+  const platform::Error e = TransferFile(&caller.target, At(peer).c_str(), "vesta0", path.c_str(), o, &zeros);
+  const auto took = Clock::now() - started;
+  uploadEnded = true;
+  EXPECT_EQ(e.code, static_cast<int>(ERR_CANCELLED)) << e.detail;
+  EXPECT_TRUE(caller.abort);
+  EXPECT_LT(took, std::chrono::seconds(3));
+  // The last count the caller heard is what reached the printer, not the
+  // run that was notified before the send was cut.
+  EXPECT_TRUE(quillon_test::WaitUntil(
+      [&] { return arrived.load() >= static_cast<size_t>(caller.lastProgress); }, 5000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(arrived.load(), static_cast<size_t>(caller.lastProgress));
+  EXPECT_GT(caller.lastProgress, 0);
 }
 
 TEST(FtpAddresses, NamesIpv6AndPortsReachTheServer) {
