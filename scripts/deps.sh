@@ -31,10 +31,11 @@ quillon_install_deps() {
 
 quillon_generate_locale() {
   local name=${QUILLON_TEST_LOCALE%% *}
-  local norm
-  norm=$(echo "${name%%.*}.${name#*.}" | tr 'A-Z' 'a-z' | tr -d -- '-')
   # locale -a lists ja_JP.utf8; compare without case and dashes.
-  if locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d -- '-' | grep -qx "$norm"; then
+  local norm have
+  norm=$(echo "$name" | tr 'A-Z' 'a-z' | tr -d -- '-')
+  have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d -- '-')
+  if grep -qx -- "$norm" <<<"$have"; then
     return 0
   fi
   echo "Generating the locale ${name}" >&2
