@@ -62,6 +62,10 @@ file(GLOB NETCORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/netlib/*.cpp)
 add_library(quillon_netcore STATIC ${NETCORE_SOURCES})
 target_include_directories(quillon_netcore PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillon_netcore PUBLIC Threads::Threads)
+# The core links the shared library and the address parsers; here both are
+# the instrumented static core (no browse dialog, no shared library).
+add_library(quillon_net ALIAS quillon_netcore)
+add_library(quillon_netaddr ALIAS quillon_netcore)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/core ${CMAKE_BINARY_DIR}/core)
 file(GLOB CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cli/*.cpp)

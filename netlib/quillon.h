@@ -38,6 +38,10 @@ extern "C" {
 #define ERR_CANCELLED 0x20001000
 #define QUILLON_ERROR_INVALID_PARAMETER 87
 #define QUILLON_ERROR_INSUFFICIENT_BUFFER 122
+/* QUILLON_SelectPrinter: the browse module cannot be loaded, or lacks its
+ * entry. */
+#define QUILLON_ERROR_MOD_NOT_FOUND 126
+#define QUILLON_ERROR_PROC_NOT_FOUND 127
 
 /* Progress notification of QUILLON_FileTransfer: message, then wParam. */
 #define WM_TRANSFER_NOTIFY 0x410
@@ -75,7 +79,12 @@ typedef struct PrinterInfo {
 /* Browses the network printers; owner is the caller's window, a QWidget*
  * (may be 0). The length receives the path's length whenever one is chosen;
  * a path that does not fit with its NUL leaves error 122.
- * Returns nonzero when a printer was chosen and its path copied. */
+ * Returns nonzero when a printer was chosen and its path copied.
+ * The dialog is in the module quillon/libquillon-browse.so beside the
+ * library, loaded on the first call (so loading the library loads no
+ * widget library); when it cannot be loaded, 0 with the last error 126
+ * (127: the module lacks its entry) and the loader's reason as the last
+ * error's detail. */
 QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
                                       uint32_t* length);
 
@@ -99,7 +108,8 @@ QUILLON_API uint32_t QUILLON_GetLastError(void);
 
 /* The cause behind the calling thread's last QUILLON_FileTransfer or
  * QUILLON_GetPrinterInfo result, in words: the step with the peer's reply
- * line, or the system's error text; empty after a success. Copies at most
+ * line, or the system's error text; empty after a success (and the reason
+ * after QUILLON_SelectPrinter's errors 126 and 127). Copies at most
  * size - 1 bytes and a NUL into text (which may be 0) and returns the
  * detail's full length. */
 QUILLON_API uint32_t QUILLON_GetLastErrorDetail(char* text, uint32_t size);

@@ -35,6 +35,8 @@ for script in postinst postrm; do
 done
 has "$lib" "libquillon.so.1 ->" || fail "libquillon1 lacks the SONAME link"
 has "$lib" "libquillon.so ->" && fail "the .so link is in libquillon1"
+# The browse dialog is a module in the library's private folder.
+has "$lib" "/quillon/libquillon-browse.so" || fail "libquillon1 lacks the browse module"
 for f in include/quillon.h pkgconfig/quillon.pc "libquillon.so ->"; do
   has "$dev" "$f" || fail "libquillon-dev lacks $f"
 done
@@ -55,6 +57,11 @@ export LD_LIBRARY_PATH=$libdir
 "$root/usr/bin/quillon-cli" --version | grep -q "^quillon-cli $(field "$prog" Version | cut -d- -f1)$" ||
   fail "quillon-cli --version"
 "$root/usr/bin/quillon" --version | grep -q "^quillon " || fail "quillon --version"
+# The installed library finds its installed browse module.
+if [ -x "$build/tests/netlib/browse_module_check" ]; then
+  "$build/tests/netlib/browse_module_check" lazy "$libdir/libquillon.so.1" ||
+    fail "the installed library does not load its browse module"
+fi
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
        XDG_RUNTIME_DIR=$work/home/run TMPDIR=$work/home/tmp
 mkdir -p "$XDG_RUNTIME_DIR" "$TMPDIR" && chmod 700 "$XDG_RUNTIME_DIR"

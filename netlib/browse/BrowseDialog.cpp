@@ -16,7 +16,7 @@
 #include <cstring>
 #include <memory>
 
-#include "netlib/LastError.h"
+#include "netlib/browse/BrowseModule.h"
 #include "netlib/quillon.h"
 #include "platform/WaitCursor.h"
 
@@ -157,12 +157,13 @@ std::vector<BrowsePrinter> EnumNetworkPrinters(int msec) {
   return printers;
 }
 
-int CopyChosenName(const std::string& name, char* buffer, uint32_t size, uint32_t* length) {
+int CopyChosenName(const std::string& name, char* buffer, uint32_t size, uint32_t* length,
+                   uint32_t* error) {
   // Names come from the spooler and are far below 4 GiB.
   const uint32_t needed = static_cast<uint32_t>(name.size());
   if (length) *length = needed;
   if (!buffer || needed >= size) {
-    SetLastErrorCode(QUILLON_ERROR_INSUFFICIENT_BUFFER);
+    if (error) *error = QUILLON_ERROR_INSUFFICIENT_BUFFER;
     return 0;
   }
   std::memcpy(buffer, name.c_str(), name.size() + 1);
@@ -242,8 +243,8 @@ int PrinterBrowseDialog::ChosenIndex() const {
 
 using namespace quillon::net;
 
-extern "C" QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
-                                                 uint32_t* length) {
+extern "C" QUILLON_API int QUILLON_BrowseSelectPrinter(void* owner, char* path, uint32_t size,
+                                                      uint32_t* length, uint32_t* error) {
   // The dialog needs the caller's widget application; without one there is
   // nothing to show, as when the shell cannot start the browse.
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
@@ -261,7 +262,7 @@ extern "C" QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32
     const BrowsePrinter& chosen = printers[static_cast<size_t>(index)];
     const std::string name = chosen.realize ? chosen.realize() : chosen.name;
     if (name.empty()) return 0;  // an item without a name has no path
-    return CopyChosenName(name, path, size, length);
+    return CopyChosenName(name, path, size, length, error);
   } catch (...) {
     return 0;  // nothing crosses the library's boundary
   }

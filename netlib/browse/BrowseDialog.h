@@ -41,8 +41,9 @@ std::vector<BrowsePrinter> EnumNetworkPrinters(int msec);
 
 // Copies name into the caller's buffer by the export's rules: the length
 // (bytes without NUL) is stored whenever given; a name that does not fit
-// with its NUL (or a null buffer) leaves error 122 and gives 0.
-int CopyChosenName(const std::string& name, char* buffer, uint32_t size, uint32_t* length);
+// with its NUL (or a null buffer) stores 122 in *error and gives 0.
+int CopyChosenName(const std::string& name, char* buffer, uint32_t size, uint32_t* length,
+                   uint32_t* error);
 
 class PrinterBrowseDialog : public QDialog {
   Q_OBJECT

@@ -9,7 +9,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -478,7 +480,7 @@ TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
     if (std::string(command) == "job") args.insert(args.end(), {"-o", dir + "/j.bin"});
     CliResult r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
-    EXPECT_NE(r.err.find("missing.RXF: No such file or directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("missing.RXF: ") + std::strerror(ENOENT)), std::string::npos) << r.err;
     args[1] = dir;
     r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
@@ -488,7 +490,7 @@ TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
   const CliResult r = RunCli({"job", package_, "--printer", "p", "--model", kModel, "-o",
                               "/no/such/dir/x.bin"});
   EXPECT_EQ(r.exitCode, 13) << r.err;
-  EXPECT_NE(r.err.find("cannot write /no/such/dir/x.bin: No such file or directory"),
+  EXPECT_NE(r.err.find(std::string("cannot write /no/such/dir/x.bin: ") + std::strerror(ENOENT)),
             std::string::npos)
       << r.err;
 }

@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -460,7 +462,7 @@ TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTo
   testing::internal::CaptureStderr();
   EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
   err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("gone.RXF: No such file or directory"), std::string::npos) << err;
+  EXPECT_NE(err.find(std::string("gone.RXF: ") + std::strerror(ENOENT)), std::string::npos) << err;
   EXPECT_EQ(transfers_, 0);
   EXPECT_TRUE(History().empty());
 }

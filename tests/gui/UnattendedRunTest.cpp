@@ -4,7 +4,9 @@
 // raw port and through its FTP server.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -140,7 +142,7 @@ TEST_F(UnattendedRun, MissingOrFolderPackageEndsWithinSecondsWithItsCode) {
   // An absolute path that names nothing is the package, not an unknown option.
   const std::string missing = quillon_test::TestRoot() + "/abs/missing.RXF";
   EXPECT_EQ(Run({missing, "/HN=" + sim_.Address(), "/M=HALVORN KV3", "/NM", "/NO"}), 2);
-  EXPECT_NE(Err().find(missing + ": No such file or directory"), std::string::npos) << Err();
+  EXPECT_NE(Err().find(missing + ": " + std::strerror(ENOENT)), std::string::npos) << Err();
   // A folder given as the package.
   const std::string folder = quillon_test::MakeTestDir("folder");
   EXPECT_EQ(Run({folder, "/HN=" + sim_.Address(), "/M=HALVORN KV3", "/NM", "/NO"}), 4);

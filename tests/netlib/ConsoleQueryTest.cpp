@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -73,7 +74,7 @@ TEST(ConsoleQuery, ExportWithoutBlockOrConsole) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(23));
   char detail[200];
   QUILLON_GetLastErrorDetail(detail, sizeof(detail));
-  EXPECT_EQ(std::string(detail), "console at " + sim.Address() + " port 23: Connection refused");
+  EXPECT_EQ(std::string(detail), "console at " + sim.Address() + " port 23: " + std::strerror(ECONNREFUSED));
   EXPECT_EQ(static_cast<unsigned char>(info.ModelName[0]), 0x55u);  // untouched
   EXPECT_EQ(QUILLON_GetPrinterInfo(nullptr, &info), 0);
   EXPECT_EQ(QUILLON_GetLastError(), static_cast<uint32_t>(ERR_CONNECT));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -308,11 +309,11 @@ TEST_F(FtpTransfer, ExportLeavesCodeAndCauseAsLastError) {
 TEST_F(FtpTransfer, NoServerOrNoDottedAddressIsNoConnection) {
   Start({"--ftp-port", "0"});
   EXPECT_EQ(Upload(WriteJob("x")), static_cast<uint32_t>(ERR_CONNECT));
-  EXPECT_NE(last_.detail.find(": Connection refused"), std::string::npos) << last_.detail;
+  EXPECT_NE(last_.detail.find(std::string(": ") + std::strerror(ECONNREFUSED)), std::string::npos) << last_.detail;
   const std::string missing = quillon_test::MakeTestDir("gone") + "/none.tmp";
   Start();
   EXPECT_EQ(Upload(missing), static_cast<uint32_t>(ERR_DATA_SEND));
-  EXPECT_NE(last_.detail.find("none.tmp: No such file or directory"), std::string::npos)
+  EXPECT_NE(last_.detail.find(std::string("none.tmp: ") + std::strerror(ENOENT)), std::string::npos)
       << last_.detail;
   EXPECT_EQ(QUILLON_FileTransfer(nullptr, nullptr, nullptr, nullptr), ERR_CONNECT);
 }

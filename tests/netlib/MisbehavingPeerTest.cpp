@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -394,7 +395,7 @@ TEST(ConsolePeers, EndlessNegotiationAndSilenceEndWithTheirStage) {
   const int port = o.port;
   e = Query("127.0.8.5", &model, &version, o);
   EXPECT_EQ(e.code, static_cast<int>(ERR_CONNECT));
-  EXPECT_TRUE(Has(e.detail, "console at 127.0.8.5 port " + std::to_string(port) + ": Connection refused")) << e.detail;
+  EXPECT_TRUE(Has(e.detail, "console at 127.0.8.5 port " + std::to_string(port) + ": " + std::strerror(ECONNREFUSED))) << e.detail;
   e = Query("no-such-printer.invalid", &model, &version, o);
   EXPECT_EQ(e.code, static_cast<int>(ERR_CONNECT));
   EXPECT_TRUE(Has(e.detail, "resolve no-such-printer.invalid")) << e.detail;
