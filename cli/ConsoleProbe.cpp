@@ -5,13 +5,14 @@
 
 #include "cli/ConsoleText.h"
 #include "cli/Signals.h"
-#include "netlib/ConsoleQuery.h"
 #include "netlib/quillon.h"
 
 namespace cli {
 namespace {
 
-bool InterruptAsked(void*) { return Interrupted(); }
+std::intptr_t InterruptAsked(void*, unsigned int, std::uintptr_t, std::intptr_t) {
+  return Interrupted() ? 1 : 0;
+}
 
 }  // namespace
 
@@ -19,19 +20,16 @@ ConsoleAnswer AskConsole(const std::string& host) {
   ConsoleAnswer a;
   const auto begin = std::chrono::steady_clock::now();
   PrinterInfo info{};
-  // The library's own query with its bounds, and Ctrl+C cutting its waits
-  // (the export has no way to be stopped).
-  quillon::net::ConsoleOptions options;
-  options.abort = &InterruptAsked;
-  const platform::Error e = quillon::net::GetPrinterInfo(host.c_str(), &info, options);
-  if (!e.Failed()) {
+  // The library's query, with Ctrl+C cutting its waits.
+  const QUILLON_NotifyTarget notify{&InterruptAsked, nullptr};
+  if (QUILLON_GetPrinterInfoEx(&notify, host.c_str(), &info)) {
     a.reachable = true;
     a.model.assign(info.ModelName, ::strnlen(info.ModelName, sizeof info.ModelName));
     a.version.assign(info.Version, ::strnlen(info.Version, sizeof info.Version));
   } else {
-    a.error = static_cast<std::uint32_t>(e.code);
+    a.error = QUILLON_GetLastError();
     a.message = a.error == ERR_CANCELLED ? std::string("interrupted") : ConsoleErrorText(a.error);
-    a.detail = e.detail;
+    a.detail = LastNetDetail();
   }
   a.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   return a;

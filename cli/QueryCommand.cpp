@@ -9,22 +9,27 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
+#include "cli/Signals.h"
 #include "netlib/quillon.h"
 
 namespace cli {
 
 int RunQuery(const Options& o) {
   PrinterInfo info{};
-  const int ok = QUILLON_GetPrinterInfo(o.operand.c_str(), &info);
+  // Ctrl+C cuts the query's waits.
+  const QUILLON_NotifyTarget notify{
+      [](void*, unsigned int, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+        return Interrupted() ? 1 : 0;
+      },
+      nullptr};
+  const int ok = QUILLON_GetPrinterInfoEx(&notify, o.operand.c_str(), &info);
   if (!ok) {
     const std::uint32_t error = QUILLON_GetLastError();
     const std::string code = ErrorCodeText(error);
     const std::string why = ConsoleErrorText(error);
     // The cause in the library's words: the name lookup, the refused
     // connection and the silent console each say their own.
-    std::string detail(QUILLON_GetLastErrorDetail(nullptr, 0), '\0');
-    if (!detail.empty())
-      detail.resize(QUILLON_GetLastErrorDetail(detail.data(), static_cast<uint32_t>(detail.size() + 1)));
+    const std::string detail = LastNetDetail();
     if (o.json)
       OutLine(JsonLine()
                   .Add("host", o.operand)
@@ -33,7 +38,7 @@ int RunQuery(const Options& o) {
                   .Add("detail", detail)
                   .Text());
     ErrLine(o.operand + ": " + why + " (" + code + ")" + (detail.empty() ? "" : ": " + detail));
-    return kExitPrinterOpen;
+    return error == ERR_CANCELLED ? kExitAborted : kExitPrinterOpen;
   }
   const std::string model(info.ModelName, ::strnlen(info.ModelName, sizeof info.ModelName));
   const std::string version(info.Version, ::strnlen(info.Version, sizeof info.Version));

@@ -238,11 +238,24 @@ platform::Error GetPrinterInfo(const char* host, PrinterInfo* info, const Consol
 
 }  // namespace quillon::net
 
-extern "C" QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info) {
+namespace {
+
+// The caller's notify target asked whether the query is to stop.
+bool NotifyAsksAbort(void* context) {
+  const auto* notify = static_cast<const QUILLON_NotifyTarget*>(context);
+  return notify->Callback(notify->Context, WM_TRANSFER_NOTIFY, NOTIFY_WAITING, 0) == 1;
+}
+
+int GetPrinterInfoExport(const QUILLON_NotifyTarget* notify, const char* host, PrinterInfo* info) {
   using namespace quillon::net;
+  ConsoleOptions options;
+  if (notify != nullptr && notify->Callback != nullptr) {
+    options.abort = &NotifyAsksAbort;
+    options.abortContext = const_cast<QUILLON_NotifyTarget*>(notify);
+  }
   platform::Error result;
   try {
-    result = GetPrinterInfo(host, info);
+    result = GetPrinterInfo(host, info, options);
   } catch (...) {
     result = platform::Error::Of(ERR_CONNECT, "internal failure");
   }
@@ -253,4 +266,15 @@ extern "C" QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo*
   }
   SetLastErrorDetail(std::string());
   return 1;
+}
+
+}  // namespace
+
+extern "C" QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info) {
+  return GetPrinterInfoExport(nullptr, host, info);
+}
+
+extern "C" QUILLON_API int QUILLON_GetPrinterInfoEx(const QUILLON_NotifyTarget* notify,
+                                                    const char* host, PrinterInfo* info) {
+  return GetPrinterInfoExport(notify, host, info);
 }

@@ -95,6 +95,13 @@ QUILLON_API int QUILLON_SelectPrinter(void* owner, char* path, uint32_t size,
  * its detail otherwise. */
 QUILLON_API int QUILLON_GetPrinterInfo(const char* host, PrinterInfo* info);
 
+/* QUILLON_GetPrinterInfo that can be stopped: while it waits (connect,
+ * the console's input, a send) notify receives NOTIFY_WAITING at least
+ * every 200 ms, and an answer of 1 ends the query at once with the last
+ * error ERR_CANCELLED. A null notify makes it QUILLON_GetPrinterInfo. */
+QUILLON_API int QUILLON_GetPrinterInfoEx(const QUILLON_NotifyTarget* notify, const char* host,
+                                         PrinterInfo* info);
+
 /* Uploads file into directory on the FTP server of the printer at host
  * (IPv4, IPv6 or a host name, with ":port" if need be; "[v6]:port").
  * Returns 0 or an ERR_* code and leaves the same code, with its cause, as

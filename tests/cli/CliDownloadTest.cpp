@@ -660,4 +660,24 @@ TEST(CliQueryFields, APaddedModelAndAnOverlongVersionLineKeepTheirFields) {
   EXPECT_EQ(Field(Lines(r.out).at(0), "version"), "");
 }
 
+TEST(CliQueryFields, CtrlCWhileTheConsoleKeepsItsAnswerEndsTheQueryAtOnce) {
+  // The query waits for the console at each point; Ctrl+C must end it
+  // within moments as an abort, never at the dialogue's own bound.
+  for (const char* point : {"CONSOLE", "LOGIN", "STAT"}) {
+    SCOPED_TRACE(point);
+    PrinterSimulator sim({"--model-name", "HALVORN CORVIA KV3", "--hold", point});
+    ASSERT_TRUE(sim.Ready());
+    CliProcess cli({"query", sim.Address(), "--json"});
+    ASSERT_TRUE(sim.WaitHeld(point)) << cli.ErrSoFar();
+    const auto interrupted = std::chrono::steady_clock::now();
+    cli.Signal(SIGINT);
+    const CliResult r = cli.Wait(20000);
+    const auto took = std::chrono::steady_clock::now() - interrupted;
+    sim.Release();
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_EQ(r.exitCode, 8) << r.err;
+    EXPECT_EQ(Field(Lines(r.out).at(0), "error"), "0x20001000") << r.out;
+  }
+}
+
 }  // namespace
