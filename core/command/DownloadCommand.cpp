@@ -145,10 +145,10 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
       LastResult.code = kPrinterInUse;
       LastResult.detail = lock.Detail();
       app_.JobResult = kPrinterInUse;
-      const TResultMessage m = ResultMessage(kPrinterInUse);
-      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
       TellRecordFailure("the download history was not written",
                         RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
+      const TResultMessage m = ResultMessage(kPrinterInUse);
+      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
       return TDownloadOutcome::Busy;
     }
     LastResult = TransferResult();
@@ -160,11 +160,13 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
           std::chrono::steady_clock::now() - begin);
   }
 
-  ReportResult();
+  // Recorded as the transfer ends, before any box: a crash or a kill while
+  // the operator reads the result keeps the record.
   if (app_.JobResult == 0)
     TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in));
   TellRecordFailure("the download history was not written",
                     RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
+  ReportResult();
   return TDownloadOutcome::Ran;
 }
 

@@ -8,6 +8,9 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -315,6 +318,56 @@ TEST_F(DownloadCommandTest, LogIsWrittenOnlyAfterSuccess) {
             kv3 + ",socket://x");
 }
 
+// A result box may stay open for a long time (or the program be killed
+// under it): the log and the history are written before the first one.
+TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 1;
+  struct Watcher : BoxAnswerer {
+    std::function<void()> atResult;
+    int resultBoxes = 0;
+    BoxAnswer Answer(const BoxQuestion& q) override {
+      // The result texts of a success, a busy printer and a failed send.
+      bool result = false;
+      for (const int code : {0, 32, 33}) result |= q.text == ResultText(ResultMessage(code));
+      if (result) {
+        if (resultBoxes++ == 0) atResult();
+      }
+      BoxAnswer a;
+      a.button = IDOK;
+      return a;
+    }
+  } watcher;
+  ScopedBoxAnswerer scoped(&watcher);
+  command_->RunTransfer = [this] { app_->JobResult = nextResult_; };
+  std::string logAtBox;
+  std::size_t rowsAtBox = 0;
+  watcher.atResult = [&] {
+    logAtBox = quillon_test::ReadFileBytes(command_->LogPath);
+    rowsAtBox = History().size();
+  };
+
+  nextResult_ = 0;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_NE(logAtBox.find(kv3 + ",socket://x"), std::string::npos) << logAtBox;
+  EXPECT_EQ(rowsAtBox, 1u);
+
+  // A failure and a busy printer: their history row is there as well.
+  watcher.resultBoxes = 0;
+  nextResult_ = 33;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_EQ(rowsAtBox, 2u);
+
+  watcher.resultBoxes = 0;
+  TPrinterLock other;
+  ASSERT_TRUE(other.TryAcquire(kv3));
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_EQ(rowsAtBox, 3u);
+}
+
 TEST_F(DownloadCommandTest, RefusedConfirmationRunsNoTransfer) {
   const std::string net = Queue(NetworkUri(), "HALVORN RX-140");
   script_.Push(IDCANCEL);
@@ -449,7 +502,7 @@ TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTo
   testing::internal::CaptureStderr();
   EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
   err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("gone.RXF: No such file or directory"), std::string::npos) << err;
+  EXPECT_NE(err.find(std::string("gone.RXF: ") + std::strerror(ENOENT)), std::string::npos) << err;
   EXPECT_EQ(transfers_, 0);
   EXPECT_TRUE(History().empty());
 }
