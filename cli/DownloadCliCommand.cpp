@@ -51,6 +51,7 @@
 #include "core/command/FileSelection.h"
 #include "core/command/MessageBoxes.h"
 #include "core/command/ResultMessages.h"
+#include "netlib/quillon.h"
 #include "resources/Translations.h"
 
 namespace cli {
@@ -62,6 +63,17 @@ const char kBusyText[] =
 const char kDeclinedText[] = "a confirmation was refused";
 const char kUnanswerableText[] =
     "a confirmation could not be asked: no terminal (--yes accepts the routine questions)";
+
+const char kNoAnswerText[] =
+    "the printer does not answer: check that it is switched on and connected to the network, "
+    "and that its address is right";
+
+// A console that gave no answer at all (nothing listening, silence, a
+// printer restarting), as against one that answered without naming a
+// printer model.
+bool ConsoleDidNotAnswer(const ConsoleAnswer& a) {
+  return !a.reachable && a.error != ERR_NOT_PRINTER;
+}
 
 // One printer of the run and how it ended.
 struct PrinterRun {
@@ -80,7 +92,8 @@ struct PrinterRun {
   Verification verification;
   int exit = kExitOk;
   int result = -1;   // download result or package status; -1: none
-  // succeeded, skipped, failed, refused, declined, busy, not_started, aborted
+  // succeeded, skipped, failed, refused, unreachable, declined, busy,
+  // not_started, aborted
   std::string outcome = "not_started";
   std::string reason;  // refused: why, for scripts ("not_target", ...)
   std::string step;    // failed: the step that failed
@@ -114,6 +127,7 @@ std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte
 std::string OutcomeText(const PrinterRun& r) {
   if (r.outcome == "succeeded") return "succeeded, " + Bytes(r.bytes) + " sent";
   if (r.outcome == "refused") return "refused: " + r.message;
+  if (r.outcome == "unreachable") return "unreachable, nothing sent: " + r.message;
   if (r.outcome == "skipped") return r.message;
   if (r.outcome == "aborted") return "aborted after " + Bytes(r.bytes);
   if (r.outcome == "failed")
@@ -403,6 +417,20 @@ int RunDownload(const Options& o) {
     po.model = !r.model.empty() ? r.model
                : fromConsole    ? (r.before.reachable ? r.before.model : std::string("???"))
                                 : std::string();
+    if (fromConsole && ConsoleDidNotAnswer(r.before)) {
+      // Nothing to decide on and nobody to send to: no option sends to a
+      // printer whose console is silent (--force accepts risks of a
+      // printer that answers; --model names the model for one that may
+      // not).
+      r.exit = kExitPrinterOpen;
+      r.outcome = "unreachable";
+      r.reason = "no_answer";
+      r.detail = VersionUnknownReason(r);
+      r.message = kNoAnswerText;
+      ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
     SelectTarget(*app, r.printer, po);
     if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
       PrintOutcome(o, r);

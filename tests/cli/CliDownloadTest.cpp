@@ -9,7 +9,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -406,10 +408,62 @@ TEST_F(CliDownload, PrintersNotUpdatableOverTheirConnectionOrOfUnknownModelAreRe
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(Field(LineOf(lines, rx140), "reason"), "not_updatable");
   EXPECT_EQ(Field(LineOf(lines, other), "reason"), "model_unknown");
-  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "reason"), "model_unknown");
-  for (const std::string& line : lines) EXPECT_EQ(Field(line, "outcome"), "refused") << line;
+  // A console that does not answer is no unknown model but a printer that
+  // cannot be reached.
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "reason"), "no_answer");
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "outcome"), "unreachable");
+  for (const std::string& printer : {rx140, other})
+    EXPECT_EQ(Field(LineOf(lines, printer), "outcome"), "refused") << printer;
   EXPECT_TRUE(sim.Reports(0).empty());
   EXPECT_TRUE(noConsole.Reports(0).empty());
+}
+
+// Nothing listening, a console that accepts and stays silent: the printer
+// is unreachable (exit 5) and told what to check, --force sends nothing
+// either, and no line advises it.
+TEST_F(CliDownload, APrinterThatDoesNotAnswerIsUnreachableAndNothingIsSentEvenWithForce) {
+  PrinterSimulator silent({"--model-name", kModel, "--console-fault", "silence"});
+  ASSERT_TRUE(silent.Ready());
+  const std::string nobody = "ftp://" + silent.OtherAddress() + "/vesta0";
+  // (A silent console costs its dialogue bound: asked once, with --force.)
+  for (const auto& [printer, option] : std::vector<std::pair<std::string, std::string>>{
+           {nobody, "--yes"}, {nobody, "--force"}, {Ftp(silent), "--force"}}) {
+    {
+      SCOPED_TRACE(printer + " " + option);
+      const CliResult r = RunCli({"download", package_, "--printer", printer, option, "--json"});
+      EXPECT_EQ(r.exitCode, 5) << r.err;
+      const auto lines = Lines(r.out);
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(Field(lines[0], "outcome"), "unreachable");
+      EXPECT_EQ(Field(lines[0], "reason"), "no_answer");
+      EXPECT_EQ(Field(lines[0], "exit"), "5");
+      EXPECT_EQ(Field(lines[0], "bytes"), "0");
+      EXPECT_NE(Field(lines[0], "message").find("switched on"), std::string::npos) << lines[0];
+      EXPECT_NE(Field(lines[0], "message").find("address"), std::string::npos) << lines[0];
+      EXPECT_NE(Field(lines[0], "detail").find("console"), std::string::npos) << lines[0];
+      EXPECT_EQ(r.out.find("--force"), std::string::npos) << r.out;
+      EXPECT_EQ(r.err.find("--force"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("unreachable, nothing sent"), std::string::npos) << r.err;
+    }
+  }
+  // The text line says the same.
+  const CliResult text = RunCli({"download", package_, "--printer", nobody, "--yes"});
+  EXPECT_EQ(text.exitCode, 5);
+  EXPECT_NE(text.out.find(nobody + ": unreachable, nothing sent: the printer does not answer"),
+            std::string::npos)
+      << text.out;
+  EXPECT_TRUE(silent.Reports(0).empty());
+  EXPECT_TRUE(History().empty());
+  EXPECT_TRUE(LogEntries().empty());
+
+  // With the model named, the console is not needed to decide: the printer
+  // is sent to, its version said to be unknown.
+  const CliResult named = RunCli(
+      {"download", package_, "--printer", Ftp(silent), "--model", kModel, "--yes", "--json"});
+  EXPECT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(Field(Lines(named.out).at(0), "outcome"), "succeeded");
+  EXPECT_NE(named.err.find("version not known"), std::string::npos) << named.err;
+  EXPECT_EQ(silent.Reports(1).size(), 1u);
 }
 
 TEST_F(CliDownload, WhetherTheSettingsMemoryIsInitialisedIsToldBeforeSending) {
@@ -472,7 +526,8 @@ TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
     if (std::string(command) == "job") args.insert(args.end(), {"-o", dir + "/j.bin"});
     CliResult r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
-    EXPECT_NE(r.err.find("missing.RXF: No such file or directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("missing.RXF: ") + std::strerror(ENOENT)), std::string::npos)
+        << r.err;
     args[1] = dir;
     r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
@@ -482,7 +537,7 @@ TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
   const CliResult r = RunCli({"job", package_, "--printer", "p", "--model", kModel, "-o",
                               "/no/such/dir/x.bin"});
   EXPECT_EQ(r.exitCode, 13) << r.err;
-  EXPECT_NE(r.err.find("cannot write /no/such/dir/x.bin: No such file or directory"),
+  EXPECT_NE(r.err.find(std::string("cannot write /no/such/dir/x.bin: ") + std::strerror(ENOENT)),
             std::string::npos)
       << r.err;
 }
