@@ -46,6 +46,7 @@
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
+#include "core/command/DownloadChecks.h"
 #include "core/command/DownloadCommand.h"
 #include "core/history/DownloadHistory.h"
 #include "core/command/FileSelection.h"
@@ -436,7 +437,6 @@ int RunDownload(const Options& o) {
       PrintOutcome(o, r);
       return nullptr;
     }
-    answerer.ClearRefusal();
     // What would put the printer at risk is never accepted for the
     // operator: --force, or the operator's own answer at a terminal.
     // A queue the spooler does not know is no risk but a printer that
@@ -445,15 +445,19 @@ int RunDownload(const Options& o) {
     const bool noSuchQueue =
         RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
     queue.Close();
+    // The printer's record is read once; the same rows are inspected here
+    // and asked below.
+    const quillon::CheckInput facts = command.ReadCheckInput(r.printer);
     const std::vector<quillon::QuestionKind> risks =
-        noSuchQueue ? std::vector<quillon::QuestionKind>() : command.Risks(r.printer);
+        noSuchQueue ? std::vector<quillon::QuestionKind>() : quillon::ApplicableRisks(facts);
     const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
     quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
     if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
     int checked = quillon::IDOK;
     if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
-      checked = command.CheckBeforeDownload(r.printer);
-      if (checked != quillon::IDOK) refusal = answerer.RefusedRisk();
+      // A risky row reaches the answerer only with --force or an operator
+      // at the terminal, so a refusal here is the operator's: declined.
+      checked = command.CheckBeforeDownload(facts);
     }
     if (Interrupted()) return notStarted(r);
     if (refusal != quillon::QuestionKind::Routine) {
@@ -563,8 +567,10 @@ int RunDownload(const Options& o) {
     r->recordTried = true;
     if (recorded.Failed())
       r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
-    if (!r->recordError.empty())
+    if (!r->recordError.empty()) {
       ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
+      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
+    }
     // A printer being verified has its line once the verification ended.
     if (!r->verifying) PrintOutcome(o, *r);
   });
@@ -590,6 +596,7 @@ int RunDownload(const Options& o) {
       if (noted.Failed()) {
         r.recordError += (r.recordError.empty() ? "" : "; ") + noted.detail;
         ErrText(tag + "the verification's record was not written: " + noted.detail + "\n");
+        if (r.exit == kExitOk) r.exit = kExitNotRecorded;
       }
     }
     PrintOutcome(o, r);

@@ -18,6 +18,7 @@
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
+#include "core/command/DownloadChecks.h"
 #include "core/command/MessageIds.h"
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
@@ -42,9 +43,8 @@ bool FileAttributesReadable(const std::string& path, std::string& detail) {
 // it is a printer that cannot be opened.
 constexpr std::uint16_t kPrinterInUse = kJobPrinterOpen;
 
-// The styles of the command's boxes: a warning asking to go on (Cancel
-// the default), a notice with OK and Cancel, a plain notice.
-constexpr int kWarningQuestion = MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_OKCANCEL;
+// The styles of the command's own boxes (the checks' are in their rows):
+// a notice with OK and Cancel, a plain notice.
 constexpr int kNoticeOkCancel = MB_HELP | MB_ICONINFORMATION | MB_OKCANCEL;
 constexpr int kNotice = MB_HELP | MB_ICONINFORMATION;
 
@@ -58,9 +58,11 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 // The record's trouble goes to the error stream: the window has no message
-// for it, and the download itself stands.
-void TellRecordFailure(const char* what, const platform::Error& e) {
-  if (e.Failed()) std::fprintf(stderr, "quillon: %s: %s\n", what, e.detail.c_str());
+// for it, and the download itself stands. It is kept for the exit code.
+void TellRecordFailure(const char* what, const platform::Error& e, std::string& kept) {
+  if (!e.Failed()) return;
+  std::fprintf(stderr, "quillon: %s: %s\n", what, e.detail.c_str());
+  kept += (kept.empty() ? "" : "; ") + std::string(what) + ": " + e.detail;
 }
 
 }  // namespace
@@ -126,6 +128,7 @@ TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
 }
 
 TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
+  RecordError.clear();
   const TDownloadOutcome input = CheckInput(in);
   if (input != TDownloadOutcome::Ready) {
     // The box keeps its text; the reason goes to the error stream.
@@ -146,7 +149,8 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
       LastResult.detail = lock.Detail();
       app_.JobResult = kPrinterInUse;
       TellRecordFailure("the download history was not written",
-                        RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
+                        RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult),
+                        RecordError);
       const TResultMessage m = ResultMessage(kPrinterInUse);
       MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
       return TDownloadOutcome::Busy;
@@ -163,9 +167,10 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   // Recorded as the transfer ends, before any box: a crash or a kill while
   // the operator reads the result keeps the record.
   if (app_.JobResult == 0)
-    TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in));
+    TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in), RecordError);
   TellRecordFailure("the download history was not written",
-                    RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
+                    RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult),
+                    RecordError);
   ReportResult();
   return TDownloadOutcome::Ran;
 }
@@ -182,48 +187,44 @@ std::string TDownloadCommandCore::SelectedModel() const {
   return std::string(FieldText(app_.SelectedEntry.Driver));
 }
 
+quillon::CheckInput TDownloadCommandCore::ReadCheckInput(const std::string& printer) {
+  quillon::CheckInput in;
+  // The selected printer's record was read when it was selected (and its
+  // console asked, for an FTP printer); any other is read here, once.
+  if (printer == app_.SelectedPrinter)
+    in.printer = app_.SelectedEntry;
+  else
+    app_.GetPrinterRecord(printer.c_str(), in.printer);
+  app_.ResolveModel(in.printer);
+  in.portFlags = GetPortFlags(printer);
+  if (const TDownDocFile* package = app_.GetPackage()) in.targets = package->PrinterList;
+  in.models = app_.Models.get();
+  in.withCommand = app_.EnableCommand == 1;
+  return in;
+}
+
 int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
-  const std::string more = LoadStr(msg::kContinueQuestion);
-  if (app_.IsPackageTarget(printer) == 0) {
-    if (MsgBox(LoadStr(msg::kNotATarget) + more, kWarningQuestion, help::kNotATarget,
-               msg::kNotATarget) != IDOK)
-      return IDCANCEL;
-  }
-  const int ports = GetPortFlags(printer);
-  if (ports & PORT_MULTIPLE) {
-    if (MsgBox(LoadStr(msg::kSeveralPorts) + more, kWarningQuestion, help::kPortWarning,
-               msg::kSeveralPorts) != IDOK)
-      return IDCANCEL;
-  }
-  const int flag = app_.ModelFlag(printer);
-  if (flag == 0) {
-    if (ports & PORT_LPT) {
-      if (MsgBox(LoadStr(msg::kEcpWarning), kNoticeOkCancel, help::kEcpPort, msg::kEcpWarning) !=
-          IDOK)
-        return IDCANCEL;
-      if (MsgBox(LoadStr(msg::kSetDownloadMode), kNoticeOkCancel, help::kDownloadMode,
-                 msg::kSetDownloadMode) != IDOK)
-        return IDCANCEL;
+  return CheckBeforeDownload(ReadCheckInput(printer));
+}
+
+int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in) {
+  for (const DownloadCheck* row : ApplicableChecks(in)) {
+    if (row->messageId == 0) continue;  // inspected only, no box
+    int answer;
+    if (row->startDialog) {
+      answer = ConfirmInitItems();
     } else {
-      if (MsgBox(LoadStr(msg::kParallelOnly), kWarningQuestion, help::kPortWarning,
-                 msg::kParallelOnly) != IDOK)
-        return IDCANCEL;
+      std::string text = LoadStr(row->messageId);
+      if (row->continueQuestion) text += LoadStr(msg::kContinueQuestion);
+      answer = MsgBox(text, row->style, row->helpContext, row->messageId);
     }
+    if (answer != IDOK) return IDCANCEL;
   }
-  int answer = IDOK;
-  if (app_.EnableCommand == 1 && flag != 0) answer = ConfirmInitItems();
-  return answer == IDOK ? IDOK : IDCANCEL;
+  return IDOK;
 }
 
 std::vector<QuestionKind> TDownloadCommandCore::Risks(const std::string& printer) {
-  std::vector<QuestionKind> risks;
-  if (app_.IsKnownModel(printer) == 0) risks.push_back(QuestionKind::ModelUnknown);
-  if (app_.IsPackageTarget(printer) == 0) risks.push_back(QuestionKind::NotTarget);
-  const int ports = GetPortFlags(printer);
-  if (ports & PORT_MULTIPLE) risks.push_back(QuestionKind::SeveralPorts);
-  if (app_.ModelFlag(printer) == 0)
-    risks.push_back((ports & PORT_LPT) ? QuestionKind::HandMode : QuestionKind::NotUpdatable);
-  return risks;
+  return ApplicableRisks(ReadCheckInput(printer));
 }
 
 TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
@@ -242,9 +243,10 @@ int TDownloadCommandCore::ConfirmInitItems() {
   q.text = LoadStr(msg::kStartDownload);
   q.checkCaption = LoadStr(msg::kInitCheckCaption);
   q.checked = app_.InitItems != 0;
-  q.style = MB_ICONQUESTION;
-  q.helpContext = help::kInitSettings;
-  q.messageId = msg::kStartDownload;
+  const DownloadCheck* row = CheckOfMessage(msg::kStartDownload);
+  q.style = row->style;
+  q.helpContext = row->helpContext;
+  q.messageId = row->messageId;
   const TInitItemsChoice choice =
       AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
   if (choice.button != IDOK) return choice.button;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command/DownloadChecks.h"
 #include "core/command/MessageBoxes.h"
 #include "core/transfer/TransferRequest.h"
 #include "core/command/QuestionKinds.h"
@@ -62,11 +63,16 @@ class TDownloadCommandCore {
   // The input checks and the package's reading: MissingInput, BadPackage
   // or Ready.
   TDownloadOutcome CheckInput(const TDownloadInputs& in);
+  // What the checks decide on for the printer: its record (read once;
+  // the selected printer's is the one read when it was selected), ports,
+  // the package's targets and the settings.
+  quillon::CheckInput ReadCheckInput(const std::string& printer);
+  // Asks the check rows that apply, in order, through the box routine:
   // 1 go on, 2 stop.
   int CheckBeforeDownload(const std::string& printer);
-  // What CheckBeforeDownload would ask about the printer beyond the
-  // routine questions, in its order, preceded by ModelUnknown when the
-  // printer's model is not known. Empty: nothing puts the printer at risk.
+  int CheckBeforeDownload(const quillon::CheckInput& in);
+  // The risk rows that apply to the printer, in order (ModelUnknown first
+  // when its model is not known). Empty: nothing puts the printer at risk.
   std::vector<quillon::QuestionKind> Risks(const std::string& printer);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
@@ -98,6 +104,9 @@ class TDownloadCommandCore {
   // that cannot be found, a folder named as the package, the package's
   // status. Empty when it did not stop or a box says all there is.
   std::string InputDetail;
+  // Why the last download's record (DownLoad.log, the history) was not
+  // written; empty when it was.
+  std::string RecordError;
   // DownLoad.log; empty: DefaultLogPath().
   std::string LogPath;
   // The history database; empty: its default in the data folder.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -341,7 +342,8 @@ TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
   std::filesystem::create_directories(std::filesystem::path(db).parent_path());
   ASSERT_TRUE(WriteFileBytes(db, std::string(4096, 'x')));
   const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // Sent but not recorded: its own exit code.
+  EXPECT_EQ(r.exitCode, 14) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(Field(lines[0], "recorded"), "false");
@@ -351,6 +353,40 @@ TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
   EXPECT_EQ(LogEntries().size(), 1u);
   EXPECT_EQ(ReadFileBytes(db), std::string(4096, 'x'));
   EXPECT_EQ(RunCli({"history"}).exitCode, 2);
+}
+
+// The data folder cannot be made (a regular file stands in its way, which
+// holds for root too): the printer has the package, the records do not, and
+// the exit code says so.
+TEST_F(CliDownload, ASendThatCannotBeRecordedExitsWithItsOwnCode) {
+  PrinterSimulator sim({"--model-name", kModel});
+  PrinterSimulator sim2({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready() && sim2.Ready());
+  const std::string blocker = MakeTestDir("blocked") + "/file";
+  ASSERT_TRUE(WriteFileBytes(blocker, "not a folder"));
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_DATA_HOME", (blocker + "/data").c_str(), 1);
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  const CliResult batch = RunCli(
+      {"download", package_, "--printer", Ftp(sim), "--printer", Ftp(sim2), "--yes", "--json"});
+  if (old)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(r.exitCode, 14) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "outcome"), "succeeded");
+  EXPECT_EQ(Field(lines[0], "exit"), "14");
+  EXPECT_EQ(Field(lines[0], "recorded"), "false");
+  EXPECT_FALSE(Field(lines[0], "record_error").empty()) << lines[0];
+  EXPECT_NE(Field(lines[0], "record_error").find(blocker), std::string::npos) << lines[0];
+  EXPECT_NE(r.err.find("record was not written"), std::string::npos) << r.err;
+  // Every printer of a batch sent to, none recorded: the same code.
+  EXPECT_EQ(batch.exitCode, 14) << batch.err;
+  EXPECT_EQ(sim.Reports(2).size(), 2u);
+  EXPECT_EQ(sim2.Reports(1).size(), 1u);
 }
 
 TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
