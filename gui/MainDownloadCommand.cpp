@@ -31,6 +31,10 @@ void TDownloadCommand::Transfer() {
                  LastResult.detail.c_str());
 }
 
+void TDownloadCommand::TellCause(const std::string& text) {
+  std::fprintf(stderr, "quillon: %s\n", text.c_str());
+}
+
 TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,
                                                 bool detailsEnabled) {
   std::unique_ptr<TDlgMsgBox> own;

@@ -19,6 +19,7 @@
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
 #include "core/command/DownloadChecks.h"
+#include "core/command/DownloadJob.h"
 #include "core/command/MessageIds.h"
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
@@ -47,23 +48,6 @@ constexpr std::uint16_t kPrinterInUse = kJobPrinterOpen;
 // a notice with OK and Cancel, a plain notice.
 constexpr int kNoticeOkCancel = MB_HELP | MB_ICONINFORMATION | MB_OKCANCEL;
 constexpr int kNotice = MB_HELP | MB_ICONINFORMATION;
-
-// Paths as the operator typed them may be relative; the records keep
-// where the file really was.
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code ec;
-  const std::filesystem::path abs = std::filesystem::absolute(path, ec);
-  return ec ? path : abs.lexically_normal().string();
-}
-
-// The record's trouble goes to the error stream: the window has no message
-// for it, and the download itself stands. It is kept for the exit code.
-void TellRecordFailure(const char* what, const platform::Error& e, std::string& kept) {
-  if (!e.Failed()) return;
-  std::fprintf(stderr, "quillon: %s: %s\n", what, e.detail.c_str());
-  kept += (kept.empty() ? "" : "; ") + std::string(what) + ": " + e.detail;
-}
 
 }  // namespace
 
@@ -131,49 +115,57 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   RecordError.clear();
   const TDownloadOutcome input = CheckInput(in);
   if (input != TDownloadOutcome::Ready) {
-    // The box keeps its text; the reason goes to the error stream.
-    if (!InputDetail.empty()) std::fprintf(stderr, "quillon: %s\n", InputDetail.c_str());
+    // The box keeps its text; the reason goes to the front end.
+    if (!InputDetail.empty()) TellCause(InputDetail);
     return input;
   }
   if (CheckBeforeDownload(in.printer) != IDOK) return TDownloadOutcome::Declined;
 
-  {
-    // One download per printer, also against the command-line front end
-    // and other copies of the program.
-    TPrinterLock lock;
-    if (lock.Acquire(in.printer) != TPrinterLock::Outcome::Taken) {
-      // The window's message stays; the cause goes to standard error.
-      std::fprintf(stderr, "quillon: %s: %s\n", in.printer.c_str(), lock.Detail().c_str());
-      LastResult = TransferResult();
-      LastResult.code = kPrinterInUse;
-      LastResult.detail = lock.Detail();
-      app_.JobResult = kPrinterInUse;
-      TellRecordFailure("the download history was not written",
-                        RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult),
-                        RecordError);
-      const TResultMessage m = ResultMessage(kPrinterInUse);
-      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
-      return TDownloadOutcome::Busy;
-    }
+  // One download per printer, also against the command-line front end and
+  // other copies of the program: the job's lock. The transfer is the
+  // window's own (the progress dialog, or a stand-in).
+  DownloadJobRequest request;
+  request.transfer = app_.MakeTransferRequest();
+  request.printer = in.printer;
+  request.inputs = in;
+  request.model = SelectedModel();
+  request.logPath = LogPath;
+  request.historyPath = HistoryPath;
+  request.now = Now;
+  request.runTransfer = [this](const TransferRequest&) {
     LastResult = TransferResult();
-    const auto begin = std::chrono::steady_clock::now();
     Transfer();
     LastResult.code = app_.JobResult;
-    if (LastResult.duration.count() == 0)
-      LastResult.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
-          std::chrono::steady_clock::now() - begin);
+    return LastResult;
+  };
+  DownloadJob job(std::move(request));
+  const bool started = job.Start();
+  const DownloadJobResult& result = started ? job.Finish() : job.Result();
+  LastResult = result.transfer;
+  app_.JobResult = LastResult.code;
+  // Recorded as the transfer ended, before any box: a crash or a kill
+  // while the operator reads the result keeps the record.
+  if (!result.logError.empty()) {
+    RecordError = "DownLoad.log was not written: " + result.logError;
+    TellCause(RecordError);
   }
-
-  // Recorded as the transfer ends, before any box: a crash or a kill while
-  // the operator reads the result keeps the record.
-  if (app_.JobResult == 0)
-    TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in), RecordError);
-  TellRecordFailure("the download history was not written",
-                    RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult),
-                    RecordError);
+  if (!result.historyError.empty()) {
+    const std::string why = "the download history was not written: " + result.historyError;
+    TellCause(why);
+    RecordError += (RecordError.empty() ? "" : "; ") + why;
+  }
+  if (!started) {
+    // The window's message stays; the cause goes to the front end.
+    TellCause(in.printer + ": " + result.transfer.detail);
+    const TResultMessage m = ResultMessage(kPrinterInUse);
+    MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+    return TDownloadOutcome::Busy;
+  }
   ReportResult();
   return TDownloadOutcome::Ran;
 }
+
+void TDownloadCommandCore::TellCause(const std::string& /*text*/) {}
 
 void TDownloadCommandCore::Transfer() {
   // A stand-in transfer leaves its code in JobResult and may fill in the
@@ -301,11 +293,7 @@ std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
 }
 
 platform::Error TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
-  const std::string path = LogPath.empty() ? DefaultLogPath() : LogPath;
-  const QDateTime when = Now ? Now() : QDateTime::currentDateTime();
-  return quillon::AppendDownloadLog(
-      path, LogSection(when), quillon::DownloadLogKey(AbsolutePath(in.packagePath), in.packageState),
-      in.printer + "," + in.port);
+  return WriteDownloadLogEntry(LogPath, Now ? Now() : QDateTime::currentDateTime(), in);
 }
 
 platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
@@ -314,27 +302,8 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
                                                     const TransferResult& result,
                                                     const std::optional<std::string>& versionBefore,
                                                     std::int64_t* rowId) {
-  HistoryEntry e;
-  e.time = Now ? Now() : QDateTime::currentDateTime();
-  e.user = CurrentUserName();
-  e.packagePath = AbsolutePath(in.fileName.empty() ? in.packagePath : in.fileName);
-  const TDownDocFile* package = request.package ? request.package.get() : app_.GetPackage();
-  if (package) {
-    e.sha256 = package->DataSha256();
-    e.description = package->DownLoadDesc;
-    e.version = package->DownLoadVersion;
-  }
-  e.printer = request.printer.empty() ? in.printer : request.printer;
-  e.route = RouteName(RouteOfPrinter(e.printer));
-  e.model = model;
   TransferRequest sent = request;
   if (!sent.package) sent.package = app_.Package;
-  e.initItems = SettingsResetItems(sent);
-  e.result = result.code;
-  e.detail = result.detail;
-  if (!result.Succeeded() && e.detail.empty()) e.detail = ResultText(ResultMessage(result.code));
-  e.bytesSent = static_cast<std::int64_t>(result.bytesSent);
-  e.seconds = result.Seconds();
-  e.versionBefore = versionBefore;
-  return DownloadHistory(HistoryPath).Record(e, rowId);
+  return RecordDownloadAttempt(HistoryPath, Now ? Now() : QDateTime::currentDateTime(), in, sent,
+                               model, result, versionBefore, rowId);
 }

@@ -122,6 +122,10 @@ class TDownloadCommandCore {
  protected:
   // The transfer itself; by default RunTransfer.
   virtual void Transfer();
+  // A cause the boxes do not tell (a missing file's errno text, a record
+  // not written, a lock's failure): the front end says it where it can.
+  // By default nothing: the core prints nothing itself.
+  virtual void TellCause(const std::string& text);
   // The start dialog. By default the box routine's dialog question; its
   // answerer may change the check box and the items. detailsEnabled: the
   // printer's model offers the items one by one.
