@@ -25,6 +25,7 @@
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
+#include "cli/CliSink.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleProbe.h"
 #include "cli/HostList.h"
@@ -48,6 +49,7 @@
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadChecks.h"
 #include "core/command/DownloadCommand.h"
+#include "core/command/DownloadJob.h"
 #include "core/history/DownloadHistory.h"
 #include "core/command/FileSelection.h"
 #include "core/command/MessageBoxes.h"
@@ -107,7 +109,8 @@ struct PrinterRun {
   std::string port;    // the printer's port, for the log line
   std::string recordError;  // why the history (or the log) was not written
   bool recordTried = false;
-  std::unique_ptr<Transfer> transfer;
+  CliSink sink;  // the job's progress, for the bar (outlives the job)
+  std::unique_ptr<quillon::DownloadJob> job;
 };
 
 // The step a result code says failed.
@@ -138,20 +141,14 @@ std::string OutcomeText(const PrinterRun& r) {
   return "not started: " + r.message;  // declined, busy
 }
 
-// Sets the outcome of a transfer's result.
-void SetOutcome(PrinterRun& r, const Transfer& t) {
-  r.result = t.result.code;
-  r.exit = ExitOfResult(t.result.code);
-  r.message = ResultText(ResultMessage(t.result.code));
-  if (t.result.Succeeded()) {
-    r.outcome = "succeeded";
-  } else if (t.result.code == kJobAborted) {
-    r.outcome = t.started ? "aborted" : "not_started";
-    if (!t.started) r.message = "aborted before its turn";
-  } else {
-    r.outcome = "failed";
-    r.step = StepOf(t.result.code);
-  }
+// Sets the outcome of a job's result.
+void SetOutcome(PrinterRun& r, const quillon::DownloadJobResult& j) {
+  r.result = j.transfer.code;
+  r.exit = ExitOfResult(j.transfer.code);
+  r.message = ResultText(ResultMessage(j.transfer.code));
+  r.outcome = j.Outcome();
+  if (r.outcome == "not_started") r.message = "aborted before its turn";
+  if (r.outcome == "failed") r.step = StepOf(j.transfer.code);
 }
 
 void PrintJson(const Options& o, const PrinterRun& r) {
@@ -397,7 +394,7 @@ int RunDownload(const Options& o) {
   // The printer's checks and confirmation; its transfer, or nullptr when
   // it is not to be sent to (then it is reported here).
   // Ctrl+C before a printer's turn: it never starts and says so.
-  const auto notStarted = [&](PrinterRun& r) -> Transfer* {
+  const auto notStarted = [&](PrinterRun& r) -> quillon::DownloadJob* {
     r.exit = kExitAborted;
     r.result = kJobAborted;
     r.outcome = "not_started";
@@ -405,7 +402,7 @@ int RunDownload(const Options& o) {
     PrintOutcome(o, r);
     return nullptr;
   };
-  const auto prepare = [&](PrinterRun& r) -> Transfer* {
+  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
     if (Interrupted()) return notStarted(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
@@ -484,11 +481,19 @@ int RunDownload(const Options& o) {
     // shared read-only by all of them.
     r.port = std::string(FieldText(app->SelectedEntry.Port));
     r.model = command.SelectedModel();
-    r.transfer = std::make_unique<Transfer>();
-    r.transfer->request = app->MakeTransferRequest();
-    r.transferred = true;
+    quillon::DownloadJobRequest job;
+    job.transfer = app->MakeTransferRequest();
+    job.inputs = in;
+    job.inputs.printer = r.printer;
+    job.inputs.port = r.port;
+    job.model = r.model;
+    if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
+    job.logPath = command.LogPath;
+    job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
-    r.initItems = SettingsResetItems(r.transfer->request);
+    r.initItems = SettingsResetItems(job.transfer);
+    r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
+    r.transferred = true;
     if (!r.initItems)
       ErrText(tag + "settings memory: kept (no restart command is sent)\n");
     else if (*r.initItems == 0)
@@ -496,18 +501,18 @@ int RunDownload(const Options& o) {
     else
       ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
               " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
-    return r.transfer.get();
+    return r.job.get();
   };
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
   std::vector<bool> prepared(runs.size(), false);
   std::size_t left = runs.size();
-  const auto next = [&]() -> Transfer* {
+  const auto next = [&]() -> quillon::DownloadJob* {
     for (std::size_t i = 0; i < runs.size() && left > 0; ++i) {
       if (prepared[i] || !checks.Ended(i)) continue;
       prepared[i] = true;
       --left;
-      if (Transfer* t = prepare(runs[i])) return t;
+      if (quillon::DownloadJob* job = prepare(runs[i])) return job;
     }
     return nullptr;
   };
@@ -516,20 +521,19 @@ int RunDownload(const Options& o) {
   // The transfers; each one's outcome is reported as it ends.
   ProgressBar bar(::isatty(2) != 0);
   BatchRunner runner(o.jobs, bar);
-  runner.RunFed(next, more, [&](Transfer& t) {
+  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
     PrinterRun* r = nullptr;
     for (PrinterRun& candidate : runs) {
-      if (candidate.transfer.get() == &t) r = &candidate;
+      if (candidate.job.get() == &job) r = &candidate;
     }
     if (!r) return;
-    r->bytes = t.result.bytesSent;
-    r->seconds = t.seconds;
-    r->detail = t.result.detail;
+    // The job has ended and written its record; what follows only tells.
+    const quillon::DownloadJobResult& t = job.Result();
+    r->bytes = t.transfer.bytesSent;
+    r->seconds = t.transfer.Seconds();
+    r->detail = t.transfer.detail;
     answerer.SetPrinter(batch ? r->printer : std::string());
     const std::string tag = batch ? "[" + r->printer + "] " : std::string();
-    TDownloadInputs line = in;
-    line.printer = r->printer;
-    line.port = r->port;
     if (t.busy) {
       r->exit = kExitBusy;
       r->outcome = "busy";
@@ -537,36 +541,20 @@ int RunDownload(const Options& o) {
       ErrText(tag + r->message + "\n");
     } else {
       SetOutcome(*r, t);
-      if (!t.result.Succeeded() && !t.result.detail.empty()) ErrText(tag + t.result.detail + "\n");
-      // The result messages read the code where the window leaves it; a
-      // transfer that never started has nothing to report.
-      if (t.started) {
-        app->JobResult = t.result.code;
-        command.ReportResult();
-      }
-      if (t.result.Succeeded()) {
-        const platform::Error logged = command.WriteDownloadLog(line);
-        if (logged.Failed()) r->recordError = "DownLoad.log: " + logged.detail;
-        if (o.verify) {
-          // The restart takes a while: wait for it beside the other transfers.
-          r->verifying = true;
-          r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
-                                 package.DownLoadVersion, o.verifyTimeout, 1000);
-        }
+      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
+        ErrText(tag + t.transfer.detail + "\n");
+      // A transfer that never started has nothing to report.
+      if (t.started) command.ReportResult(t.transfer.code);
+      if (t.transfer.Succeeded() && o.verify) {
+        // The restart takes a while: wait for it beside the other transfers.
+        r->verifying = true;
+        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
+                               package.DownLoadVersion, o.verifyTimeout, 1000);
       }
     }
-    TransferResult attempt = t.result;
-    if (attempt.duration.count() == 0)
-      attempt.duration = std::chrono::milliseconds(static_cast<long long>(t.seconds * 1000));
-    const std::optional<std::string> before =
-        r->asked && r->before.reachable ? std::optional<std::string>(r->before.version)
-                                        : std::nullopt;
-    const platform::Error recorded =
-        command.RecordAttempt(line, t.request, r->model, attempt, before, &r->historyRow);
-    if (recorded.Failed()) r->historyRow = -1;
+    r->historyRow = t.historyRow;
     r->recordTried = true;
-    if (recorded.Failed())
-      r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
+    r->recordError = t.RecordError();
     if (!r->recordError.empty()) {
       ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
       if (r->exit == kExitOk) r->exit = kExitNotRecorded;

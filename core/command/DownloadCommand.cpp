@@ -161,7 +161,7 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
     MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
     return TDownloadOutcome::Busy;
   }
-  ReportResult();
+  ReportResult(LastResult.code);
   return TDownloadOutcome::Ran;
 }
 
@@ -262,8 +262,9 @@ int TDownloadCommandCore::ConfirmInitItems() {
   return MsgBox(text, kNoticeOkCancel, helpTopic, id);
 }
 
-int TDownloadCommandCore::ReportResult() {
-  const int code = app_.JobResult;
+int TDownloadCommandCore::ReportResult() { return ReportResult(app_.JobResult); }
+
+int TDownloadCommandCore::ReportResult(int code) {
   const TResultMessage m = ResultMessage(code);
   const int button = MsgBox(ResultText(m), m.iconStyle | MB_HELP, m.helpContext);
   if (code == 0) {

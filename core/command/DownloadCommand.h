@@ -76,7 +76,10 @@ class TDownloadCommandCore {
   std::vector<quillon::QuestionKind> Risks(const std::string& printer);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
+  // The result boxes of a transfer's code (by default the window's
+  // JobResult).
   int ReportResult();
+  int ReportResult(int code);
   // Adds the entry of a successful download to DownLoad.log. The window
   // ignores a failure (it has no message for it); the caller may tell it.
   platform::Error WriteDownloadLog(const TDownloadInputs& in);
