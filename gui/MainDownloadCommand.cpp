@@ -24,7 +24,6 @@ void TDownloadCommand::Transfer() {
   view->Request = app_.MakeTransferRequest();
   view->exec();
   LastResult = view->Result;
-  app_.JobResult = LastResult.code;
   // The boxes keep their texts; the cause goes to standard error.
   if (!LastResult.detail.empty() && LastResult.code != 0)
     std::fprintf(stderr, "quillon: %s: %s\n", app_.SelectedPrinter.c_str(),

@@ -440,7 +440,8 @@ void TfrmMain::OnAutoRun() {
   ++commandDepth_;
   const TDownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
   --commandDepth_;
-  unattendedExit_ = quillon::ExitOfOutcome(outcome, app_.JobResult, Download.RecordError.empty());
+  unattendedExit_ = quillon::ExitOfOutcome(outcome, Download.LastResult.code,
+                                           Download.RecordError.empty());
   QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 

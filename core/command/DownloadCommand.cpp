@@ -135,14 +135,12 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   request.runTransfer = [this](const TransferRequest&) {
     LastResult = TransferResult();
     Transfer();
-    LastResult.code = app_.JobResult;
     return LastResult;
   };
   DownloadJob job(std::move(request));
   const bool started = job.Start();
   const DownloadJobResult& result = started ? job.Finish() : job.Result();
   LastResult = result.transfer;
-  app_.JobResult = LastResult.code;
   // Recorded as the transfer ended, before any box: a crash or a kill
   // while the operator reads the result keeps the record.
   if (!result.logError.empty()) {
@@ -168,11 +166,8 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
 void TDownloadCommandCore::TellCause(const std::string& /*text*/) {}
 
 void TDownloadCommandCore::Transfer() {
-  // A stand-in transfer leaves its code in JobResult and may fill in the
-  // rest of LastResult.
-  if (!RunTransfer) return;
-  RunTransfer();
-  LastResult.code = app_.JobResult;
+  // A stand-in transfer leaves its outcome in LastResult.
+  if (RunTransfer) RunTransfer();
 }
 
 std::string TDownloadCommandCore::SelectedModel() const {
@@ -261,8 +256,6 @@ int TDownloadCommandCore::ConfirmInitItems() {
   if (const TDownDocFile* package = app_.GetPackage()) text += package->BeginMessage;
   return MsgBox(text, kNoticeOkCancel, helpTopic, id);
 }
-
-int TDownloadCommandCore::ReportResult() { return ReportResult(app_.JobResult); }
 
 int TDownloadCommandCore::ReportResult(int code) {
   const TResultMessage m = ResultMessage(code);

@@ -43,7 +43,7 @@ enum class TDownloadOutcome {
   BadPackage,    // the package named by the window could not be read again
   Busy,          // another download to the same printer is running
   Ready,         // CheckInput only: the input is complete, the package open
-  Ran,           // the transfer ran; JobResult tells how it went
+  Ran,           // the transfer ran; LastResult tells how it went
 };
 
 // What the start dialog asks (the program's message box dialog with its
@@ -76,9 +76,7 @@ class TDownloadCommandCore {
   std::vector<quillon::QuestionKind> Risks(const std::string& printer);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
-  // The result boxes of a transfer's code (by default the window's
-  // JobResult).
-  int ReportResult();
+  // The result boxes of a transfer's code.
   int ReportResult(int code);
   // Adds the entry of a successful download to DownLoad.log. The window
   // ignores a failure (it has no message for it); the caller may tell it.
@@ -98,8 +96,7 @@ class TDownloadCommandCore {
   std::string SelectedModel() const;
 
   // Runs the transfer in place of the progress window (tests); it leaves
-  // the result code in JobResult and may fill in LastResult's cause, bytes
-  // and duration.
+  // its code, cause, bytes and duration in LastResult.
   std::function<void()> RunTransfer;
   // The last transfer's outcome, with its cause and byte count.
   TransferResult LastResult;

@@ -57,7 +57,7 @@ class DownloadCommandTest : public ::testing::Test {
     command_->HistoryPath = quillon_test::MakeTestDir("hist") + "/history.sqlite";
     command_->RunTransfer = [this] {
       ++transfers_;
-      app_->JobResult = nextResult_;
+      command_->LastResult.code = nextResult_;
     };
   }
 
@@ -268,24 +268,22 @@ TEST_F(DownloadCommandTest, ResultTableCoversEveryCode) {
 }
 
 TEST_F(DownloadCommandTest, SuccessReportsDoneMessageOr4121Or4122) {
-  app_->JobResult = 0;
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {"終了の案内", 0x4040, 1016}});
 
   script_.Clear();
   app_->OpenPackage(ui_test::MakePackage("PLAIN.RXF", "HALVORN KV3"));
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {LoadStr(4121), 0x4040, 1016}});
 
   script_.Clear();
   app_->EnableCommand = 0;
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {LoadStr(4122), 0x4040, 1016}});
 }
 
 TEST_F(DownloadCommandTest, FailuresAddTheSwitchOffAdviceExceptAFailedDirectoryChange) {
-  app_->JobResult = 35;
-  command_->ReportResult();
+  command_->ReportResult(35);
   ExpectAsked({{LoadStr(4357), 0x4010, 2010}});
 
   for (auto [code, id, help] : {std::tuple<int, int, int>{4096, 4117, 2008}, {32, 4115, 2005},
@@ -293,8 +291,7 @@ TEST_F(DownloadCommandTest, FailuresAddTheSwitchOffAdviceExceptAFailedDirectoryC
                                 {777, 4119, 9999}}) {
     SCOPED_TRACE(code);
     script_.Clear();
-    app_->JobResult = static_cast<std::uint16_t>(code);
-    command_->ReportResult();
+    command_->ReportResult(code);
     ExpectAsked({{LoadStr(id), 0x4010, help}, {LoadStr(4120), 0x4040, help}});
   }
 }
@@ -339,7 +336,7 @@ TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
     }
   } watcher;
   ScopedBoxAnswerer scoped(&watcher);
-  command_->RunTransfer = [this] { app_->JobResult = nextResult_; };
+  command_->RunTransfer = [this] { command_->LastResult.code = nextResult_; };
   std::string logAtBox;
   std::size_t rowsAtBox = 0;
   watcher.atResult = [&] {
@@ -386,7 +383,7 @@ TEST_F(DownloadCommandTest, ThePackageNamedByTheWindowIsTheOneSent) {
   std::string sent;
   command_->RunTransfer = [&] {
     sent = app_->GetPackage()->FileName;
-    app_->JobResult = 0;
+    command_->LastResult.code = 0;
   };
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   EXPECT_EQ(sent, package_);
@@ -409,7 +406,7 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   ASSERT_TRUE(other.TryAcquire(kv3));
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
   EXPECT_EQ(transfers_, 0);
-  EXPECT_EQ(app_->JobResult, 32);
+  EXPECT_EQ(command_->LastResult.code, 32);
   // Shown even when silenced: nothing was sent.
   ASSERT_FALSE(script_.Questions().empty());
   EXPECT_EQ(script_.Questions().back().text, LoadStr(4115));
@@ -421,7 +418,7 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   command_->RunTransfer = [&] {
     TPrinterLock probe;
     heldDuringTransfer = !probe.TryAcquire(kv3);
-    app_->JobResult = 0;
+    command_->LastResult.code = 0;
   };
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   EXPECT_TRUE(heldDuringTransfer);
@@ -432,7 +429,7 @@ TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) 
   const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
   app_->ShowMessage = 0;
   command_->RunTransfer = [this] {
-    app_->JobResult = nextResult_;
+    command_->LastResult.code = nextResult_;
     command_->LastResult.detail = nextResult_ ? "write to the spooler: Broken pipe" : "";
     command_->LastResult.bytesSent = nextResult_ ? 512 : 4;
   };
@@ -475,7 +472,7 @@ TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(transfers_, 1);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(command_->LastResult.code, 0);
   EXPECT_NE(quillon_test::ReadFileBytes(command_->LogPath).find(kv3), std::string::npos);
   EXPECT_NE(err.find("history was not written"), std::string::npos) << err;
   // Kept for the unattended run's exit code.
