@@ -28,6 +28,7 @@
 #include "gui/MainDownloadCommand.h"
 #include "gui/ProgramBoxes.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
+#include "core/command/ExitCodes.h"
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
 
@@ -475,8 +476,11 @@ TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
   EXPECT_EQ(command_->LastResult.code, 0);
   EXPECT_NE(quillon_test::ReadFileBytes(command_->LogPath).find(kv3), std::string::npos);
   EXPECT_NE(err.find("history was not written"), std::string::npos) << err;
-  // Kept for the unattended run's exit code.
+  // Kept for the unattended run's exit code: sent, not recorded.
   EXPECT_NE(command_->RecordError.find("history was not written"), std::string::npos);
+  EXPECT_EQ(ExitOfOutcome(TDownloadOutcome::Ran, command_->LastResult.code,
+                          command_->RecordError.empty()),
+            kExitNotRecorded);
   EXPECT_EQ(quillon_test::ReadFileBytes(command_->HistoryPath), std::string(4096, 'x'));
 }
 
