@@ -210,10 +210,6 @@ int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in) {
   return IDOK;
 }
 
-std::vector<QuestionKind> TDownloadCommandCore::Risks(const std::string& printer) {
-  return ApplicableRisks(ReadCheckInput(printer));
-}
-
 TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
   const BoxAnswer answer = boxes_.AskDialog(q);
   TInitItemsChoice choice;

@@ -71,9 +71,6 @@ class TDownloadCommandCore {
   // 1 go on, 2 stop.
   int CheckBeforeDownload(const std::string& printer);
   int CheckBeforeDownload(const quillon::CheckInput& in);
-  // The risk rows that apply to the printer, in order (ModelUnknown first
-  // when its model is not known). Empty: nothing puts the printer at risk.
-  std::vector<quillon::QuestionKind> Risks(const std::string& printer);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
   // The result boxes of a transfer's code.
