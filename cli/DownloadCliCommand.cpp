@@ -25,6 +25,7 @@
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
+#include "cli/CliSink.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleProbe.h"
 #include "cli/HostList.h"
@@ -46,11 +47,14 @@
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
 #include "core/transfer/PrintThread.h"
+#include "core/command/DownloadChecks.h"
 #include "core/command/DownloadCommand.h"
+#include "core/command/DownloadJob.h"
 #include "core/history/DownloadHistory.h"
 #include "core/command/FileSelection.h"
 #include "core/command/MessageBoxes.h"
 #include "core/command/ResultMessages.h"
+#include "netlib/quillon.h"
 #include "resources/Translations.h"
 
 namespace cli {
@@ -62,6 +66,17 @@ const char kBusyText[] =
 const char kDeclinedText[] = "a confirmation was refused";
 const char kUnanswerableText[] =
     "a confirmation could not be asked: no terminal (--yes accepts the routine questions)";
+
+const char kNoAnswerText[] =
+    "the printer does not answer: check that it is switched on and connected to the network, "
+    "and that its address is right";
+
+// A console that gave no answer at all (nothing listening, silence, a
+// printer restarting), as against one that answered without naming a
+// printer model.
+bool ConsoleDidNotAnswer(const ConsoleAnswer& a) {
+  return !a.reachable && a.error != ERR_NOT_PRINTER;
+}
 
 // One printer of the run and how it ended.
 struct PrinterRun {
@@ -80,7 +95,8 @@ struct PrinterRun {
   Verification verification;
   int exit = kExitOk;
   int result = -1;   // download result or package status; -1: none
-  // succeeded, skipped, failed, refused, declined, busy, not_started, aborted
+  // succeeded, skipped, failed, refused, unreachable, declined, busy,
+  // not_started, aborted
   std::string outcome = "not_started";
   std::string reason;  // refused: why, for scripts ("not_target", ...)
   std::string step;    // failed: the step that failed
@@ -93,7 +109,8 @@ struct PrinterRun {
   std::string port;    // the printer's port, for the log line
   std::string recordError;  // why the history (or the log) was not written
   bool recordTried = false;
-  std::unique_ptr<Transfer> transfer;
+  CliSink sink;  // the job's progress, for the bar (outlives the job)
+  std::unique_ptr<quillon::DownloadJob> job;
 };
 
 // The step a result code says failed.
@@ -114,6 +131,7 @@ std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte
 std::string OutcomeText(const PrinterRun& r) {
   if (r.outcome == "succeeded") return "succeeded, " + Bytes(r.bytes) + " sent";
   if (r.outcome == "refused") return "refused: " + r.message;
+  if (r.outcome == "unreachable") return "unreachable, nothing sent: " + r.message;
   if (r.outcome == "skipped") return r.message;
   if (r.outcome == "aborted") return "aborted after " + Bytes(r.bytes);
   if (r.outcome == "failed")
@@ -123,20 +141,14 @@ std::string OutcomeText(const PrinterRun& r) {
   return "not started: " + r.message;  // declined, busy
 }
 
-// Sets the outcome of a transfer's result.
-void SetOutcome(PrinterRun& r, const Transfer& t) {
-  r.result = t.result.code;
-  r.exit = ExitOfResult(t.result.code);
-  r.message = ResultText(ResultMessage(t.result.code));
-  if (t.result.Succeeded()) {
-    r.outcome = "succeeded";
-  } else if (t.result.code == kJobAborted) {
-    r.outcome = t.started ? "aborted" : "not_started";
-    if (!t.started) r.message = "aborted before its turn";
-  } else {
-    r.outcome = "failed";
-    r.step = StepOf(t.result.code);
-  }
+// Sets the outcome of a job's result.
+void SetOutcome(PrinterRun& r, const quillon::DownloadJobResult& j) {
+  r.result = j.transfer.code;
+  r.exit = ExitOfResult(j.transfer.code);
+  r.message = ResultText(ResultMessage(j.transfer.code));
+  r.outcome = j.Outcome();
+  if (r.outcome == "not_started") r.message = "aborted before its turn";
+  if (r.outcome == "failed") r.step = StepOf(j.transfer.code);
 }
 
 void PrintJson(const Options& o, const PrinterRun& r) {
@@ -382,7 +394,7 @@ int RunDownload(const Options& o) {
   // The printer's checks and confirmation; its transfer, or nullptr when
   // it is not to be sent to (then it is reported here).
   // Ctrl+C before a printer's turn: it never starts and says so.
-  const auto notStarted = [&](PrinterRun& r) -> Transfer* {
+  const auto notStarted = [&](PrinterRun& r) -> quillon::DownloadJob* {
     r.exit = kExitAborted;
     r.result = kJobAborted;
     r.outcome = "not_started";
@@ -390,7 +402,7 @@ int RunDownload(const Options& o) {
     PrintOutcome(o, r);
     return nullptr;
   };
-  const auto prepare = [&](PrinterRun& r) -> Transfer* {
+  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
     if (Interrupted()) return notStarted(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
@@ -403,12 +415,25 @@ int RunDownload(const Options& o) {
     po.model = !r.model.empty() ? r.model
                : fromConsole    ? (r.before.reachable ? r.before.model : std::string("???"))
                                 : std::string();
+    if (fromConsole && ConsoleDidNotAnswer(r.before)) {
+      // Nothing to decide on and nobody to send to: no option sends to a
+      // printer whose console is silent (--force accepts risks of a
+      // printer that answers; --model names the model for one that may
+      // not).
+      r.exit = kExitPrinterOpen;
+      r.outcome = "unreachable";
+      r.reason = "no_answer";
+      r.detail = VersionUnknownReason(r);
+      r.message = kNoAnswerText;
+      ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
     SelectTarget(*app, r.printer, po);
     if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
       PrintOutcome(o, r);
       return nullptr;
     }
-    answerer.ClearRefusal();
     // What would put the printer at risk is never accepted for the
     // operator: --force, or the operator's own answer at a terminal.
     // A queue the spooler does not know is no risk but a printer that
@@ -417,15 +442,19 @@ int RunDownload(const Options& o) {
     const bool noSuchQueue =
         RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
     queue.Close();
+    // The printer's record is read once; the same rows are inspected here
+    // and asked below.
+    const quillon::CheckInput facts = command.ReadCheckInput(r.printer);
     const std::vector<quillon::QuestionKind> risks =
-        noSuchQueue ? std::vector<quillon::QuestionKind>() : command.Risks(r.printer);
+        noSuchQueue ? std::vector<quillon::QuestionKind>() : quillon::ApplicableRisks(facts);
     const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
     quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
     if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
     int checked = quillon::IDOK;
     if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
-      checked = command.CheckBeforeDownload(r.printer);
-      if (checked != quillon::IDOK) refusal = answerer.RefusedRisk();
+      // A risky row reaches the answerer only with --force or an operator
+      // at the terminal, so a refusal here is the operator's: declined.
+      checked = command.CheckBeforeDownload(facts);
     }
     if (Interrupted()) return notStarted(r);
     if (refusal != quillon::QuestionKind::Routine) {
@@ -452,11 +481,19 @@ int RunDownload(const Options& o) {
     // shared read-only by all of them.
     r.port = std::string(FieldText(app->SelectedEntry.Port));
     r.model = command.SelectedModel();
-    r.transfer = std::make_unique<Transfer>();
-    r.transfer->request = app->MakeTransferRequest();
-    r.transferred = true;
+    quillon::DownloadJobRequest job;
+    job.transfer = app->MakeTransferRequest();
+    job.inputs = in;
+    job.inputs.printer = r.printer;
+    job.inputs.port = r.port;
+    job.model = r.model;
+    if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
+    job.logPath = command.LogPath;
+    job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
-    r.initItems = SettingsResetItems(r.transfer->request);
+    r.initItems = SettingsResetItems(job.transfer);
+    r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
+    r.transferred = true;
     if (!r.initItems)
       ErrText(tag + "settings memory: kept (no restart command is sent)\n");
     else if (*r.initItems == 0)
@@ -464,18 +501,18 @@ int RunDownload(const Options& o) {
     else
       ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
               " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
-    return r.transfer.get();
+    return r.job.get();
   };
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
   std::vector<bool> prepared(runs.size(), false);
   std::size_t left = runs.size();
-  const auto next = [&]() -> Transfer* {
+  const auto next = [&]() -> quillon::DownloadJob* {
     for (std::size_t i = 0; i < runs.size() && left > 0; ++i) {
       if (prepared[i] || !checks.Ended(i)) continue;
       prepared[i] = true;
       --left;
-      if (Transfer* t = prepare(runs[i])) return t;
+      if (quillon::DownloadJob* job = prepare(runs[i])) return job;
     }
     return nullptr;
   };
@@ -484,20 +521,19 @@ int RunDownload(const Options& o) {
   // The transfers; each one's outcome is reported as it ends.
   ProgressBar bar(::isatty(2) != 0);
   BatchRunner runner(o.jobs, bar);
-  runner.RunFed(next, more, [&](Transfer& t) {
+  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
     PrinterRun* r = nullptr;
     for (PrinterRun& candidate : runs) {
-      if (candidate.transfer.get() == &t) r = &candidate;
+      if (candidate.job.get() == &job) r = &candidate;
     }
     if (!r) return;
-    r->bytes = t.result.bytesSent;
-    r->seconds = t.seconds;
-    r->detail = t.result.detail;
+    // The job has ended and written its record; what follows only tells.
+    const quillon::DownloadJobResult& t = job.Result();
+    r->bytes = t.transfer.bytesSent;
+    r->seconds = t.transfer.Seconds();
+    r->detail = t.transfer.detail;
     answerer.SetPrinter(batch ? r->printer : std::string());
     const std::string tag = batch ? "[" + r->printer + "] " : std::string();
-    TDownloadInputs line = in;
-    line.printer = r->printer;
-    line.port = r->port;
     if (t.busy) {
       r->exit = kExitBusy;
       r->outcome = "busy";
@@ -505,39 +541,27 @@ int RunDownload(const Options& o) {
       ErrText(tag + r->message + "\n");
     } else {
       SetOutcome(*r, t);
-      if (!t.result.Succeeded() && !t.result.detail.empty()) ErrText(tag + t.result.detail + "\n");
-      // The result messages read the code where the window leaves it; a
-      // transfer that never started has nothing to report.
+      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
+        ErrText(tag + t.transfer.detail + "\n");
+      // A transfer that never started has nothing to report.
       if (t.started) {
-        app->JobResult = t.result.code;
-        command.LastResult = t.result;  // the advice follows the cause
-        command.ReportResult();
+        command.LastResult = t.transfer;  // the advice follows the cause
+        command.ReportResult(t.transfer.code);
       }
-      if (t.result.Succeeded()) {
-        const platform::Error logged = command.WriteDownloadLog(line);
-        if (logged.Failed()) r->recordError = "DownLoad.log: " + logged.detail;
-        if (o.verify) {
-          // The restart takes a while: wait for it beside the other transfers.
-          r->verifying = true;
-          r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
-                                 package.DownLoadVersion, o.verifyTimeout, 1000);
-        }
+      if (t.transfer.Succeeded() && o.verify) {
+        // The restart takes a while: wait for it beside the other transfers.
+        r->verifying = true;
+        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
+                               package.DownLoadVersion, o.verifyTimeout, 1000);
       }
     }
-    TransferResult attempt = t.result;
-    if (attempt.duration.count() == 0)
-      attempt.duration = std::chrono::milliseconds(static_cast<long long>(t.seconds * 1000));
-    const std::optional<std::string> before =
-        r->asked && r->before.reachable ? std::optional<std::string>(r->before.version)
-                                        : std::nullopt;
-    const platform::Error recorded =
-        command.RecordAttempt(line, t.request, r->model, attempt, before, &r->historyRow);
-    if (recorded.Failed()) r->historyRow = -1;
+    r->historyRow = t.historyRow;
     r->recordTried = true;
-    if (recorded.Failed())
-      r->recordError += (r->recordError.empty() ? "" : "; ") + recorded.detail;
-    if (!r->recordError.empty())
+    r->recordError = t.RecordError();
+    if (!r->recordError.empty()) {
       ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
+      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
+    }
     // A printer being verified has its line once the verification ended.
     if (!r->verifying) PrintOutcome(o, *r);
   });
@@ -563,6 +587,7 @@ int RunDownload(const Options& o) {
       if (noted.Failed()) {
         r.recordError += (r.recordError.empty() ? "" : "; ") + noted.detail;
         ErrText(tag + "the verification's record was not written: " + noted.detail + "\n");
+        if (r.exit == kExitOk) r.exit = kExitNotRecorded;
       }
     }
     PrintOutcome(o, r);

@@ -10,7 +10,9 @@ int BatchExit(const std::vector<int>& codes) {
   const auto failed = std::find_if(codes.begin(), codes.end(), [](int c) { return c != kExitOk; });
   if (failed == codes.end()) return kExitOk;
   if (std::find(codes.begin(), codes.end(), kExitAborted) != codes.end()) return kExitAborted;
-  if (std::find(codes.begin(), codes.end(), kExitOk) != codes.end()) return kExitPartial;
+  const auto sent = [](int c) { return c == kExitOk || c == kExitNotRecorded; };
+  if (std::all_of(codes.begin(), codes.end(), sent)) return kExitNotRecorded;
+  if (std::any_of(codes.begin(), codes.end(), sent)) return kExitPartial;
   return *failed;
 }
 
@@ -29,6 +31,7 @@ const std::vector<ExitDoc>& ExitCodeDocs() {
       {kExitUnverified, "sent, but --verify did not see the package's version on the printer"},
       {kExitRefused, "refused, nothing sent (see --force and --allow-downgrade)"},
       {kExitLocalWrite, "a local file cannot be written (job -o)"},
+      {kExitNotRecorded, "sent, but not recorded: the history or DownLoad.log was not written"},
   };
   return docs;
 }

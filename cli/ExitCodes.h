@@ -26,10 +26,13 @@ using quillon::kExitBusy;
 using quillon::kExitRefused;
 using quillon::kExitUnverified;
 using quillon::kExitLocalWrite;
+using quillon::kExitNotRecorded;
 
 // The exit code of a whole batch from its printers' codes, in printer
 // order: 0 when all succeeded; the aborted code when any was aborted;
-// partial success when some succeeded; else the first failure's code.
+// partial success when some succeeded (a printer sent to but not recorded
+// counts as sent); not recorded when every printer was sent to and some
+// were not recorded; else the first failure's code.
 int BatchExit(const std::vector<int>& codes);
 
 // The codes and their meaning: the one source of --help and the manual.

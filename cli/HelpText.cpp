@@ -85,7 +85,9 @@ const std::vector<CommandDoc> kCommands = {
       {"--force", "",
        "Also accept what puts a printer at risk: a package not made for its model, a model "
        "that is unknown or cannot be updated over its connection, several ports, download mode "
-       "set by hand. Without it such a printer is refused (exit 12) and receives nothing."},
+       "set by hand. Without it such a printer is refused (exit 12) and receives nothing. A "
+       "printer whose console does not answer when its model must be asked is unreachable "
+       "(exit 5) and receives nothing, also with --force; --model names the model instead."},
       {"-j, --jobs", "N",
        "Run at most N transfers at a time, 1 to 64 (default 1); the printers' checks run as "
        "many at a time, and each transfer starts once its own printer's checks passed."},

@@ -78,7 +78,6 @@ bool TerminalAnswerer::AnsweredWithoutAsking(const BoxQuestion& q, BoxAnswer& an
     return true;
   }
   if (risky && (yes_ || !interactive_)) {
-    refusedRisk_ = kind;
     ErrText(std::string("  -> refused: ") + quillon::QuestionReasonText(kind) +
             " (only --force accepts this)\n");
     answer.button = IDCANCEL;

@@ -25,14 +25,9 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
   // The printer the following boxes concern (their lines are prefixed).
   void SetPrinter(const std::string& printer) { printer_ = printer; }
   // True once a question was refused because nobody could answer it.
+  // (Which risk a printer is refused for is the check rows' to say, not
+  // the answerer's.)
   bool RefusedUnanswerable() const { return refused_; }
-  // The kind of the last question refused for want of --force; Routine
-  // when none was. ClearRefusal() starts a new printer.
-  quillon::QuestionKind RefusedRisk() const { return refusedRisk_; }
-  void ClearRefusal() {
-    refused_ = false;
-    refusedRisk_ = quillon::QuestionKind::Routine;
-  }
   // Whether an operator's answer can be had for a risky question: --force,
   // or a terminal without --yes.
   bool MayAcceptRisk() const { return force_ || (interactive_ && !yes_); }
@@ -51,7 +46,6 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
   int initItems_;
   bool interactive_;
   bool refused_ = false;
-  quillon::QuestionKind refusedRisk_ = quillon::QuestionKind::Routine;
   std::string printer_;
 };
 

@@ -24,11 +24,14 @@ void TDownloadCommand::Transfer() {
   view->Request = app_.MakeTransferRequest();
   view->exec();
   LastResult = view->Result;
-  app_.JobResult = LastResult.code;
   // The boxes keep their texts; the cause goes to standard error.
   if (!LastResult.detail.empty() && LastResult.code != 0)
     std::fprintf(stderr, "quillon: %s: %s\n", app_.SelectedPrinter.c_str(),
                  LastResult.detail.c_str());
+}
+
+void TDownloadCommand::TellCause(const std::string& text) {
+  std::fprintf(stderr, "quillon: %s\n", text.c_str());
 }
 
 TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,

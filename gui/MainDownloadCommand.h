@@ -17,4 +17,6 @@ class TDownloadCommand : public TDownloadCommandCore {
   // RunTransfer when set, else the progress window shown modally.
   void Transfer() override;
   TInitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled) override;
+  // The window's boxes keep their texts; causes go to standard error.
+  void TellCause(const std::string& text) override;
 };

@@ -482,7 +482,8 @@ void TfrmMain::OnAutoRun() {
   ++commandDepth_;
   const TDownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
   --commandDepth_;
-  unattendedExit_ = quillon::ExitOfOutcome(outcome, app_.JobResult);
+  unattendedExit_ = quillon::ExitOfOutcome(outcome, Download.LastResult.code,
+                                           Download.RecordError.empty());
   // A signal cut the run short before its transfer (a question it
   // dismissed): interrupted. A transfer that ran keeps its own code.
   if (quillon::QuitRequested() && outcome != TDownloadOutcome::Ran)

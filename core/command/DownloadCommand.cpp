@@ -18,6 +18,8 @@
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
+#include "core/command/DownloadChecks.h"
+#include "core/command/DownloadJob.h"
 #include "core/command/MessageIds.h"
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
@@ -42,26 +44,10 @@ bool FileAttributesReadable(const std::string& path, std::string& detail) {
 // it is a printer that cannot be opened.
 constexpr std::uint16_t kPrinterInUse = kJobPrinterOpen;
 
-// The styles of the command's boxes: a warning asking to go on (Cancel
-// the default), a notice with OK and Cancel, a plain notice.
-constexpr int kWarningQuestion = MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_OKCANCEL;
+// The styles of the command's own boxes (the checks' are in their rows):
+// a notice with OK and Cancel, a plain notice.
 constexpr int kNoticeOkCancel = MB_HELP | MB_ICONINFORMATION | MB_OKCANCEL;
 constexpr int kNotice = MB_HELP | MB_ICONINFORMATION;
-
-// Paths as the operator typed them may be relative; the records keep
-// where the file really was.
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code ec;
-  const std::filesystem::path abs = std::filesystem::absolute(path, ec);
-  return ec ? path : abs.lexically_normal().string();
-}
-
-// The record's trouble goes to the error stream: the window has no message
-// for it, and the download itself stands.
-void TellRecordFailure(const char* what, const platform::Error& e) {
-  if (e.Failed()) std::fprintf(stderr, "quillon: %s: %s\n", what, e.detail.c_str());
-}
 
 }  // namespace
 
@@ -126,102 +112,102 @@ TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
 }
 
 TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
+  RecordError.clear();
   const TDownloadOutcome input = CheckInput(in);
   if (input != TDownloadOutcome::Ready) {
-    // The box keeps its text; the reason goes to the error stream.
-    if (!InputDetail.empty()) std::fprintf(stderr, "quillon: %s\n", InputDetail.c_str());
+    // The box keeps its text; the reason goes to the front end.
+    if (!InputDetail.empty()) TellCause(InputDetail);
     return input;
   }
   if (CheckBeforeDownload(in.printer) != IDOK) return TDownloadOutcome::Declined;
 
-  {
-    // One download per printer, also against the command-line front end
-    // and other copies of the program.
-    TPrinterLock lock;
-    if (lock.Acquire(PrinterTarget::Of(in.printer)) != TPrinterLock::Outcome::Taken) {
-      // The window's message stays; the cause goes to standard error.
-      std::fprintf(stderr, "quillon: %s: %s\n", in.printer.c_str(), lock.Detail().c_str());
-      LastResult = TransferResult();
-      LastResult.code = kPrinterInUse;
-      LastResult.detail = lock.Detail();
-      app_.JobResult = kPrinterInUse;
-      const TResultMessage m = ResultMessage(kPrinterInUse);
-      MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
-      TellRecordFailure("the download history was not written",
-                        RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
-      return TDownloadOutcome::Busy;
-    }
+  // One download per printer, also against the command-line front end and
+  // other copies of the program: the job's lock. The transfer is the
+  // window's own (the progress dialog, or a stand-in).
+  DownloadJobRequest request;
+  request.transfer = app_.MakeTransferRequest();
+  request.printer = in.printer;
+  request.inputs = in;
+  request.model = SelectedModel();
+  request.logPath = LogPath;
+  request.historyPath = HistoryPath;
+  request.now = Now;
+  request.runTransfer = [this](const TransferRequest&) {
     LastResult = TransferResult();
-    const auto begin = std::chrono::steady_clock::now();
     Transfer();
-    LastResult.code = app_.JobResult;
-    if (LastResult.duration.count() == 0)
-      LastResult.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
-          std::chrono::steady_clock::now() - begin);
+    return LastResult;
+  };
+  DownloadJob job(std::move(request));
+  const bool started = job.Start();
+  const DownloadJobResult& result = started ? job.Finish() : job.Result();
+  LastResult = result.transfer;
+  // Recorded as the transfer ended, before any box: a crash or a kill
+  // while the operator reads the result keeps the record.
+  if (!result.logError.empty()) {
+    RecordError = "DownLoad.log was not written: " + result.logError;
+    TellCause(RecordError);
   }
-
-  ReportResult();
-  if (app_.JobResult == 0)
-    TellRecordFailure("DownLoad.log was not written", WriteDownloadLog(in));
-  TellRecordFailure("the download history was not written",
-                    RecordAttempt(in, app_.MakeTransferRequest(), SelectedModel(), LastResult));
+  if (!result.historyError.empty()) {
+    const std::string why = "the download history was not written: " + result.historyError;
+    TellCause(why);
+    RecordError += (RecordError.empty() ? "" : "; ") + why;
+  }
+  if (!started) {
+    // The window's message stays; the cause goes to the front end.
+    TellCause(in.printer + ": " + result.transfer.detail);
+    const TResultMessage m = ResultMessage(kPrinterInUse);
+    MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
+    return TDownloadOutcome::Busy;
+  }
+  ReportResult(LastResult.code);
   return TDownloadOutcome::Ran;
 }
 
+void TDownloadCommandCore::TellCause(const std::string& /*text*/) {}
+
 void TDownloadCommandCore::Transfer() {
-  // A stand-in transfer leaves its code in JobResult and may fill in the
-  // rest of LastResult.
-  if (!RunTransfer) return;
-  RunTransfer();
-  LastResult.code = app_.JobResult;
+  // A stand-in transfer leaves its outcome in LastResult.
+  if (RunTransfer) RunTransfer();
 }
 
 std::string TDownloadCommandCore::SelectedModel() const {
   return std::string(FieldText(app_.SelectedEntry.Driver));
 }
 
-int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
-  const std::string more = LoadStr(msg::kContinueQuestion);
-  if (app_.IsPackageTarget(printer) == 0) {
-    if (MsgBox(LoadStr(msg::kNotATarget) + more, kWarningQuestion, help::kNotATarget,
-               msg::kNotATarget) != IDOK)
-      return IDCANCEL;
-  }
-  const int ports = GetPortFlags(printer);
-  if (ports & PORT_MULTIPLE) {
-    if (MsgBox(LoadStr(msg::kSeveralPorts) + more, kWarningQuestion, help::kPortWarning,
-               msg::kSeveralPorts) != IDOK)
-      return IDCANCEL;
-  }
-  const int flag = app_.ModelFlag(printer);
-  if (flag == 0) {
-    if (ports & PORT_LPT) {
-      if (MsgBox(LoadStr(msg::kEcpWarning), kNoticeOkCancel, help::kEcpPort, msg::kEcpWarning) !=
-          IDOK)
-        return IDCANCEL;
-      if (MsgBox(LoadStr(msg::kSetDownloadMode), kNoticeOkCancel, help::kDownloadMode,
-                 msg::kSetDownloadMode) != IDOK)
-        return IDCANCEL;
-    } else {
-      if (MsgBox(LoadStr(msg::kParallelOnly), kWarningQuestion, help::kPortWarning,
-                 msg::kParallelOnly) != IDOK)
-        return IDCANCEL;
-    }
-  }
-  int answer = IDOK;
-  if (app_.EnableCommand == 1 && flag != 0) answer = ConfirmInitItems();
-  return answer == IDOK ? IDOK : IDCANCEL;
+quillon::CheckInput TDownloadCommandCore::ReadCheckInput(const std::string& printer) {
+  quillon::CheckInput in;
+  // The selected printer's record was read when it was selected (and its
+  // console asked, for an FTP printer); any other is read here, once.
+  if (printer == app_.SelectedPrinter)
+    in.printer = app_.SelectedEntry;
+  else
+    app_.GetPrinterRecord(printer.c_str(), in.printer);
+  app_.ResolveModel(in.printer);
+  in.portFlags = GetPortFlags(printer);
+  if (const TDownDocFile* package = app_.GetPackage()) in.targets = package->PrinterList;
+  in.models = app_.Models.get();
+  in.withCommand = app_.EnableCommand == 1;
+  return in;
 }
 
-std::vector<QuestionKind> TDownloadCommandCore::Risks(const std::string& printer) {
-  std::vector<QuestionKind> risks;
-  if (app_.IsKnownModel(printer) == 0) risks.push_back(QuestionKind::ModelUnknown);
-  if (app_.IsPackageTarget(printer) == 0) risks.push_back(QuestionKind::NotTarget);
-  const int ports = GetPortFlags(printer);
-  if (ports & PORT_MULTIPLE) risks.push_back(QuestionKind::SeveralPorts);
-  if (app_.ModelFlag(printer) == 0)
-    risks.push_back((ports & PORT_LPT) ? QuestionKind::HandMode : QuestionKind::NotUpdatable);
-  return risks;
+int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
+  return CheckBeforeDownload(ReadCheckInput(printer));
+}
+
+int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in) {
+  for (const DownloadCheck* row : ApplicableChecks(in)) {
+    if (row->messageId == 0) continue;  // inspected only, no box
+    int answer;
+    if (row->startDialog) {
+      answer = ConfirmInitItems();
+    } else {
+      std::string text = LoadStr(row->messageId);
+      if (row->continueQuestion) text += LoadStr(msg::kContinueQuestion);
+      answer = MsgBox(text, row->style, row->helpContext, row->messageId);
+    }
+    if (answer != IDOK) return IDCANCEL;
+  }
+  return IDOK;
 }
 
 TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
@@ -240,9 +226,10 @@ int TDownloadCommandCore::ConfirmInitItems() {
   q.text = LoadStr(msg::kStartDownload);
   q.checkCaption = LoadStr(msg::kInitCheckCaption);
   q.checked = app_.InitItems != 0;
-  q.style = MB_ICONQUESTION;
-  q.helpContext = help::kInitSettings;
-  q.messageId = msg::kStartDownload;
+  const DownloadCheck* row = CheckOfMessage(msg::kStartDownload);
+  q.style = row->style;
+  q.helpContext = row->helpContext;
+  q.messageId = row->messageId;
   const TInitItemsChoice choice =
       AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
   if (choice.button != IDOK) return choice.button;
@@ -266,8 +253,7 @@ int TDownloadCommandCore::ConfirmInitItems() {
   return MsgBox(text, kNoticeOkCancel, helpTopic, id);
 }
 
-int TDownloadCommandCore::ReportResult() {
-  const int code = app_.JobResult;
+int TDownloadCommandCore::ReportResult(int code) {
   const TResultMessage m = ResultMessage(code);
   const int button = MsgBox(ResultText(m), m.iconStyle | MB_HELP, m.helpContext);
   if (code == 0) {
@@ -297,11 +283,7 @@ std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
 }
 
 platform::Error TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
-  const std::string path = LogPath.empty() ? DefaultLogPath() : LogPath;
-  const QDateTime when = Now ? Now() : QDateTime::currentDateTime();
-  return quillon::AppendDownloadLog(
-      path, LogSection(when), quillon::DownloadLogKey(AbsolutePath(in.packagePath), in.packageState),
-      in.printer + "," + in.port);
+  return WriteDownloadLogEntry(LogPath, Now ? Now() : QDateTime::currentDateTime(), in);
 }
 
 platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
@@ -310,27 +292,8 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
                                                     const TransferResult& result,
                                                     const std::optional<std::string>& versionBefore,
                                                     std::int64_t* rowId) {
-  HistoryEntry e;
-  e.time = Now ? Now() : QDateTime::currentDateTime();
-  e.user = CurrentUserName();
-  e.packagePath = AbsolutePath(in.fileName.empty() ? in.packagePath : in.fileName);
-  const TDownDocFile* package = request.package ? request.package.get() : app_.GetPackage();
-  if (package) {
-    e.sha256 = package->DataSha256();
-    e.description = package->DownLoadDesc;
-    e.version = package->DownLoadVersion;
-  }
-  e.printer = request.printer.empty() ? in.printer : request.printer;
-  e.route = RouteName(RouteOfPrinter(e.printer));
-  e.model = model;
   TransferRequest sent = request;
   if (!sent.package) sent.package = app_.Package;
-  e.initItems = SettingsResetItems(sent);
-  e.result = result.code;
-  e.detail = result.detail;
-  if (!result.Succeeded() && e.detail.empty()) e.detail = ResultText(ResultMessage(result.code));
-  e.bytesSent = static_cast<std::int64_t>(result.bytesSent);
-  e.seconds = result.Seconds();
-  e.versionBefore = versionBefore;
-  return DownloadHistory(HistoryPath).Record(e, rowId);
+  return RecordDownloadAttempt(HistoryPath, Now ? Now() : QDateTime::currentDateTime(), in, sent,
+                               model, result, versionBefore, rowId);
 }

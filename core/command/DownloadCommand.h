@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command/DownloadChecks.h"
 #include "core/command/MessageBoxes.h"
 #include "core/transfer/TransferRequest.h"
 #include "core/command/QuestionKinds.h"
@@ -42,7 +43,7 @@ enum class TDownloadOutcome {
   BadPackage,    // the package named by the window could not be read again
   Busy,          // another download to the same printer is running
   Ready,         // CheckInput only: the input is complete, the package open
-  Ran,           // the transfer ran; JobResult tells how it went
+  Ran,           // the transfer ran; LastResult tells how it went
 };
 
 // What the start dialog asks (the program's message box dialog with its
@@ -62,15 +63,18 @@ class TDownloadCommandCore {
   // The input checks and the package's reading: MissingInput, BadPackage
   // or Ready.
   TDownloadOutcome CheckInput(const TDownloadInputs& in);
+  // What the checks decide on for the printer: its record (read once;
+  // the selected printer's is the one read when it was selected), ports,
+  // the package's targets and the settings.
+  quillon::CheckInput ReadCheckInput(const std::string& printer);
+  // Asks the check rows that apply, in order, through the box routine:
   // 1 go on, 2 stop.
   int CheckBeforeDownload(const std::string& printer);
-  // What CheckBeforeDownload would ask about the printer beyond the
-  // routine questions, in its order, preceded by ModelUnknown when the
-  // printer's model is not known. Empty: nothing puts the printer at risk.
-  std::vector<quillon::QuestionKind> Risks(const std::string& printer);
+  int CheckBeforeDownload(const quillon::CheckInput& in);
   // 1 when the operator accepted the start and the initialisation question.
   int ConfirmInitItems();
-  int ReportResult();
+  // The result boxes of a transfer's code.
+  int ReportResult(int code);
   // Adds the entry of a successful download to DownLoad.log. The window
   // ignores a failure (it has no message for it); the caller may tell it.
   platform::Error WriteDownloadLog(const TDownloadInputs& in);
@@ -89,8 +93,7 @@ class TDownloadCommandCore {
   std::string SelectedModel() const;
 
   // Runs the transfer in place of the progress window (tests); it leaves
-  // the result code in JobResult and may fill in LastResult's cause, bytes
-  // and duration.
+  // its code, cause, bytes and duration in LastResult.
   std::function<void()> RunTransfer;
   // The last transfer's outcome, with its cause and byte count.
   TransferResult LastResult;
@@ -98,6 +101,9 @@ class TDownloadCommandCore {
   // that cannot be found, a folder named as the package, the package's
   // status. Empty when it did not stop or a box says all there is.
   std::string InputDetail;
+  // Why the last download's record (DownLoad.log, the history) was not
+  // written; empty when it was.
+  std::string RecordError;
   // DownLoad.log; empty: DefaultLogPath().
   std::string LogPath;
   // The history database; empty: its default in the data folder.
@@ -113,6 +119,10 @@ class TDownloadCommandCore {
  protected:
   // The transfer itself; by default RunTransfer.
   virtual void Transfer();
+  // A cause the boxes do not tell (a missing file's errno text, a record
+  // not written, a lock's failure): the front end says it where it can.
+  // By default nothing: the core prints nothing itself.
+  virtual void TellCause(const std::string& text);
   // The start dialog. By default the box routine's dialog question; its
   // answerer may change the check box and the items. detailsEnabled: the
   // printer's model offers the items one by one.

@@ -15,14 +15,17 @@ int ExitOfResult(std::uint16_t result) {
   }
 }
 
-int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result) {
+int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result, bool recorded) {
   switch (outcome) {
     case TDownloadOutcome::MissingInput: return kExitInput;
     case TDownloadOutcome::Declined: return kExitDeclined;
     case TDownloadOutcome::BadPackage: return kExitPackage;
     case TDownloadOutcome::Busy: return kExitBusy;
     case TDownloadOutcome::Ready: return kExitOk;
-    case TDownloadOutcome::Ran: return ExitOfResult(result);
+    case TDownloadOutcome::Ran: {
+      const int exit = ExitOfResult(result);
+      return exit == kExitOk && !recorded ? kExitNotRecorded : exit;
+    }
   }
   return kExitSendFailed;
 }

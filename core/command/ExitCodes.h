@@ -24,13 +24,16 @@ enum ExitCode : int {
   kExitRefused = 12,       // not sent: the printer would be at risk (needs --force) or the
                            // package is older than its firmware (needs --allow-downgrade)
   kExitLocalWrite = 13,    // a local file cannot be written (job -o)
+  kExitNotRecorded = 14,   // sent, but its record (history, DownLoad.log) was not written
 };
 
 // The exit class of a download result code (the output thread's codes).
 int ExitOfResult(std::uint16_t result);
 
 // The exit code of one run of the download command: its outcome and, when
-// the transfer ran, its result code.
-int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result);
+// the transfer ran, its result code. A success whose record was not
+// written is kExitNotRecorded: the printer has the package, the records do
+// not say so.
+int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result, bool recorded = true);
 
 }  // namespace quillon

@@ -1,20 +1,14 @@
 #include "core/command/QuestionKinds.h"
 
-#include "core/command/MessageIds.h"
+#include "core/command/DownloadChecks.h"
 
 namespace quillon {
 
 QuestionKind ClassifyQuestion(int messageId) {
-  switch (messageId) {
-    case msg::kNotATarget: return QuestionKind::NotTarget;
-    case msg::kSeveralPorts: return QuestionKind::SeveralPorts;
-    case msg::kParallelOnly: return QuestionKind::NotUpdatable;
-    case msg::kSetDownloadMode:
-    case msg::kEcpWarning: return QuestionKind::HandMode;
-    // The start dialog, its follow-up (settings kept or reset, with the
-    // package's begin message), results and notices.
-    default: return QuestionKind::Routine;
-  }
+  // The check rows say which questions put the printer at risk; the start
+  // dialog, its follow-up, results and notices are routine.
+  const DownloadCheck* row = CheckOfMessage(messageId);
+  return row && row->cls == CheckClass::Risk ? row->kind : QuestionKind::Routine;
 }
 
 const char* QuestionReason(QuestionKind kind) {

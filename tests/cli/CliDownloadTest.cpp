@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -347,7 +348,8 @@ TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
   std::filesystem::create_directories(std::filesystem::path(db).parent_path());
   ASSERT_TRUE(WriteFileBytes(db, std::string(4096, 'x')));
   const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // Sent but not recorded: its own exit code.
+  EXPECT_EQ(r.exitCode, 14) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(Field(lines[0], "recorded"), "false");
@@ -357,6 +359,40 @@ TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
   EXPECT_EQ(LogEntries().size(), 1u);
   EXPECT_EQ(ReadFileBytes(db), std::string(4096, 'x'));
   EXPECT_EQ(RunCli({"history"}).exitCode, 2);
+}
+
+// The data folder cannot be made (a regular file stands in its way, which
+// holds for root too): the printer has the package, the records do not, and
+// the exit code says so.
+TEST_F(CliDownload, ASendThatCannotBeRecordedExitsWithItsOwnCode) {
+  PrinterSimulator sim({"--model-name", kModel});
+  PrinterSimulator sim2({"--model-name", kModel});
+  ASSERT_TRUE(sim.Ready() && sim2.Ready());
+  const std::string blocker = MakeTestDir("blocked") + "/file";
+  ASSERT_TRUE(WriteFileBytes(blocker, "not a folder"));
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_DATA_HOME", (blocker + "/data").c_str(), 1);
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  const CliResult batch = RunCli(
+      {"download", package_, "--printer", Ftp(sim), "--printer", Ftp(sim2), "--yes", "--json"});
+  if (old)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(r.exitCode, 14) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Field(lines[0], "outcome"), "succeeded");
+  EXPECT_EQ(Field(lines[0], "exit"), "14");
+  EXPECT_EQ(Field(lines[0], "recorded"), "false");
+  EXPECT_FALSE(Field(lines[0], "record_error").empty()) << lines[0];
+  EXPECT_NE(Field(lines[0], "record_error").find(blocker), std::string::npos) << lines[0];
+  EXPECT_NE(r.err.find("record was not written"), std::string::npos) << r.err;
+  // Every printer of a batch sent to, none recorded: the same code.
+  EXPECT_EQ(batch.exitCode, 14) << batch.err;
+  EXPECT_EQ(sim.Reports(2).size(), 2u);
+  EXPECT_EQ(sim2.Reports(1).size(), 1u);
 }
 
 TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
@@ -414,10 +450,62 @@ TEST_F(CliDownload, PrintersNotUpdatableOverTheirConnectionOrOfUnknownModelAreRe
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(Field(LineOf(lines, rx140), "reason"), "not_updatable");
   EXPECT_EQ(Field(LineOf(lines, other), "reason"), "model_unknown");
-  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "reason"), "model_unknown");
-  for (const std::string& line : lines) EXPECT_EQ(Field(line, "outcome"), "refused") << line;
+  // A console that does not answer is no unknown model but a printer that
+  // cannot be reached.
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "reason"), "no_answer");
+  EXPECT_EQ(Field(LineOf(lines, Ftp(noConsole)), "outcome"), "unreachable");
+  for (const std::string& printer : {rx140, other})
+    EXPECT_EQ(Field(LineOf(lines, printer), "outcome"), "refused") << printer;
   EXPECT_TRUE(sim.Reports(0).empty());
   EXPECT_TRUE(noConsole.Reports(0).empty());
+}
+
+// Nothing listening, a console that accepts and stays silent: the printer
+// is unreachable (exit 5) and told what to check, --force sends nothing
+// either, and no line advises it.
+TEST_F(CliDownload, APrinterThatDoesNotAnswerIsUnreachableAndNothingIsSentEvenWithForce) {
+  PrinterSimulator silent({"--model-name", kModel, "--console-fault", "silence"});
+  ASSERT_TRUE(silent.Ready());
+  const std::string nobody = "ftp://" + silent.OtherAddress() + "/vesta0";
+  // (A silent console costs its dialogue bound: asked once, with --force.)
+  for (const auto& [printer, option] : std::vector<std::pair<std::string, std::string>>{
+           {nobody, "--yes"}, {nobody, "--force"}, {Ftp(silent), "--force"}}) {
+    {
+      SCOPED_TRACE(printer + " " + option);
+      const CliResult r = RunCli({"download", package_, "--printer", printer, option, "--json"});
+      EXPECT_EQ(r.exitCode, 5) << r.err;
+      const auto lines = Lines(r.out);
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(Field(lines[0], "outcome"), "unreachable");
+      EXPECT_EQ(Field(lines[0], "reason"), "no_answer");
+      EXPECT_EQ(Field(lines[0], "exit"), "5");
+      EXPECT_EQ(Field(lines[0], "bytes"), "0");
+      EXPECT_NE(Field(lines[0], "message").find("switched on"), std::string::npos) << lines[0];
+      EXPECT_NE(Field(lines[0], "message").find("address"), std::string::npos) << lines[0];
+      EXPECT_NE(Field(lines[0], "detail").find("console"), std::string::npos) << lines[0];
+      EXPECT_EQ(r.out.find("--force"), std::string::npos) << r.out;
+      EXPECT_EQ(r.err.find("--force"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("unreachable, nothing sent"), std::string::npos) << r.err;
+    }
+  }
+  // The text line says the same.
+  const CliResult text = RunCli({"download", package_, "--printer", nobody, "--yes"});
+  EXPECT_EQ(text.exitCode, 5);
+  EXPECT_NE(text.out.find(nobody + ": unreachable, nothing sent: the printer does not answer"),
+            std::string::npos)
+      << text.out;
+  EXPECT_TRUE(silent.Reports(0).empty());
+  EXPECT_TRUE(History().empty());
+  EXPECT_TRUE(LogEntries().empty());
+
+  // With the model named, the console is not needed to decide: the printer
+  // is sent to, its version said to be unknown.
+  const CliResult named = RunCli(
+      {"download", package_, "--printer", Ftp(silent), "--model", kModel, "--yes", "--json"});
+  EXPECT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(Field(Lines(named.out).at(0), "outcome"), "succeeded");
+  EXPECT_NE(named.err.find("version not known"), std::string::npos) << named.err;
+  EXPECT_EQ(silent.Reports(1).size(), 1u);
 }
 
 TEST_F(CliDownload, WhetherTheSettingsMemoryIsInitialisedIsToldBeforeSending) {
@@ -480,7 +568,8 @@ TEST_F(CliDownload, ExitCodesAgreeAcrossCommandsAndSayWhy) {
     if (std::string(command) == "job") args.insert(args.end(), {"-o", dir + "/j.bin"});
     CliResult r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
-    EXPECT_NE(r.err.find(std::string("missing.RXF: ") + std::strerror(ENOENT)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("missing.RXF: ") + std::strerror(ENOENT)), std::string::npos)
+        << r.err;
     args[1] = dir;
     r = RunCli(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;

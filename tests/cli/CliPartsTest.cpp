@@ -136,6 +136,12 @@ TEST(CliExitCodes, ResultClassesAndTheBatchVerdict) {
   EXPECT_EQ(BatchExit({kExitBusy, kExitDirectory}), kExitBusy);  // the first failure
   EXPECT_EQ(BatchExit({0, kExitAborted, kExitSendFailed}), kExitAborted);
   EXPECT_EQ(BatchExit({}), kExitInput);
+  // Sent but not recorded is sent: alone or with successes it is its own
+  // code, beside a failure a partial success.
+  EXPECT_EQ(BatchExit({kExitNotRecorded}), kExitNotRecorded);
+  EXPECT_EQ(BatchExit({0, kExitNotRecorded, 0}), kExitNotRecorded);
+  EXPECT_EQ(BatchExit({kExitDirectory, kExitNotRecorded}), kExitPartial);
+  EXPECT_EQ(BatchExit({kExitNotRecorded, kExitAborted}), kExitAborted);
 }
 
 TEST(CliJson, EscapesControlsAndKeepsOnlyValidUtf8) {
@@ -306,14 +312,12 @@ TEST(CliAnswers, YesTakesTheRoutineQuestionsOnlyAndForceTheRiskyOnesToo) {
   quillon::BoxQuestion start = Question(4101);
   start.kind = quillon::BoxQuestion::Kind::Dialog;
   EXPECT_EQ(yes.Answer(start).button, quillon::IDOK);
-  EXPECT_EQ(yes.RefusedRisk(), quillon::QuestionKind::Routine);
   for (const int risky : {4103, 4104, 4105, 4106, 4107}) {
     SCOPED_TRACE(risky);
-    yes.ClearRefusal();
+    EXPECT_NE(quillon::ClassifyQuestion(risky), quillon::QuestionKind::Routine);
     EXPECT_EQ(yes.Answer(Question(risky)).button, quillon::IDCANCEL);
-    EXPECT_EQ(yes.RefusedRisk(), quillon::ClassifyQuestion(risky));
-    EXPECT_NE(yes.RefusedRisk(), quillon::QuestionKind::Routine);
   }
+  EXPECT_FALSE(yes.RefusedUnanswerable());
   EXPECT_FALSE(yes.MayAcceptRisk());
 
   TerminalAnswerer force(false, true, -1);
@@ -327,7 +331,6 @@ TEST(CliAnswers, YesTakesTheRoutineQuestionsOnlyAndForceTheRiskyOnesToo) {
   EXPECT_EQ(none.Answer(Question(4193, 0x4041)).button, quillon::IDCANCEL);
   EXPECT_TRUE(none.RefusedUnanswerable());
   EXPECT_EQ(none.Answer(Question(4105)).button, quillon::IDCANCEL);
-  EXPECT_EQ(none.RefusedRisk(), quillon::QuestionKind::NotUpdatable);
 }
 
 TEST(CliAnswers, EveryRiskHasAReasonForScriptsAndPeople) {
@@ -350,6 +353,10 @@ TEST(CliExitCodes, TheWindowsUnattendedRunSharesTheClasses) {
   EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 32), kExitPrinterOpen);
   EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 35), kExitDirectory);
   EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 4096), kExitAborted);
+  // A success whose record failed has its own code; a failure keeps its own.
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 0, false), kExitNotRecorded);
+  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 35, false), kExitDirectory);
+  EXPECT_EQ(kExitNotRecorded, 14);
 }
 
 TEST(CliHistory, SinceTakesADateOrADateAndTime) {

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "gui/MainDownloadCommand.h"
 #include "gui/ProgramBoxes.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
+#include "core/command/ExitCodes.h"
 #include "core/command/ResultMessages.h"
 #include "core/history/DownloadHistory.h"
 
@@ -56,7 +58,7 @@ class DownloadCommandTest : public ::testing::Test {
     command_->HistoryPath = quillon_test::MakeTestDir("hist") + "/history.sqlite";
     command_->RunTransfer = [this] {
       ++transfers_;
-      app_->JobResult = nextResult_;
+      command_->LastResult.code = nextResult_;
     };
   }
 
@@ -267,44 +269,39 @@ TEST_F(DownloadCommandTest, ResultTableCoversEveryCode) {
 }
 
 TEST_F(DownloadCommandTest, SuccessReportsDoneMessageOr4121Or4122) {
-  app_->JobResult = 0;
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {"終了の案内", 0x4040, 1016}});
 
   script_.Clear();
   app_->OpenPackage(ui_test::MakePackage("PLAIN.RXF", "HALVORN KV3"));
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {LoadStr(4121), 0x4040, 1016}});
 
   script_.Clear();
   app_->EnableCommand = 0;
-  command_->ReportResult();
+  command_->ReportResult(0);
   ExpectAsked({{LoadStr(4113), 0x4040, 2001}, {LoadStr(4122), 0x4040, 1016}});
 }
 
 TEST_F(DownloadCommandTest, FailuresAddTheSwitchOffAdviceExceptAFailedDirectoryChange) {
-  app_->JobResult = 35;
-  command_->ReportResult();
+  command_->ReportResult(35);
   ExpectAsked({{LoadStr(4357), 0x4010, 2010}});
 
   for (auto [code, id, help] : {std::tuple<int, int, int>{4096, 4117, 2008}, {17, 4114, 2002},
                                 {18, 4118, 2004}, {34, 4116, 2005}, {777, 4119, 9999}}) {
     SCOPED_TRACE(code);
     script_.Clear();
-    app_->JobResult = static_cast<std::uint16_t>(code);
-    command_->ReportResult();
+    command_->ReportResult(code);
     ExpectAsked({{LoadStr(id), 0x4010, help}, {LoadStr(4120), 0x4040, help}});
   }
   // A printer that cannot be opened: what to check of it instead.
   script_.Clear();
-  app_->JobResult = 32;
-  command_->ReportResult();
+  command_->ReportResult(32);
   ExpectAsked({{LoadStr(4115), 0x4010, 2005}, {LoadStr(4165), 0x4040, 2005}});
   // A store the printer's FTP server refused: what it refused, and why.
   script_.Clear();
-  app_->JobResult = 33;
   command_->LastResult.detail = "STOR dwn1A2B.tmp: 553 Could not create file.";
-  command_->ReportResult();
+  command_->ReportResult(33);
   ExpectAsked({{LoadStr(4116), 0x4010, 2005},
                {LoadStr(4166) + "\nSTOR dwn1A2B.tmp: 553 Could not create file.", 0x4040, 2005}});
 }
@@ -328,6 +325,56 @@ TEST_F(DownloadCommandTest, LogIsWrittenOnlyAfterSuccess) {
             kv3 + ",socket://x");
 }
 
+// A result box may stay open for a long time (or the program be killed
+// under it): the log and the history are written before the first one.
+TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  app_->ShowMessage = 1;
+  struct Watcher : BoxAnswerer {
+    std::function<void()> atResult;
+    int resultBoxes = 0;
+    BoxAnswer Answer(const BoxQuestion& q) override {
+      // The result texts of a success, a busy printer and a failed send.
+      bool result = false;
+      for (const int code : {0, 32, 33}) result |= q.text == ResultText(ResultMessage(code));
+      if (result) {
+        if (resultBoxes++ == 0) atResult();
+      }
+      BoxAnswer a;
+      a.button = IDOK;
+      return a;
+    }
+  } watcher;
+  ScopedBoxAnswerer scoped(&watcher);
+  command_->RunTransfer = [this] { command_->LastResult.code = nextResult_; };
+  std::string logAtBox;
+  std::size_t rowsAtBox = 0;
+  watcher.atResult = [&] {
+    logAtBox = quillon_test::ReadFileBytes(command_->LogPath);
+    rowsAtBox = History().size();
+  };
+
+  nextResult_ = 0;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_NE(logAtBox.find(kv3 + ",socket://x"), std::string::npos) << logAtBox;
+  EXPECT_EQ(rowsAtBox, 1u);
+
+  // A failure and a busy printer: their history row is there as well.
+  watcher.resultBoxes = 0;
+  nextResult_ = 33;
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_EQ(rowsAtBox, 2u);
+
+  watcher.resultBoxes = 0;
+  TPrinterLock other;
+  ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  EXPECT_EQ(watcher.resultBoxes, 1);
+  EXPECT_EQ(rowsAtBox, 3u);
+}
+
 TEST_F(DownloadCommandTest, RefusedConfirmationRunsNoTransfer) {
   const std::string net = Queue(NetworkUri(), "HALVORN RX-140");
   script_.Push(IDCANCEL);
@@ -346,7 +393,7 @@ TEST_F(DownloadCommandTest, ThePackageNamedByTheWindowIsTheOneSent) {
   std::string sent;
   command_->RunTransfer = [&] {
     sent = app_->GetPackage()->FileName;
-    app_->JobResult = 0;
+    command_->LastResult.code = 0;
   };
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   EXPECT_EQ(sent, package_);
@@ -369,7 +416,7 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
   EXPECT_EQ(transfers_, 0);
-  EXPECT_EQ(app_->JobResult, 32);
+  EXPECT_EQ(command_->LastResult.code, 32);
   // Shown even when silenced: nothing was sent.
   ASSERT_FALSE(script_.Questions().empty());
   EXPECT_EQ(script_.Questions().back().text, LoadStr(4115));
@@ -381,7 +428,7 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   command_->RunTransfer = [&] {
     TPrinterLock probe;
     heldDuringTransfer = !probe.TryAcquire(PrinterTarget::Of(kv3));
-    app_->JobResult = 0;
+    command_->LastResult.code = 0;
   };
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   EXPECT_TRUE(heldDuringTransfer);
@@ -392,7 +439,7 @@ TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) 
   const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
   app_->ShowMessage = 0;
   command_->RunTransfer = [this] {
-    app_->JobResult = nextResult_;
+    command_->LastResult.code = nextResult_;
     command_->LastResult.detail = nextResult_ ? "write to the spooler: Broken pipe" : "";
     command_->LastResult.bytesSent = nextResult_ ? 512 : 4;
   };
@@ -435,9 +482,14 @@ TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
   EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(transfers_, 1);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(command_->LastResult.code, 0);
   EXPECT_NE(quillon_test::ReadFileBytes(command_->LogPath).find(kv3), std::string::npos);
   EXPECT_NE(err.find("history was not written"), std::string::npos) << err;
+  // Kept for the unattended run's exit code: sent, not recorded.
+  EXPECT_NE(command_->RecordError.find("history was not written"), std::string::npos);
+  EXPECT_EQ(ExitOfOutcome(TDownloadOutcome::Ran, command_->LastResult.code,
+                          command_->RecordError.empty()),
+            kExitNotRecorded);
   EXPECT_EQ(quillon_test::ReadFileBytes(command_->HistoryPath), std::string(4096, 'x'));
 }
 
