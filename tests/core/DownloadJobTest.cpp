@@ -24,7 +24,8 @@ class DownloadJobTest : public ::testing::Test {
  protected:
   DownloadJobRequest Request(const std::string& printer) {
     DownloadJobRequest r;
-    r.transfer.printer = printer;
+    r.transfer.target = PrinterTarget::Of(printer);
+    r.transfer.printer = r.transfer.target.Canonical();
     r.inputs.fileName = r.inputs.packagePath = "/pkg/FW.RXF";
     r.inputs.packageState = "Firmware 2.00";
     r.inputs.port = "socket://x";

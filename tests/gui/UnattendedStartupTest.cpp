@@ -42,7 +42,7 @@ class UnattendedStartup : public ::testing::Test {
     ASSERT_EQ(app_.AutoRun, 0);
     form_.Download.RunTransfer = [this] {
       ++transfers_;
-      app_.JobResult = 0;
+      form_.Download.LastResult.code = 0;
     };
     QObject::connect(&form_, &TfrmMain::Closed, [this] { closed_ = true; });
     auto* timer = new QTimer(&dialog_);
