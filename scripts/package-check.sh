@@ -26,6 +26,9 @@ has() { grep -q -- "$2" "$1.list"; }
 version=$(field "$lib" Version)
 field "$prog" Depends | grep -q "libquillon1 (= $version)" || fail "quillon does not depend on libquillon1 (= $version)"
 field "$prog" Depends | grep -q "libqt6widgets6" || fail "quillon lacks its shared-library dependencies"
+# The history's SQLite driver is a Qt plugin, not a linked library.
+field "$prog" Depends | grep -q "libqt6sql6-sqlite" || fail "quillon does not depend on Qt SQL's SQLite driver"
+field "$prog" Recommends | grep -q "bash-completion" || fail "quillon does not recommend bash-completion"
 field "$lib" Depends | grep -q "libcups2" || fail "libquillon1 lacks its shared-library dependencies"
 dpkg-deb -e "$lib" "$work/libctl"
 grep -q "^libquillon 1 libquillon1" "$work/libctl/shlibs" || fail "libquillon1 has no shlibs entry"
@@ -41,7 +44,7 @@ for f in include/quillon.h pkgconfig/quillon.pc "libquillon.so ->"; do
   has "$dev" "$f" || fail "libquillon-dev lacks $f"
 done
 for f in bin/quillon bin/quillon-cli share/quillon/QUILLON.HLP man1/quillon.1.gz man1/quillon-cli.1.gz \
-         completions/quillon-cli applications/org.quillon.Quillon.desktop \
+         completions/quillon-cli vendor-completions/_quillon-cli applications/org.quillon.Quillon.desktop \
          metainfo/org.quillon.Quillon.metainfo.xml mime/packages/quillon.xml \
          16x16/apps/org.quillon.Quillon.png 256x256/apps/org.quillon.Quillon.png \
          scalable/apps/org.quillon.Quillon.svg; do
