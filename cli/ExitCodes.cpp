@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "cli/Language.h"
+#include "resources/HelpFormat.h"
+
 
 namespace cli {
 
@@ -42,13 +45,12 @@ const char* ExitCodeNote() {
 }
 
 std::string ExitCodeHelp() {
-  std::string out = "Exit codes:\n";
+  std::string out = Tr("Exit codes:") + "\n";
   for (const ExitDoc& e : ExitCodeDocs()) {
     std::string code = std::to_string(e.code);
-    out += std::string(4 - code.size(), ' ') + code + "   " + e.text + "\n";
+    out += std::string(4 - code.size(), ' ') + code + quillon::WrapText(Tr(e.text), 7, 79).substr(4);
   }
-  return out + "With several printers and no success at all, the code is that of the\n"
-               "first printer that failed.\n";
+  return out + quillon::WrapText(Tr(ExitCodeNote()), 0, 72);
 }
 
 }  // namespace cli

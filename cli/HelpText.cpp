@@ -2,6 +2,7 @@
 
 
 #include "cli/ExitCodes.h"
+#include "cli/Language.h"
 #include "resources/HelpFormat.h"
 
 namespace cli {
@@ -145,7 +146,7 @@ std::string OptionLines(const std::vector<OptionDoc>& options) {
   for (const OptionDoc& o : options) {
     const std::string head = "  " + OptionHead(o);
     constexpr int kColumn = 24;
-    std::string text = Wrap(o.text, kColumn, kWidth);
+    std::string text = Wrap(Tr(o.text), kColumn, kWidth);
     if (static_cast<int>(head.size()) + 2 <= kColumn) {
       out += head + text.substr(head.size());
     } else {
@@ -230,26 +231,32 @@ std::string WrapSynopsis(const CommandDoc& c) {
 }
 
 std::string UsageHint(const std::string& command) {
-  return FindCommandDoc(command) ? "Try 'quillon-cli " + command + " --help'."
-                                 : std::string("Try 'quillon-cli --help'.");
+  if (!FindCommandDoc(command)) return Tr("Try 'quillon-cli --help'.");
+  std::string hint = Tr("Try 'quillon-cli COMMAND --help'.");
+  return hint.replace(hint.find("COMMAND"), 7, command);
+}
+
+// A summary as a sentence of the run's language.
+std::string Sentence(const char* summary) {
+  return JapaneseRun() && JapaneseOf(summary) ? Tr(summary) + "。" : std::string(summary) + ".";
 }
 
 std::string GlobalHelp() {
-  std::string out = "Usage: quillon-cli COMMAND [OPTION]...\n\nCommands:\n";
+  std::string out = Tr("Usage: quillon-cli COMMAND [OPTION]...") + "\n\n" + Tr("Commands:") + "\n";
   for (const CommandDoc& c : kCommands) {
-    out += WrapSynopsis(c) + Wrap(c.summary, 6, kWidth);
+    out += WrapSynopsis(c) + Wrap(Tr(c.summary), 6, kWidth);
   }
-  out += "\n" + Wrap(kPrinterText, 0, kWidth) + "\nOptions of every command:\n" +
-         OptionLines(kCommon) + "\n'quillon-cli help COMMAND' shows the options of a command.\n\n" +
-         ExitCodeHelp();
+  out += "\n" + Wrap(Tr(kPrinterText), 0, kWidth) + "\n" + Tr("Options of every command:") + "\n" +
+         OptionLines(kCommon) + "\n" + Tr("'quillon-cli help COMMAND' shows the options of a command.") +
+         "\n\n" + ExitCodeHelp();
   return out;
 }
 
 std::string CommandHelp(const CommandDoc& c) {
-  std::string out = "Usage:\n" + WrapSynopsis(c) + "\n" + Wrap(std::string(c.summary) + ".", 2, kWidth) +
-                    "\n" + Wrap(c.text, 2, kWidth);
-  if (!c.options.empty()) out += "\nOptions:\n" + OptionLines(c.options);
-  out += "\nOptions of every command:\n" + OptionLines(kCommon);
+  std::string out = Tr("Usage:") + "\n" + WrapSynopsis(c) + "\n" + Wrap(Sentence(c.summary), 2, kWidth) +
+                    "\n" + Wrap(Tr(c.text), 2, kWidth);
+  if (!c.options.empty()) out += "\n" + Tr("Options:") + "\n" + OptionLines(c.options);
+  out += "\n" + Tr("Options of every command:") + "\n" + OptionLines(kCommon);
   return out;
 }
 

@@ -243,6 +243,11 @@ platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, std::int64_t*
 
 platform::Error DownloadHistory::Read(const HistoryFilter& f, std::vector<HistoryEntry>& rows) const {
   rows.clear();
+  // Without the driver no attempt was ever written either: an empty list
+  // would hide that, so it is a failure even before the file exists.
+  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+    return platform::Error::Of(kHistoryFailed, "the SQLite driver of Qt SQL is not installed "
+                                               "(Debian: libqt6sql6-sqlite), so no history is kept");
   if (!QFileInfo::exists(QString::fromStdString(path_))) return platform::Error::Ok();
   const Connection c(path_, BusyTimeoutMs, true);
   if (c.Error().Failed()) return c.Error();

@@ -1,0 +1,27 @@
+#pragma once
+// One language per run: quillon-cli speaks Japanese in a Japanese locale,
+// as the download messages of the string table do there, and English in
+// every other one. Its own texts are written in English in the code; Tr()
+// gives the Japanese of a text listed in LanguageJa.cpp in a Japanese run.
+// A text not listed there stays English, so a new help entry or message
+// works at once and only needs its line in that table.
+//
+// Texts meant for scripts (JSON keys and values such as outcome, reason,
+// step) never go through Tr().
+
+#include <string>
+
+namespace cli {
+
+// Decided once from the locale (LC_ALL, LC_MESSAGES, LANG) the same way as
+// the string table's language.
+bool JapaneseRun();
+// Tests switch it; the next Tr() answers in that language.
+void SetJapaneseRun(bool japanese);
+
+// The text in this run's language.
+std::string Tr(const std::string& english);
+// The Japanese of an English text, or nullptr when the table has none.
+const char* JapaneseOf(const std::string& english);
+
+}  // namespace cli
