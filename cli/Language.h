@@ -21,6 +21,10 @@ void SetJapaneseRun(bool japanese);
 
 // The text in this run's language.
 std::string Tr(const std::string& english);
+// A whole line in this run's language: the text itself, or an entry whose
+// English has "{}" for the parts that vary ("{}: refused: {}"), the parts
+// translated in turn. A JSON line ("{...") is never changed.
+std::string TrLine(const std::string& line);
 // The Japanese of an English text, or nullptr when the table has none.
 const char* JapaneseOf(const std::string& english);
 

@@ -38,6 +38,7 @@ std::string Sha256(const std::string& bytes) {
 }
 
 TEST(CliInfo, CabinetPackageShowsHeaderModelRowsAndTheDataDigest) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   const std::string dir = MakeTestDir("cab");
   const std::string fw1 = Pattern(70000, 51), fw2 = Pattern(30000, 52);
   Put(dir, "HEADER.RXF",
@@ -146,6 +147,7 @@ TEST(CliQuery, ModelAndVersionFromTheConsoleOrThePrinterOpenCode) {
 }
 
 TEST(CliUsage, HelpListsTheExitCodesAndBadArgumentsAreInputErrors) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   CliResult r = RunCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("partial success"), std::string::npos);
@@ -157,6 +159,7 @@ TEST(CliUsage, HelpListsTheExitCodesAndBadArgumentsAreInputErrors) {
 }
 
 TEST(CliUsage, EachCommandHasItsOwnHelpAndAUsageErrorIsOneLineAndAHint) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   const CliResult viaHelp = RunCli({"help", "download"});
   const CliResult viaOption = RunCli({"download", "--help"});
   EXPECT_EQ(viaHelp.exitCode, 0);

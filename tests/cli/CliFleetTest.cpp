@@ -193,6 +193,7 @@ TEST_F(CliFleet, PerLineModelsSkipCurrentRefuseDowngradeAndResume) {
 }
 
 TEST_F(CliFleet, VerifyReportsTheVersionBeforeAndAfterTheRestart) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   PrinterSimulator sim(3, {}, {{0, Printer(kModel, "2.00", "3.01")},
                                {1, Printer(kModel, "2.00", "2.00")},  // the update did not take
                                {2, Printer(kModel, "2.50", "3.01")}});
@@ -269,6 +270,7 @@ TEST_F(CliFleet, QueueLookupsJoinTheConsolePoolBesideTheFtpPrinters) {
 }
 
 TEST_F(CliFleet, TheDowngradeCheckNeedsNoFlagAndASilentConsoleHoldsNothingBack) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   PrinterSimulator sim(2, {}, {{0, Printer(kModel, "3.10")}, {1, Printer(kModel, "3.10")}});
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();

@@ -68,6 +68,7 @@ TEST(CliPackage, EscSequencesFromThePackageAreShownEscaped) {
 }
 
 TEST(CliPackage, DamagedCabinetExits4WithItsCause) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   const std::string dir = MakeTestDir("bad");
   std::string cab = StoredCabinet({{"HEADER.RXF", Header({"FileFormat=RXF", "DownLoadFile=FW.BIN"})},
                                    {"FW.BIN", "firmware"}});

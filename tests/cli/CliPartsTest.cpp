@@ -2,6 +2,8 @@
 // list, the batch's exit code, the JSON text and the progress line.
 #include <gtest/gtest.h>
 
+#include "cli/Language.h"
+
 #include <algorithm>
 #include <sstream>
 #include <string>
@@ -231,6 +233,7 @@ TEST(CliHelp, EveryCommandAndOptionTheParserTakesIsDescribedAndNoMore) {
 }
 
 TEST(CliHelp, TheManualSaysWhatTheHelpSays) {
+  cli::SetJapaneseRun(false);  // the English table
   const std::string man = CliManPage();
   auto roff = [](std::string s) {
     std::string out;
@@ -257,6 +260,7 @@ TEST(CliHelp, TheManualSaysWhatTheHelpSays) {
 }
 
 TEST(CliArguments, HelpOfACommandAndTheVerbosityOptions) {
+  cli::SetJapaneseRun(false);  // the English table
   Options o;
   std::string e;
   ASSERT_TRUE(Parse({"help", "download"}, o, &e));

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -42,6 +43,20 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& 
     ::execv(cargv[0], cargv.data());
     ::_exit(127);
   }
+}
+
+ScopedLanguage::ScopedLanguage(const char* lang) {
+  const char* now = std::getenv("LANG");
+  had_ = now != nullptr;
+  if (now) saved_ = now;
+  ::setenv("LANG", lang, 1);
+}
+
+ScopedLanguage::~ScopedLanguage() {
+  if (had_)
+    ::setenv("LANG", saved_.c_str(), 1);
+  else
+    ::unsetenv("LANG");
 }
 
 CliProcess::~CliProcess() {

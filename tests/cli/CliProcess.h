@@ -39,6 +39,21 @@ class CliProcess {
   std::string dir_;
 };
 
+// The locale of the programs started while it lives (LANG; the suites run
+// in Japanese): quillon-cli speaks one language per run, so a test of its
+// English texts runs it in an English locale.
+class ScopedLanguage {
+ public:
+  explicit ScopedLanguage(const char* lang);
+  ~ScopedLanguage();
+  ScopedLanguage(const ScopedLanguage&) = delete;
+  ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+
+ private:
+  std::string saved_;
+  bool had_ = false;
+};
+
 // Runs to the end.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input = {});
 
