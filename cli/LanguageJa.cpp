@@ -216,6 +216,15 @@ const std::vector<std::pair<const char*, const char*>>& JapaneseTexts() {
     {"interrupted", "中断されました"},
     {"the printer does not answer: check that it is switched on and connected to the network, and that its address is right",
      "プリンタが応答しません: 電源が入っていてネットワークにつながっているか、アドレスが正しいかを確かめてください"},
+
+    // Causes from the package reader that a run shows most.
+    {"the header has no data mark (0x1A) and names no data files",
+     "ヘッダにデータの区切り（0x1A）がなく、データファイルの指定もありません"},
+    {"{}: is a directory", "{}: フォルダです"},
+    {"{}: not a regular file", "{}: 通常のファイルではありません"},
+
+    // Last: a message with its cause in parentheses.
+    {"{} ({})", "{}（{}）"},
   };
   return texts;
 }
