@@ -220,8 +220,6 @@ const std::vector<std::pair<const char*, const char*>>& JapaneseTexts() {
     // Causes from the package reader that a run shows most.
     {"the header has no data mark (0x1A) and names no data files",
      "ヘッダにデータの区切り（0x1A）がなく、データファイルの指定もありません"},
-    {"{}: is a directory", "{}: フォルダです"},
-    {"{}: not a regular file", "{}: 通常のファイルではありません"},
 
     // Last: a message with its cause in parentheses.
     {"{} ({})", "{}（{}）"},
