@@ -1,5 +1,7 @@
 #include "gui/EEPDlg.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -25,11 +27,17 @@ TEEPDlg::TEEPDlg(QWidget* parent) : QDialog(parent) {
   Label1->setGeometry(32, 16, 243, 16);
   quillon::FitLabel(Label1);
 
+  // Each box as large as its caption at the face in use (the designed
+  // 177x17 cuts the larger faces), never running into the next one.
+  int below = 0;
   auto makeBox = [&](const char* name, const QString& caption, int top, bool checked) {
     auto* box = new QCheckBox(caption, this);
     box->setObjectName(QString::fromLatin1(name));
     box->setFont(large);
-    box->setGeometry(80, top, 177, 17);
+    const QSize need = box->sizeHint();
+    top = std::max(top, below + 2);
+    box->setGeometry(80, top, std::max(177, need.width()), std::max(17, need.height()));
+    below = box->geometry().bottom();
     box->setChecked(checked);
     return box;
   };

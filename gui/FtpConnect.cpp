@@ -1,5 +1,8 @@
 #include "gui/FtpConnect.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 #include <QCoreApplication>
 #include <QApplication>
 #include <QLabel>
@@ -74,6 +77,21 @@ TFtpConnect::TFtpConnect(QWidget* parent, TdlgPrnModel* models)
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(221, 80, 75, 25);
   connect(Button2, &QPushButton::clicked, this, &TFtpConnect::reject);
+
+  // The captions' column as wide as the wider caption at the face in use,
+  // the fields and buttons moved right of it and the box widened to match.
+  const int captions = std::max({113, Label1->sizeHint().width(), Label2->sizeHint().width()});
+  const int fieldX = std::max(120, 8 + captions + 6);
+  for (QLabel* label : {Label1, Label2}) {
+    label->setWordWrap(false);
+    const int height = std::max(17, label->sizeHint().height());
+    QLineEdit* field = label == Label1 ? editFtpAddr : editFtpDir;
+    label->setGeometry(8, field->y() + (field->height() - height) / 2, captions, height);
+  }
+  const int shift = fieldX - 120;
+  for (QWidget* w : std::initializer_list<QWidget*>{editFtpAddr, editFtpDir, btnOk, Button2})
+    w->move(w->x() + shift, w->y());
+  setFixedSize(308 + shift, 118);
 
   setTabOrder(editFtpAddr, editFtpDir);
   setTabOrder(editFtpDir, btnOk);

@@ -17,6 +17,7 @@
 
 #include "core/app/AppTitles.h"
 #include "gui/ProgramBoxes.h"
+#include "resources/Translations.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION "0.0.0"
@@ -36,7 +37,10 @@ QString AnchorOf(int context) { return QString::number(context); }
 }  // namespace
 
 std::vector<QString> HelpFileCandidates(const QString& bin) {
-  const QString name = QString::fromLatin1(kHelpFileName);
+  return HelpFileCandidates(bin, QString::fromLatin1(kHelpFileName));
+}
+
+std::vector<QString> HelpFileCandidates(const QString& bin, const QString& name) {
   // Beside the program (a build or a copied folder), then the data folder
   // of the prefix the program runs from, then the system's data folders.
   std::vector<QString> paths{bin + QLatin1Char('/') + name,
@@ -49,6 +53,13 @@ std::vector<QString> HelpFileCandidates(const QString& bin) {
 }
 
 QString FindHelpFile(const QString& programDir) {
+  // Outside Japanese the English help where it is installed, else the
+  // Japanese one rather than none.
+  if (ProgramLanguage() != QLatin1String("ja")) {
+    for (const QString& path : HelpFileCandidates(programDir, QString::fromLatin1(kHelpFileNameEnglish))) {
+      if (QFileInfo(path).isFile()) return path;
+    }
+  }
   const std::vector<QString> paths = HelpFileCandidates(programDir);
   for (const QString& path : paths) {
     if (QFileInfo(path).isFile()) return path;

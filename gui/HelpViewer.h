@@ -17,7 +17,10 @@ QString HelpFilePath();
 // in ../share/quillon/ from it, then in quillon/ of the system's data
 // folders ($XDG_DATA_DIRS).
 std::vector<QString> HelpFileCandidates(const QString& programDir);
+std::vector<QString> HelpFileCandidates(const QString& programDir, const QString& name);
 // The first candidate that is a file; the first candidate when none is.
+// Outside Japanese locales (ProgramLanguage) the English help
+// "QUILLON_EN.HLP" is looked for first, in the same places.
 QString FindHelpFile(const QString& programDir);
 void SetHelpFilePath(const QString& path);  // empty: beside the program again
 

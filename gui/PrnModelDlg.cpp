@@ -1,5 +1,7 @@
 #include "gui/PrnModelDlg.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -36,6 +38,8 @@ TdlgPrnModel::TdlgPrnModel(const std::vector<std::string>& names, QWidget* paren
   Label2->setGeometry(88, 38, 153, 12);
   quillon::FitLabel(Label1);
   quillon::FitLabel(Label2);
+  // A face taller than the design's 12 px moves the second line down.
+  Label2->move(Label2->x(), std::max(Label2->y(), Label1->geometry().bottom() + 2));
 
   lblModel = new QLabel(QCoreApplication::translate("TdlgPrnModel", "ﾌﾟﾘﾝﾀ機種名(&M)"), this);
   lblModel->setObjectName(QStringLiteral("lblModel"));

@@ -18,7 +18,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <stdexcept>
 
 #include "core/app/AppTitles.h"
@@ -315,6 +317,7 @@ void TfrmMain::InitControls() {
   lblSelected->adjustSize();
   btnBrowse->setText(QCoreApplication::translate("TfrmMain", "参照(&B)"));
   btnExec->setText(QCoreApplication::translate("TfrmMain", "実行(&E)"));
+  PlaceFieldsByCaptions();
   for (QLabel* p : {pnlFileState, pnlSelDrv, pnlSelPort, pnlSelPlace, pnlSelComment, pnlSelVer})
     p->clear();
 
@@ -376,8 +379,28 @@ void TfrmMain::FormResize() {
   btnExec->move(pnlFileState->x() + pnlFileState->width() + 10, btnExec->y());
   btnPrinters->move(pnlSelected->x() + pnlSelected->width() + 10, btnPrinters->y());
 
+  // The printer's fields end where the file's field ends.
   for (QLabel* p : {pnlSelDrv, pnlSelPort, pnlSelPlace, pnlSelComment, pnlSelVer})
-    p->resize(pnlFileName->width(), p->height());
+    p->resize(pnlFileName->x() + pnlFileName->width() - p->x(), p->height());
+}
+
+void TfrmMain::PlaceFieldsByCaptions() {
+  // The design places the fields at fixed columns, which the captions of a
+  // wider face or of English run into ("Locati"): each column starts right
+  // of its widest caption, and each button is as wide as its caption.
+  constexpr int kGap = 8;
+  int files = 160;
+  for (QLabel* l : {lblFileName, lblSelected}) files = std::max(files, l->x() + l->sizeHint().width() + kGap);
+  for (QWidget* w : std::initializer_list<QWidget*>{edtFileName, pnlFileName, pnlFileState, pnlSelected})
+    w->move(files, w->y());
+  int printer = 160;
+  for (QLabel* l : {lblSelDrv, lblSelPort, lblSelPlace, lblSelComment, lblSelVer}) {
+    l->adjustSize();
+    printer = std::max(printer, l->x() + l->width() + kGap);
+  }
+  for (QLabel* p : {pnlSelDrv, pnlSelPort, pnlSelPlace, pnlSelComment, pnlSelVer}) p->move(printer, p->y());
+  for (QPushButton* b : {btnBrowse, btnExec}) b->resize(std::max(57, b->sizeHint().width()), b->height());
+  FormResize();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -39,6 +39,8 @@ class TfrmMain : public QMainWindow {
 
   // Commands and events.
   void FormResize();
+  // Moves the fields right of their captions at the face in use.
+  void PlaceFieldsByCaptions();
   void FormShow();
   void ExecDownload();
   void MF_ExitClick();

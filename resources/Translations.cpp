@@ -12,6 +12,7 @@ namespace {
 struct Installed {
   std::unique_ptr<QTranslator> qt;
   std::unique_ptr<QTranslator> program;
+  QString language;
 };
 
 Installed& Slot() {
@@ -43,13 +44,19 @@ QString InstallTranslations(QCoreApplication& app, const QLocale& locale) {
     app.installTranslator(qt.get());
     in.qt = std::move(qt);
   }
-  if (UsesSourceLanguage(locale)) return QStringLiteral("ja");
+  if (UsesSourceLanguage(locale)) return in.language = QStringLiteral("ja");
   auto program = std::make_unique<QTranslator>();
   if (program->load(QStringLiteral(":/translations/quillon_en.qm"))) {
     app.installTranslator(program.get());
     in.program = std::move(program);
   }
-  return QStringLiteral("en");
+  return in.language = QStringLiteral("en");
+}
+
+QString ProgramLanguage() {
+  const QString& installed = Slot().language;
+  if (!installed.isEmpty()) return installed;
+  return UsesSourceLanguage(QLocale::system()) ? QStringLiteral("ja") : QStringLiteral("en");
 }
 
 std::string TrText(const char* context, const char* source) {

@@ -26,6 +26,10 @@ QString InstallTranslations(QCoreApplication& app);
 // call replaces the first one's translators.
 QString InstallTranslations(QCoreApplication& app, const QLocale& locale);
 
+// The language of the program's texts: that of the last InstallTranslations,
+// else the system locale's ("ja" or "en").
+QString ProgramLanguage();
+
 // A text of the code in the current language: QCoreApplication::translate
 // as a std::string (UTF-8).
 std::string TrText(const char* context, const char* source);

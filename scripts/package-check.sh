@@ -43,7 +43,7 @@ has "$lib" "/quillon/libquillon-browse.so" || fail "libquillon1 lacks the browse
 for f in include/quillon.h pkgconfig/quillon.pc "libquillon.so ->"; do
   has "$dev" "$f" || fail "libquillon-dev lacks $f"
 done
-for f in bin/quillon bin/quillon-cli share/quillon/QUILLON.HLP man1/quillon.1.gz man1/quillon-cli.1.gz \
+for f in bin/quillon bin/quillon-cli share/quillon/QUILLON.HLP share/quillon/QUILLON_EN.HLP man1/quillon.1.gz man1/quillon-cli.1.gz \
          completions/quillon-cli vendor-completions/_quillon-cli applications/org.quillon.Quillon.desktop \
          metainfo/org.quillon.Quillon.metainfo.xml mime/packages/quillon.xml \
          16x16/apps/org.quillon.Quillon.png 256x256/apps/org.quillon.Quillon.png \

@@ -13,3 +13,5 @@ inline constexpr char kRaiseWindowTitle[] = "HALVORN LUMATYPE ﾊﾞｰｼﾞｮ
 // Name of the single-instance lock and of the local socket beside it.
 inline constexpr char kInstanceName[] = "QUILLON";
 inline constexpr char kHelpFileName[] = "QUILLON.HLP";
+// The same help in English, shown outside Japanese locales.
+inline constexpr char kHelpFileNameEnglish[] = "QUILLON_EN.HLP";

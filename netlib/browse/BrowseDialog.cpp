@@ -172,6 +172,11 @@ int CopyChosenName(const std::string& name, char* buffer, uint32_t size, uint32_
 
 // ---- the dialog -----------------------------------------------------------
 
+namespace {
+// The list's width when the dialog is as narrow as it may be.
+constexpr int kNarrowestListWidth = 360;
+}  // namespace
+
 PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& printers,
                                          QWidget* parent)
     : QDialog(parent) {
@@ -179,6 +184,7 @@ PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& print
   setWindowTitle(QCoreApplication::translate("BrowseDialog", "プリンタの選択"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   resize(420, 320);
+  setMinimumWidth(kNarrowestListWidth + 24);
 
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("lstPrinters"));
@@ -206,6 +212,15 @@ PrinterBrowseDialog::PrinterBrowseDialog(const std::vector<BrowsePrinter>& print
     item->setFlags(Qt::NoItemFlags);
     item->setFirstColumnSpanned(true);
     list_->setWordWrap(true);
+    // A view sizes its rows for one line; this one is as tall as its text
+    // wrapped at the narrowest width the list is given, so no word is cut
+    // off in either language.
+    const QString why = item->text(0);
+    const int width = kNarrowestListWidth - 2 * list_->frameWidth() - 8;
+    const QRect needed = list_->fontMetrics().boundingRect(QRect(0, 0, width, 10000),
+                                                           Qt::TextWordWrap, why);
+    item->setSizeHint(0, QSize(width, needed.height() + 8));
+    item->setToolTip(0, why);
     list_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
     list_->setObjectName(QStringLiteral("lstPrinters"));
   }

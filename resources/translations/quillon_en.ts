@@ -19,6 +19,10 @@
       <source>ｷｬﾝｾﾙ</source>
       <translation>Cancel</translation>
     </message>
+    <message>
+      <source>ﾈｯﾄﾜｰｸﾌﾟﾘﾝﾀが見つかりません。ﾌﾟﾘﾝﾀの電源とﾈｯﾄﾜｰｸ接続、CUPSのﾌﾟﾘﾝﾀ共有の設定を確認してください。</source>
+      <translation>No network printers were found. Check that the printers are switched on and connected to the network, and check the printer sharing settings of CUPS.</translation>
+    </message>
   </context>
   <context>
     <name>Quillon</name>
@@ -86,6 +90,10 @@
     <message>
       <source>ｷｬﾝｾﾙ</source>
       <translation>Cancel</translation>
+    </message>
+    <message>
+      <source>ﾌﾟﾘﾝﾀのｱﾄﾞﾚｽが正しくありません。</source>
+      <translation>The printer's address is not valid.</translation>
     </message>
   </context>
   <context>

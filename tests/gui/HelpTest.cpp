@@ -12,6 +12,7 @@
 
 #include "tests/support/TestEnv.h"
 #include "gui/HelpViewer.h"
+#include "resources/Translations.h"
 
 using namespace quillon;
 
@@ -121,4 +122,52 @@ TEST(HelpFile, LooksBesideTheProgramFirstThenInTheDataFolders) {
   ASSERT_TRUE(QDir().mkpath(other + "/QUILLON.HLP"));
   EXPECT_NE(FindHelpFile(other), other + "/QUILLON.HLP");
   qunsetenv("XDG_DATA_DIRS");
+}
+
+namespace {
+
+// Japanese text apart from the printer panel's own half-width kana, which
+// the English help quotes as the panel shows them.
+bool HasJapaneseText(const QString& text) {
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if ((u >= 0x3000 && u <= 0x9FFF) || (u >= 0xFF01 && u <= 0xFF60)) return true;
+  }
+  return false;
+}
+
+QString SourceEnglishHelp() {
+  return QStringLiteral(QUILLON_SOURCE_DIR "/resources/help/QUILLON_EN.HLP");
+}
+
+}  // namespace
+
+TEST(HelpFile, TheEnglishHelpHasEveryTopicAndNoJapaneseText) {
+  const QString html = LoadHelpDocument(SourceEnglishHelp());
+  ASSERT_FALSE(html.isEmpty());
+  EXPECT_EQ(HelpTopics(html), std::vector<int>(std::begin(kContexts), std::end(kContexts)));
+  EXPECT_FALSE(HasJapaneseText(html)) << html.toStdString();
+  EXPECT_TRUE(html.contains(QStringLiteral("Program version: <b>" QUILLON_VERSION)));
+}
+
+// "Version..." and the help open the English text in an English locale,
+// the Japanese one under ja_JP, from beside the program.
+TEST(HelpWindow, TheHelpAndTheVersionFollowTheLocale) {
+  SetHelpFilePath(QString());
+  auto& app = *QCoreApplication::instance();
+  for (const char* name : {"en_US", "C"}) {
+    SCOPED_TRACE(name);
+    InstallTranslations(app, QLocale(QString::fromLatin1(name)));
+    EXPECT_EQ(HelpFilePath(), QCoreApplication::applicationDirPath() + "/QUILLON_EN.HLP");
+    EXPECT_EQ(ShowHelp(1001), 1);
+    const QString shown = HelpViewer()->Browser->toPlainText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Program version: " QUILLON_VERSION))) << shown.toStdString();
+    EXPECT_FALSE(HasJapaneseText(shown)) << shown.toStdString();
+    HelpViewer()->close();
+  }
+  InstallTranslations(app, QLocale(QLocale::Japanese, QLocale::Japan));
+  EXPECT_EQ(HelpFilePath(), QCoreApplication::applicationDirPath() + "/QUILLON.HLP");
+  EXPECT_EQ(ShowHelp(1001), 1);
+  EXPECT_TRUE(HelpViewer()->Browser->toPlainText().contains(QStringLiteral("プログラムのバージョン")));
+  HelpViewer()->close();
 }

@@ -2,6 +2,7 @@
 // selection changes and the dialog's choice, with an injected printer list.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTimer>
@@ -169,7 +170,7 @@ TEST_F(BrowseTest, EmptyListSaysWhyAndOffersNothingToChoose) {
   SetBrowseSource([] { return std::vector<BrowsePrinter>{}; });
   int rows = -1;
   QString text;
-  bool selectable = true, spanned = false, okEnabled = true;
+  bool selectable = true, spanned = false, okEnabled = true, fits = false;
   int chosen = 0;
   SetBrowseRunner([&](PrinterBrowseDialog& d) {
     QTreeWidget* list = d.list();
@@ -179,6 +180,14 @@ TEST_F(BrowseTest, EmptyListSaysWhyAndOffersNothingToChoose) {
     text = row->text(0);
     selectable = row->flags().testFlag(Qt::ItemIsSelectable);
     spanned = row->isFirstColumnSpanned();
+    // The row is tall enough for its text wrapped at the row's width, so
+    // nothing of it is cut off.
+    d.show();
+    QApplication::processEvents();
+    const QRect shown = list->visualItemRect(row);
+    const QRect needed = list->fontMetrics().boundingRect(
+        QRect(0, 0, shown.width() - 8, 10000), Qt::TextWordWrap, row->text(0));
+    fits = shown.height() >= needed.height() && needed.height() > list->fontMetrics().height();
     // Even made current, the explanation is no printer.
     list->setCurrentItem(row);
     chosen = d.ChosenIndex();
@@ -193,6 +202,7 @@ TEST_F(BrowseTest, EmptyListSaysWhyAndOffersNothingToChoose) {
                                  "CUPSのﾌﾟﾘﾝﾀ共有の設定を確認してください。"));
   EXPECT_FALSE(selectable);
   EXPECT_TRUE(spanned);
+  EXPECT_TRUE(fits);
   EXPECT_EQ(chosen, -1);
   EXPECT_FALSE(okEnabled);
   EXPECT_STREQ(buffer, "before");
