@@ -52,9 +52,14 @@ TEST(MainWindow, ResizeLaysOutButtonsPanelsListAndStatusBar) {
       EXPECT_EQ(button->x(), RightEdge(panel) + 10) << button->objectName().toStdString();
       EXPECT_EQ(RightEdge(button), cw - 20) << button->objectName().toStdString();
     }
+    // The printer's fields end with the file's field, each right of its caption.
     for (QLabel* p : {form.pnlSelDrv, form.pnlSelPort, form.pnlSelPlace, form.pnlSelComment,
                       form.pnlSelVer})
-      EXPECT_EQ(p->width(), form.pnlFileName->width());
+      EXPECT_EQ(RightEdge(p), RightEdge(form.pnlFileName));
+    for (QLabel* l : {form.lblSelDrv, form.lblSelPort, form.lblSelPlace, form.lblSelComment,
+                      form.lblSelVer})
+      EXPECT_LT(RightEdge(l), form.pnlSelDrv->x()) << l->text().toStdString();
+    EXPECT_LT(RightEdge(form.lblFileName), form.pnlFileName->x());
     EXPECT_EQ(form.lstvwPrinters->x(), 0);
     EXPECT_EQ(form.lstvwPrinters->y(), form.pnlSelected->y() + 50);
     EXPECT_EQ(form.lstvwPrinters->width(), cw);
