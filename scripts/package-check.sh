@@ -70,7 +70,8 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/hom
 mkdir -p "$XDG_RUNTIME_DIR" "$TMPDIR" && chmod 700 "$XDG_RUNTIME_DIR"
 package=$work/SAMPLE.RXF
 printf '[RX_DownLoad]\r\nFileFormat=RXF\r\nDownLoadDesc=Sample\r\nDownLoadVersion=1.23\r\nDownLoadPrinter=HALVORN RX-140\r\n\032SAMPLEDATA' >"$package"
-info=$("$root/usr/bin/quillon-cli" info "$package") || fail "quillon-cli info"
+# In English whatever the caller's locale: quillon-cli speaks one language per run.
+info=$(LANG=C.UTF-8 LC_ALL= "$root/usr/bin/quillon-cli" info "$package") || fail "quillon-cli info"
 grep -q "Version: *1.23" <<<"$info" || fail "quillon-cli info does not show the version"
 # The window offscreen, unattended, against a spooler that is not there:
 # the download fails, the box goes to standard error and the program ends.
@@ -85,6 +86,12 @@ CUPS_SERVER=$work/no-cupsd.sock QT_QPA_PLATFORM=offscreen \
 # The manual comes from the same table as --help.
 zcat "$root/usr/share/man/man1/quillon-cli.1.gz" >"$work/quillon-cli.1"
 grep -q '^\.SS download' "$work/quillon-cli.1" || fail "quillon-cli(1) lacks download"
+# Both completions, loaded by bash-completion and zsh from their folders.
+[ -f "$root/usr/share/bash-completion/completions/quillon-cli" ] || fail "no bash completion"
+head -1 "$root/usr/share/zsh/vendor-completions/_quillon-cli" | grep -qx '#compdef quillon-cli' ||
+  fail "no zsh completion"
+# The English help beside the Japanese one.
+[ -f "$root/usr/share/quillon/QUILLON_EN.HLP" ] || fail "no English help in share/quillon"
 
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/usr/share/applications/org.quillon.Quillon.desktop"
