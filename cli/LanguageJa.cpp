@@ -168,7 +168,7 @@ const std::vector<std::pair<const char*, const char*>>& JapaneseTexts() {
     {"cannot read the printer list {}", "プリンタの一覧 {} を読めません"},
     {"cannot write {}: {}", "{} に書けません: {}"},
     {"cannot write the printers file {}", "プリンタのファイル {} に書けません"},
-    {"{}: {} bytes for {} ({})", "{}: {} 向けに {} バイト（{}）"},
+    {"{}: {} bytes for {} ({})", "{}: {} バイト、{} 向け（{}）"},
 
     // History.
     {"the download history cannot be read: {}", "ダウンロードの履歴を読めません: {}"},
@@ -220,6 +220,36 @@ const std::vector<std::pair<const char*, const char*>>& JapaneseTexts() {
     // Causes from the package reader that a run shows most.
     {"the header has no data mark (0x1A) and names no data files",
      "ヘッダにデータの区切り（0x1A）がなく、データファイルの指定もありません"},
+
+    // More argument errors.
+    {"unknown option {}", "不明なオプション {}"},
+    {"unexpected argument {}", "余分な引数 {}"},
+    {"an option before the command: {}", "コマンドの前にオプションがあります: {}"},
+    {"the option --{} needs a value", "オプション --{} には値が必要です"},
+    {"the option --{} takes no value", "オプション --{} は値を取りません"},
+    {"an empty printer name", "プリンタ名が空です"},
+    {"--jobs takes a number 1 to 64", "--jobs には 1～64 の数を指定します"},
+    {"--verify-timeout takes a number of seconds 1 to 3600", "--verify-timeout には 1～3600 の秒数を指定します"},
+    {"no command given", "コマンドが指定されていません"},
+    {"the command inventory needs a HOST, a range, a block or --hosts-from",
+     "コマンド inventory には HOST、範囲、ブロック、または --hosts-from が必要です"},
+    {"the command {} needs a HOST", "コマンド {} には HOST が必要です"},
+    {"the command {} needs a PACKAGE", "コマンド {} には PACKAGE が必要です"},
+    {"the command job needs exactly one --printer", "コマンド job には --printer を 1 つだけ指定します"},
+    {"the command job needs -o FILE", "コマンド job には -o FILE が必要です"},
+    {"the command history takes at most one --printer", "コマンド history の --printer は 1 つまでです"},
+    {"cannot read the host list {}", "ホストの一覧 {} を読めません"},
+    {"not asked (interrupted)", "問い合わせていません（中断）"},
+    {"not started", "開始していません"},
+
+    // job: whether the printer could be updated.
+    {"not wrapped: the download command is switched off (--no-command or EnableCommand=0 in the settings)",
+     "コマンドで包んでいません: ダウンロードコマンドがオフです（--no-command、または設定の EnableCommand=0）"},
+    {"not wrapped: the model {} is not in the model table", "コマンドで包んでいません: 機種 {} は機種の表にありません"},
+    {"not wrapped: the model {} is put into download mode by hand (command flag 0)",
+     "コマンドで包んでいません: 機種 {} は手動でダウンロードモードにします（コマンドフラグ 0）"},
+    {"not wrapped: the package switches the download command off",
+     "コマンドで包んでいません: パッケージがダウンロードコマンドをオフにしています"},
 
     // Last: a message with its cause in parentheses.
     {"{} ({})", "{}（{}）"},

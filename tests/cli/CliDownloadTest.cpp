@@ -168,6 +168,7 @@ TEST_F(CliDownload, MalformedFtpAddressIsAnInputErrorWithItsReasonAndNothingIsSe
 }
 
 TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
   PrinterSimulator sim({"--model-name", kModel});
   ASSERT_TRUE(sim.Ready());
   const std::string dir = MakeTestDir("job");
