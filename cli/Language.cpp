@@ -13,9 +13,6 @@
 
 namespace cli {
 
-// LanguageJa.cpp: pairs of English and Japanese.
-const std::vector<std::pair<const char*, const char*>>& JapaneseTexts();
-
 namespace {
 
 // 0 not decided yet, 1 English, 2 Japanese.

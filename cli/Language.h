@@ -10,6 +10,8 @@
 // step) never go through Tr().
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace cli {
 
@@ -25,6 +27,9 @@ std::string Tr(const std::string& english);
 // English has "{}" for the parts that vary ("{}: refused: {}"), the parts
 // translated in turn. A JSON line ("{...") is never changed.
 std::string TrLine(const std::string& line);
+// The table itself (LanguageJa.cpp): pairs of English and Japanese.
+const std::vector<std::pair<const char*, const char*>>& JapaneseTexts();
+
 // The Japanese of an English text, or nullptr when the table has none.
 const char* JapaneseOf(const std::string& english);
 

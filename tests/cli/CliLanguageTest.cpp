@@ -2,6 +2,7 @@
 // an error with its cause. None of these needs the print server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -123,6 +124,31 @@ TEST(CliLanguage, EveryHelpTextHasItsJapanese) {
     EXPECT_LE(columns, 80) << line;
   }
   cli::SetJapaneseRun(false);
+}
+
+// Each entry's Japanese has the English's varying parts, as many and in
+// the same order (they are filled in by position), and no English key twice.
+TEST(CliLanguage, EveryEntryKeepsItsVaryingParts) {
+  const auto count = [](const std::string& s) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find("{}"); at != std::string::npos; at = s.find("{}", at + 2)) ++n;
+    return n;
+  };
+  std::vector<std::string> seen;
+  for (const auto& [en, ja] : cli::JapaneseTexts()) {
+    EXPECT_EQ(count(en), count(ja)) << en;
+    EXPECT_TRUE(HasJapanese(ja) || std::string(ja) == en) << en;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), std::string(en)), 0) << en;
+    seen.push_back(en);
+  }
+  // Parts are translated in turn, and a line the table does not know is kept.
+  cli::SetJapaneseRun(true);
+  EXPECT_EQ(cli::TrLine("ftp://h/vesta0: refused: the printer's model is unknown (--force sends it anyway)"),
+            "ftp://h/vesta0: 拒否: プリンタの機種が不明です（--force を付ければ送ります）");
+  EXPECT_EQ(cli::TrLine("a line nobody wrote"), "a line nobody wrote");
+  EXPECT_EQ(cli::TrLine("{\"outcome\":\"refused\"}"), "{\"outcome\":\"refused\"}");
+  cli::SetJapaneseRun(false);
+  EXPECT_EQ(cli::TrLine("no printer given"), "no printer given");
 }
 
 // A run where Qt SQL has no SQLite driver: a copy of the program whose
