@@ -39,6 +39,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/InputCheck.h"
 #include "cli/JsonOut.h"
+#include "cli/Language.h"
 #include "cli/Output.h"
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
@@ -55,6 +56,7 @@
 #include "core/command/MessageBoxes.h"
 #include "core/command/ResultMessages.h"
 #include "netlib/quillon.h"
+#include "resources/HelpFormat.h"
 #include "resources/Translations.h"
 
 namespace cli {
@@ -275,23 +277,24 @@ int EndAll(const Options& o, std::vector<PrinterRun>& runs, int exit, int result
 // The table at the end of a batch, on standard output.
 void PrintSummary(const std::vector<PrinterRun>& runs) {
   std::vector<std::vector<std::string>> rows = {
-      {"PRINTER", "RESULT", "EXIT", "BYTES", "SECONDS", "OUTCOME"}};
+      {Tr("PRINTER"), Tr("RESULT"), Tr("EXIT"), Tr("BYTES"), Tr("SECONDS"), Tr("OUTCOME")}};
   for (const PrinterRun& r : runs) {
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f", r.seconds);
     rows.push_back({r.printer, r.result >= 0 ? std::to_string(r.result) : "-",
-                    std::to_string(r.exit), std::to_string(r.bytes), secs, OutcomeText(r)});
+                    std::to_string(r.exit), std::to_string(r.bytes), secs, TrLine(OutcomeText(r))});
   }
   std::vector<std::size_t> width(rows.front().size(), 0);
   for (const auto& row : rows) {
-    for (std::size_t c = 0; c + 1 < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    for (std::size_t c = 0; c + 1 < row.size(); ++c)
+      width[c] = std::max(width[c], static_cast<std::size_t>(quillon::TextColumns(row[c])));
   }
   OutLine("");
   for (const auto& row : rows) {
     std::string line;
     for (std::size_t c = 0; c < row.size(); ++c) {
       line += row[c];
-      if (c + 1 < row.size()) line += std::string(width[c] - row[c].size() + 2, ' ');
+      if (c + 1 < row.size()) line += std::string(width[c] - quillon::TextColumns(row[c]) + 2, ' ');
     }
     OutLine(line);
   }

@@ -251,6 +251,25 @@ const std::vector<std::pair<const char*, const char*>>& JapaneseTexts() {
     {"not wrapped: the package switches the download command off",
      "コマンドで包んでいません: パッケージがダウンロードコマンドをオフにしています"},
 
+    // The table at the end of a batch.
+    {"PRINTER", "プリンタ"},
+    {"RESULT", "結果"},
+    {"EXIT", "終了"},
+    {"BYTES", "バイト数"},
+    {"SECONDS", "秒"},
+    {"OUTCOME", "結末"},
+    {"refused: {}", "拒否: {}"},
+    {"unreachable, nothing sent: {}", "接続できず、何も送っていません: {}"},
+    {"succeeded, {} bytes sent", "成功、{} バイト送信"},
+    {"succeeded, {} byte sent", "成功、{} バイト送信"},
+    {"aborted after {} bytes", "{} バイト送ったところで中止"},
+    {"failed at {}: {}", "{} で失敗: {}"},
+    {"not started (aborted)", "開始せず（中止）"},
+    {"not started: {}", "開始せず: {}"},
+    {"the console did not answer: {}", "コンソールが応答しませんでした: {}"},
+    {"the printer's console does not answer", "プリンタのコンソールが応答しません"},
+    {"console at {} port {}: {}", "{} のポート {} のコンソール: {}"},
+
     // Last: a message with its cause in parentheses.
     {"{} ({})", "{}（{}）"},
   };
