@@ -63,7 +63,6 @@ class PrintThreadRun : public ::testing::Test {
   }
   void SetUp() override {
     app_ = MakeApp();
-    app_->JobResult = 0xFFFF;
     jobsBefore_ = listener_->Jobs().size();
   }
   void TearDown() override { EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind"; }
@@ -345,7 +344,6 @@ class PrintThreadFtp : public PrintThreadRun {
   static void TearDownTestSuite() {}
   void SetUp() override {
     app_ = MakeApp();
-    app_->JobResult = 0xFFFF;
   }
   std::string Target() const { return "ftp://" + sim_->Address() + "/vesta0"; }
   void Start(const std::vector<std::string>& args) {
