@@ -6,6 +6,7 @@ QUILLON_PACKAGES=(
   fonts-noto-cjk xvfb
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
   lintian desktop-file-utils appstream ccache
+  libsnmp-dev snmpd cups-ipp-utils avahi-daemon dbus
 )
 
 quillon_install_deps() {
