@@ -157,7 +157,12 @@ void AskSnmp(const std::string& host, const Config& c, const TDLPrinterList& mod
   const std::string ticks = value(kSysUpTime);
   if (!ticks.empty() && ticks.find_first_not_of("0123456789") == std::string::npos)
     a.uptimeSeconds = std::stoll(ticks) / 100;
-  const std::string rule = FirmwareRule(c, model);
+  // The row may name the model as the table spells it or as the agent does.
+  std::string rule;
+  for (const std::string& name : {model, Candidate(mfg, mdl), mdl, value(kHrDeviceDescr + n)}) {
+    if (rule.empty() && !name.empty()) rule = FirmwareRule(c, name, false);
+  }
+  if (rule.empty()) rule = FirmwareRule(c, model);
   if (rule.rfind("oid:", 0) == 0) {
     const std::string oid = Trim(rule.substr(4));
     platform::snmp::Reply v = platform::snmp::Get(t, {oid}, abort);
@@ -297,13 +302,13 @@ std::string TableModel(const TDLPrinterList& models, const std::vector<std::stri
   return std::string();
 }
 
-std::string FirmwareRule(const Config& config, const std::string& model) {
+std::string FirmwareRule(const Config& config, const std::string& model, bool orDefault) {
   std::string fallback;
   for (const auto& row : config.snmpFirmware) {
-    if (Upper(row.first) == Upper(model)) return Trim(row.second);
-    if (row.first == "*") fallback = Trim(row.second);
+    if (Upper(Trim(row.first)) == Upper(Trim(model))) return Trim(row.second);
+    if (Trim(row.first) == "*") fallback = Trim(row.second);
   }
-  return fallback;
+  return orDefault ? fallback : std::string();
 }
 
 Answer Identify(const std::string& host, const Config& config, const TDLPrinterList& models,

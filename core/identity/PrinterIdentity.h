@@ -88,8 +88,9 @@ std::string VersionFromText(const std::string& text, const std::string& pattern)
 // The first candidate the model table knows (as the table spells it), else
 // the first non-empty one.
 std::string TableModel(const TDLPrinterList& models, const std::vector<std::string>& candidates);
-// The [SnmpFirmware] rule for the model ("" when none).
-std::string FirmwareRule(const Config& config, const std::string& model);
+// The [SnmpFirmware] rule for the model (letter case ignored), else the
+// row "*" when orDefault; "" when none.
+std::string FirmwareRule(const Config& config, const std::string& model, bool orDefault = true);
 
 // Asks the sources in config.order until one names the printer.
 Answer Identify(const std::string& host, const Config& config, const TDLPrinterList& models,
