@@ -19,6 +19,7 @@ namespace ipp {
 namespace {
 
 constexpr int kAbortPollMs = 200;
+const char kNoConnection[] = "no connection within the bound";
 
 using Clock = std::chrono::steady_clock;
 
@@ -99,7 +100,7 @@ Error Reach(const char* host, int port, Clock::time_point deadline,
     for (;;) {
       if (abort && abort()) return Error::Of(kIppAborted, "");
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return Error::Of(kIppNoAnswer, "no connection within the bound");
+      if (left <= 0) return Error::Of(kIppNoAnswer, kNoConnection);
       pollfd p{fd.get(), POLLOUT, 0};
       const int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kAbortPollMs)));
       if (n < 0 && errno != EINTR) return Error::FromErrno(kIppNoAnswer, "poll");
@@ -120,9 +121,13 @@ std::string First(ipp_t* response, const char* name) {
   return v.empty() ? std::string() : v.front();
 }
 
+// silent: the printer took no connection or gave no answer within the
+// bound (worth another try, unlike a refusal or an answer).
 Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int port,
-              const char* resource, int timeoutMs, const std::function<bool()>& abort) {
+              const char* resource, int timeoutMs, const std::function<bool()>& abort,
+              bool& silent) {
   Reply r;
+  silent = false;
   const http_encryption_t encryption =
       !std::strcmp(scheme, "ipps") ? HTTP_ENCRYPTION_ALWAYS : HTTP_ENCRYPTION_IF_REQUESTED;
   // The connect is tried first on a socket of our own, in slices, so an
@@ -131,6 +136,7 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   const Error reach = Reach(host, port, deadline, abort);
   if (reach.Failed()) {
+    silent = reach.detail == kNoConnection;
     r.error = Error::Of(reach.code, reach.detail.empty() ? "" : "connect to " + uri + ": " + reach.detail);
     if (reach.code == kIppAborted) r.error.detail = "interrupted";
     return r;
@@ -160,6 +166,7 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
     return r;
   }
   if (!response) {
+    silent = true;
     r.error = Error::Of(kIppNoAnswer, "no answer from " + uri + " within " +
                                           std::to_string(timeoutMs) + " ms: " + cupsLastErrorString());
     return r;
@@ -199,11 +206,11 @@ Reply GetPrinterAttributes(const std::string& uri, int timeoutMs, int retries,
   }
   Reply r;
   for (int attempt = 0; attempt <= std::max(0, retries); ++attempt) {
-    r = AskOnce(uri, scheme, host, port, resource, std::max(1, timeoutMs), abort);
+    bool silent = false;
+    r = AskOnce(uri, scheme, host, port, resource, std::max(1, timeoutMs), abort, silent);
     // Only silence is worth a second try; an answer, a refused connection
     // or an abort is final.
-    if (r.error.code != kIppNoAnswer || r.error.detail.find("within") == std::string::npos) break;
-    if (abort && abort()) break;
+    if (!silent || (abort && abort())) break;
   }
   return r;
 }

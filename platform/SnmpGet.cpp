@@ -34,10 +34,10 @@ void InitOnce() {
   });
 }
 
-// net-snmp's session calls are not all safe to run at once (the USM user
-// list and the engine probe are shared), so one request runs at a time in
-// this process; each is bounded, and inventories ask many hosts through
-// short requests.
+// Debian's net-snmp is built without its reentrant locks and keeps the USM
+// user list and the engine ID cache global, so every call into it holds
+// this lock; the waits for the agents run outside it, so the hosts of an
+// inventory are still asked at once.
 std::mutex& SessionMutex() {
   static std::mutex m;
   return m;
@@ -173,7 +173,7 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
     return r;
   }
 
-  std::lock_guard<std::mutex> lock(SessionMutex());
+  std::unique_lock<std::mutex> lock(SessionMutex());
   netsnmp_session s;
   snmp_sess_init(&s);
   std::string peerCopy = peer, community = t.community, user = t.user;
@@ -274,13 +274,16 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
     snmp_sess_select_info(sess.get(), &fds, &set, &tv, &block);
     const long capUs = kAbortPollMs * 1000L;
     if (block || tv.tv_sec > 0 || tv.tv_usec > capUs) tv = timeval{0, capUs};
+    lock.unlock();
     const int n = ::select(fds, &set, nullptr, nullptr, &tv);
+    const int selectErrno = errno;
+    lock.lock();
     if (n > 0) {
       snmp_sess_read(sess.get(), &set);
     } else if (n == 0) {
       snmp_sess_timeout(sess.get());
-    } else if (errno != EINTR) {
-      r.error = Error::FromErrno(kSnmpSetup, "waiting for " + peer);
+    } else if (selectErrno != EINTR) {
+      r.error = Error::FromErrno(kSnmpSetup, "waiting for " + peer, selectErrno);
       return r;
     }
   }

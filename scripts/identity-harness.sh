@@ -46,14 +46,22 @@ wait_for() {  # $1 seconds, then a command that succeeds once ready
   return 1
 }
 
+# Alive and not a zombie (the peers outlive the start, so nobody here
+# reaps them).
+running() {
+  local s
+  s=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+  [[ $s != Z* ]]
+}
+
 kill_pidfile() {
   local f=$1 p
   [ -f "$f" ] || return 0
   p=$(cat "$f" 2>/dev/null || true)
-  if [ -n "$p" ] && kill -0 "$p" 2>/dev/null; then
+  if [ -n "$p" ] && running "$p"; then
     kill "$p" 2>/dev/null || true
-    for _ in $(seq 1 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$p" 2>/dev/null || true
+    for _ in $(seq 1 50); do running "$p" || break; sleep 0.1; done
+    running "$p" && kill -9 "$p" 2>/dev/null
   fi
   rm -f "$f"
 }

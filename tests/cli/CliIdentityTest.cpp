@@ -212,6 +212,16 @@ TEST_F(CliIdentity, ASilentPeerEndsWithinItsBound) {
   }
 }
 
+TEST_F(CliIdentity, SilentAgentsAreWaitedForAtOnce) {
+  // net-snmp is called under one lock; the waits must not be.
+  Settings("[Identity]\nOrder=snmp\nSnmpCommunity=any\n");
+  const auto begin = Clock::now();
+  const CliResult r = RunCli({"inventory", "--json", "--jobs", "4", "127.0.71.1-4"});
+  EXPECT_LT(Seconds(begin), 6.0);
+  EXPECT_EQ(r.exitCode, 5) << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+}
+
 TEST_F(CliIdentity, CtrlCCutsARequestThatWaits) {
   const std::string ipp = peers_["IPP_HOST"], v3 = peers_["SNMP3_HOST"];
   Settings("[Identity]\nTimeoutMs=20000\n" +
