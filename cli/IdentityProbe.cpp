@@ -3,6 +3,7 @@
 #include "cli/Arguments.h"
 #include "cli/ConsoleProbe.h"
 #include "cli/Signals.h"
+#include "core/app/QuillonApp.h"
 #include "platform/ProfileFile.h"
 
 namespace cli {
@@ -30,10 +31,27 @@ identity::Answer AskIdentity(const std::string& host, const identity::Config& co
     r.model = a.model;
     r.version = a.version;
     r.interrupted = !a.reachable && a.message == "interrupted";
+    r.code = static_cast<int>(a.error);
     r.cause = a.reachable ? std::string() : a.message + (a.detail.empty() ? "" : ": " + a.detail);
     return r;
   };
   return identity::Identify(host, config, models, console, [] { return Interrupted(); });
+}
+
+identity::Answer AskIdentity(const std::string& host, const Options& options,
+                             const TQUILLONApp& app, std::string* settingsError) {
+  const platform::ProfileFile ini(app.SettingsPath());
+  std::string error;
+  const identity::Config config = IdentityConfigFor(options, ini, host, error);
+  if (settingsError) *settingsError = error;
+  return AskIdentity(host, config, *app.Models);
+}
+
+std::string CausesText(const identity::Answer& a) {
+  std::string out;
+  for (const identity::SourceFailure& f : a.failures)
+    out += (out.empty() ? "" : "; ") + f.source + ": " + f.cause;
+  return out;
 }
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 #include "core/identity/PrinterIdentity.h"
 
 class TDLPrinterList;
+class TQUILLONApp;
 namespace platform { class ProfileFile; }
 
 namespace cli {
@@ -23,5 +24,13 @@ identity::Config IdentityConfigFor(const Options& options, const platform::Profi
 // Asks host's sources in the configured order. Thread-safe.
 identity::Answer AskIdentity(const std::string& host, const identity::Config& config,
                              const TDLPrinterList& models);
+// The same with the configuration of app's settings file and the options:
+// the one call for a command that asks one printer. A bad setting is
+// named in settingsError.
+identity::Answer AskIdentity(const std::string& host, const Options& options,
+                             const TQUILLONApp& app, std::string* settingsError = nullptr);
+
+// "console: ...; ipp: ...": the cause of each source that did not answer.
+std::string CausesText(const identity::Answer& answer);
 
 }  // namespace cli

@@ -59,14 +59,6 @@ std::string EntryJson(const TModelEntry* e) {
       .Text();
 }
 
-// "ipp: connect: Connection refused; snmp: no SNMP community given"
-std::string CausesText(const identity::Answer& a) {
-  std::string out;
-  for (const identity::SourceFailure& f : a.failures)
-    out += (out.empty() ? "" : "; ") + f.source + ": " + f.cause;
-  return out;
-}
-
 std::string CausesJson(const identity::Answer& a) {
   std::string out = "[";
   for (const identity::SourceFailure& f : a.failures) {

@@ -40,6 +40,7 @@ struct ConsoleReply {
   std::string model;
   std::string version;
   std::string cause;
+  int code = 0;  // the network library's code
   bool interrupted = false;
 };
 using ConsoleAsk = std::function<ConsoleReply(const std::string& host)>;
@@ -48,6 +49,7 @@ struct SourceFailure {
   std::string source;  // "console", "ipp", "snmp"
   std::string kind;    // "no_answer", "refused", "auth", "setup", "interrupted", "no_model"
   std::string cause;
+  int code = 0;  // the layer's code: the console library's ERR_*, platform::ipp or ::snmp's
 };
 
 struct Answer {

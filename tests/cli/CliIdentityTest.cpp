@@ -19,6 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "cli/AppSetup.h"
+#include "cli/Arguments.h"
+#include "cli/IdentityProbe.h"
+#include "core/app/QuillonApp.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/TestEnv.h"
@@ -209,6 +213,28 @@ TEST_F(CliIdentity, ASilentPeerEndsWithinItsBound) {
     const QJsonObject cause = Object(lines[0]).value("causes").toArray().at(0).toObject();
     EXPECT_EQ(Str(cause, "kind"), "no_answer") << lines[0];
     EXPECT_NE(Str(cause, "cause").find("2000 ms"), std::string::npos) << lines[0];
+  }
+}
+
+TEST_F(CliIdentity, OneCallAsksAPrinterOverIppAndIpps) {
+  // The call a command that asks one printer makes: the settings file of
+  // its application object, the options over it.
+  const std::string ipp = peers_["IPP_HOST"];
+  for (const char* order : {"ipp", "ipps"}) {
+    Settings(Section(ipp, std::string("Order=") + order + "\nIppPort=" + peers_["IPP_PORT"] + "\n"));
+    cli::Options o;
+    std::string e;
+    ASSERT_TRUE(cli::ParseArguments({"inventory", ipp}, o, e)) << e;
+    const auto app = cli::MakeApp(o);
+    const identity::Answer a = cli::AskIdentity(ipp, o, *app, &e);
+    EXPECT_TRUE(e.empty()) << e;
+    ASSERT_TRUE(a.reachable) << order << ": " << cli::CausesText(a);
+    EXPECT_EQ(a.source, "ipp");
+    EXPECT_EQ(a.model, "KV3");
+    EXPECT_EQ(a.version, "3.05");
+    EXPECT_EQ(a.uuid, peers_["IPP_UUID"]);
+    EXPECT_GE(a.uptimeSeconds, 0);
+    EXPECT_TRUE(a.failures.empty());
   }
 }
 
