@@ -174,6 +174,12 @@ int RunInventory(const Options& o) {
           if (!a.uuid.empty()) line.Add("uuid", a.uuid);
           if (a.uptimeSeconds >= 0) line.AddNumber("uptime_seconds", static_cast<double>(a.uptimeSeconds), 0);
           if (!a.state.empty()) line.Add("printer_state", a.state);
+          if (!a.stateReasons.empty()) {
+            std::string reasons = "[";
+            for (const std::string& reason : a.stateReasons)
+              reasons += (reasons.size() > 1 ? "," : "") + JsonString(reason);
+            line.AddRaw("printer_state_reasons", reasons + "]");
+          }
         } else {
           line.AddNull("model").AddNull("version").AddRaw("entry", "null").AddNull("identity_source");
         }

@@ -142,15 +142,26 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
     return r;
   }
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  int cancel = 0;
-  cups::Http http(httpConnect2(host, port, nullptr, AF_UNSPEC, encryption, 1,
-                               static_cast<int>(std::max<long long>(left, 1)), &cancel));
+  // Made without connecting (msec 0), so that the timeout callback is in
+  // place before libcups connects. libcups's TLS handshake does not ask
+  // it: an ipps peer that takes the connection and never completes the
+  // handshake is left after libcups's own 10 s, and not tried again.
+  cups::Http http(httpConnect2(host, port, nullptr, AF_UNSPEC, encryption, 1, 0, nullptr));
   if (!http) {
-    r.error = Error::Of(kIppNoAnswer, "connect to " + uri + ": " + cupsLastErrorString());
+    r.error = Error::Of(kIppSetup, "connect to " + uri + ": " + cupsLastErrorString());
     return r;
   }
   Wait wait{&abort, deadline};
   httpSetTimeout(http.get(), kAbortPollMs / 1000.0, &KeepWaiting, &wait);
+  int cancel = 0;
+  if (httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel) != 0) {
+    if (wait.aborted) {
+      r.error = Error::Of(kIppAborted, "interrupted");
+      return r;
+    }
+    r.error = Error::Of(kIppNoAnswer, "connect to " + uri + ": " + cupsLastErrorString());
+    return r;
+  }
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
@@ -166,9 +177,13 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
     return r;
   }
   if (!response) {
-    silent = true;
-    r.error = Error::Of(kIppNoAnswer, "no answer from " + uri + " within " +
-                                          std::to_string(timeoutMs) + " ms: " + cupsLastErrorString());
+    // At the bound libcups's own text is of no use ("Success").
+    const bool late = Clock::now() >= deadline;
+    r.error = Error::Of(kIppNoAnswer,
+                        "no answer from " + uri +
+                            (late ? " within " + std::to_string(timeoutMs) + " ms"
+                                  : std::string(": ") + cupsLastErrorString()));
+    silent = late;
     return r;
   }
   if (ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE) {

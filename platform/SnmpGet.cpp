@@ -27,8 +27,8 @@ void InitOnce() {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_QUICK_PRINT, 1);
     netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
-    ::setenv("MIBS", "", 0);
-    ::setenv("MIBDIRS", "/nonexistent", 0);
+    // No MIB folder (the environment is left alone: other threads read it).
+    netsnmp_set_mib_directory("/nonexistent");
     netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_EMERG);
     init_snmp("quillon");
   });

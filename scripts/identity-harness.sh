@@ -159,14 +159,16 @@ EOF
   echo $! >"$dir/ippeveprinter.pid"
   wait_for 10 sh -c "ss -Hltn 'sport = :$ipp_port' | grep -q ." || die "ippeveprinter did not listen: $(tail -3 "$dir/ippeveprinter.log")"
 
-  # A silent IPP peer: connections are taken by the kernel, never read.
+  # A silent IPP peer: takes every connection and keeps it, never reads.
   local silent_port
   silent_port=$(free_port tcp 127.0.0.1)
   setsid python3 -c '
-import socket, sys, time
+import socket, sys
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(16)
-time.sleep(3600)' "$silent_port" </dev/null >/dev/null 2>&1 &
+s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(64)
+held = []
+while True:
+    held.append(s.accept()[0])' "$silent_port" </dev/null >/dev/null 2>&1 &
   echo $! >"$dir/silent.pid"
 
   # The SNMP printers.

@@ -130,6 +130,7 @@ TEST_F(CliIdentity, AMixedFleetSaysModelVersionAndSourceOfEachOrWhyNot) {
   const QJsonObject ippLine = Object(lines[1]);
   EXPECT_EQ(Str(ippLine, "uuid"), peers_["IPP_UUID"]);
   EXPECT_EQ(Str(ippLine, "printer_state"), "idle");
+  EXPECT_EQ(ippLine.value("printer_state_reasons").toArray().at(0).toString().toStdString(), "none");
   EXPECT_TRUE(ippLine.contains("uptime_seconds"));
   EXPECT_EQ(Str(CauseOf(ippLine, "console"), "kind"), "no_answer");  // asked first, in order
   EXPECT_EQ(Str(Object(lines[2]), "serial"), "RX140-SN-0042");
