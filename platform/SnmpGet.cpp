@@ -48,6 +48,16 @@ struct SessCloser {
 };
 using Session = std::unique_ptr<void, SessCloser>;
 
+// The protocol OIDs copied into a session's template; the open copies
+// them again, so they go when the request does.
+struct ProtoCopies {
+  netsnmp_session& s;
+  ~ProtoCopies() {
+    SNMP_FREE(s.securityAuthProto);
+    SNMP_FREE(s.securityPrivProto);
+  }
+};
+
 struct PduFree {
   void operator()(netsnmp_pdu* p) const { if (p) snmp_free_pdu(p); }
 };
@@ -156,7 +166,6 @@ bool IsAuthError(int code) {
 
 Reply Get(const Target& t, const std::vector<std::string>& oids,
           const std::function<bool()>& abort) {
-  InitOnce();
   Reply r;
   const std::string peer = Peer(t);
   const bool v3 = t.version == "3";
@@ -173,9 +182,12 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
     return r;
   }
 
+  // Only a request that can be sent loads net-snmp.
+  InitOnce();
   std::unique_lock<std::mutex> lock(SessionMutex());
   netsnmp_session s;
   snmp_sess_init(&s);
+  const ProtoCopies copies{s};
   std::string peerCopy = peer, community = t.community, user = t.user;
   s.peername = &peerCopy[0];
   s.timeout = static_cast<long>(std::max(1, t.timeoutMs)) * 1000L;
@@ -205,7 +217,6 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
                       reinterpret_cast<const u_char*>(t.authPass.data()), t.authPass.size(),
                       s.securityAuthKey, &s.securityAuthKeyLen) != SNMPERR_SUCCESS) {
         r.error = Error::Of(kSnmpSetup, "the SNMPv3 authentication password is unusable (at least 8 characters)");
-        SNMP_FREE(s.securityAuthProto);
         return r;
       }
       s.securityLevel = SNMP_SEC_LEVEL_AUTHNOPRIV;
@@ -214,7 +225,6 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
         size_t plen = 0;
         if (!PrivOid(t.privProtocol, pid, plen)) {
           r.error = Error::Of(kSnmpSetup, "unknown SNMPv3 privacy protocol " + t.privProtocol);
-          SNMP_FREE(s.securityAuthProto);
           return r;
         }
         s.securityPrivProto = snmp_duplicate_objid(pid, plen);
@@ -225,8 +235,6 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
                         reinterpret_cast<const u_char*>(t.privPass.data()), t.privPass.size(),
                         s.securityPrivKey, &s.securityPrivKeyLen) != SNMPERR_SUCCESS) {
           r.error = Error::Of(kSnmpSetup, "the SNMPv3 privacy password is unusable (at least 8 characters)");
-          SNMP_FREE(s.securityAuthProto);
-          SNMP_FREE(s.securityPrivProto);
           return r;
         }
         s.securityLevel = SNMP_SEC_LEVEL_AUTHPRIV;
@@ -240,8 +248,6 @@ Reply Get(const Target& t, const std::vector<std::string>& oids,
   // so the open never waits.
   s.flags |= SNMP_FLAGS_DONT_PROBE;
   Session sess(snmp_sess_open(&s));
-  SNMP_FREE(s.securityAuthProto);
-  SNMP_FREE(s.securityPrivProto);
   if (!sess) {
     r.error = Error::Of(kSnmpSetup, "SNMP session to " + peer + ": " + SessionError(nullptr));
     return r;
