@@ -186,6 +186,15 @@ TEST_F(CliIdentity, AWrongCommunityOrV3PasswordIsToldAsSuch) {
   EXPECT_EQ(Str(CauseOf(Object(lines[0]), "snmp"), "kind"), "auth") << lines[0];
   r = RunCli({"inventory", "--json", v3, "--snmp-auth", peers_["SNMP3_AUTH"]});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  // A wrong privacy key: the agent cannot read the request and stays silent.
+  r = RunCli({"inventory", "--json", v3, "--snmp-auth", peers_["SNMP3_AUTH"], "--snmp-priv",
+              "AES:wrongpriv99"});
+  lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u) << r.out;
+  EXPECT_EQ(Str(CauseOf(Object(lines[0]), "snmp"), "kind"), "no_answer") << lines[0];
+  EXPECT_NE(Str(CauseOf(Object(lines[0]), "snmp"), "cause").find("wrong privacy password"),
+            std::string::npos)
+      << lines[0];
 
   // v2c without any community is not asked with a made-up one.
   Settings("[Identity]\nOrder=snmp\n" + Section(v2, "SnmpPort=" + peers_["SNMP2_PORT"] + "\n"));
