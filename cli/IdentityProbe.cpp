@@ -32,6 +32,7 @@ identity::Answer AskIdentity(const std::string& host, const identity::Config& co
     r.version = a.version;
     r.interrupted = !a.reachable && a.message == "interrupted";
     r.code = static_cast<int>(a.error);
+    r.detail = a.detail;
     r.cause = a.reachable ? std::string() : a.message + (a.detail.empty() ? "" : ": " + a.detail);
     return r;
   };

@@ -190,6 +190,11 @@ int RunInventory(const Options& o) {
           line.Add("error", "interrupted");
         } else if (!a.reachable) {
           line.Add("error", a.failures.empty() ? std::string("no identity source asked") : CausesText(a));
+          // The console's code and detail, as before there were other sources.
+          for (const identity::SourceFailure& f : a.failures) {
+            if (f.source != "console") continue;
+            line.Add("code", ErrorCodeText(static_cast<std::uint32_t>(f.code))).Add("detail", f.detail);
+          }
         }
         if (!a.failures.empty()) line.AddRaw("causes", CausesJson(a));
         OutLine(line.Text());

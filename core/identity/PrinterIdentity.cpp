@@ -76,7 +76,7 @@ void AskIpp(const std::string& host, const std::string& scheme, const Config& c,
                           : code == platform::ipp::kIppRefused ? "refused"
                           : code == platform::ipp::kIppSetup   ? "setup"
                                                                : "no_answer",
-                          r.error.detail, code});
+                          r.error.detail, code, {}});
     if (code == platform::ipp::kIppAborted) a.interrupted = true;
     return;
   }
@@ -85,7 +85,7 @@ void AskIpp(const std::string& host, const std::string& scheme, const Config& c,
   const std::string mfg = DeviceIdField(p.deviceId, "MFG");
   const std::string model = TableModel(models, {mdl, p.makeAndModel, Candidate(mfg, mdl)});
   if (model.empty()) {
-    a.failures.push_back({"ipp", "no_model", uri + " answered without a model"});
+    a.failures.push_back({"ipp", "no_model", uri + " answered without a model", 0, {}});
     return;
   }
   a.reachable = true;
@@ -133,7 +133,7 @@ void AskSnmp(const std::string& host, const Config& c, const TDLPrinterList& mod
       // v2c: an agent drops a request with a community it does not know.
       cause = "no answer (wrong community or no agent): " + cause;
     }
-    a.failures.push_back({"snmp", kind, cause, code});
+    a.failures.push_back({"snmp", kind, cause, code, {}});
     return;
   }
   const auto value = [&](const std::string& oid) {
@@ -147,7 +147,7 @@ void AskSnmp(const std::string& host, const Config& c, const TDLPrinterList& mod
   const std::string model =
       TableModel(models, {mdl, Candidate(mfg, mdl), value(kHrDeviceDescr + n), sysDescr});
   if (model.empty()) {
-    a.failures.push_back({"snmp", "no_model", "the agent answered without a model"});
+    a.failures.push_back({"snmp", "no_model", "the agent answered without a model", 0, {}});
     return;
   }
   a.reachable = true;
@@ -329,7 +329,8 @@ Answer Identify(const std::string& host, const Config& config, const TDLPrinterL
         a.model = TableModel(models, {r.model});
         a.version = r.version;
       } else {
-        a.failures.push_back({"console", r.interrupted ? "interrupted" : "no_answer", r.cause, r.code});
+        a.failures.push_back(
+            {"console", r.interrupted ? "interrupted" : "no_answer", r.cause, r.code, r.detail});
         a.interrupted = r.interrupted;
       }
     } else if (source == "ipp" || source == "ipps") {

@@ -40,7 +40,8 @@ struct ConsoleReply {
   std::string model;
   std::string version;
   std::string cause;
-  int code = 0;  // the network library's code
+  int code = 0;        // the network library's code
+  std::string detail;  // and its detail
   bool interrupted = false;
 };
 using ConsoleAsk = std::function<ConsoleReply(const std::string& host)>;
@@ -50,6 +51,7 @@ struct SourceFailure {
   std::string kind;    // "no_answer", "refused", "auth", "setup", "interrupted", "no_model"
   std::string cause;
   int code = 0;  // the layer's code: the console library's ERR_*, platform::ipp or ::snmp's
+  std::string detail;  // the console library's detail ("" for the others: see cause)
 };
 
 struct Answer {

@@ -12,7 +12,9 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
@@ -144,6 +146,8 @@ TEST_F(CliIdentity, AMixedFleetSaysModelVersionAndSourceOfEachOrWhyNot) {
     EXPECT_EQ(Str(CauseOf(lost, source), "kind"), "no_answer") << source << " " << lines[4];
   EXPECT_NE(Str(CauseOf(lost, "snmp"), "cause").find("wrong community or no agent"),
             std::string::npos);
+  EXPECT_EQ(Str(lost, "code"), "0x20000006");  // the console's code, kept for scripts
+  EXPECT_NE(Str(lost, "detail").find(std::strerror(ECONNREFUSED)), std::string::npos) << lines[4];
 
   // The table says the same, with its SOURCE column.
   args.erase(args.begin() + 1);
