@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/PrinterLines.h"
+#include "core/identity/PrinterIdentity.h"
 #include "core/transfer/PrinterTarget.h"
 
 namespace cli {
@@ -19,7 +20,9 @@ const Spec kCommands[] = {
     {"info", true, " json "},
     {"printers", false, " json "},
     {"query", true, " json "},
-    {"inventory", true, " hosts-from jobs json printers-out "},
+    {"inventory", true,
+     " hosts-from jobs json printers-out"
+     " identity snmp-version snmp-community snmp-user snmp-auth snmp-priv "},
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
@@ -28,8 +31,44 @@ const Spec kCommands[] = {
     {"help", true, " "},
 };
 
+// The identity sources' options, all with a value.
+bool IsIdentityOption(const std::string& name) {
+  return name == "identity" || name == "snmp-version" || name == "snmp-community" ||
+         name == "snmp-user" || name == "snmp-auth" || name == "snmp-priv";
+}
+
+bool ParseIdentityOption(const std::string& name, const std::string& value, Options& o,
+                         std::string& error) {
+  std::string protocol, pass;
+  if (name == "identity") {
+    if (!identity::ParseOrder(value, o.identityOrder, error)) return false;
+  } else if (name == "snmp-version") {
+    o.snmpVersion = value == "v3" ? "3" : value == "v2c" || value == "2" ? "2c" : value;
+    if (o.snmpVersion != "2c" && o.snmpVersion != "3") {
+      error = "--snmp-version takes 2c or 3";
+      return false;
+    }
+  } else if (name == "snmp-community") {
+    if (value.empty()) {
+      error = "an empty --snmp-community";
+      return false;
+    }
+    o.snmpCommunity = value;
+    o.snmpCommunityGiven = true;
+  } else if (name == "snmp-user") {
+    o.snmpUser = value;
+  } else if (name == "snmp-auth" || name == "snmp-priv") {
+    if (!identity::SplitProtocolPass(value, protocol, pass)) {
+      error = "--" + name + " takes PROTOCOL:PASSWORD (e.g. SHA:secret, AES:secret)";
+      return false;
+    }
+    (name == "snmp-auth" ? o.snmpAuth : o.snmpPriv) = value;
+  }
+  return true;
+}
+
 bool TakesValue(const std::string& name) {
-  return name == "printer" || name == "printers-from" || name == "model" ||
+  return IsIdentityOption(name) || name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
          name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
 }
@@ -143,7 +182,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       return false;
     }
 
-    if (name == "printer") {
+    if (IsIdentityOption(name)) {
+      if (!ParseIdentityOption(name, value, o, error)) return false;
+    } else if (name == "printer") {
       if (value.empty()) {
         error = "an empty printer name";
         return false;

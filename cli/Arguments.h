@@ -35,6 +35,15 @@ struct Options {
   bool version = false;               // --version
   bool verbose = false;               // -v, --verbose
   bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
+
+  // Identity sources (inventory); empty: the settings file's, else the default.
+  std::vector<std::string> identityOrder;  // --identity console,ipp,snmp
+  std::string snmpVersion;                 // --snmp-version 2c|3
+  std::string snmpCommunity;               // --snmp-community C
+  bool snmpCommunityGiven = false;
+  std::string snmpUser;                    // --snmp-user U
+  std::string snmpAuth;                    // --snmp-auth PROTOCOL:PASS
+  std::string snmpPriv;                    // --snmp-priv PROTOCOL:PASS
 };
 
 // Parses args (without the program name). False with a message in error.

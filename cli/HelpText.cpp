@@ -23,6 +23,30 @@ const OptionDoc kInitItems{"--init-items", "N",
                            "The settings the restart command resets: the sum of 1 menu settings, "
                            "2 network settings and 4 permission settings; 0 keeps them all."};
 
+// Identity sources and their credentials (inventory).
+const OptionDoc kIdentity{"--identity", "LIST",
+                          "The sources asked for each printer's model, version and serial, in "
+                          "this order until one names the model: console (the maker's telnet "
+                          "console), ipp (Get-Printer-Attributes at ipp://HOST:631/ipp/print), "
+                          "ipps (the same over TLS), snmp. Default console,ipp,snmp, or the "
+                          "settings file's [Identity] Order. Each IPP or SNMP request waits at "
+                          "most 2 s and is tried twice."};
+const OptionDoc kSnmpVersion{"--snmp-version", "V",
+                             "2c or 3 (default 2c, or 3 when --snmp-user is given; settings: "
+                             "SnmpVersion)."};
+const OptionDoc kSnmpCommunity{"--snmp-community", "C",
+                               "The SNMP v2c community (settings: SnmpCommunity). None is "
+                               "assumed: without it SNMP v2c is not asked. A wrong community "
+                               "is silence, told as \"no answer (wrong community or no "
+                               "agent)\"."};
+const OptionDoc kSnmpUser{"--snmp-user", "U", "The SNMPv3 user (settings: SnmpUser)."};
+const OptionDoc kSnmpAuth{"--snmp-auth", "PROTOCOL:PASS",
+                          "SNMPv3 authentication: MD5, SHA, SHA-224, SHA-256, SHA-384 or "
+                          "SHA-512 and its password, at least 8 characters (settings: "
+                          "SnmpAuth). A password the agent refuses is told as such."};
+const OptionDoc kSnmpPriv{"--snmp-priv", "PROTOCOL:PASS",
+                          "SNMPv3 privacy: AES or DES and its password (settings: SnmpPriv)."};
+
 const std::vector<CommandDoc> kCommands = {
     {"info", "PACKAGE [--json]", "show what a firmware package holds",
      "Opens the package (.RXF, its compressed form .RX_, or a cabinet .RXV) as a download would "
@@ -39,10 +63,15 @@ const std::vector<CommandDoc> kCommands = {
      "model name and program version.",
      {kJson}},
     {"inventory",
-     "HOST|a.b.c.d-e|a.b.c.d/n... [--hosts-from FILE] [--jobs N] [--json] [--printers-out FILE]",
+     "HOST|a.b.c.d-e|a.b.c.d/n... [--hosts-from FILE] [--jobs N] [--json] [--printers-out FILE] "
+     "[--identity LIST] [--snmp-version V] [--snmp-community C] [--snmp-user U] "
+     "[--snmp-auth PROTOCOL:PASS] [--snmp-priv PROTOCOL:PASS]",
      "ask many network printers at once for their model and version",
-     "Asks each host's console for its model name and program version, --jobs at a time "
-     "(default 16), every wait bounded. Hosts are names or addresses, IPv4 ranges "
+     "Asks each host for its model name and firmware version, --jobs at a time (default 16), "
+     "every wait bounded: its console, then IPP, then SNMP (--identity chooses), until one "
+     "names the model; the table's SOURCE column and the JSON's identity_source say which "
+     "did, serial and uuid are given where known, and a host that none answered carries "
+     "the cause of each source. Hosts are names or addresses, IPv4 ranges "
      "(a.b.c.d-e or a.b.c.d-a.b.c.e) or blocks (a.b.c.d/n) of at most 1024 addresses (a /22). "
      "On a terminal a table with a progress line, with --json one line per host in the order "
      "given. The exit status is 0 when every host answered, 9 when some did, 5 when none did.",
@@ -52,7 +81,8 @@ const std::vector<CommandDoc> kCommands = {
       kJson,
       {"--printers-out", "FILE",
        "Write a printers file of the answering printers, with their models, for download "
-       "--printers-from."}}},
+       "--printers-from."},
+      kIdentity, kSnmpVersion, kSnmpCommunity, kSnmpUser, kSnmpAuth, kSnmpPriv}},
     {"job", "PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE", "write the bytes a download would send, without sending them",
      "Writes the exact job stream a download of PACKAGE to the printer would send (the "
      "download command, the data and the restart command) into a file, and says whether the "
