@@ -454,6 +454,7 @@ int RunDownload(const Options& o) {
     r.model = command.SelectedModel();
     r.transfer = std::make_unique<Transfer>();
     r.transfer->request = app->MakeTransferRequest();
+    r.transfer->request.holdQueue = !o.noHold;
     r.transferred = true;
     // Said before anything is sent: whether the printer's settings go.
     r.initItems = SettingsResetItems(r.transfer->request);

@@ -659,3 +659,33 @@ TEST(CliQueryFields, APaddedModelAndAnOverlongVersionLineKeepTheirFields) {
 }
 
 }  // namespace
+
+namespace {
+
+// The queue is held while the firmware goes, and left alone with
+// --no-hold; seen from beside the run while the printer keeps the job.
+TEST_F(CliDownload, TheQueueIsHeldDuringTheUpdateAndNoHoldLeavesItAlone) {
+  for (const bool noHold : {false, true}) {
+    SCOPED_TRACE(noHold ? "--no-hold" : "held");
+    PrinterSimulator sim({"--model-name", kModel, "--hold", "RAW"});
+    ASSERT_TRUE(sim.Ready());
+    const std::string q = Queue(noHold ? "qc_nohold" : "qc_hold", RawUri(sim));
+    platform::QueueHoldState during;
+    std::thread beside([&] {
+      if (sim.WaitHeld("RAW")) during = platform::QueryHoldState(q);
+      sim.Release();
+    });
+    std::vector<std::string> args{"download", package_, "--printer", q, "--yes", "--json"};
+    if (noHold) args.push_back("--no-hold");
+    const CliResult r = RunCli(args);
+    beside.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(during.known);
+    EXPECT_EQ(during.holdingNewJobs, !noHold);
+    EXPECT_EQ(during.holdByDefault, !noHold);
+    const platform::QueueHoldState after = platform::QueryHoldState(q);
+    EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
+  }
+}
+
+}  // namespace
