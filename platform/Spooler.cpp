@@ -429,18 +429,26 @@ bool JobOperation(http_t* http, ipp_op_t op, int jobId) {
   return cups::Succeeded(resp.get());
 }
 
+// How a request of the hold went: a server that does not answer is not
+// asked again (each request waits out its bound).
+enum class Step { Done, Refused, NoAnswer };
+
+Step StepOf(const cups::Ipp& resp) {
+  if (!resp) return Step::NoAnswer;
+  return cups::Succeeded(resp.get()) ? Step::Done : Step::Refused;
+}
+
 // A printer operation without arguments (Hold-New-Jobs, Release-Held-New-Jobs).
-bool QueueOperation(http_t* http, ipp_op_t op, const std::string& queue, bool isClass) {
+Step QueueOperation(http_t* http, ipp_op_t op, const std::string& queue, bool isClass) {
   cups::Ipp req = cups::NewRequest(op);
   const std::string uri = cups::QueueUri(queue, isClass);
   ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  cups::Ipp resp = cups::Do(http, std::move(req), "/admin/");
-  return cups::Succeeded(resp.get());
+  return StepOf(cups::Do(http, std::move(req), "/admin/"));
 }
 
 // Sets the queue's job-hold-until default (when not empty) and its state
 // message.
-bool ModifyQueue(http_t* http, const std::string& queue, bool isClass,
+Step ModifyQueue(http_t* http, const std::string& queue, bool isClass,
                  const std::string& holdDefault, const std::string& message) {
   cups::Ipp req =
       cups::NewRequest(isClass ? IPP_OP_CUPS_ADD_MODIFY_CLASS : IPP_OP_CUPS_ADD_MODIFY_PRINTER);
@@ -452,13 +460,11 @@ bool ModifyQueue(http_t* http, const std::string& queue, bool isClass,
   if (!holdDefault.empty())
     ippAddString(req.get(), IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "job-hold-until-default", nullptr,
                  holdDefault.c_str());
-  cups::Ipp resp = cups::Do(http, std::move(req), "/admin/");
-  return cups::Succeeded(resp.get());
+  return StepOf(cups::Do(http, std::move(req), "/admin/"));
 }
 
-bool IsClassQueue(http_t* http, const std::string& queue, bool* known = nullptr) {
+bool IsClassQueue(http_t* http, const std::string& queue) {
   cups::Ipp resp = GetQueueAttributes(http, queue, false, {"printer-type"});
-  if (known) *known = resp != nullptr;
   return (cups::Integer(resp.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
 }
 
@@ -491,6 +497,7 @@ QueueHoldState QueryHoldState(const std::string& queue) {
 }
 
 bool ReleaseStaleHold(const std::string& queue) {
+  const cups::NoPasswordPrompt noPrompt;
   const QueueHoldState st = QueryHoldState(queue);
   // Both marks together are this program's: neither the server nor an
   // operator's cupsdisable --hold sets the "indefinite" default.
@@ -499,15 +506,15 @@ bool ReleaseStaleHold(const std::string& queue) {
   if (!http) return false;
   const bool isClass = IsClassQueue(http.get(), queue);
   const std::string message = st.message == kFirmwareUpdateMessage ? std::string() : st.message;
-  const bool modified = ModifyQueue(http.get(), queue, isClass, "no-hold", message);
-  const bool released = QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue, isClass);
-  return modified && released;
+  if (ModifyQueue(http.get(), queue, isClass, "no-hold", message) == Step::NoAnswer) return false;
+  return QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue, isClass) == Step::Done;
 }
 
 QueueHold::~QueueHold() { Release(); }
 
 bool QueueHold::Begin(const std::string& queue, const std::string& message) {
   Release();
+  const cups::NoPasswordPrompt noPrompt;
   lastError_ = Error::Ok();
   held_.clear();
   queue_ = queue;
@@ -524,6 +531,7 @@ bool QueueHold::Begin(const std::string& queue, const std::string& message) {
     return false;
   }
   const bool isClass = (cups::Integer(attrs.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
+  isClass_ = isClass;
   savedDefault_ = cups::Text(attrs.get(), "job-hold-until-default");
   // A default left by a hold that was never released is not worth keeping.
   if (savedDefault_.empty() || savedDefault_ == "indefinite") savedDefault_ = "no-hold";
@@ -536,12 +544,12 @@ bool QueueHold::Begin(const std::string& queue, const std::string& message) {
   }
   lastJobBefore_ = 0;
   for (const QueueJob& j : jobs) lastJobBefore_ = std::max(lastJobBefore_, j.id);
-  if (!ModifyQueue(http.get(), queue, isClass, "indefinite", message)) {
+  if (ModifyQueue(http.get(), queue, isClass, "indefinite", message) != Step::Done) {
     lastError_ = RequestFailure(nullptr);
     return false;
   }
   active_ = true;
-  if (!QueueOperation(http.get(), IPP_OP_HOLD_NEW_JOBS, queue, isClass)) {
+  if (QueueOperation(http.get(), IPP_OP_HOLD_NEW_JOBS, queue, isClass) != Step::Done) {
     const Error why = RequestFailure(nullptr);
     Release();
     lastError_ = why;
@@ -564,12 +572,11 @@ bool QueueHold::Begin(const std::string& queue, const std::string& message) {
 
 int QueueHold::HoldOthers(int ownJob, std::string* printingTitle) {
   if (!active_) return 0;
+  const cups::NoPasswordPrompt noPrompt;
   cups::Http http = cups::Connect();
   if (!http) return -1;
-  bool known = false;
-  const bool isClass = IsClassQueue(http.get(), queue_, &known);
   std::vector<QueueJob> jobs;
-  if (!known || !ListQueueJobs(http.get(), queue_, isClass, jobs)) return -1;
+  if (!ListQueueJobs(http.get(), queue_, isClass_, jobs)) return -1;
   int printing = 0;
   for (const QueueJob& j : jobs) {
     if (j.id == ownJob) continue;
@@ -586,25 +593,36 @@ int QueueHold::HoldOthers(int ownJob, std::string* printingTitle) {
 
 void QueueHold::ShowMessage() {
   if (!active_) return;
+  const cups::NoPasswordPrompt noPrompt;
   cups::Http http = cups::Connect();
   if (!http) return;
-  ModifyQueue(http.get(), queue_, IsClassQueue(http.get(), queue_), std::string(), message_);
+  ModifyQueue(http.get(), queue_, isClass_, std::string(), message_);
 }
 
 bool QueueHold::Release() {
   if (!active_) return true;
   active_ = false;
+  const cups::NoPasswordPrompt noPrompt;
   cups::Http http = cups::Connect();
   if (!http) {
     lastError_ = RequestFailure(nullptr);
     return false;
   }
-  const bool isClass = IsClassQueue(http.get(), queue_);
+  const bool isClass = isClass_;
   bool ok = true;
   // The default goes back first, so no job is held after the listing below.
-  if (!ModifyQueue(http.get(), queue_, isClass, savedDefault_, std::string())) ok = false;
-  if (!QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue_, isClass)) ok = false;
-  if (!ok) lastError_ = RequestFailure(nullptr);
+  // A server that stopped answering keeps the marks; the next run clears
+  // them (ReleaseStaleHold).
+  Step step = ModifyQueue(http.get(), queue_, isClass, savedDefault_, std::string());
+  if (step == Step::Done)
+    step = QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue_, isClass);
+  else if (step == Step::Refused)
+    QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue_, isClass);
+  if (step != Step::Done) {
+    lastError_ = RequestFailure(nullptr);
+    ok = false;
+    if (step == Step::NoAnswer) return false;
+  }
   std::vector<QueueJob> jobs;
   if (!ListQueueJobs(http.get(), queue_, isClass, jobs)) {
     lastError_ = RequestFailure(nullptr);

@@ -151,7 +151,8 @@ class QueueHold {
 
   // Holds the queue, showing `message` as its state message. False, with
   // LastError and nothing left changed, when the server refuses any step
-  // (holding others' jobs needs the server's operator rights).
+  // (holding others' jobs needs the server's operator rights; no password
+  // is asked for them).
   bool Begin(const std::string& queue, const std::string& message);
   bool Active() const { return active_; }
   const std::string& Queue() const { return queue_; }
@@ -174,6 +175,7 @@ class QueueHold {
 
  private:
   bool active_ = false;
+  bool isClass_ = false;
   std::string queue_;
   std::string message_;
   std::string savedDefault_;  // job-hold-until-default before the hold

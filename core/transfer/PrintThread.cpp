@@ -249,8 +249,9 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
 
 bool TPrintThread::HoldQueue(platform::QueueHold& hold, const std::string& queue) {
   if (!hold.Begin(queue, platform::kFirmwareUpdateMessage)) {
-    Fail(kJobPrinterOpen, "queue \"" + queue + "\" cannot be held for the update, nothing was sent: " +
-                              hold.LastError().detail);
+    Fail(kJobPrinterOpen, "queue \"" + queue +
+                              "\" cannot be held for the update, nothing was sent: " +
+                              hold.LastError().detail + " (--no-hold sends without holding it)");
     return false;
   }
   // A job of others that prints now may finish; the firmware goes only
@@ -362,10 +363,13 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
       Fail(kJobAborted, std::string());
       return;
     }
-    // Jobs sent with "no-hold" pass the queue's default: held as they come.
-    if (hold && hold->Active()) hold->HoldOthers(jobId);
     const platform::JobState state = printer.QueryJob(jobId);
-    if (state.status != JobStatus::NoAnswer) lastAnswer = Clock::now();
+    if (state.status != JobStatus::NoAnswer) {
+      lastAnswer = Clock::now();
+      // Jobs sent with "no-hold" pass the queue's default: held as they
+      // come (not asked of a server that has just not answered).
+      if (hold && hold->Active()) hold->HoldOthers(jobId);
+    }
     switch (state.status) {
       case JobStatus::Unknown:  // the job has left the queue
         sink_.SetProgressPosition(100);

@@ -672,4 +672,35 @@ TEST_F(PrintThreadHold, AnAbortWhileWaitingForThePrintingJobEndsPromptlyAndRelea
   ExpectReleased();
 }
 
+// A print server that refuses the hold: the update is refused in its words,
+// and no job is made.
+TEST(PrintThreadHoldCause, AQueueThatCannotBeHeldRefusesTheUpdateNothingSent) {
+  FakeIppServer server;
+  ASSERT_TRUE(server.Ready());
+  server.SetReply(0x0025 /* Hold-New-Jobs */, {0x0401, "hold refused by the test server"});
+  auto app = MakeApp();
+  SetPackage(*app, package_test::Pattern(3000, 2), 0, 0);
+  app->SelectedPrinter = "fake";
+  SetField(app->SelectedEntry.Driver, "RX-110");
+  app->ResolveModel(app->SelectedEntry);
+  PrintSinkRecorder sink;
+  const char* was = std::getenv("CUPS_SERVER");
+  const std::string saved = was ? was : "";
+  ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+  TPrintThread thread(app->MakeTransferRequest(), sink);
+  thread.start();
+  const bool ended = thread.wait(QDeadlineTimer(30000));
+  if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+  else ::unsetenv("CUPS_SERVER");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(thread.Result().code, 32);
+  EXPECT_EQ(thread.Result().detail,
+            "queue \"fake\" cannot be held for the update, nothing was sent: hold refused by the "
+            "test server (--no-hold sends without holding it)");
+  EXPECT_EQ(thread.Result().bytesSent, 0u);
+  const std::vector<int> ops = server.Operations();
+  EXPECT_EQ(std::find(ops.begin(), ops.end(), 0x0005 /* Create-Job */), ops.end());
+  EXPECT_EQ(JobFilesLeft(), 0);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include "platform/Spooler.h"
 
 #include "tests/support/CupsTestSupport.h"
+#include "tests/support/FakeIppServer.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/WaitUntil.h"
@@ -14,10 +15,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace quillon_test;
 using platform::JobStatus;
@@ -170,6 +174,59 @@ TEST_F(SpoolerHold, AQueueThatCannotBeHeldIsToldAndLeftUnchanged) {
   EXPECT_EQ(hold.LastError().code, 0x0406);
   EXPECT_FALSE(hold.Active());
   EXPECT_FALSE(platform::QueryHoldState("qh_no_such_queue").known);
+}
+
+// A server that refuses a step of the hold: told in its own words, no
+// password asked, and what was changed before the refusal is undone.
+class SpoolerHoldRefused : public ::testing::Test {
+ protected:
+  template <typename Body>
+  void WithServer(Body body) {
+    ASSERT_TRUE(server_.Ready());
+    const char* was = std::getenv("CUPS_SERVER");
+    const std::string saved = was ? was : "";
+    ::setenv("CUPS_SERVER", server_.Path().c_str(), 1);
+    std::thread(body).join();
+    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    else ::unsetenv("CUPS_SERVER");
+  }
+  int Count(int op) const {
+    int n = 0;
+    for (const int o : server_.Operations()) n += o == op;
+    return n;
+  }
+  FakeIppServer server_;
+};
+
+constexpr int kHoldNewJobs = 0x0025, kReleaseHeldNewJobs = 0x0026, kModifyPrinter = 0x4003;
+
+TEST_F(SpoolerHoldRefused, ARefusedDefaultIsToldAndNothingElseIsTried) {
+  server_.SetReply(kModifyPrinter, {0x0401, "no operator rights, says the test server"});
+  WithServer([] {
+    platform::QueueHold hold;
+    EXPECT_FALSE(hold.Begin("fake", platform::kFirmwareUpdateMessage));
+    EXPECT_EQ(hold.LastError().code, 0x0401);
+    EXPECT_EQ(hold.LastError().detail, "no operator rights, says the test server");
+    EXPECT_FALSE(hold.Active());
+  });
+  EXPECT_EQ(Count(kHoldNewJobs), 0);
+}
+
+TEST_F(SpoolerHoldRefused, ARefusedHoldNewJobsUndoesTheDefault) {
+  server_.SetReply(kHoldNewJobs, {0x0401, "hold refused by the test server"});
+  WithServer([] {
+    platform::QueueHold hold;
+    EXPECT_FALSE(hold.Begin("fake", platform::kFirmwareUpdateMessage));
+    EXPECT_EQ(hold.LastError().detail, "hold refused by the test server");
+    EXPECT_FALSE(hold.Active());
+  });
+  const std::vector<int> ops = server_.Operations();
+  const auto held = std::find(ops.begin(), ops.end(), kHoldNewJobs);
+  ASSERT_NE(held, ops.end());
+  // The default changed before it goes back after it.
+  EXPECT_EQ(Count(kModifyPrinter), 2);
+  EXPECT_NE(std::find(held, ops.end(), kModifyPrinter), ops.end());
+  EXPECT_NE(std::find(held, ops.end(), kReleaseHeldNewJobs), ops.end());
 }
 
 }  // namespace
