@@ -8,6 +8,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "core/transfer/PrintThread.h"
+#include "platform/Spooler.h"
 
 namespace cli {
 namespace {
@@ -26,6 +27,7 @@ Transfer::Transfer() = default;
 Transfer::~Transfer() {
   // The thread's destructor asks it to stop and waits for it.
   thread.reset();
+  queueHold.reset();
 }
 
 BatchRunner::BatchRunner(int jobs, ProgressBar& bar) : jobs_(std::max(1, jobs)), bar_(bar) {}
@@ -51,6 +53,7 @@ void BatchRunner::Finish(Transfer& t) {
   if (t.thread) {
     t.thread->wait();
     t.result = t.thread->Result();
+    t.queueHold = t.thread->TakeQueueHold();
     t.thread.reset();
   }
   t.lock.Release();

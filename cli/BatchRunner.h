@@ -17,6 +17,7 @@
 #include "core/transfer/TransferRequest.h"
 
 class TPrintThread;
+namespace platform { class QueueHold; }
 
 namespace cli {
 
@@ -39,6 +40,10 @@ struct Transfer {
 
   CliSink sink;
   std::unique_ptr<TPrintThread> thread;
+  // With request.keepHoldAfterTransfer: the queue's hold after a success,
+  // kept past the thread; resetting it (after the restart was verified)
+  // lets the queue's other jobs print.
+  std::unique_ptr<platform::QueueHold> queueHold;
   TPrinterLock lock;
   std::chrono::steady_clock::time_point begin;
 };

@@ -455,6 +455,8 @@ int RunDownload(const Options& o) {
     r.transfer = std::make_unique<Transfer>();
     r.transfer->request = app->MakeTransferRequest();
     r.transfer->request.holdQueue = !o.noHold;
+    // A held queue's jobs wait until the restart has been seen, too.
+    r.transfer->request.keepHoldAfterTransfer = o.verify;
     r.transferred = true;
     // Said before anything is sent: whether the printer's settings go.
     r.initItems = SettingsResetItems(r.transfer->request);
@@ -545,6 +547,7 @@ int RunDownload(const Options& o) {
   for (PrinterRun& r : runs) {
     if (!r.verifying) continue;
     r.verification = r.verify.get();
+    if (r.transfer) r.transfer->queueHold.reset();  // the restart is over
     const std::string before = r.asked && r.before.reachable ? r.before.version : "?";
     const std::string after =
         r.verification.versionAfter.empty() ? "?" : r.verification.versionAfter;

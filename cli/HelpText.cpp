@@ -108,7 +108,7 @@ const std::vector<CommandDoc> kCommands = {
       {"--no-hold", "",
        "Do not hold a spooler queue while its printer is updated. Without it the queue takes "
        "users' jobs but keeps them back, showing \"firmware update in progress\", until the "
-       "firmware job has ended; a job of others still printing after 60 s refuses the update "
+       "firmware job has ended (with --verify, until the restart has been seen); a job of others still printing after 60 s refuses the update "
        "(exit 5, nothing sent)."}}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "

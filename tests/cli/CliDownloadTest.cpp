@@ -689,3 +689,41 @@ TEST_F(CliDownload, TheQueueIsHeldDuringTheUpdateAndNoHoldLeavesItAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// With --verify, a user's job sent during the update prints only once the
+// printer's restart has been seen, not as soon as the firmware is in.
+TEST_F(CliDownload, WithVerifyAUsersJobWaitsForTheRestart) {
+  PrinterSimulator sim(
+      {"--model-name", kModel, "--hold", "RAW", "--version-after", "3.01", "--restart-seconds", "2"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string q = Queue("qc_verifyhold", RawUri(sim));
+  int user = 0;
+  std::thread beside([&] {
+    if (sim.WaitHeld("RAW")) {
+      platform::PrinterHandle h;
+      if (h.Open(q) && (user = h.StartRawDoc("user job")) > 0) {
+        h.WriteBlock("user data", 9);
+        h.EndDoc();
+      }
+    }
+    sim.Release();
+  });
+  const CliResult r = RunCli({"download", package_, "--printer", q, "--yes", "--json", "--verify",
+                              "--verify-timeout", "20"});
+  beside.join();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_GT(user, 0);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "verification"), "verified") << r.out;
+  const auto reports = sim.Reports(2);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(ReceivedJob(reports[1]), "user data");
+  // The restart took two seconds; the user's job came after it.
+  EXPECT_GE(std::stod(JsonField(reports[1], "started")) - std::stod(JsonField(reports[0], "ended")),
+            1.5);
+  const platform::QueueHoldState after = platform::QueryHoldState(q);
+  EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
+}
+
+}  // namespace
