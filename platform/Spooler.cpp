@@ -478,8 +478,8 @@ QueueHoldState QueryHoldState(const std::string& queue) {
   if (!http) return st;
   cups::Ipp resp = GetQueueAttributes(
       http.get(), queue, false,
-      {"printer-state-reasons", "job-hold-until-default", "printer-is-accepting-jobs",
-       "printer-state-message"});
+      {"printer-state", "printer-state-reasons", "job-hold-until-default",
+       "printer-is-accepting-jobs", "printer-state-message"});
   if (!resp) return st;
   st.known = true;
   if (ipp_attribute_t* a = ippFindAttribute(resp.get(), "printer-state-reasons", IPP_TAG_ZERO)) {
@@ -493,6 +493,7 @@ QueueHoldState QueryHoldState(const std::string& queue) {
                                             IPP_TAG_BOOLEAN))
     st.accepting = ippGetBoolean(a, 0) != 0;
   st.message = cups::Text(resp.get(), "printer-state-message");
+  st.stopped = cups::Integer(resp.get(), "printer-state", 0) == IPP_PSTATE_STOPPED;
   return st;
 }
 
@@ -507,6 +508,8 @@ bool ReleaseStaleHold(const std::string& queue) {
   const bool isClass = IsClassQueue(http.get(), queue);
   const std::string message = st.message == kFirmwareUpdateMessage ? std::string() : st.message;
   if (ModifyQueue(http.get(), queue, isClass, "no-hold", message) == Step::NoAnswer) return false;
+  if (st.stopped && st.message == kFirmwareUpdateMessage)
+    QueueOperation(http.get(), IPP_OP_RESUME_PRINTER, queue, isClass);
   return QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue, isClass) == Step::Done;
 }
 
@@ -599,6 +602,24 @@ void QueueHold::ShowMessage() {
   ModifyQueue(http.get(), queue_, isClass_, std::string(), message_);
 }
 
+bool QueueHold::StopPrinter() {
+  if (!active_) return false;
+  const cups::NoPasswordPrompt noPrompt;
+  cups::Http http = cups::Connect();
+  if (!http) return false;
+  cups::Ipp req = cups::NewRequest(IPP_OP_PAUSE_PRINTER);
+  const std::string uri = cups::QueueUri(queue_, isClass_);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr,
+               message_.c_str());
+  if (StepOf(cups::Do(http.get(), std::move(req), "/admin/")) != Step::Done) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  stopped_ = true;
+  return true;
+}
+
 bool QueueHold::Release() {
   if (!active_) return true;
   active_ = false;
@@ -622,6 +643,14 @@ bool QueueHold::Release() {
     lastError_ = RequestFailure(nullptr);
     ok = false;
     if (step == Step::NoAnswer) return false;
+  }
+  if (stopped_) {
+    // Only the printer this hold stopped goes on; the message went above.
+    stopped_ = false;
+    if (QueueOperation(http.get(), IPP_OP_RESUME_PRINTER, queue_, isClass) != Step::Done) {
+      lastError_ = RequestFailure(nullptr);
+      ok = false;
+    }
   }
   std::vector<QueueJob> jobs;
   if (!ListQueueJobs(http.get(), queue_, isClass, jobs)) {

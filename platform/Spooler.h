@@ -164,6 +164,11 @@ class QueueHold {
   // Shows the state message again (the backend replaces it while a job
   // prints).
   void ShowMessage();
+  // Once the firmware job has ended: stops the printer itself (the queue
+  // goes on taking jobs), so that no job starts before Release, also not
+  // one sent with "no-hold" after the last HoldOthers. Shows the message.
+  // False when the server refuses (the hold goes on without it).
+  bool StopPrinter();
   // Undoes the hold and releases the jobs it kept back; harmless when not
   // holding. Not cut by an abort: each request is bounded by the spooler
   // layer's own time limits. False when a step failed (LastError).
@@ -176,6 +181,7 @@ class QueueHold {
  private:
   bool active_ = false;
   bool isClass_ = false;
+  bool stopped_ = false;  // StopPrinter stopped it
   std::string queue_;
   std::string message_;
   std::string savedDefault_;  // job-hold-until-default before the hold
@@ -188,7 +194,8 @@ class QueueHold {
 extern const char kFirmwareUpdateMessage[];
 
 // Clears a hold a run of this program left on `queue` when it ended
-// without releasing it (killed): true when one was found and released.
+// without releasing it (killed): true when one was found and released. A
+// printer it stopped (stopped, showing kFirmwareUpdateMessage) goes on.
 // The jobs that hold kept back stay held; the README tells how to release
 // them.
 bool ReleaseStaleHold(const std::string& queue);
@@ -200,6 +207,7 @@ struct QueueHoldState {
   bool holdingNewJobs = false;
   bool holdByDefault = false;  // job-hold-until-default is "indefinite"
   bool accepting = false;
+  bool stopped = false;  // printer-state "stopped"
   std::string message;
 };
 QueueHoldState QueryHoldState(const std::string& queue);

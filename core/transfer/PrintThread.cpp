@@ -237,8 +237,10 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
   }
   if (!hold->Active()) return;
   if (result_.Succeeded() && request_.keepHoldAfterTransfer) {
-    // The backend replaced the state message while the firmware printed.
-    hold->ShowMessage();
+    // Until the caller lets go, no job starts at all: not even one sent
+    // with "no-hold" since the watch's last look. The backend replaced the
+    // state message while the firmware printed.
+    if (!hold->StopPrinter()) hold->ShowMessage();
     queueHold_ = std::move(hold);
     return;
   }

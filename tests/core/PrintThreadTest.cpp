@@ -584,21 +584,31 @@ TEST_F(PrintThreadHold, AKeptHoldKeepsUsersJobsBackUntilTheCallerReleasesIt) {
   sim_.Release();
   EXPECT_EQ(End(), 0) << thread_->Result().detail;
   EXPECT_EQ(JobStatusOf(firmwareJob_), JobStatus::Completed);
-  // The firmware is in; the printer restarts; the user's job still waits.
+  // The firmware is in; the printer restarts; the user's job still waits,
+  // and so does one sent now with "no-hold", which nobody holds: the
+  // printer itself is stopped until the caller lets go.
+  ASSERT_EQ(RunCommand("echo urgent | lp -d qd_hold -H immediate >/dev/null 2>&1"), 0);
+  const int urgent = LastJobId("qd_hold");
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_EQ(JobStatusOf(user), JobStatus::Held);
+  EXPECT_EQ(JobStatusOf(urgent), JobStatus::Pending);
   EXPECT_EQ(sim_.Reports(1).size(), 1u);
   const platform::QueueHoldState st = platform::QueryHoldState("qd_hold");
   EXPECT_TRUE(st.holdingNewJobs);
+  EXPECT_TRUE(st.stopped);
+  EXPECT_TRUE(st.accepting);
   EXPECT_EQ(st.message, platform::kFirmwareUpdateMessage);  // what users see meanwhile
   std::unique_ptr<platform::QueueHold> hold = thread_->TakeQueueHold();
   ASSERT_TRUE(hold);
   EXPECT_FALSE(thread_->TakeQueueHold());
   EXPECT_TRUE(hold->Release()) << hold->LastError().detail;
   ExpectReleased();
-  const auto reports = sim_.Reports(2);
-  ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(ReceivedJob(reports[1]), "after the restart");
+  EXPECT_FALSE(platform::QueryHoldState("qd_hold").stopped);
+  const auto reports = sim_.Reports(3);
+  ASSERT_EQ(reports.size(), 3u);
+  std::vector<std::string> users{ReceivedJob(reports[1]), ReceivedJob(reports[2])};
+  std::sort(users.begin(), users.end());
+  EXPECT_EQ(users, (std::vector<std::string>{"after the restart", "urgent\n"}));
 }
 
 // A failure (the firmware job cancelled at the server) and an abort both

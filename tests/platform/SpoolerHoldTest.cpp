@@ -147,18 +147,20 @@ TEST_F(SpoolerHold, AHoldLeftByAKilledRunIsReleasedByTheNextAndAnOperatorsHoldIs
   ASSERT_GE(child, 0);
   if (child == 0) {
     platform::QueueHold* hold = new platform::QueueHold;  // never released
-    ::_exit(hold->Begin("qh_sim", platform::kFirmwareUpdateMessage) ? 0 : 1);
+    const bool held = hold->Begin("qh_sim", platform::kFirmwareUpdateMessage);
+    ::_exit(held && hold->StopPrinter() ? 0 : 1);
   }
   int status = -1;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_EQ(status, 0);
   platform::QueueHoldState st = platform::QueryHoldState("qh_sim");
-  ASSERT_TRUE(st.holdingNewJobs && st.holdByDefault);
+  ASSERT_TRUE(st.holdingNewJobs && st.holdByDefault && st.stopped);
   EXPECT_EQ(st.message, platform::kFirmwareUpdateMessage);
 
   EXPECT_TRUE(platform::ReleaseStaleHold("qh_sim"));
   st = platform::QueryHoldState("qh_sim");
   EXPECT_FALSE(Marked(st));
+  EXPECT_FALSE(st.stopped);
   EXPECT_TRUE(st.message.empty()) << st.message;
   EXPECT_FALSE(platform::ReleaseStaleHold("qh_sim"));
 
