@@ -607,6 +607,10 @@ bool QueueHold::StopPrinter() {
   const cups::NoPasswordPrompt noPrompt;
   cups::Http http = cups::Connect();
   if (!http) return false;
+  // A printer someone else stopped is theirs to start again.
+  cups::Ipp state = GetQueueAttributes(http.get(), queue_, isClass_, {"printer-state"});
+  if (!state) return false;
+  if (cups::Integer(state.get(), "printer-state", 0) == IPP_PSTATE_STOPPED) return true;
   cups::Ipp req = cups::NewRequest(IPP_OP_PAUSE_PRINTER);
   const std::string uri = cups::QueueUri(queue_, isClass_);
   ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());

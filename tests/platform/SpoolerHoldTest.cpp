@@ -140,6 +140,24 @@ TEST_F(SpoolerHold, JobsTheirOwnersHeldStayHeldAndTheOldDefaultComesBack) {
   RunCommand("lpadmin -p qh_sim -o job-hold-until-default=no-hold >/dev/null 2>&1");
 }
 
+// The printer is stopped by the hold and goes on at its release; one an
+// operator had stopped stays stopped.
+TEST_F(SpoolerHold, OnlyAPrinterTheHoldStoppedGoesOnAtTheRelease) {
+  for (const bool operatorStopped : {false, true}) {
+    SCOPED_TRACE(operatorStopped ? "stopped by an operator" : "stopped by the hold");
+    if (operatorStopped) {
+      ASSERT_EQ(RunCommand("cupsdisable qh_sim >/dev/null 2>&1"), 0);
+    }
+    platform::QueueHold hold;
+    ASSERT_TRUE(hold.Begin("qh_sim", platform::kFirmwareUpdateMessage));
+    ASSERT_TRUE(hold.StopPrinter()) << hold.LastError().detail;
+    EXPECT_TRUE(platform::QueryHoldState("qh_sim").stopped);
+    ASSERT_TRUE(hold.Release()) << hold.LastError().detail;
+    EXPECT_EQ(platform::QueryHoldState("qh_sim").stopped, operatorStopped);
+  }
+  RunCommand("cupsenable qh_sim >/dev/null 2>&1");
+}
+
 // A run killed while holding leaves the marks; the next one clears them.
 // An operator's own hold (no "indefinite" default) is not ours to clear.
 TEST_F(SpoolerHold, AHoldLeftByAKilledRunIsReleasedByTheNextAndAnOperatorsHoldIsLeftAlone) {
