@@ -26,7 +26,8 @@ const Spec kCommands[] = {
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
-     " allow-downgrade resume verify verify-timeout "},
+     " allow-downgrade resume verify verify-timeout"
+     " no-hold "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
@@ -243,6 +244,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "--verify-timeout takes a number of seconds 1 to 3600";
         return false;
       }
+    } else if (name == "no-hold") {
+      o.noHold = true;
     } else if (name == "since") {
       o.since = value;
     } else if (name == "json") {

@@ -29,6 +29,8 @@ struct Options {
   std::string resume;                 // --resume RESULT.jsonl
   bool verify = false;                // --verify
   int verifyTimeout = 300;            // --verify-timeout SECONDS
+  // --no-hold: a queue is not held while its printer is updated
+  bool noHold = false;
   std::string since;                  // --since TIME (history)
   bool json = false;                  // --json
   bool help = false;                  // --help

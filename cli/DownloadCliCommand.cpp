@@ -483,6 +483,9 @@ int RunDownload(const Options& o) {
     r.model = command.SelectedModel();
     quillon::DownloadJobRequest job;
     job.transfer = app->MakeTransferRequest();
+    job.transfer.holdQueue = !o.noHold;
+    // A held queue's jobs wait until the restart has been seen, too.
+    job.transfer.keepHoldAfterTransfer = o.verify;
     job.inputs = in;
     job.inputs.printer = r.printer;
     job.inputs.port = r.port;
@@ -568,6 +571,7 @@ int RunDownload(const Options& o) {
   for (PrinterRun& r : runs) {
     if (!r.verifying) continue;
     r.verification = r.verify.get();
+    if (r.job) r.job->ReleaseQueueHold();  // the restart is over
     const std::string before = r.asked && r.before.reachable ? r.before.version : "?";
     const std::string after =
         r.verification.versionAfter.empty() ? "?" : r.verification.versionAfter;

@@ -92,7 +92,8 @@ const std::vector<CommandDoc> kCommands = {
     {"download",
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
      "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
-     "[--resume FILE] [--verify [--verify-timeout S]]",
+     "[--resume FILE] [--verify [--verify-timeout S]]"
+     " [--no-hold]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
      "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
@@ -135,7 +136,12 @@ const std::vector<CommandDoc> kCommands = {
       {"--verify", "",
        "After each success wait for the printer's restart and ask its console again; a printer "
        "that does not come back with the package's version is unverified (exit 11)."},
-      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."}}},
+      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."},
+      {"--no-hold", "",
+       "Do not hold a spooler queue while its printer is updated. Without it the queue takes "
+       "users' jobs but keeps them back, showing \"firmware update in progress\", until the "
+       "firmware job has ended (with --verify, until the restart has been seen); a job of others still printing after 60 s refuses the update "
+       "(exit 5, nothing sent)."}}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "
      "data folder, oldest first: time, user, package and its SHA-256, description and version, "

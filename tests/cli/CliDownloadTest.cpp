@@ -770,3 +770,71 @@ TEST(CliQueryFields, CtrlCWhileTheConsoleKeepsItsAnswerEndsTheQueryAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The queue is held while the firmware goes, and left alone with
+// --no-hold; seen from beside the run while the printer keeps the job.
+TEST_F(CliDownload, TheQueueIsHeldDuringTheUpdateAndNoHoldLeavesItAlone) {
+  for (const bool noHold : {false, true}) {
+    SCOPED_TRACE(noHold ? "--no-hold" : "held");
+    PrinterSimulator sim({"--model-name", kModel, "--hold", "RAW"});
+    ASSERT_TRUE(sim.Ready());
+    const std::string q = Queue(noHold ? "qc_nohold" : "qc_hold", RawUri(sim));
+    platform::QueueHoldState during;
+    std::thread beside([&] {
+      if (sim.WaitHeld("RAW")) during = platform::QueryHoldState(q);
+      sim.Release();
+    });
+    std::vector<std::string> args{"download", package_, "--printer", q, "--yes", "--json"};
+    if (noHold) args.push_back("--no-hold");
+    const CliResult r = RunCli(args);
+    beside.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(during.known);
+    EXPECT_EQ(during.holdingNewJobs, !noHold);
+    EXPECT_EQ(during.holdByDefault, !noHold);
+    const platform::QueueHoldState after = platform::QueryHoldState(q);
+    EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// With --verify, a user's job sent during the update prints only once the
+// printer's restart has been seen, not as soon as the firmware is in.
+TEST_F(CliDownload, WithVerifyAUsersJobWaitsForTheRestart) {
+  PrinterSimulator sim(
+      {"--model-name", kModel, "--hold", "RAW", "--version-after", "3.01", "--restart-seconds", "2"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string q = Queue("qc_verifyhold", RawUri(sim));
+  int user = 0;
+  std::thread beside([&] {
+    if (sim.WaitHeld("RAW")) {
+      platform::PrinterHandle h;
+      if (h.Open(q) && (user = h.StartRawDoc("user job")) > 0) {
+        h.WriteBlock("user data", 9);
+        h.EndDoc();
+      }
+    }
+    sim.Release();
+  });
+  const CliResult r = RunCli({"download", package_, "--printer", q, "--yes", "--json", "--verify",
+                              "--verify-timeout", "20"});
+  beside.join();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_GT(user, 0);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "verification"), "verified") << r.out;
+  const auto reports = sim.Reports(2);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(ReceivedJob(reports[1]), "user data");
+  // The restart took two seconds; the user's job came after it.
+  EXPECT_GE(std::stod(JsonField(reports[1], "started")) - std::stod(JsonField(reports[0], "ended")),
+            1.5);
+  const platform::QueueHoldState after = platform::QueryHoldState(q);
+  EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
+}
+
+}  // namespace
