@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "core/app/Funcs.h"
 #include "core/package/PackageHeader.h"
@@ -39,6 +40,9 @@ constexpr char kHeaderMember[] = "HEADER.RXF";
 constexpr char kWorkFileName[] = "dwn.tmp";
 
 TDownDocFile::AllocFn g_alloc = std::malloc;
+// Data blocks from this size on are mapped and populated instead of
+// allocated.
+constexpr std::uint64_t kPopulateFrom = std::uint64_t{1} << 20;
 
 // A data file: a regular file, opened without blocking on a FIFO or device.
 // Its descriptor is not open when it cannot be used.
@@ -242,6 +246,10 @@ void TDownDocFile::Open(const std::string& path) {
     } else if (!IsRegularFile(headerFile)) {
       Fail(kDocBadFormat, std::string("the cabinet holds no ") + kHeaderMember);
     }
+  } else if (Form == PackageForm::kPlain) {
+    headerFile = folder + kWorkFileName;
+    CopyHeaderText(full.string(), headerFile);
+    dataDir_ = full.parent_path().string() + "/";
   } else {
     headerFile = folder + kWorkFileName;
     const int rc = download::ExpandFile(full.string(), headerFile, kMaxWorkFile);
@@ -268,6 +276,42 @@ void TDownDocFile::Open(const std::string& path) {
   if (Status != kDocOk) return;
   LoadData();
   if (Status == kDocOk) CopyIcons();
+}
+
+// A plain package is not copied whole: only the part of it that the header
+// reader reads goes into the working file, and its data are read straight
+// from the package into their block when they are loaded.
+void TDownDocFile::CopyHeaderText(const std::string& package, const std::string& headerFile) {
+  plainPackage_.clear();
+  if (platform::UnpackCancelRequested()) {
+    Fail(kDocCancelled, "stopped on request");
+    return;
+  }
+  platform::UniqueFd in(platform::OpenRegularFile(package));
+  struct stat st;
+  if (!in.ok() || ::fstat(in.get(), &st) != 0) {
+    Fail(kDocCannotOpen, "cannot be read");
+    return;
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > kMaxWorkFile) {
+    Fail(kDocBadFormat, "expands to more than " + std::to_string(kMaxWorkFile) + " bytes");
+    return;
+  }
+  // One byte past the text limit, so the reader sees a text that long as
+  // it would in the package itself.
+  const std::uint64_t n = std::min<std::uint64_t>(size, download::kMaxHeaderText + 1);
+  std::vector<unsigned char> text(static_cast<size_t>(n));
+  if (ReadAt(in.get(), text.data(), n, 0) != n) {
+    Fail(kDocCannotOpen, "cannot be read");
+    return;
+  }
+  platform::UniqueFd out(::open(headerFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out.ok() || !platform::WriteAll(out.get(), text.data(), text.size()) || out.CloseChecked() != 0) {
+    Fail(kDocCannotCopy, "the working copy cannot be written");
+    return;
+  }
+  plainPackage_ = package;
 }
 
 void TDownDocFile::ReadHeader(const std::string& headerFile) {
@@ -374,7 +418,11 @@ void TDownDocFile::LoadData() {
   // measured when it is read refuses the package.
   std::vector<Piece> pieces;
   bool private_ = false;  // the data are one file of our own working folder
-  if (!workFile_.empty()) {
+  if (!workFile_.empty() && !plainPackage_.empty()) {
+    // The working file holds a plain package's header text only: its data
+    // are read from the package.
+    pieces.push_back({plainPackage_, fs::path(plainPackage_).filename().string(), workFileOffset_, 0, 0, 0});
+  } else if (!workFile_.empty()) {
     // The working file itself; its path is not split, whatever it holds.
     pieces.push_back({workFile_, kWorkFileName, workFileOffset_, 0, 0, 0});
     private_ = true;
@@ -438,7 +486,20 @@ void TDownDocFile::LoadData() {
       return;
     }
   }
-  auto* block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
+  unsigned char* block = nullptr;
+  if (g_alloc == std::malloc && total >= kPopulateFrom) {
+    // Every byte is read into it at once: its pages are made in one go
+    // rather than faulted in one by one while the data are read.
+    void* p = ::mmap(nullptr, static_cast<size_t>(total), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p != MAP_FAILED) {
+      mapBase_ = p;
+      mapLength_ = static_cast<size_t>(total);
+      block = static_cast<unsigned char*>(p);
+    }
+  } else {
+    block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
+  }
   if (!block) {
     Fail(kDocCannotCopy, "no memory for " + std::to_string(total) + " bytes of data");
     return;
