@@ -40,9 +40,9 @@ constexpr char kHeaderMember[] = "HEADER.RXF";
 constexpr char kWorkFileName[] = "dwn.tmp";
 
 TDownDocFile::AllocFn g_alloc = std::malloc;
-// Data blocks from this size on are mapped and populated instead of
-// allocated.
-constexpr std::uint64_t kPopulateFrom = std::uint64_t{1} << 20;
+// Data blocks of this size and more are mapped instead of allocated, and
+// aligned to it (the usual huge page).
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 // A data file: a regular file, opened without blocking on a FIFO or device.
 // Its descriptor is not open when it cannot be used.
@@ -298,13 +298,26 @@ void TDownDocFile::CopyHeaderText(const std::string& package, const std::string&
     Fail(kDocBadFormat, "expands to more than " + std::to_string(kMaxWorkFile) + " bytes");
     return;
   }
-  // One byte past the text limit, so the reader sees a text that long as
-  // it would in the package itself.
-  const std::uint64_t n = std::min<std::uint64_t>(size, download::kMaxHeaderText + 1);
-  std::vector<unsigned char> text(static_cast<size_t>(n));
-  if (ReadAt(in.get(), text.data(), n, 0) != n) {
-    Fail(kDocCannotOpen, "cannot be read");
-    return;
+  // The text up to its first 0x1A (the reader stops there); without one,
+  // a byte past the text limit, so that the reader sees a text that long
+  // as it would in the package itself.
+  const std::uint64_t most = std::min<std::uint64_t>(size, download::kMaxHeaderText + 1);
+  std::vector<unsigned char> text;
+  constexpr std::uint64_t kStep = 64 * 1024;
+  while (text.size() < most) {
+    const std::uint64_t at = text.size();
+    const std::uint64_t n = std::min(kStep, most - at);
+    text.resize(static_cast<size_t>(at + n));
+    if (ReadAt(in.get(), text.data() + at, n, at) != n) {
+      Fail(kDocCannotOpen, "cannot be read");
+      return;
+    }
+    const void* mark = std::memchr(text.data() + at, 0x1A, static_cast<size_t>(n));
+    if (mark && static_cast<const unsigned char*>(mark) - text.data() <
+                    static_cast<std::ptrdiff_t>(download::kMaxHeaderText)) {
+      text.resize(static_cast<size_t>(static_cast<const unsigned char*>(mark) - text.data() + 1));
+      break;
+    }
   }
   platform::UniqueFd out(::open(headerFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!out.ok() || !platform::WriteAll(out.get(), text.data(), text.size()) || out.CloseChecked() != 0) {
@@ -487,15 +500,18 @@ void TDownDocFile::LoadData() {
     }
   }
   unsigned char* block = nullptr;
-  if (g_alloc == std::malloc && total >= kPopulateFrom) {
-    // Every byte is read into it at once: its pages are made in one go
-    // rather than faulted in one by one while the data are read.
-    void* p = ::mmap(nullptr, static_cast<size_t>(total), PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (g_alloc == std::malloc && total >= kHugePage) {
+    // Filled at once by the reads below: in huge pages the block costs a
+    // few faults instead of one per 4 KiB page (that cost as much as the
+    // read itself).
+    const size_t length = static_cast<size_t>((total + kHugePage - 1) / kHugePage * kHugePage);
+    void* p = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p != MAP_FAILED) {
       mapBase_ = p;
-      mapLength_ = static_cast<size_t>(total);
-      block = static_cast<unsigned char*>(p);
+      mapLength_ = length + kHugePage;
+      const auto at = reinterpret_cast<std::uintptr_t>(p);
+      block = reinterpret_cast<unsigned char*>((at + kHugePage - 1) / kHugePage * kHugePage);
+      ::madvise(block, length, MADV_HUGEPAGE);  // a hint: without it, small pages
     }
   } else {
     block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
