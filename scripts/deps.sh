@@ -1,7 +1,7 @@
 # Debian packages the build, the tests and the demo need; sourced by the scripts.
 QUILLON_PACKAGES=(
   build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libssl-dev
-  qt6-base-dev libqt6sql6-sqlite libgl-dev libcups2-dev cups libmspack-dev
+  qt6-base-dev libqt6sql6-sqlite libgl-dev libcups2-dev cups libmspack-dev zlib1g-dev
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
