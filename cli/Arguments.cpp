@@ -23,7 +23,8 @@ const Spec kCommands[] = {
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
-     " allow-downgrade resume verify verify-timeout "},
+     " allow-downgrade resume verify verify-timeout"
+     " canary max-failures "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
@@ -31,7 +32,8 @@ const Spec kCommands[] = {
 bool TakesValue(const std::string& name) {
   return name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
-         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
+         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since" ||
+         name == "canary" || name == "max-failures";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -202,6 +204,19 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "--verify-timeout takes a number of seconds 1 to 3600";
         return false;
       }
+    } else if (name == "canary") {
+      if (!ParseInt(value, 1, 100000, o.canary)) {
+        error = "--canary takes a number of printers 1 to 100000";
+        return false;
+      }
+    } else if (name == "max-failures") {
+      const bool percent = !value.empty() && value.back() == '%';
+      const std::string number = percent ? value.substr(0, value.size() - 1) : value;
+      if (!ParseInt(number, 1, percent ? 100 : 100000, o.maxFailures)) {
+        error = "--max-failures takes a number of printers (1 or more) or a percentage (1% to 100%)";
+        return false;
+      }
+      o.maxFailuresPercent = percent;
     } else if (name == "since") {
       o.since = value;
     } else if (name == "json") {

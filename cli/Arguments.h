@@ -35,6 +35,11 @@ struct Options {
   bool version = false;               // --version
   bool verbose = false;               // -v, --verbose
   bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
+  // Waves (download): --canary N sends to N printers first; --max-failures
+  // N or P% stops starting transfers once that many failed in the run.
+  int canary = 0;                     // 0: no canary wave
+  int maxFailures = 0;                // 0: no limit
+  bool maxFailuresPercent = false;    // maxFailures is a percentage of the batch
 };
 
 // Parses args (without the program name). False with a message in error.

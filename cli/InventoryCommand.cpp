@@ -66,7 +66,9 @@ void PrintTable(const std::vector<std::string>& hosts, const std::vector<Console
     std::snprintf(secs, sizeof secs, "%.1f", a.seconds);
     rows.push_back({hosts[i], a.reachable ? a.model : "-", a.reachable ? a.version : "-",
                     entries[i] ? std::string(entries[i]->CodeText) : "-", secs,
-                    !asked[i] ? "not asked (interrupted)" : a.reachable ? "" : a.message});
+                    !asked[i] ? "not asked (interrupted)"
+                    : a.reachable ? ""
+                                  : a.message + " (" + ErrorCodeText(a.error) + ")"});
   }
   std::vector<std::size_t> width(rows.front().size(), 0);
   for (const auto& row : rows) {
@@ -112,7 +114,7 @@ int RunInventory(const Options& o) {
   std::vector<ConsoleAnswer> answers(hosts.size());
   std::vector<const TModelEntry*> entries(hosts.size(), nullptr);
   std::vector<bool> asked(hosts.size(), false);
-  const bool progress = !o.json && ::isatty(2) != 0;
+  const bool progress = !o.json && EscapesAllowed() && CurrentVerbosity() != Verbosity::Quiet;
   std::size_t reachable = 0;
 
   RunParallel(
