@@ -27,7 +27,7 @@ const Spec kCommands[] = {
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
      " allow-downgrade resume verify verify-timeout"
-     " no-hold "},
+     " no-hold canary max-failures "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
@@ -71,7 +71,8 @@ bool ParseIdentityOption(const std::string& name, const std::string& value, Opti
 bool TakesValue(const std::string& name) {
   return IsIdentityOption(name) || name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
-         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
+         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since" ||
+         name == "canary" || name == "max-failures";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -246,6 +247,19 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       }
     } else if (name == "no-hold") {
       o.noHold = true;
+    } else if (name == "canary") {
+      if (!ParseInt(value, 1, 100000, o.canary)) {
+        error = "--canary takes a number of printers 1 to 100000";
+        return false;
+      }
+    } else if (name == "max-failures") {
+      const bool percent = !value.empty() && value.back() == '%';
+      const std::string number = percent ? value.substr(0, value.size() - 1) : value;
+      if (!ParseInt(number, 1, percent ? 100 : 100000, o.maxFailures)) {
+        error = "--max-failures takes a number of printers (1 or more) or a percentage (1% to 100%)";
+        return false;
+      }
+      o.maxFailuresPercent = percent;
     } else if (name == "since") {
       o.since = value;
     } else if (name == "json") {

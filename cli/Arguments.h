@@ -46,6 +46,11 @@ struct Options {
   std::string snmpUser;                    // --snmp-user U
   std::string snmpAuth;                    // --snmp-auth PROTOCOL:PASS
   std::string snmpPriv;                    // --snmp-priv PROTOCOL:PASS
+  // Waves (download): --canary N sends to N printers first; --max-failures
+  // N or P% stops starting transfers once that many failed in the run.
+  int canary = 0;                     // 0: no canary wave
+  int maxFailures = 0;                // 0: no limit
+  bool maxFailuresPercent = false;    // maxFailures is a percentage of the batch
 };
 
 // Parses args (without the program name). False with a message in error.

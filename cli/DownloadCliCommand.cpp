@@ -33,6 +33,9 @@
 #include "cli/PrinterLines.h"
 #include "cli/ResumeFile.h"
 #include "cli/Verify.h"
+#include "cli/Waves.h"
+#include "cli/BareHost.h"
+#include "cli/RunSummary.h"
 #include "cli/Versions.h"
 #include "core/app/PrinterLock.h"
 #include "platform/Spooler.h"
@@ -91,6 +94,8 @@ struct PrinterRun {
   std::string versionDetail;  // why the version checks could not run
   std::int64_t historyRow = -1;  // the attempt's history row (-1: none)
   bool verifying = false;
+  bool lined = false;  // its line was written
+  std::chrono::steady_clock::time_point verifyBegin;
   std::future<Verification> verify;
   Verification verification;
   int exit = kExitOk;
@@ -219,7 +224,7 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
   if (!r.asked || !r.before.reachable) {
     if (wanted) {
       r.versionDetail = "version not known, not compared: " + VersionUnknownReason(r);
-      ErrLine(prefix + r.versionDetail);
+      NoticeText("quillon-cli: " + prefix + r.versionDetail + "\n");
     }
     return true;
   }
@@ -236,12 +241,13 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
     r.outcome = "skipped";
     r.exit = kExitOk;
     r.message = "skipped: the printer runs the package's version " + r.before.version;
-    ErrLine(prefix + r.message);
+    NoticeText("quillon-cli: " + prefix + r.message + "\n");
     return false;
   }
   if (order < 0 && !o.allowDowngrade) {
     r.outcome = "refused";
     r.exit = kExitRefused;
+    r.reason = "downgrade";
     r.message = "the package's version " + packageVersion +
                 " is older than the printer's " + r.before.version + " (--allow-downgrade sends it)";
     ErrLine(prefix + r.message);
@@ -250,11 +256,13 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
   return true;
 }
 
-// The printer's line: JSON, or one line of text on standard output.
-void PrintOutcome(const Options& o, const PrinterRun& r) {
+// The printer's line: JSON, or one line of text on standard output (with
+// -q only for a printer that did not go well).
+void PrintOutcome(const Options& o, PrinterRun& r) {
+  r.lined = true;
   if (o.json)
     PrintJson(o, r);
-  else
+  else if (CurrentVerbosity() != Verbosity::Quiet || IsFailureOutcome(r.outcome, r.exit))
     OutLine(r.printer + ": " + OutcomeText(r));
 }
 
@@ -306,6 +314,7 @@ int RunDownload(const Options& o) {
     ErrLine(error);
     return kExitInput;
   }
+  for (PrinterLine& l : lines) l.printer = BareHostPrinter(l.printer);
   if (!o.resume.empty()) {
     std::set<std::string> done;
     if (!SucceededPrinters(o.resume, done, error)) {
@@ -391,6 +400,24 @@ int RunDownload(const Options& o) {
   });
 
   const bool batch = runs.size() > 1;
+  // The transfers' bar and the waves; each outcome is reported as it ends.
+  ProgressBar bar(::isatty(2) != 0);
+  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
+  // -q: what is said of a printer stays back unless it did not go well
+  // (never while someone may be asked: the question must show).
+  const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
+                           (o.yes || o.force || !::isatty(0) || !::isatty(2));
+  // The run stopped itself: the printers left are not started.
+  const auto stoppedRun = [&](PrinterRun& r) -> quillon::DownloadJob* {
+    r.exit = kExitRefused;
+    r.outcome = "not_started";
+    r.reason = runner.StopReason();
+    r.message = r.reason == "canary_failed"
+                    ? "a printer of the canary wave failed"
+                    : "the failures of the run reached --max-failures";
+    PrintOutcome(o, r);
+    return nullptr;
+  };
   // The printer's checks and confirmation; its transfer, or nullptr when
   // it is not to be sent to (then it is reported here).
   // Ctrl+C before a printer's turn: it never starts and says so.
@@ -402,8 +429,9 @@ int RunDownload(const Options& o) {
     PrintOutcome(o, r);
     return nullptr;
   };
-  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
+  const auto prepareChecked = [&](PrinterRun& r) -> quillon::DownloadJob* {
     if (Interrupted()) return notStarted(r);
+    if (!runner.StopReason().empty()) return stoppedRun(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
     // The printer's own model: its line's, --model, or what an FTP
@@ -427,6 +455,7 @@ int RunDownload(const Options& o) {
       r.message = kNoAnswerText;
       ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
       PrintOutcome(o, r);
+      runner.Decided(nullptr, true);
       return nullptr;
     }
     SelectTarget(*app, r.printer, po);
@@ -498,13 +527,19 @@ int RunDownload(const Options& o) {
     r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
     r.transferred = true;
     if (!r.initItems)
-      ErrText(tag + "settings memory: kept (no restart command is sent)\n");
+      NoticeText(tag + "settings memory: kept (no restart command is sent)\n");
     else if (*r.initItems == 0)
-      ErrText(tag + "settings memory: kept (initialisation items 0)\n");
+      NoticeText(tag + "settings memory: kept (initialisation items 0)\n");
     else
       ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
               " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
     return r.job.get();
+  };
+  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
+    ErrHold hold(holdNotices);
+    quillon::DownloadJob* job = prepareChecked(r);
+    hold.Release(job == nullptr && IsFailureOutcome(r.outcome, r.exit));
+    return job;
   };
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
@@ -521,55 +556,11 @@ int RunDownload(const Options& o) {
   };
   const auto more = [&] { return left > 0; };
 
-  // The transfers; each one's outcome is reported as it ends.
-  ProgressBar bar(::isatty(2) != 0);
-  BatchRunner runner(o.jobs, bar);
-  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
-    PrinterRun* r = nullptr;
-    for (PrinterRun& candidate : runs) {
-      if (candidate.job.get() == &job) r = &candidate;
-    }
-    if (!r) return;
-    // The job has ended and written its record; what follows only tells.
-    const quillon::DownloadJobResult& t = job.Result();
-    r->bytes = t.transfer.bytesSent;
-    r->seconds = t.transfer.Seconds();
-    r->detail = t.transfer.detail;
-    answerer.SetPrinter(batch ? r->printer : std::string());
-    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
-    if (t.busy) {
-      r->exit = kExitBusy;
-      r->outcome = "busy";
-      r->message = quillon::TrText("quillon-cli", kBusyText);
-      ErrText(tag + r->message + "\n");
-    } else {
-      SetOutcome(*r, t);
-      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
-        ErrText(tag + t.transfer.detail + "\n");
-      // A transfer that never started has nothing to report.
-      if (t.started) {
-        command.LastResult = t.transfer;  // the advice follows the cause
-        command.ReportResult(t.transfer.code);
-      }
-      if (t.transfer.Succeeded() && o.verify) {
-        // The restart takes a while: wait for it beside the other transfers.
-        r->verifying = true;
-        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
-                               package.DownLoadVersion, o.verifyTimeout, 1000);
-      }
-    }
-    r->historyRow = t.historyRow;
-    r->recordTried = true;
-    r->recordError = t.RecordError();
-    if (!r->recordError.empty()) {
-      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
-      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
-    }
-    // A printer being verified has its line once the verification ended.
-    if (!r->verifying) PrintOutcome(o, *r);
-  });
-  for (PrinterRun& r : runs) {
-    if (!r.verifying) continue;
+  // A verification ends on its own: its printer's line is written as soon
+  // as it is decided, whichever printer is slower.
+  const auto endVerification = [&](PrinterRun& r) {
+    ErrHold hold(holdNotices);
+    r.verifying = false;
     r.verification = r.verify.get();
     if (r.job) r.job->ReleaseQueueHold();  // the restart is over
     const std::string before = r.asked && r.before.reachable ? r.before.version : "?";
@@ -594,12 +585,98 @@ int RunDownload(const Options& o) {
         if (r.exit == kExitOk) r.exit = kExitNotRecorded;
       }
     }
+    const bool failed = r.verification.outcome == Verification::kUnverified;
+    hold.Release(failed || r.exit != kExitOk);
     PrintOutcome(o, r);
-  }
-
+    runner.Decided(r.job.get(), failed);
+  };
+  runner.SetPending(
+      [&] {
+        bool waiting = false;
+        for (PrinterRun& r : runs) {
+          if (!r.verifying) continue;
+          if (r.verify.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            endVerification(r);
+          else
+            waiting = true;
+        }
+        return waiting;
+      },
+      [&] {
+        std::vector<Waiting> waiting;
+        std::size_t done = 0;
+        for (const PrinterRun& r : runs) {
+          if (r.lined) ++done;
+          if (r.verifying)
+            waiting.push_back({r.consoleHost.empty() ? r.printer : r.consoleHost,
+                               std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                             r.verifyBegin)
+                                   .count()});
+        }
+        return StatusText(done, runs.size(), waiting, o.verifyTimeout);
+      });
+  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
+    PrinterRun* r = nullptr;
+    for (PrinterRun& candidate : runs) {
+      if (candidate.job.get() == &job) r = &candidate;
+    }
+    if (!r) return;
+    // The job has ended and written its record; what follows only tells.
+    const quillon::DownloadJobResult& t = job.Result();
+    r->bytes = t.transfer.bytesSent;
+    r->seconds = t.transfer.Seconds();
+    r->detail = t.transfer.detail;
+    answerer.SetPrinter(batch ? r->printer : std::string());
+    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
+    ErrHold hold(holdNotices);
+    if (t.busy) {
+      r->exit = kExitBusy;
+      r->outcome = "busy";
+      r->message = quillon::TrText("quillon-cli", kBusyText);
+      ErrText(tag + r->message + "\n");
+    } else {
+      SetOutcome(*r, t);
+      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
+        ErrText(tag + t.transfer.detail + "\n");
+      // A transfer that never started has nothing to report.
+      if (t.started) {
+        command.LastResult = t.transfer;  // the advice follows the cause
+        command.ReportResult(t.transfer.code);
+      }
+      if (t.transfer.Succeeded() && o.verify) {
+        // The restart takes a while: wait for it beside the other transfers.
+        r->verifying = true;
+        r->verifyBegin = std::chrono::steady_clock::now();
+        ExpectedIdentity expected;
+        if (r->asked && r->before.reachable) expected.model = r->before.model;
+        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
+                               package.DownLoadVersion, o.verifyTimeout, 1000, expected);
+      }
+    }
+    r->historyRow = t.historyRow;
+    r->recordTried = true;
+    r->recordError = t.RecordError();
+    if (!r->recordError.empty()) {
+      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
+      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
+    }
+    // A printer being verified has its line once the verification ended.
+    hold.Release(IsFailureOutcome(r->outcome, r->exit));
+    if (!r->verifying) {
+      PrintOutcome(o, *r);
+      runner.Decided(&job, CountsAsFailure(r->outcome));
+    }
+  });
   std::vector<int> codes;
   for (const PrinterRun& r : runs) codes.push_back(r.exit);
-  if (batch && !o.json) PrintSummary(runs);
+  if (batch && !o.json && CurrentVerbosity() != Verbosity::Quiet) PrintSummary(runs);
+  if (batch) {
+    std::vector<std::string> outcomes;
+    for (const PrinterRun& r : runs)
+      outcomes.push_back(r.outcome == "succeeded" && r.exit == kExitUnverified ? "unverified"
+                                                                               : r.outcome);
+    ErrText(SummaryText(outcomes) + "\n");
+  }
   return BatchExit(codes);
 }
 

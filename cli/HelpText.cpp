@@ -93,7 +93,7 @@ const std::vector<CommandDoc> kCommands = {
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
      "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
      "[--resume FILE] [--verify [--verify-timeout S]]"
-     " [--no-hold]",
+     " [--no-hold] [--canary N] [--max-failures N|P%]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
      "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
@@ -141,7 +141,19 @@ const std::vector<CommandDoc> kCommands = {
        "Do not hold a spooler queue while its printer is updated. Without it the queue takes "
        "users' jobs but keeps them back, showing \"firmware update in progress\", until the "
        "firmware job has ended (with --verify, until the restart has been seen); a job of others still printing after 60 s refuses the update "
-       "(exit 5, nothing sent)."}}},
+       "(exit 5, nothing sent)."},
+      {"--canary", "N",
+       "Send to the first N printers that are to be sent to, and (with --verify) verify them, "
+       "before any other transfer starts. If one of them fails, nothing else starts: the other "
+       "printers end not_started with the reason canary_failed (exit 12, nothing sent)."},
+      {"--max-failures", "N|P%",
+       "Start no new transfer once N printers (or P% of the batch's printers, rounded up) "
+       "have failed in the run; running transfers end as they would. Failures are counted "
+       "over the whole run, canary included, never per wave: a printer counts once, when its "
+       "transfer failed or was aborted, when it was unreachable, or when --verify found it "
+       "unverified. Refused, skipped, declined and busy printers do not count (nothing was "
+       "tried on them). The printers not started end not_started with the reason "
+       "max_failures (exit 12, nothing sent)."}}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "
      "data folder, oldest first: time, user, package and its SHA-256, description and version, "

@@ -144,7 +144,7 @@ int RunInventory(const Options& o) {
   std::vector<identity::Answer> answers(hosts.size());
   std::vector<const TModelEntry*> entries(hosts.size(), nullptr);
   std::vector<bool> asked(hosts.size(), false);
-  const bool progress = !o.json && ::isatty(2) != 0;
+  const bool progress = !o.json && EscapesAllowed() && CurrentVerbosity() != Verbosity::Quiet;
   std::size_t reachable = 0;
 
   RunParallel(

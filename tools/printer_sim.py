@@ -82,7 +82,7 @@ def parse_args():
                         "127.0.9.1-200, or a comma list of addresses and ranges")
     p.add_argument("--printer-config", metavar="FILE",
                    help="JSON object mapping an address to {model, version, "
-                        "version_after, restart_seconds, ftp_faults, console_faults, "
+                        "version_after, model_after, restart_seconds, ftp_faults, console_faults, "
                         "holds}")
     p.add_argument("--root", required=True, help="folder for received jobs and reports")
     p.add_argument("--ftp-port", type=int, default=21, help="0 switches FTP off")
