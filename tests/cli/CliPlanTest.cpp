@@ -2,12 +2,19 @@
 // memory under --yes, and --resume files that would widen a re-run:
 // quillon-cli as a child process against simulated printers.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +78,63 @@ std::size_t HistoryRows(const std::string& printer) {
 }
 
 std::string DownloadLog() { return ReadFileBytes(TDownDocFile::DefaultIconFolder() + "DownLoad.log"); }
+
+// quillon-cli with a terminal on standard input and error (standard
+// output to a file): every question gets its default (an empty line).
+struct PtyRun {
+  int exitCode = -1;
+  std::string terminal;  // what it wrote to the terminal
+  std::string out;
+  int prompts = 0;
+};
+
+PtyRun RunAtTerminal(const std::vector<std::string>& args, const std::string& outFile) {
+  PtyRun run;
+  std::vector<std::string> argv = {QUILLON_CLI};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid < 0) return run;
+  if (pid == 0) {
+    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::execv(cargv[0], cargv.data());
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::size_t answered = 0;  // prompts up to here have had their answer
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    if (::poll(&p, 1, 200) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = ::read(master, buf, sizeof buf);
+    if (n <= 0) break;  // the child closed the terminal
+    run.terminal.append(buf, static_cast<std::size_t>(n));
+    for (const char* prompt : {"[Y/n] ", "[y/N] "}) {
+      for (std::size_t at = run.terminal.find(prompt, answered); at != std::string::npos;
+           at = run.terminal.find(prompt, answered)) {
+        answered = at + 1;
+        ++run.prompts;
+        if (::write(master, "\n", 1) != 1) break;
+      }
+    }
+  }
+  int status = 0;
+  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  ::close(master);
+  run.out = ReadFileBytes(outFile);
+  return run;
+}
 
 class CliPlan : public ::testing::Test {
  protected:
@@ -303,4 +367,29 @@ TEST_F(CliPlan, AResumeFileThatWouldWidenTheRunIsAnInputError) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(JobsAt(sim, a[1]).size(), 1u);
   EXPECT_TRUE(JobsAt(sim, a[0]).empty());
+}
+
+TEST_F(CliPlan, AtATerminalTheDefaultKeepsTheSettingsAndGivenItemsAreNotAskedAgain) {
+  PrinterSimulator sim(2, {"--model-name", kModel, "--version", "2.00"});
+  ASSERT_TRUE(sim.Ready());
+  const auto& a = sim.Addresses();
+  const std::string out = dir_ + "/out.jsonl";
+  // Every answer the default: both printers keep their settings (the first
+  // answer is no default for the next either).
+  PtyRun r = RunAtTerminal({"download", package_, "--printer", Ftp(a[0]), "--printer", Ftp(a[1]),
+                            "--json"},
+                           out);
+  EXPECT_EQ(r.exitCode, 0) << r.terminal;
+  ASSERT_EQ(Lines(r.out).size(), 2u) << r.out << r.terminal;
+  for (const std::string& l : Lines(r.out)) EXPECT_EQ(Str(Object(l), "init_items"), "0") << l;
+  EXPECT_NE(r.terminal.find("? [y/N] "), std::string::npos) << r.terminal;
+  const int perPrinter = r.prompts / 2;
+  // Given, the items are the answer: the initialisation is not asked.
+  r = RunAtTerminal({"download", package_, "--printer", Ftp(a[0]), "--init-items", "6", "--json"},
+                    out);
+  EXPECT_EQ(r.exitCode, 0) << r.terminal;
+  EXPECT_EQ(Str(Object(Lines(r.out).at(0)), "init_items"), "6");
+  EXPECT_EQ(r.prompts, perPrinter - 1) << r.terminal;
+  EXPECT_NE(r.terminal.find("(--init-items)"), std::string::npos) << r.terminal;
+  EXPECT_EQ(sim.Reports(3).size(), 3u);
 }
