@@ -1,10 +1,13 @@
 #pragma once
 // The command line of quillon-cli: a command word, its operand and options.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
+
+struct PlannedPrinter;
 
 struct Options {
   std::string command;  // info, printers, query, inventory, job, download, history; with
@@ -51,6 +54,12 @@ struct Options {
   int canary = 0;                     // 0: no canary wave
   int maxFailures = 0;                // 0: no limit
   bool maxFailuresPercent = false;    // maxFailures is a percentage of the batch
+  // The plan (download): --dry-run, --plan-out FILE, --plan FILE.
+  bool dryRun = false;
+  std::string planOut;
+  std::string planIn;
+  // While a plan is applied: its printers as planned (identity, model=).
+  std::shared_ptr<const std::vector<PlannedPrinter>> planned;
 };
 
 // Parses args (without the program name). False with a message in error.
