@@ -786,7 +786,7 @@ TEST_F(CliDownload, TheQueueIsHeldDuringTheUpdateAndNoHoldLeavesItAlone) {
       if (sim.WaitHeld("RAW")) during = platform::QueryHoldState(q);
       sim.Release();
     });
-    std::vector<std::string> args{"download", package_, "--printer", q, "--yes", "--json"};
+    std::vector<std::string> args{"download", package_, "--printer", q, "--yes", "--init-items", "1", "--json"};
     if (noHold) args.push_back("--no-hold");
     const CliResult r = RunCli(args);
     beside.join();
@@ -821,7 +821,7 @@ TEST_F(CliDownload, WithVerifyAUsersJobWaitsForTheRestart) {
     }
     sim.Release();
   });
-  const CliResult r = RunCli({"download", package_, "--printer", q, "--yes", "--json", "--verify",
+  const CliResult r = RunCli({"download", package_, "--printer", q, "--yes", "--init-items", "1", "--json", "--verify",
                               "--verify-timeout", "20"});
   beside.join();
   EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -213,7 +213,7 @@ TEST_F(CliWaves, AFailingCanaryStartsNothingElse) {
   std::vector<std::string> printers;
   for (const std::string& address : a) printers.push_back(Ftp(address));
   const CliResult r =
-      RunCli(Download(printers, {"--model", kModel, "--yes", "--json", "--jobs", "4", "--canary", "2"}));
+      RunCli(Download(printers, {"--model", kModel, "--yes", "--init-items", "1", "--json", "--jobs", "4", "--canary", "2"}));
   EXPECT_EQ(r.exitCode, 9) << r.err;
   EXPECT_EQ(Str(LineOf(r.out, Ftp(a[0])), "outcome"), "succeeded");
   EXPECT_EQ(Str(LineOf(r.out, Ftp(a[1])), "outcome"), "failed");
@@ -237,7 +237,7 @@ TEST_F(CliWaves, AnUnverifiedCanaryStartsNothingElseAndAGoodOneLetsTheRestGo) {
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();
   CliResult r = RunCli(Download({Ftp(a[0]), Ftp(a[1]), Ftp(a[2])},
-                                {"--yes", "--json", "--jobs", "3", "--canary", "1", "--verify",
+                                {"--yes", "--init-items", "1", "--json", "--jobs", "3", "--canary", "1", "--verify",
                                  "--verify-timeout", "4"}));
   EXPECT_EQ(r.exitCode, 11) << r.err;
   EXPECT_EQ(Str(LineOf(r.out, Ftp(a[0])), "verification"), "unverified");
@@ -246,7 +246,7 @@ TEST_F(CliWaves, AnUnverifiedCanaryStartsNothingElseAndAGoodOneLetsTheRestGo) {
     EXPECT_EQ(JobsAt(sim, a[i]), 0u);
   }
   // The verified canary lets the others go.
-  r = RunCli(Download({Ftp(a[1]), Ftp(a[2])}, {"--yes", "--json", "--canary", "1", "--verify",
+  r = RunCli(Download({Ftp(a[1]), Ftp(a[2])}, {"--yes", "--init-items", "1", "--json", "--canary", "1", "--verify",
                                                "--verify-timeout", "8"}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(JobsAt(sim, a[2]), 1u);
@@ -264,7 +264,7 @@ TEST_F(CliWaves, MaxFailuresStopsAfterTheThirdOverTheWholeRun) {
   // One at a time, so that the order is the printers'.
   for (const std::string limit : {"3", "40%"}) {  // 40% of 7 printers: 3
     const CliResult r = RunCli(
-        Download(printers, {"--model", kModel, "--yes", "--json", "--max-failures", limit}));
+        Download(printers, {"--model", kModel, "--yes", "--init-items", "1", "--json", "--max-failures", limit}));
     EXPECT_EQ(r.exitCode, 9) << limit << r.err;
     EXPECT_EQ(Str(LineOf(r.out, Ftp(a[1])), "outcome"), "succeeded") << limit;
     EXPECT_EQ(Str(LineOf(r.out, Ftp(a[3])), "outcome"), "failed") << limit;
@@ -293,7 +293,7 @@ TEST_F(CliWaves, ASlowVerificationHoldsBackNoOtherLineAndAnotherModelIsUnverifie
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();
   const TimedRun run = RunTimed(Download({Ftp(a[0]), Ftp(a[1]), Ftp(a[2]), Ftp(a[3])},
-                                         {"--yes", "--json", "--jobs", "4", "--verify",
+                                         {"--yes", "--init-items", "1", "--json", "--jobs", "4", "--verify",
                                           "--verify-timeout", "25"}),
                                 nullptr);
   EXPECT_EQ(run.exitCode, 9) << run.err;
@@ -315,7 +315,7 @@ TEST_F(CliWaves, OnATerminalAStatusLineShowsTheWaitAndDumbTerminalsGetNoEscapes)
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();
   const auto args = Download({Ftp(a[0]), Ftp(a[1])},
-                             {"--yes", "--json", "--jobs", "2", "--verify", "--verify-timeout", "4"});
+                             {"--yes", "--init-items", "1", "--json", "--jobs", "2", "--verify", "--verify-timeout", "4"});
   const TimedRun xterm = RunTimed(args, "xterm");
   EXPECT_EQ(xterm.exitCode, 9) << xterm.err;
   EXPECT_NE(xterm.err.find("1/2 done, waiting for 1: ." + a[0].substr(a[0].rfind('.') + 1)),
@@ -341,7 +341,7 @@ TEST_F(CliWaves, NoticesAreNeverWrittenOverTheProgressLine) {
     sim.Release();
   });
   const TimedRun run =
-      RunTimed(Download({Ftp(a[0]), Ftp(a[1])}, {"--yes", "--json", "--jobs", "2", "--skip-current"}),
+      RunTimed(Download({Ftp(a[0]), Ftp(a[1])}, {"--yes", "--init-items", "1", "--json", "--jobs", "2", "--skip-current"}),
                "xterm");
   release.join();
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -367,7 +367,7 @@ TEST_F(CliWaves, QuietPrintsOnlyFailuresAndTheSummaryAndEveryRefusalHasAReason) 
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();
   const auto printers = std::vector<std::string>{Ftp(a[0]), Ftp(a[1])};
-  CliResult r = RunCli(Download(printers, {"--yes", "-q"}));
+  CliResult r = RunCli(Download(printers, {"--yes", "--init-items", "1", "-q"}));
   EXPECT_EQ(r.exitCode, 9) << r.err;
   const auto out = Lines(r.out);
   ASSERT_EQ(out.size(), 1u) << r.out;  // no line for the success, no table
@@ -378,7 +378,7 @@ TEST_F(CliWaves, QuietPrintsOnlyFailuresAndTheSummaryAndEveryRefusalHasAReason) 
   EXPECT_NE(r.err.find("summary: 2 printers: 1 succeeded, 1 refused"), std::string::npos) << r.err;
 
   // The downgrade refusal names its reason; the summary comes with --json too.
-  r = RunCli(Download(printers, {"--yes", "--json"}));
+  r = RunCli(Download(printers, {"--yes", "--init-items", "1", "--json"}));
   EXPECT_EQ(Str(LineOf(r.out, Ftp(a[1])), "reason"), "downgrade");
   EXPECT_NE(r.err.find("summary: 2 printers: 1 succeeded, 1 refused"), std::string::npos) << r.err;
   // The seconds are the transfer's own.
@@ -389,7 +389,7 @@ TEST_F(CliWaves, ABareAddressIsTheFtpPrinterAndTheHistoryFindsItByHost) {
   PrinterSimulator sim(1, {}, {{0, Entry()}});
   ASSERT_TRUE(sim.Ready());
   const std::string host = sim.Addresses()[0];
-  const CliResult r = RunCli({"download", package_, "--printer", host, "--yes", "--json", "-v"});
+  const CliResult r = RunCli({"download", package_, "--printer", host, "--yes", "--init-items", "1", "--json", "-v"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(Str(LineOf(r.out, Ftp(host)), "outcome"), "succeeded");
   EXPECT_NE(r.err.find("taken as the FTP printer " + Ftp(host)), std::string::npos) << r.err;
