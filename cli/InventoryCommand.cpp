@@ -129,7 +129,7 @@ int RunInventory(const Options& o) {
         }
         if (!o.json) return;
         JsonLine line;
-        line.Add("host", hosts[i]).Add("reachable", a.reachable);
+        line.Add("schema", kSchemaInventory).Add("host", hosts[i]).Add("reachable", a.reachable);
         if (a.reachable) {
           line.Add("model", a.model).Add("version", a.version).AddRaw("entry", EntryJson(entries[i]));
         } else {
