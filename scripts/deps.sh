@@ -6,6 +6,7 @@ QUILLON_PACKAGES=(
   fonts-noto-cjk xvfb
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
   lintian desktop-file-utils appstream ccache locales
+  ansible-core python3-jsonschema python3-pycodestyle python3-voluptuous yamllint
 )
 
 # The suites run under ja_JP.UTF-8, the locale of the program's users; with

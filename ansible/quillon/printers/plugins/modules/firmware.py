@@ -109,7 +109,7 @@ notes:
 seealso:
   - module: quillon.printers.inventory
 author:
-  - Quillon developers
+  - Quillon developers (@quillon)
 '''
 
 EXAMPLES = r'''
@@ -227,7 +227,7 @@ detail:
   description: With a single I(printer), its detail.
   returned: when printer is given
   type: str
-rc:
+cli_rc:
   description: The exit code of quillon-cli (null when it was ended at I(timeout)).
   returned: when quillon-cli ran
   type: int
@@ -391,7 +391,7 @@ def main():
 
         argv = build_argv(module, cli, printers, module.check_mode)
         rc, out, err = run(argv, p['timeout'])
-        result.update(rc=rc, cmd=argv, stderr_lines=err.splitlines())
+        result.update(cli_rc=rc, cmd=argv, stderr_lines=err.splitlines())
         if rc is None:
             raise CliError('quillon-cli did not end within %d s and was interrupted' % p['timeout'])
         lines = json_lines(out, ['quillon.download'], warnings)

@@ -54,7 +54,7 @@ notes:
 seealso:
   - module: quillon.printers.firmware
 author:
-  - Quillon developers
+  - Quillon developers (@quillon)
 '''
 
 EXAMPLES = r'''
@@ -119,7 +119,7 @@ ansible_facts:
     quillon_printers:
       description: Each asked host's entry of I(printers).
       type: dict
-rc:
+cli_rc:
   description: The exit code of quillon-cli (0 all answered, 9 some, 5 none).
   returned: when quillon-cli ran
   type: int
@@ -157,7 +157,7 @@ def main():
         if p['jobs'] is not None:
             argv += ['--jobs', str(p['jobs'])]
         rc, out, err = run(argv, p['timeout'])
-        result.update(rc=rc, cmd=argv)
+        result.update(cli_rc=rc, cmd=argv)
         if rc is None:
             raise CliError('quillon-cli did not end within %d s and was interrupted' % p['timeout'])
         lines = json_lines(out, ['quillon.inventory'], warnings)
