@@ -193,7 +193,62 @@ def run_all(f, cli):
     check(facts[f.addresses[WRONG]]['model'] == fleet.OTHER_MODEL, 'inventory: the other model')
     check(all(p['identity_source'] for p in res['inventory']['printers']), 'inventory: an identity source each')
     check(facts[dead]['reachable'] is False and facts[dead]['error'], 'inventory: the dead address unreachable')
+    check_odd_outputs(f, pb)
     print('all playbook checks passed')
+
+
+FAKE_CLI = """#!/bin/sh
+# A quillon-cli that answers with what the test puts in its reply file.
+[ "$1" = help ] && { echo "  --printer P  --json  --skip-current"; exit 0; }
+echo "notice: a line that is not JSON" >&2
+cat "$(dirname "$0")/reply"
+echo 'not json either'
+exit "$(cat "$(dirname "$0")/rc")"
+"""
+
+
+def check_odd_outputs(f, pb):
+    """The module against program output that breaks the contract."""
+    fake = os.path.join(f.work, 'fake')
+    os.makedirs(fake)
+    cli = os.path.join(fake, 'quillon-cli')
+    with open(cli, 'w') as out:
+        out.write(FAKE_CLI)
+    os.chmod(cli, 0o755)
+
+    def adhoc(reply, rc, **args):
+        with open(os.path.join(fake, 'reply'), 'w') as out:
+            out.write(reply)
+        with open(os.path.join(fake, 'rc'), 'w') as out:
+            out.write(str(rc))
+        module_args = dict(package=f.package, cli=cli, init_items='none')
+        module_args.update(args)
+        r = subprocess.run(['ansible', 'runner', '-i', pb.inventory, '-m', 'quillon.printers.firmware',
+                            '-a', json.dumps(module_args)], capture_output=True, text=True,
+                           timeout=PLAYBOOK_TIMEOUT, env=pb.env)
+        m = re.search(r'=> (\{.*\})\s*$', r.stdout, re.DOTALL)
+        if not m:
+            fail('no result from the ad-hoc run: %s%s' % (r.stdout, r.stderr))
+        res = json.loads(m.group(1))
+        res['failed'] = '| FAILED' in r.stdout  # the ad-hoc header says it, not the result
+        return res
+
+    line = ('{"schema":"quillon.download/1","package":"P","printer":"ftp://a/vesta0","outcome":"succeeded",'
+            '"exit":0,"version_before":"2.00","text":"succeeded","detail":""}\n')
+    res = adhoc(line, 9, printers=['ftp://A/vesta0', 'ftp://b/vesta0'])
+    check(res.get('failed') and res.get('changed'), 'a printer without a line fails the task; the sent one changed')
+    missing = [p for p in res['printers'] if p['printer'] == 'ftp://b/vesta0'][0]
+    check(missing['outcome'] == 'missing' and 'wrote no line' in res['msg'] and 'ftp://b/vesta0' in res['msg'],
+          'the missing line is said with its printer: %s' % res.get('msg'))
+    sent = [p for p in res['printers'] if p['printer'] == 'ftp://A/vesta0'][0]
+    check(sent['outcome'] == 'succeeded' and sent['changed'], 'the printer given as ftp://A finds its line')
+
+    res = adhoc(line.replace('download/1', 'download/2'), 0, printer='ftp://a/vesta0')
+    check(res.get('failed') and not res.get('changed') and 'version 2' in res['msg'],
+          'a line of another major version fails the task: %s' % res.get('msg'))
+
+    res = adhoc(line, 0, printer='ftp://a/vesta0', identity='SN-1')
+    check(res.get('failed') and '--identity' in res['msg'], 'identity without the program\'s --identity fails')
 
 
 if __name__ == '__main__':
