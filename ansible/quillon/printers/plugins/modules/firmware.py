@@ -162,7 +162,7 @@ printers:
       description:
         - C(succeeded), C(skipped), C(failed), C(refused), C(unreachable), C(declined), C(busy),
           C(aborted), C(not_started); in check mode the plan, C(send), C(skip), C(refused),
-          C(unreachable), or C(unknown) without a dry run; C(missing) when quillon-cli wrote no line
+          C(unreachable), C(not_started), or C(unknown) without a dry run; C(missing) when quillon-cli wrote no line
           for the printer.
       type: str
       sample: succeeded
