@@ -52,7 +52,7 @@ options:
       - The settings the printer's restart resets, C(none) (or C(0)) to keep them all, or the sum of
         C(1) menu settings, C(2) network settings and C(4) permission settings.
       - Required where a package's restart would reset settings, as in quillon-cli; without it such a
-        printer is refused and receives nothing.
+        printer is refused (reason C(init_items_needed)) and receives nothing.
     type: str
   allow_downgrade:
     description:
