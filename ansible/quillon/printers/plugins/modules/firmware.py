@@ -191,7 +191,7 @@ printers:
       type: str
       sample: HALVORN CORVIA KV3
     reason:
-      description: The reason of a refusal or skip (such as C(model_mismatch), C(init_items_needed), C(no_answer)).
+      description: The reason of a refusal or skip (such as C(not_target), C(init_items_needed), C(no_answer)).
       type: str
     init_items:
       description: The settings reset by the restart (0 none), null when no reset happens.
