@@ -23,7 +23,7 @@ const Spec kCommands[] = {
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
-     " allow-downgrade resume verify verify-timeout "},
+     " allow-downgrade resume verify verify-timeout dry-run plan-out plan "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
@@ -31,7 +31,8 @@ const Spec kCommands[] = {
 bool TakesValue(const std::string& name) {
   return name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
-         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
+         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since" ||
+         name == "plan-out" || name == "plan";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -66,6 +67,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
   o = Options();
   const Spec* spec = nullptr;
   bool operandTaken = false;
+  std::vector<std::string> planOptions;  // options that decide what a download does
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -206,7 +208,18 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       o.since = value;
     } else if (name == "json") {
       o.json = true;
+    } else if (name == "dry-run") {
+      o.dryRun = true;
+    } else if (name == "plan-out") {
+      o.planOut = value;
+    } else if (name == "plan") {
+      o.planIn = value;
+      planOptions.push_back("--" + name);
+      continue;
     }
+    if (name != "json" && name != "jobs" && name != "verify" && name != "verify-timeout" &&
+        name != "yes")
+      planOptions.push_back("--" + name);
   }
   if (o.command == "help") {
     // "help COMMAND" is COMMAND --help.
@@ -232,7 +245,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (!o.jobsGiven) o.jobs = 16;
     return true;
   }
-  if (spec->operand && o.operand.empty()) {
+  if (spec->operand && o.operand.empty() && !(o.command == "download" && !o.planIn.empty())) {
     error = std::string("the command ") + spec->command +
             (o.command == "query" ? " needs a HOST" : " needs a PACKAGE");
     return false;
@@ -249,6 +262,25 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
   }
   if (o.command == "history" && o.printers.size() > 1) {
     error = "the command history takes at most one --printer";
+    return false;
+  }
+  if (o.command == "download" && !o.planIn.empty()) {
+    // A plan names its package, printers and choices; applying it changes none.
+    for (const std::string& opt : planOptions) {
+      if (opt == "--plan") continue;
+      error = "--plan applies the plan as it was made: it takes no " + opt +
+              " (make a new plan with --dry-run instead)";
+      return false;
+    }
+    if (!o.operand.empty()) {
+      error = "--plan names its package: give no PACKAGE";
+      return false;
+    }
+    o.yes = true;  // the plan was the confirmation
+    return true;
+  }
+  if (o.command == "download" && !o.planOut.empty() && !o.dryRun) {
+    error = "--plan-out writes the plan of a --dry-run";
     return false;
   }
   if (o.command == "download" && o.printers.empty() && o.printersFrom.empty()) {

@@ -1,10 +1,13 @@
 #pragma once
 // The command line of quillon-cli: a command word, its operand and options.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
+
+struct PlannedPrinter;
 
 struct Options {
   std::string command;  // info, printers, query, inventory, job, download, history; with
@@ -35,6 +38,12 @@ struct Options {
   bool version = false;               // --version
   bool verbose = false;               // -v, --verbose
   bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
+  // The plan (download): --dry-run, --plan-out FILE, --plan FILE.
+  bool dryRun = false;
+  std::string planOut;
+  std::string planIn;
+  // While a plan is applied: its printers as planned (identity, model=).
+  std::shared_ptr<const std::vector<PlannedPrinter>> planned;
 };
 
 // Parses args (without the program name). False with a message in error.

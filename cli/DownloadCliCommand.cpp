@@ -9,6 +9,8 @@
 // says what happened to it.
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -30,6 +32,7 @@
 #include "cli/ConsoleProbe.h"
 #include "cli/HostList.h"
 #include "cli/Parallel.h"
+#include "cli/Plan.h"
 #include "cli/PrinterLines.h"
 #include "cli/ResumeFile.h"
 #include "cli/Verify.h"
@@ -252,6 +255,7 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
 
 // The printer's line: JSON, or one line of text on standard output.
 void PrintOutcome(const Options& o, const PrinterRun& r) {
+  if (o.dryRun) return;  // the plan's lines come at the end, in order
   if (o.json)
     PrintJson(o, r);
   else
@@ -300,15 +304,23 @@ void PrintSummary(const std::vector<PrinterRun>& runs) {
 }  // namespace
 
 int RunDownload(const Options& o) {
+  if (!o.planIn.empty()) return ApplyPlan(o);
   std::vector<PrinterLine> lines;
   std::string error;
   if (!CollectPrinterLines(o, lines, error)) {
     ErrLine(error);
     return kExitInput;
   }
+  if (o.planned) {
+    for (PrinterLine& l : lines) {
+      if (const PlannedPrinter* p = PlannedOf(o, l.printer)) l.model = p->lineModel;
+    }
+  }
   if (!o.resume.empty()) {
     std::set<std::string> done;
-    if (!SucceededPrinters(o.resume, done, error)) {
+    std::set<std::string> batch;
+    for (const PrinterLine& l : lines) batch.insert(PrinterTarget::IdentityOfText(l.printer));
+    if (!ResumeDone(o.resume, batch, done, error)) {
       ErrLine(error);
       return kExitInput;
     }
@@ -331,7 +343,9 @@ int RunDownload(const Options& o) {
   }
 
   auto app = MakeApp(o);
-  TerminalAnswerer answerer(o.yes, o.force, o.initItems);
+  // A dry run answers as an unattended run would, and asks nothing.
+  TerminalAnswerer answerer(o.yes || o.dryRun, o.force, o.initItems);
+  answerer.SetSilent(o.dryRun);
   quillon::MessageBoxes boxes(&answerer);
   TDownloadCommandCore command(*app, boxes);
 
@@ -374,7 +388,7 @@ int RunDownload(const Options& o) {
   // --skip-current, --verify and the downgrade check (which needs a
   // package version that compares).
   const bool wantVersion =
-      o.skipCurrent || o.verify ||
+      o.skipCurrent || o.verify || o.dryRun || o.planned ||
       (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
   BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
     PrinterRun& r = runs[i];
@@ -428,6 +442,20 @@ int RunDownload(const Options& o) {
       ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
       PrintOutcome(o, r);
       return nullptr;
+    }
+    if (const PlannedPrinter* planned = PlannedOf(o, r.printer)) {
+      // Applying a plan: the address must still be the printer planned.
+      std::string why;
+      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model, std::string(),
+                        why)) {
+        r.exit = kExitRefused;
+        r.outcome = "refused";
+        r.reason = "identity_changed";
+        r.message = why;
+        ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+        PrintOutcome(o, r);
+        return nullptr;
+      }
     }
     SelectTarget(*app, r.printer, po);
     if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
@@ -492,6 +520,30 @@ int RunDownload(const Options& o) {
     job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
     r.initItems = SettingsResetItems(job.transfer);
+    if (o.initItems < 0 && (o.yes || o.force || o.dryRun) && r.initItems && *r.initItems != 0) {
+      // Nobody chose to lose the printer's settings: unattended, that
+      // takes --init-items.
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = "init_items_needed";
+      r.message = "its settings memory would be initialised (items " +
+                  std::to_string(*r.initItems) + ": " + InitItemsText(*r.initItems) +
+                  "); --init-items none keeps them, --init-items N initialises N";
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (o.dryRun) {
+      if (noSuchQueue) {
+        r.exit = kExitPrinterOpen;
+        r.outcome = "unreachable";
+        r.reason = "no_such_queue";
+        r.message = "the spooler has no queue of that name";
+      } else {
+        r.outcome = "send";
+      }
+      return nullptr;
+    }
     r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
     r.transferred = true;
     if (!r.initItems)
@@ -593,6 +645,42 @@ int RunDownload(const Options& o) {
     PrintOutcome(o, r);
   }
 
+  if (o.dryRun) {
+    std::vector<PlannedPrinter> plan;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      const PrinterRun& r = runs[i];
+      PlannedPrinter p;
+      p.printer = r.printer;
+      p.route = RouteOf(r.printer);
+      p.plan = PlanValueOf(r.outcome);
+      const bool answered = r.asked && r.before.reachable;
+      p.model = !r.model.empty() ? r.model : answered ? r.before.model : std::string();
+      p.lineModel = lines[i].model.empty() && o.haveModel ? o.model : lines[i].model;
+      if (answered) {
+        p.consoleModel = r.before.model;
+        p.versionBefore = r.before.version;
+      }
+      p.initItems = r.initItems;
+      p.reason = r.reason;
+      p.message = r.message;
+      p.detail = !r.detail.empty() ? r.detail : r.versionDetail;
+      p.exit = r.exit;
+      PrintPlanLine(o, p, package.DownLoadVersion);
+      plan.push_back(p);
+    }
+    if (!o.planOut.empty()) {
+      PlanPackage pkg;
+      pkg.path = QFileInfo(QString::fromStdString(o.operand)).absoluteFilePath().toStdString();
+      pkg.dataSha256 = package.DataSha256();
+      pkg.version = package.DownLoadVersion;
+      if (!FileSha256(o.operand, pkg.sha256, error) ||
+          !WritePlanFile(o.planOut, o, pkg, plan, error)) {
+        ErrLine(error);
+        return kExitLocalWrite;
+      }
+    }
+    return PlanExit(plan);
+  }
   std::vector<int> codes;
   for (const PrinterRun& r : runs) codes.push_back(r.exit);
   if (batch && !o.json) PrintSummary(runs);

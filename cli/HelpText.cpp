@@ -23,6 +23,40 @@ const OptionDoc kInitItems{"--init-items", "N",
                            "The settings the restart command resets: the sum of 1 menu settings, "
                            "2 network settings and 4 permission settings; 0 keeps them all."};
 
+// The plan of a download, and what a download changes only when asked.
+const OptionDoc kDownloadInitItems{
+    "--init-items", "N",
+    "The settings the restart command resets: none, or the sum of 1 menu settings, 2 network "
+    "settings and 4 permission settings (0 is none). Under --yes or --force a printer whose "
+    "settings would be initialised is refused (exit 12, reason init_items_needed) and receives "
+    "nothing unless this option is given; at a terminal the question's default keeps the "
+    "settings, and the question is not asked when this option is given."};
+const OptionDoc kDryRun{
+    "--dry-run", "",
+    "Send nothing: ask every printer what the download would ask (model, version), take no lock, "
+    "write no history or log, and print per printer what would happen: send (version before -> "
+    "the package's, and the initialisation items), skip (already current, with "
+    "--skip-current), refused (the reason) or unreachable (the cause). Nothing is asked: it "
+    "plans as --yes would, so risks are refused without --force and a settings reset without "
+    "--init-items. With --json one line per printer with plan, printer, model, version_before, "
+    "version_package, init_items, reason and detail. The exit status is 0 when every printer "
+    "would be sent to or skipped, 12 when any would be refused (also when others are "
+    "unreachable), 5 when any is unreachable and none refused."};
+const OptionDoc kPlanOut{
+    "--plan-out", "FILE",
+    "With --dry-run: write the plan into FILE (JSON): the package's absolute path and the "
+    "SHA-256 of the whole package file, the options that decided the plan, and per printer its "
+    "plan and identity (canonical address, model and version as its console gave them, serial "
+    "when known, else null)."};
+const OptionDoc kPlan{
+    "--plan", "FILE",
+    "Apply a plan written by --plan-out, exactly: its package, its printers and its choices "
+    "(no PACKAGE, printer or choice options; --json, --jobs, --verify are allowed; the plan is "
+    "the confirmation). A package whose SHA-256 differs refuses the whole plan (exit 12, reason "
+    "package_changed) and nothing is sent. Only the printers planned as send are sent to; each "
+    "one's console is asked again just before its transfer, and a printer whose model (or "
+    "serial) is not the planned one is refused (reason identity_changed)."};
+
 const std::vector<CommandDoc> kCommands = {
     {"info", "PACKAGE [--json]", "show what a firmware package holds",
      "Opens the package (.RXF, its compressed form .RX_, or a cabinet .RXV) as a download would "
@@ -62,7 +96,8 @@ const std::vector<CommandDoc> kCommands = {
     {"download",
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
      "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
-     "[--resume FILE] [--verify [--verify-timeout S]]",
+     "[--resume FILE] [--verify [--verify-timeout S]] [--dry-run] [--plan-out FILE] | "
+     "--plan FILE [--json] [--jobs N] [--verify]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
      "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
@@ -78,7 +113,7 @@ const std::vector<CommandDoc> kCommands = {
       {"--printers-from", "FILE",
        "Printers to update, one per line; blank lines and lines starting with # are skipped; - "
        "reads standard input. model=M after a printer gives that printer's model."},
-      kModel, kNoCommand, kInitItems,
+      kModel, kNoCommand, kDownloadInitItems,
       {"-y, --yes", "",
        "Accept the routine confirmations: the start, the package's begin message and notices "
        "(needed when there is no terminal)."},
@@ -101,11 +136,15 @@ const std::vector<CommandDoc> kCommands = {
        "version cannot be known is not refused for that alone. With a model given, this "
        "option spares the query."},
       {"--resume", "FILE",
-       "Try only the printers whose line in that earlier --json output did not succeed."},
+       "Try only the printers whose line in that earlier --json output did not succeed. A FILE "
+       "that cannot be read, is empty, names none of the batch's printers, or is the file "
+       "standard output goes to (the shell has emptied it) is an input error (exit 2) and "
+       "nothing is sent."},
       {"--verify", "",
        "After each success wait for the printer's restart and ask its console again; a printer "
        "that does not come back with the package's version is unverified (exit 11)."},
-      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."}}},
+      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."},
+      kDryRun, kPlanOut, kPlan}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "
      "data folder, oldest first: time, user, package and its SHA-256, description and version, "
@@ -219,10 +258,12 @@ std::vector<std::string> SynopsisItems(const std::string& usage) {
 // The synopsis, broken before an item where it is too long.
 std::string WrapSynopsis(const CommandDoc& c) {
   std::string out = "  ", line = std::string("quillon-cli ") + c.name;
+  std::size_t indent = 2;  // continuation lines are indented further
   for (const std::string& item : SynopsisItems(c.usage)) {
-    if (line.size() + 1 + item.size() + 2 > static_cast<std::size_t>(kWidth)) {
+    if (line.size() + 1 + item.size() + indent > static_cast<std::size_t>(kWidth)) {
       out += line + "\n     ";
       line.clear();
+      indent = 5;
     }
     line += " " + item;
   }
