@@ -76,7 +76,9 @@ def main():
             check(f.reports() == [], 'the dry run sent nothing')
             if os.path.exists(plan_file):
                 with open(plan_file) as fh:
-                    valid(plan, json.load(fh), 'the plan file')
+                    plan_doc = json.load(fh)
+                check(plan_doc.get('schema') == 'quillon.plan/1', 'the plan file names its schema')
+                valid(plan, plan_doc, 'the plan file')
         else:
             print('note: this quillon-cli has no --dry-run; plan lines not validated')
 
@@ -93,6 +95,14 @@ def main():
         skipped = lines_of(r.stdout)
         check(len(skipped) == 1 and skipped[0]['outcome'] == 'skipped', 'download: a current printer is skipped')
         valid(download, skipped[0], 'the skipped line')
+
+        # A reset under --yes needs --init-items given: refused, nothing sent.
+        r = f.run([cli, 'download', f.package, '--printer', f.ftp(3), '--json', '--yes'])
+        refusal = lines_of(r.stdout)
+        check(len(refusal) == 1 and refusal[0]['outcome'] == 'refused'
+              and refusal[0]['reason'] == 'init_items_needed', 'download: a reset without --init-items refused')
+        valid(download, refusal[0], 'the init_items_needed refusal')
+        check(f.jobs_at(3) == [], 'the refused printer received nothing')
 
         # Verified after the restart.
         r = f.run([cli, 'download', f.package, '--printer', f.ftp(3), '--json', '--yes', '--init-items', 'none',
