@@ -139,8 +139,11 @@ def run_all(f, cli):
             check(recap.get(h, {}).get('changed') == 1 and recap[h]['failed'] == 0,
                   'check mode: %s would change: %s' % (h, recap.get(h)))
             check(res[h]['printers'][0]['outcome'] == 'send', 'check mode: %s plans a send' % h)
-        check('2.00' in r.stdout and fleet.PACKAGE_VERSION in r.stdout,
-              'diff mode shows the version before and the package\'s')
+        for h in good:
+            printer = re.escape(res[h]['printers'][0]['printer'])
+            check(re.search(r'^-%s: 2\.00$' % printer, r.stdout, re.MULTILINE) and
+                  re.search(r'^\+%s: %s$' % (printer, re.escape(fleet.PACKAGE_VERSION)), r.stdout, re.MULTILINE),
+                  'diff mode shows %s\'s version before -> the package\'s' % h)
         check(recap.get(wrong, {}).get('failed') == 1, 'check mode: the wrong model would fail')
     else:
         print('note: this quillon-cli has no --dry-run; check mode reports "changed unknown"')
@@ -173,6 +176,12 @@ def run_all(f, cli):
               'second run: %s skipped as current' % h)
         check(len(f.jobs_at(i)) == 1, 'second run: %s received nothing more' % h)
 
+    # Check mode once current: nothing would change.
+    r, recap, res = pb.play('site.yml', '--check', '-e', 'target=good')
+    for h in good:
+        check(recap.get(h, {}).get('changed') == 0 and recap[h]['failed'] == 0,
+              'check mode after the update: %s unchanged' % h)
+
     # Waves of two: the first wave fails, the second never starts.
     r, recap, res = pb.play('serial.yml')
     check(r.returncode != 0, 'the waves\' play fails (exit %d)' % r.returncode)
@@ -193,6 +202,13 @@ def run_all(f, cli):
     check(facts[f.addresses[WRONG]]['model'] == fleet.OTHER_MODEL, 'inventory: the other model')
     check(all(p['identity_source'] for p in res['inventory']['printers']), 'inventory: an identity source each')
     check(facts[dead]['reachable'] is False and facts[dead]['error'], 'inventory: the dead address unreachable')
+    # A reset without init_items: refused with its reason, nothing sent.
+    r, recap, res = pb.play('site.yml', '-e', 'target=p%d' % BATCH[2], '-e', 'init_items=omit')
+    check(recap.get('p%d' % BATCH[2], {}).get('failed') == 1, 'a reset without init_items fails')
+    entry = (res['p%d' % BATCH[2]]['printers'] or [{'reason': res['p%d' % BATCH[2]].get('msg')}])[0]
+    check(entry['reason'] == 'init_items_needed' and f.jobs_at(BATCH[2]) == [],
+          'its reason is init_items_needed and nothing was sent: %s' % entry['reason'])
+
     check_odd_outputs(f, pb)
     print('all playbook checks passed')
 
@@ -200,6 +216,7 @@ def run_all(f, cli):
 FAKE_CLI = """#!/bin/sh
 # A quillon-cli that answers with what the test puts in its reply file.
 [ "$1" = help ] && { echo "  --printer P  --json  --skip-current"; exit 0; }
+echo "$*" >>"$(dirname "$0")/calls"
 echo "notice: a line that is not JSON" >&2
 cat "$(dirname "$0")/reply"
 echo 'not json either'
@@ -222,9 +239,12 @@ def check_odd_outputs(f, pb):
         with open(os.path.join(fake, 'rc'), 'w') as out:
             out.write(str(rc))
         module_args = dict(package=f.package, cli=cli, init_items='none')
+        check_mode = args.pop('_check', False)
         module_args.update(args)
+        module_args = dict((k, v) for k, v in module_args.items() if v is not None)
         r = subprocess.run(['ansible', 'runner', '-i', pb.inventory, '-m', 'quillon.printers.firmware',
-                            '-a', json.dumps(module_args)], capture_output=True, text=True,
+                            '-a', json.dumps(module_args)] + (['--check'] if check_mode else []),
+                           capture_output=True, text=True,
                            timeout=PLAYBOOK_TIMEOUT, env=pb.env)
         m = re.search(r'=> (\{.*\})\s*$', r.stdout, re.DOTALL)
         if not m:
@@ -246,6 +266,15 @@ def check_odd_outputs(f, pb):
     res = adhoc(line.replace('download/1', 'download/2'), 0, printer='ftp://a/vesta0')
     check(res.get('failed') and not res.get('changed') and 'version 2' in res['msg'],
           'a line of another major version fails the task: %s' % res.get('msg'))
+
+    # Check mode with a program that has no dry run: nothing run but its help.
+    calls = os.path.join(fake, 'calls')
+    if os.path.exists(calls):
+        os.remove(calls)
+    res = adhoc(line, 0, printer='ftp://a/vesta0', _check=True)
+    check(not res.get('failed') and not res.get('changed') and res['outcome'] == 'unknown',
+          'check mode without a dry run: outcome unknown, unchanged')
+    check(not os.path.exists(calls), 'check mode without a dry run runs no download')
 
     res = adhoc(line, 0, printer='ftp://a/vesta0', identity='SN-1')
     check(res.get('failed') and '--identity' in res['msg'], 'identity without the program\'s --identity fails')
