@@ -50,13 +50,13 @@ t1=$(now)
 answered=$(grep -c '"reachable":true' "$work/inventory.jsonl" || true)
 
 t2=$(now)
-"$cli" download "$work/FW.RXF" --printer "ftp://$block.$((n + 1))/vesta0" --yes --json \
+"$cli" download "$work/FW.RXF" --printer "ftp://$block.$((n + 1))/vesta0" --yes --init-items 1 --json \
   --verify --verify-timeout 60 > "$work/one.jsonl" 2>/dev/null || true
 t3=$(now)
 
 start=$(/usr/bin/python3 -c 'import time; print(time.time())')
 t4=$(now)
-"$cli" download "$work/FW.RXF" --printers-from "$work/printers.txt" --yes --json \
+"$cli" download "$work/FW.RXF" --printers-from "$work/printers.txt" --yes --init-items 1 --json \
   --jobs "$jobs" --verify --verify-timeout 120 > "$work/batch.jsonl" 2>/dev/null || true
 t5=$(now)
 verified=$(grep -c '"verification":"verified"' "$work/batch.jsonl" || true)

@@ -278,6 +278,14 @@ TEST_F(CliPlan, APlanIsAppliedToItsSendPrintersOnlyAndRefusedWhenThePackageChang
   EXPECT_EQ(r.exitCode, 2);
   r = RunCli({"download", "--plan", dir_ + "/missing.json"});
   EXPECT_EQ(r.exitCode, 2);
+  r = RunCli({"download", "--plan", planFile, "--printer", Ftp(a[1])});
+  EXPECT_EQ(r.exitCode, 2);
+  ASSERT_TRUE(WriteFileBytes(dir_ + "/not-a-plan.json", "{\"printers\": []}"));
+  r = RunCli({"download", "--plan", dir_ + "/not-a-plan.json"});
+  EXPECT_EQ(r.exitCode, 2);
+  // A plan is written by a dry run only.
+  r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--yes", "--plan-out", planFile});
+  EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(sim.Reports(0).size(), 1u);
 }
 
