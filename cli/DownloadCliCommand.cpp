@@ -161,7 +161,7 @@ void SetOutcome(PrinterRun& r, const quillon::DownloadJobResult& j) {
 
 void PrintJson(const Options& o, const PrinterRun& r) {
   JsonLine line;
-  line.Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
+  line.Add("schema", kSchemaDownload).Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
   if (!r.model.empty()) line.Add("model", r.model);
   if (r.asked && r.before.reachable)
     line.Add("version_before", r.before.version);

@@ -30,7 +30,7 @@ void AddOptional(JsonLine& line, const std::string& key, const std::optional<std
 
 std::string JsonRow(const quillon::HistoryEntry& e) {
   JsonLine line;
-  line.Add("time", e.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
+  line.Add("schema", kSchemaHistory).Add("time", e.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
       .Add("user", e.user)
       .Add("package", e.packagePath);
   if (e.sha256.empty())

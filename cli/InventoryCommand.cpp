@@ -161,7 +161,7 @@ int RunInventory(const Options& o) {
         }
         if (!o.json) return;
         JsonLine line;
-        line.Add("host", hosts[i]).Add("reachable", a.reachable);
+        line.Add("schema", kSchemaInventory).Add("host", hosts[i]).Add("reachable", a.reachable);
         if (a.reachable) {
           line.Add("model", a.model);
           if (a.version.empty()) {

@@ -51,6 +51,7 @@ std::string PlanValueOf(const std::string& outcome) {
 void PrintPlanLine(const Options& o, const PlannedPrinter& p, const std::string& packageVersion) {
   if (o.json) {
     JsonLine line;
+    line.Add("schema", kSchemaDownload);
     line.Add("package", o.operand).Add("printer", p.printer).Add("route", p.route);
     line.Add("plan", p.plan);
     if (p.model.empty())
@@ -116,6 +117,7 @@ bool FileSha256(const std::string& path, std::string& hex, std::string& error) {
 bool WritePlanFile(const std::string& path, const Options& o, const PlanPackage& package,
                    const std::vector<PlannedPrinter>& printers, std::string& error) {
   QJsonObject root;
+  root[QStringLiteral("schema")] = QLatin1String(kSchemaPlan);
   root[QStringLiteral("format")] = QLatin1String(kFormat);
   root[QStringLiteral("format_version")] = kFormatVersion;
   QJsonObject pkg;

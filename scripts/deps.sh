@@ -7,6 +7,7 @@ QUILLON_PACKAGES=(
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
   lintian desktop-file-utils appstream ccache locales
   libsnmp-dev snmpd cups-ipp-utils avahi-daemon dbus libx11-dev
+  ansible-core python3-jsonschema python3-pycodestyle python3-voluptuous yamllint
 )
 
 # The suites run under ja_JP.UTF-8, the locale of the program's users; with
