@@ -84,12 +84,12 @@ for _ in $(seq "$runs"); do
     -w '%{time_total}\n' -o /dev/null "ftp://$addr/vesta0/")
   t0=$(now); "$cli" query "$addr" >/dev/null; t1=$(now)
   query_s=$(elapsed "$t0" "$t1")
-  t0=$(now); "$cli" download "$work/FW.RXF" --printer "ftp://$addr/vesta0" --yes -q >/dev/null 2>&1; t1=$(now)
+  t0=$(now); "$cli" download "$work/FW.RXF" --printer "ftp://$addr/vesta0" --yes --init-items 1 -q >/dev/null 2>&1; t1=$(now)
   ftp_s=$(elapsed "$t0" "$t1")
 
   t0=$(now); lp -s -o raw -d BENCH_KV3 "$work/raw.job"
   lp_s=$(elapsed "$t0" "$(raw_ended_after "$t0")")
-  t0=$(now); "$cli" download "$work/FW.RXF" --printer BENCH_KV3 --yes -q >/dev/null 2>&1; t1=$(now)
+  t0=$(now); "$cli" download "$work/FW.RXF" --printer BENCH_KV3 --yes --init-items 1 -q >/dev/null 2>&1; t1=$(now)
   spool_s=$(elapsed "$t0" "$t1")
   spool_printer_s=$(elapsed "$t0" "$(raw_ended_after "$t0")")
   echo "$curl_s $query_s $ftp_s $lp_s $spool_s $spool_printer_s" >> "$work/times"

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/PrinterLines.h"
+#include "core/identity/PrinterIdentity.h"
 #include "core/transfer/PrinterTarget.h"
 
 namespace cli {
@@ -19,19 +20,59 @@ const Spec kCommands[] = {
     {"info", true, " json "},
     {"printers", false, " json "},
     {"query", true, " json "},
-    {"inventory", true, " hosts-from jobs json printers-out "},
+    {"inventory", true,
+     " hosts-from jobs json printers-out"
+     " identity snmp-version snmp-community snmp-user snmp-auth snmp-priv "},
     {"job", true, " printer model no-command init-items output "},
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
-     " allow-downgrade resume verify verify-timeout "},
+     " allow-downgrade resume verify verify-timeout"
+     " no-hold canary max-failures dry-run plan-out plan "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
 
+// The identity sources' options, all with a value.
+bool IsIdentityOption(const std::string& name) {
+  return name == "identity" || name == "snmp-version" || name == "snmp-community" ||
+         name == "snmp-user" || name == "snmp-auth" || name == "snmp-priv";
+}
+
+bool ParseIdentityOption(const std::string& name, const std::string& value, Options& o,
+                         std::string& error) {
+  std::string protocol, pass;
+  if (name == "identity") {
+    if (!identity::ParseOrder(value, o.identityOrder, error)) return false;
+  } else if (name == "snmp-version") {
+    o.snmpVersion = value == "v3" ? "3" : value == "v2c" || value == "2" ? "2c" : value;
+    if (o.snmpVersion != "2c" && o.snmpVersion != "3") {
+      error = "--snmp-version takes 2c or 3";
+      return false;
+    }
+  } else if (name == "snmp-community") {
+    if (value.empty()) {
+      error = "an empty --snmp-community";
+      return false;
+    }
+    o.snmpCommunity = value;
+    o.snmpCommunityGiven = true;
+  } else if (name == "snmp-user") {
+    o.snmpUser = value;
+  } else if (name == "snmp-auth" || name == "snmp-priv") {
+    if (!identity::SplitProtocolPass(value, protocol, pass)) {
+      error = "--" + name + " takes PROTOCOL:PASSWORD (e.g. SHA:secret, AES:secret)";
+      return false;
+    }
+    (name == "snmp-auth" ? o.snmpAuth : o.snmpPriv) = value;
+  }
+  return true;
+}
+
 bool TakesValue(const std::string& name) {
-  return name == "printer" || name == "printers-from" || name == "model" ||
+  return IsIdentityOption(name) || name == "printer" || name == "printers-from" || name == "model" ||
          name == "init-items" || name == "output" || name == "jobs" || name == "hosts-from" ||
-         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since";
+         name == "printers-out" || name == "resume" || name == "verify-timeout" || name == "since" ||
+         name == "canary" || name == "max-failures" || name == "plan-out" || name == "plan";
 }
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -66,6 +107,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
   o = Options();
   const Spec* spec = nullptr;
   bool operandTaken = false;
+  std::vector<std::string> planOptions;  // options that decide what a download does
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -143,7 +185,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       return false;
     }
 
-    if (name == "printer") {
+    if (IsIdentityOption(name)) {
+      if (!ParseIdentityOption(name, value, o, error)) return false;
+    } else if (name == "printer") {
       if (value.empty()) {
         error = "an empty printer name";
         return false;
@@ -202,11 +246,37 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "--verify-timeout takes a number of seconds 1 to 3600";
         return false;
       }
+    } else if (name == "no-hold") {
+      o.noHold = true;
+    } else if (name == "canary") {
+      if (!ParseInt(value, 1, 100000, o.canary)) {
+        error = "--canary takes a number of printers 1 to 100000";
+        return false;
+      }
+    } else if (name == "max-failures") {
+      const bool percent = !value.empty() && value.back() == '%';
+      const std::string number = percent ? value.substr(0, value.size() - 1) : value;
+      if (!ParseInt(number, 1, percent ? 100 : 100000, o.maxFailures)) {
+        error = "--max-failures takes a number of printers (1 or more) or a percentage (1% to 100%)";
+        return false;
+      }
+      o.maxFailuresPercent = percent;
     } else if (name == "since") {
       o.since = value;
     } else if (name == "json") {
       o.json = true;
+    } else if (name == "dry-run") {
+      o.dryRun = true;
+    } else if (name == "plan-out") {
+      o.planOut = value;
+    } else if (name == "plan") {
+      o.planIn = value;
+      planOptions.push_back("--" + name);
+      continue;
     }
+    if (name != "json" && name != "jobs" && name != "verify" && name != "verify-timeout" &&
+        name != "yes")
+      planOptions.push_back("--" + name);
   }
   if (o.command == "help") {
     // "help COMMAND" is COMMAND --help.
@@ -232,7 +302,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (!o.jobsGiven) o.jobs = 16;
     return true;
   }
-  if (spec->operand && o.operand.empty()) {
+  if (spec->operand && o.operand.empty() && !(o.command == "download" && !o.planIn.empty())) {
     error = std::string("the command ") + spec->command +
             (o.command == "query" ? " needs a HOST" : " needs a PACKAGE");
     return false;
@@ -249,6 +319,25 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
   }
   if (o.command == "history" && o.printers.size() > 1) {
     error = "the command history takes at most one --printer";
+    return false;
+  }
+  if (o.command == "download" && !o.planIn.empty()) {
+    // A plan names its package, printers and choices; applying it changes none.
+    for (const std::string& opt : planOptions) {
+      if (opt == "--plan") continue;
+      error = "--plan applies the plan as it was made: it takes no " + opt +
+              " (make a new plan with --dry-run instead)";
+      return false;
+    }
+    if (!o.operand.empty()) {
+      error = "--plan names its package: give no PACKAGE";
+      return false;
+    }
+    o.yes = true;  // the plan was the confirmation
+    return true;
+  }
+  if (o.command == "download" && !o.planOut.empty() && !o.dryRun) {
+    error = "--plan-out writes the plan of a --dry-run";
     return false;
   }
   if (o.command == "download" && o.printers.empty() && o.printersFrom.empty()) {

@@ -1,10 +1,13 @@
 #pragma once
 // The command line of quillon-cli: a command word, its operand and options.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
+
+struct PlannedPrinter;
 
 struct Options {
   std::string command;  // info, printers, query, inventory, job, download, history; with
@@ -29,12 +32,34 @@ struct Options {
   std::string resume;                 // --resume RESULT.jsonl
   bool verify = false;                // --verify
   int verifyTimeout = 300;            // --verify-timeout SECONDS
+  // --no-hold: a queue is not held while its printer is updated
+  bool noHold = false;
   std::string since;                  // --since TIME (history)
   bool json = false;                  // --json
   bool help = false;                  // --help
   bool version = false;               // --version
   bool verbose = false;               // -v, --verbose
   bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
+
+  // Identity sources (inventory); empty: the settings file's, else the default.
+  std::vector<std::string> identityOrder;  // --identity console,ipp,snmp
+  std::string snmpVersion;                 // --snmp-version 2c|3
+  std::string snmpCommunity;               // --snmp-community C
+  bool snmpCommunityGiven = false;
+  std::string snmpUser;                    // --snmp-user U
+  std::string snmpAuth;                    // --snmp-auth PROTOCOL:PASS
+  std::string snmpPriv;                    // --snmp-priv PROTOCOL:PASS
+  // Waves (download): --canary N sends to N printers first; --max-failures
+  // N or P% stops starting transfers once that many failed in the run.
+  int canary = 0;                     // 0: no canary wave
+  int maxFailures = 0;                // 0: no limit
+  bool maxFailuresPercent = false;    // maxFailures is a percentage of the batch
+  // The plan (download): --dry-run, --plan-out FILE, --plan FILE.
+  bool dryRun = false;
+  std::string planOut;
+  std::string planIn;
+  // While a plan is applied: its printers as planned (identity, model=).
+  std::shared_ptr<const std::vector<PlannedPrinter>> planned;
 };
 
 // Parses args (without the program name). False with a message in error.

@@ -24,7 +24,36 @@ void SayStopping(std::size_t running) {
 
 }  // namespace
 
-BatchRunner::BatchRunner(int jobs, ProgressBar& bar) : jobs_(std::max(1, jobs)), bar_(bar) {}
+BatchRunner::BatchRunner(int jobs, ProgressBar& bar, WavePolicy waves)
+    : jobs_(std::max(1, jobs)), bar_(bar), waves_(waves) {}
+
+void BatchRunner::SetPending(std::function<bool()> pending, std::function<std::string()> status) {
+  pending_ = std::move(pending);
+  status_ = std::move(status);
+}
+
+void BatchRunner::Decided(const DownloadJob* job, bool failed) {
+  if (job) decided_.insert(job);
+  if (!failed) return;
+  ++failures_;
+  if (job && canaries_.count(job)) canaryFailed_ = true;
+  if (!stop_.empty()) return;
+  if (canaryFailed_) {
+    stop_ = "canary_failed";
+    VerboseLine("a printer of the canary wave failed: no other transfer starts");
+  } else if (waves_.maxFailures > 0 && failures_ >= waves_.maxFailures) {
+    stop_ = "max_failures";
+    VerboseLine(std::to_string(failures_) + " printer(s) failed: no other transfer starts");
+  }
+}
+
+bool BatchRunner::MayStart() {
+  if (waves_.canary <= 0 || static_cast<int>(canaries_.size()) < waves_.canary) return true;
+  for (const DownloadJob* job : canaries_) {
+    if (!decided_.count(job)) return false;
+  }
+  return true;
+}
 
 void BatchRunner::Reap(std::vector<DownloadJob*>& running,
                        const std::function<void(DownloadJob&)>& report) {
@@ -43,7 +72,7 @@ void BatchRunner::Reap(std::vector<DownloadJob*>& running,
 void BatchRunner::DrawBar(const std::vector<DownloadJob*>& running) {
   std::vector<ProgressBar::Item> items;
   for (const DownloadJob* job : running) items.push_back({job->Printer(), job->Progress().percent});
-  bar_.Draw(items);
+  bar_.Draw(items, status_ ? status_() : std::string());
 }
 
 void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
@@ -55,28 +84,36 @@ void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
     bar_.Clear();
     done(job);
   };
-  while (more() || !running.empty()) {
+  // Polled once every round, whatever else is left: a verification that
+  // ended may decide the canary wave that holds the rest back.
+  const auto pending = [&] { return pending_ && pending_(); };
+  bool waiting = pending();
+  while (more() || !running.empty() || waiting) {
     if (Interrupted() && !aborting) {
       aborting = true;
       for (DownloadJob* job : running) job->Kill();
       SayStopping(running.size());
     }
-    while (more() && (aborting || static_cast<int>(running.size()) < jobs_)) {
+    // A stopped run hands out the rest at once: next() ends them unstarted.
+    const bool stopped = aborting || !stop_.empty();
+    while (more() && (stopped || (static_cast<int>(running.size()) < jobs_ && MayStart()))) {
       DownloadJob* job = next();
       if (!job) break;
-      if (aborting) {
-        // Handed out as Ctrl+C came: it never starts.
+      if (stopped) {
+        // Handed out as Ctrl+C came (or the run stopped): it never starts.
         job->EndUnstarted("not started");
         report(*job);
       } else if (job->Start()) {
+        if (static_cast<int>(canaries_.size()) < waves_.canary) canaries_.insert(job);
         running.push_back(job);
       } else {
         report(*job);
       }
     }
     Reap(running, report);
-    if (!running.empty() || more()) {
-      if (!running.empty()) DrawBar(running);
+    waiting = pending();
+    if (!running.empty() || more() || waiting) {
+      DrawBar(running);
       QThread::msleep(50);
     }
   }

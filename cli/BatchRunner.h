@@ -6,6 +6,9 @@
 // kills every running job and starts no new one.
 
 #include <functional>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "core/command/DownloadJob.h"
 
@@ -13,9 +16,32 @@ namespace cli {
 
 class ProgressBar;
 
+// Waves that stop themselves. canary: the first that many transfers run
+// (and are decided: verified, when that is asked) before any other starts;
+// one failure among them starts nothing else. maxFailures: once that many
+// printers of the run failed (canary included), no new transfer starts.
+// What a failure is, is the caller's: it tells through Decided().
+struct WavePolicy {
+  int canary = 0;       // 0: no canary wave
+  int maxFailures = 0;  // 0: no limit
+};
+
 class BatchRunner {
  public:
-  BatchRunner(int jobs, ProgressBar& bar);
+  BatchRunner(int jobs, ProgressBar& bar, WavePolicy waves = WavePolicy());
+
+  // A printer's outcome is final (its transfer and its verification are
+  // over); job is nullptr for a printer that was never handed out as a job
+  // (unreachable, ...). failed counts it against the limits.
+  void Decided(const quillon::DownloadJob* job, bool failed);
+  // Why no new transfer starts: "canary_failed", "max_failures", or ""
+  // while they do. Once set, next() is still called for every printer
+  // left, which it should end unstarted without asking anything.
+  const std::string& StopReason() const { return stop_; }
+  // Work that outlives the transfers (verifications): polled every round,
+  // the run goes on while it returns true. status gives the run's state
+  // for the line beside the transfers' progress.
+  void SetPending(std::function<bool()> pending, std::function<std::string()> status);
 
   // Runs the jobs as they become ready: next() gives the next job whose
   // checks passed, or nullptr when none is ready yet; more() tells whether
@@ -33,8 +59,19 @@ class BatchRunner {
             const std::function<void(quillon::DownloadJob&)>& report);
   void DrawBar(const std::vector<quillon::DownloadJob*>& running);
 
+  // Whether a new transfer may start now (the canary wave is decided).
+  bool MayStart();
+
   int jobs_;
   ProgressBar& bar_;
+  WavePolicy waves_;
+  std::string stop_;
+  std::set<const quillon::DownloadJob*> canaries_;  // started in the canary wave
+  std::set<const quillon::DownloadJob*> decided_;
+  int failures_ = 0;
+  bool canaryFailed_ = false;
+  std::function<bool()> pending_;
+  std::function<std::string()> status_;
 };
 
 }  // namespace cli

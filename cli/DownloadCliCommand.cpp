@@ -9,6 +9,8 @@
 // says what happened to it.
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -30,9 +32,13 @@
 #include "cli/ConsoleProbe.h"
 #include "cli/HostList.h"
 #include "cli/Parallel.h"
+#include "cli/Plan.h"
 #include "cli/PrinterLines.h"
 #include "cli/ResumeFile.h"
 #include "cli/Verify.h"
+#include "cli/Waves.h"
+#include "cli/BareHost.h"
+#include "cli/RunSummary.h"
 #include "cli/Versions.h"
 #include "core/app/PrinterLock.h"
 #include "platform/Spooler.h"
@@ -93,6 +99,8 @@ struct PrinterRun {
   std::string versionDetail;  // why the version checks could not run
   std::int64_t historyRow = -1;  // the attempt's history row (-1: none)
   bool verifying = false;
+  bool lined = false;  // its line was written
+  std::chrono::steady_clock::time_point verifyBegin;
   std::future<Verification> verify;
   Verification verification;
   int exit = kExitOk;
@@ -155,7 +163,7 @@ void SetOutcome(PrinterRun& r, const quillon::DownloadJobResult& j) {
 
 void PrintJson(const Options& o, const PrinterRun& r) {
   JsonLine line;
-  line.Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
+  line.Add("schema", kSchemaDownload).Add("package", o.operand).Add("printer", r.printer).Add("route", RouteOf(r.printer));
   if (!r.model.empty()) line.Add("model", r.model);
   if (r.asked && r.before.reachable)
     line.Add("version_before", r.before.version);
@@ -221,7 +229,7 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
   if (!r.asked || !r.before.reachable) {
     if (wanted) {
       r.versionDetail = "version not known, not compared: " + VersionUnknownReason(r);
-      ErrLine(prefix + r.versionDetail);
+      NoticeText("quillon-cli: " + prefix + r.versionDetail + "\n");
     }
     return true;
   }
@@ -238,12 +246,13 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
     r.outcome = "skipped";
     r.exit = kExitOk;
     r.message = "skipped: the printer runs the package's version " + r.before.version;
-    ErrLine(prefix + r.message);
+    NoticeText("quillon-cli: " + prefix + r.message + "\n");
     return false;
   }
   if (order < 0 && !o.allowDowngrade) {
     r.outcome = "refused";
     r.exit = kExitRefused;
+    r.reason = "downgrade";
     r.message = "the package's version " + packageVersion +
                 " is older than the printer's " + r.before.version + " (--allow-downgrade sends it)";
     ErrLine(prefix + r.message);
@@ -252,11 +261,14 @@ bool VersionAllows(const Options& o, const std::string& packageVersion, bool wan
   return true;
 }
 
-// The printer's line: JSON, or one line of text on standard output.
-void PrintOutcome(const Options& o, const PrinterRun& r) {
+// The printer's line: JSON, or one line of text on standard output (with
+// -q only for a printer that did not go well).
+void PrintOutcome(const Options& o, PrinterRun& r) {
+  r.lined = true;
+  if (o.dryRun) return;  // the plan's lines come at the end, in order
   if (o.json)
     PrintJson(o, r);
-  else
+  else if (CurrentVerbosity() != Verbosity::Quiet || IsFailureOutcome(r.outcome, r.exit))
     OutLine(r.printer + ": " + OutcomeText(r));
 }
 
@@ -303,15 +315,24 @@ void PrintSummary(const std::vector<PrinterRun>& runs) {
 }  // namespace
 
 int RunDownload(const Options& o) {
+  if (!o.planIn.empty()) return ApplyPlan(o);
   std::vector<PrinterLine> lines;
   std::string error;
   if (!CollectPrinterLines(o, lines, error)) {
     ErrLine(error);
     return kExitInput;
   }
+  for (PrinterLine& l : lines) l.printer = BareHostPrinter(l.printer);
+  if (o.planned) {
+    for (PrinterLine& l : lines) {
+      if (const PlannedPrinter* p = PlannedOf(o, l.printer)) l.model = p->lineModel;
+    }
+  }
   if (!o.resume.empty()) {
     std::set<std::string> done;
-    if (!SucceededPrinters(o.resume, done, error)) {
+    std::set<std::string> batch;
+    for (const PrinterLine& l : lines) batch.insert(PrinterTarget::IdentityOfText(l.printer));
+    if (!ResumeDone(o.resume, batch, done, error)) {
       ErrLine(error);
       return kExitInput;
     }
@@ -334,7 +355,9 @@ int RunDownload(const Options& o) {
   }
 
   auto app = MakeApp(o);
-  TerminalAnswerer answerer(o.yes, o.force, o.initItems);
+  // A dry run answers as an unattended run would, and asks nothing.
+  TerminalAnswerer answerer(o.yes || o.dryRun, o.force, o.initItems);
+  answerer.SetSilent(o.dryRun);
   quillon::MessageBoxes boxes(&answerer);
   TDownloadCommandCore command(*app, boxes);
 
@@ -377,7 +400,7 @@ int RunDownload(const Options& o) {
   // --skip-current, --verify and the downgrade check (which needs a
   // package version that compares).
   const bool wantVersion =
-      o.skipCurrent || o.verify ||
+      o.skipCurrent || o.verify || o.dryRun || o.planned ||
       (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
   BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
     PrinterRun& r = runs[i];
@@ -394,6 +417,24 @@ int RunDownload(const Options& o) {
   });
 
   const bool batch = runs.size() > 1;
+  // The transfers' bar and the waves; each outcome is reported as it ends.
+  ProgressBar bar(::isatty(2) != 0);
+  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
+  // -q: what is said of a printer stays back unless it did not go well
+  // (never while someone may be asked: the question must show).
+  const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
+                           (o.yes || o.force || !::isatty(0) || !::isatty(2));
+  // The run stopped itself: the printers left are not started.
+  const auto stoppedRun = [&](PrinterRun& r) -> quillon::DownloadJob* {
+    r.exit = kExitRefused;
+    r.outcome = "not_started";
+    r.reason = runner.StopReason();
+    r.message = r.reason == "canary_failed"
+                    ? "a printer of the canary wave failed"
+                    : "the failures of the run reached --max-failures";
+    PrintOutcome(o, r);
+    return nullptr;
+  };
   // The printer's checks and confirmation; its transfer, or nullptr when
   // it is not to be sent to (then it is reported here).
   // Ctrl+C before a printer's turn: it never starts and says so.
@@ -405,8 +446,9 @@ int RunDownload(const Options& o) {
     PrintOutcome(o, r);
     return nullptr;
   };
-  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
+  const auto prepareChecked = [&](PrinterRun& r) -> quillon::DownloadJob* {
     if (Interrupted()) return notStarted(r);
+    if (!runner.StopReason().empty()) return stoppedRun(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
     // The printer's own model: its line's, --model, or what an FTP
@@ -430,7 +472,22 @@ int RunDownload(const Options& o) {
       r.message = kNoAnswerText;
       ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
       PrintOutcome(o, r);
+      runner.Decided(nullptr, true);
       return nullptr;
+    }
+    if (const PlannedPrinter* planned = PlannedOf(o, r.printer)) {
+      // Applying a plan: the address must still be the printer planned.
+      std::string why;
+      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model, std::string(),
+                        why)) {
+        r.exit = kExitRefused;
+        r.outcome = "refused";
+        r.reason = "identity_changed";
+        r.message = why;
+        ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+        PrintOutcome(o, r);
+        return nullptr;
+      }
     }
     SelectTarget(*app, r.printer, po);
     if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
@@ -486,6 +543,9 @@ int RunDownload(const Options& o) {
     r.model = command.SelectedModel();
     quillon::DownloadJobRequest job;
     job.transfer = app->MakeTransferRequest();
+    job.transfer.holdQueue = !o.noHold;
+    // A held queue's jobs wait until the restart has been seen, too.
+    job.transfer.keepHoldAfterTransfer = o.verify;
     job.inputs = in;
     job.inputs.printer = r.printer;
     job.inputs.port = r.port;
@@ -495,16 +555,46 @@ int RunDownload(const Options& o) {
     job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
     r.initItems = SettingsResetItems(job.transfer);
+    if (o.initItems < 0 && (o.yes || o.force || o.dryRun) && r.initItems && *r.initItems != 0) {
+      // Nobody chose to lose the printer's settings: unattended, that
+      // takes --init-items.
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = "init_items_needed";
+      r.message = "its settings memory would be initialised (items " +
+                  std::to_string(*r.initItems) + ": " + InitItemsText(*r.initItems) +
+                  "); --init-items none keeps them, --init-items N initialises N";
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (o.dryRun) {
+      if (noSuchQueue) {
+        r.exit = kExitPrinterOpen;
+        r.outcome = "unreachable";
+        r.reason = "no_such_queue";
+        r.message = "the spooler has no queue of that name";
+      } else {
+        r.outcome = "send";
+      }
+      return nullptr;
+    }
     r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
     r.transferred = true;
     if (!r.initItems)
-      ErrText(tag + "settings memory: kept (no restart command is sent)\n");
+      NoticeText(tag + "settings memory: kept (no restart command is sent)\n");
     else if (*r.initItems == 0)
-      ErrText(tag + "settings memory: kept (initialisation items 0)\n");
+      NoticeText(tag + "settings memory: kept (initialisation items 0)\n");
     else
       ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
               " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
     return r.job.get();
+  };
+  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
+    ErrHold hold(holdNotices);
+    quillon::DownloadJob* job = prepareChecked(r);
+    hold.Release(job == nullptr && IsFailureOutcome(r.outcome, r.exit));
+    return job;
   };
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
@@ -521,56 +611,13 @@ int RunDownload(const Options& o) {
   };
   const auto more = [&] { return left > 0; };
 
-  // The transfers; each one's outcome is reported as it ends.
-  ProgressBar bar(::isatty(2) != 0);
-  BatchRunner runner(o.jobs, bar);
-  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
-    PrinterRun* r = nullptr;
-    for (PrinterRun& candidate : runs) {
-      if (candidate.job.get() == &job) r = &candidate;
-    }
-    if (!r) return;
-    // The job has ended and written its record; what follows only tells.
-    const quillon::DownloadJobResult& t = job.Result();
-    r->bytes = t.transfer.bytesSent;
-    r->seconds = t.transfer.Seconds();
-    r->detail = t.transfer.detail;
-    answerer.SetPrinter(batch ? r->printer : std::string());
-    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
-    if (t.busy) {
-      r->exit = kExitBusy;
-      r->outcome = "busy";
-      r->message = quillon::TrText("quillon-cli", kBusyText);
-      ErrText(tag + r->message + "\n");
-    } else {
-      SetOutcome(*r, t);
-      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
-        ErrText(tag + t.transfer.detail + "\n");
-      // A transfer that never started has nothing to report.
-      if (t.started) {
-        command.LastResult = t.transfer;  // the advice follows the cause
-        command.ReportResult(t.transfer.code);
-      }
-      if (t.transfer.Succeeded() && o.verify) {
-        // The restart takes a while: wait for it beside the other transfers.
-        r->verifying = true;
-        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
-                               package.DownLoadVersion, o.verifyTimeout, 1000);
-      }
-    }
-    r->historyRow = t.historyRow;
-    r->recordTried = true;
-    r->recordError = t.RecordError();
-    if (!r->recordError.empty()) {
-      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
-      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
-    }
-    // A printer being verified has its line once the verification ended.
-    if (!r->verifying) PrintOutcome(o, *r);
-  });
-  for (PrinterRun& r : runs) {
-    if (!r.verifying) continue;
+  // A verification ends on its own: its printer's line is written as soon
+  // as it is decided, whichever printer is slower.
+  const auto endVerification = [&](PrinterRun& r) {
+    ErrHold hold(holdNotices);
+    r.verifying = false;
     r.verification = r.verify.get();
+    if (r.job) r.job->ReleaseQueueHold();  // the restart is over
     const std::string before = r.asked && r.before.reachable ? r.before.version : "?";
     const std::string after =
         r.verification.versionAfter.empty() ? "?" : r.verification.versionAfter;
@@ -593,12 +640,135 @@ int RunDownload(const Options& o) {
         if (r.exit == kExitOk) r.exit = kExitNotRecorded;
       }
     }
+    const bool failed = r.verification.outcome == Verification::kUnverified;
+    hold.Release(failed || r.exit != kExitOk);
     PrintOutcome(o, r);
-  }
+    runner.Decided(r.job.get(), failed);
+  };
+  runner.SetPending(
+      [&] {
+        bool waiting = false;
+        for (PrinterRun& r : runs) {
+          if (!r.verifying) continue;
+          if (r.verify.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            endVerification(r);
+          else
+            waiting = true;
+        }
+        return waiting;
+      },
+      [&] {
+        std::vector<Waiting> waiting;
+        std::size_t done = 0;
+        for (const PrinterRun& r : runs) {
+          if (r.lined) ++done;
+          if (r.verifying)
+            waiting.push_back({r.consoleHost.empty() ? r.printer : r.consoleHost,
+                               std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                             r.verifyBegin)
+                                   .count()});
+        }
+        return TrLine(StatusText(done, runs.size(), waiting, o.verifyTimeout));
+      });
+  runner.RunFed(next, more, [&](quillon::DownloadJob& job) {
+    PrinterRun* r = nullptr;
+    for (PrinterRun& candidate : runs) {
+      if (candidate.job.get() == &job) r = &candidate;
+    }
+    if (!r) return;
+    // The job has ended and written its record; what follows only tells.
+    const quillon::DownloadJobResult& t = job.Result();
+    r->bytes = t.transfer.bytesSent;
+    r->seconds = t.transfer.Seconds();
+    r->detail = t.transfer.detail;
+    answerer.SetPrinter(batch ? r->printer : std::string());
+    const std::string tag = batch ? "[" + r->printer + "] " : std::string();
+    ErrHold hold(holdNotices);
+    if (t.busy) {
+      r->exit = kExitBusy;
+      r->outcome = "busy";
+      r->message = quillon::TrText("quillon-cli", kBusyText);
+      ErrText(tag + r->message + "\n");
+    } else {
+      SetOutcome(*r, t);
+      if (!t.transfer.Succeeded() && !t.transfer.detail.empty())
+        ErrText(tag + t.transfer.detail + "\n");
+      // A transfer that never started has nothing to report.
+      if (t.started) {
+        command.LastResult = t.transfer;  // the advice follows the cause
+        command.ReportResult(t.transfer.code);
+      }
+      if (t.transfer.Succeeded() && o.verify) {
+        // The restart takes a while: wait for it beside the other transfers.
+        r->verifying = true;
+        r->verifyBegin = std::chrono::steady_clock::now();
+        ExpectedIdentity expected;
+        if (r->asked && r->before.reachable) expected.model = r->before.model;
+        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
+                               package.DownLoadVersion, o.verifyTimeout, 1000, expected);
+      }
+    }
+    r->historyRow = t.historyRow;
+    r->recordTried = true;
+    r->recordError = t.RecordError();
+    if (!r->recordError.empty()) {
+      ErrText(tag + "the download's record was not written: " + r->recordError + "\n");
+      if (r->exit == kExitOk) r->exit = kExitNotRecorded;
+    }
+    // A printer being verified has its line once the verification ended.
+    hold.Release(IsFailureOutcome(r->outcome, r->exit));
+    if (!r->verifying) {
+      PrintOutcome(o, *r);
+      runner.Decided(&job, CountsAsFailure(r->outcome));
+    }
+  });
 
+  if (o.dryRun) {
+    std::vector<PlannedPrinter> plan;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      const PrinterRun& r = runs[i];
+      PlannedPrinter p;
+      p.printer = r.printer;
+      p.route = RouteOf(r.printer);
+      p.plan = PlanValueOf(r.outcome);
+      const bool answered = r.asked && r.before.reachable;
+      p.model = !r.model.empty() ? r.model : answered ? r.before.model : std::string();
+      p.lineModel = lines[i].model.empty() && o.haveModel ? o.model : lines[i].model;
+      if (answered) {
+        p.consoleModel = r.before.model;
+        p.versionBefore = r.before.version;
+      }
+      p.initItems = r.initItems;
+      p.reason = r.reason;
+      p.message = r.message;
+      p.detail = !r.detail.empty() ? r.detail : r.versionDetail;
+      p.exit = r.exit;
+      PrintPlanLine(o, p, package.DownLoadVersion);
+      plan.push_back(p);
+    }
+    if (!o.planOut.empty()) {
+      PlanPackage pkg;
+      pkg.path = QFileInfo(QString::fromStdString(o.operand)).absoluteFilePath().toStdString();
+      pkg.dataSha256 = package.DataSha256();
+      pkg.version = package.DownLoadVersion;
+      if (!FileSha256(o.operand, pkg.sha256, error) ||
+          !WritePlanFile(o.planOut, o, pkg, plan, error)) {
+        ErrLine(error);
+        return kExitLocalWrite;
+      }
+    }
+    return PlanExit(plan);
+  }
   std::vector<int> codes;
   for (const PrinterRun& r : runs) codes.push_back(r.exit);
-  if (batch && !o.json) PrintSummary(runs);
+  if (batch && !o.json && CurrentVerbosity() != Verbosity::Quiet) PrintSummary(runs);
+  if (batch) {
+    std::vector<std::string> outcomes;
+    for (const PrinterRun& r : runs)
+      outcomes.push_back(r.outcome == "succeeded" && r.exit == kExitUnverified ? "unverified"
+                                                                               : r.outcome);
+    ErrText(SummaryText(outcomes, JapaneseRun()) + "\n");
+  }
   return BatchExit(codes);
 }
 

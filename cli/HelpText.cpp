@@ -24,6 +24,63 @@ const OptionDoc kInitItems{"--init-items", "N",
                            "The settings the restart command resets: the sum of 1 menu settings, "
                            "2 network settings and 4 permission settings; 0 keeps them all."};
 
+// Identity sources and their credentials (inventory).
+const OptionDoc kIdentity{"--identity", "LIST",
+                          "The sources asked for each printer's model, version and serial, in "
+                          "this order until one names the model: console (the maker's telnet "
+                          "console), ipp (Get-Printer-Attributes at ipp://HOST:631/ipp/print), "
+                          "ipps (the same over TLS), snmp. Default console,ipp,snmp, or the "
+                          "settings file's [Identity] Order. Each IPP or SNMP request waits at "
+                          "most 2 s and is tried twice."};
+const OptionDoc kSnmpVersion{"--snmp-version", "V",
+                             "2c or 3 (default 2c, or 3 when --snmp-user is given; settings: "
+                             "SnmpVersion)."};
+const OptionDoc kSnmpCommunity{"--snmp-community", "C",
+                               "The SNMP v2c community (settings: SnmpCommunity). None is "
+                               "assumed: without it SNMP v2c is not asked. A wrong community "
+                               "is silence, told as \"no answer (wrong community or no "
+                               "agent)\"."};
+const OptionDoc kSnmpUser{"--snmp-user", "U", "The SNMPv3 user (settings: SnmpUser)."};
+const OptionDoc kSnmpAuth{"--snmp-auth", "PROTOCOL:PASS",
+                          "SNMPv3 authentication: MD5, SHA, SHA-224, SHA-256, SHA-384 or "
+                          "SHA-512 and its password, at least 8 characters (settings: "
+                          "SnmpAuth). A password the agent refuses is told as such."};
+const OptionDoc kSnmpPriv{"--snmp-priv", "PROTOCOL:PASS",
+                          "SNMPv3 privacy: AES or DES and its password (settings: SnmpPriv)."};
+// The plan of a download, and what a download changes only when asked.
+const OptionDoc kDownloadInitItems{
+    "--init-items", "N",
+    "The settings the restart command resets: none, or the sum of 1 menu settings, 2 network "
+    "settings and 4 permission settings (0 is none). Under --yes or --force a printer whose "
+    "settings would be initialised is refused (exit 12, reason init_items_needed) and receives "
+    "nothing unless this option is given; at a terminal the question's default keeps the "
+    "settings, and the question is not asked when this option is given."};
+const OptionDoc kDryRun{
+    "--dry-run", "",
+    "Send nothing: ask every printer what the download would ask (model, version), take no lock, "
+    "write no history or log, and print per printer what would happen: send (version before -> "
+    "the package's, and the initialisation items), skip (already current, with "
+    "--skip-current), refused (the reason) or unreachable (the cause). Nothing is asked: it "
+    "plans as --yes would, so risks are refused without --force and a settings reset without "
+    "--init-items. With --json one line per printer with plan, printer, model, version_before, "
+    "version_package, init_items, reason and detail. The exit status is 0 when every printer "
+    "would be sent to or skipped, 12 when any would be refused (also when others are "
+    "unreachable), 5 when any is unreachable and none refused."};
+const OptionDoc kPlanOut{
+    "--plan-out", "FILE",
+    "With --dry-run: write the plan into FILE (JSON): the package's absolute path and the "
+    "SHA-256 of the whole package file, the options that decided the plan, and per printer its "
+    "plan and identity (canonical address, model and version as its console gave them, serial "
+    "when known, else null)."};
+const OptionDoc kPlan{
+    "--plan", "FILE",
+    "Apply a plan written by --plan-out, exactly: its package, its printers and its choices "
+    "(no PACKAGE, printer or choice options; --json, --jobs, --verify are allowed; the plan is "
+    "the confirmation). A package whose SHA-256 differs refuses the whole plan (exit 12, reason "
+    "package_changed) and nothing is sent. Only the printers planned as send are sent to; each "
+    "one's console is asked again just before its transfer, and a printer whose model (or "
+    "serial) is not the planned one is refused (reason identity_changed)."};
+
 const std::vector<CommandDoc> kCommands = {
     {"info", "PACKAGE [--json]", "show what a firmware package holds",
      "Opens the package (.RXF, its compressed form .RX_, or a cabinet .RXV) as a download would "
@@ -40,10 +97,15 @@ const std::vector<CommandDoc> kCommands = {
      "model name and program version.",
      {kJson}},
     {"inventory",
-     "HOST|a.b.c.d-e|a.b.c.d/n... [--hosts-from FILE] [--jobs N] [--json] [--printers-out FILE]",
+     "HOST|a.b.c.d-e|a.b.c.d/n... [--hosts-from FILE] [--jobs N] [--json] [--printers-out FILE] "
+     "[--identity LIST] [--snmp-version V] [--snmp-community C] [--snmp-user U] "
+     "[--snmp-auth PROTOCOL:PASS] [--snmp-priv PROTOCOL:PASS]",
      "ask many network printers at once for their model and version",
-     "Asks each host's console for its model name and program version, --jobs at a time "
-     "(default 16), every wait bounded. Hosts are names or addresses, IPv4 ranges "
+     "Asks each host for its model name and firmware version, --jobs at a time (default 16), "
+     "every wait bounded: its console, then IPP, then SNMP (--identity chooses), until one "
+     "names the model; the table's SOURCE column and the JSON's identity_source say which "
+     "did, serial and uuid are given where known, and a host that none answered carries "
+     "the cause of each source. Hosts are names or addresses, IPv4 ranges "
      "(a.b.c.d-e or a.b.c.d-a.b.c.e) or blocks (a.b.c.d/n) of at most 1024 addresses (a /22). "
      "On a terminal a table with a progress line, with --json one line per host in the order "
      "given. The exit status is 0 when every host answered, 9 when some did, 5 when none did.",
@@ -53,7 +115,8 @@ const std::vector<CommandDoc> kCommands = {
       kJson,
       {"--printers-out", "FILE",
        "Write a printers file of the answering printers, with their models, for download "
-       "--printers-from."}}},
+       "--printers-from."},
+      kIdentity, kSnmpVersion, kSnmpCommunity, kSnmpUser, kSnmpAuth, kSnmpPriv}},
     {"job", "PACKAGE --printer P [--model M] [--no-command] [--init-items N] -o FILE", "write the bytes a download would send, without sending them",
      "Writes the exact job stream a download of PACKAGE to the printer would send (the "
      "download command, the data and the restart command) into a file, and says whether the "
@@ -63,7 +126,9 @@ const std::vector<CommandDoc> kCommands = {
     {"download",
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
      "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
-     "[--resume FILE] [--verify [--verify-timeout S]]",
+     "[--resume FILE] [--verify [--verify-timeout S]] [--no-hold] [--canary N] "
+     "[--max-failures N|P%] [--dry-run] [--plan-out FILE] | "
+     "--plan FILE [--json] [--jobs N] [--verify]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
      "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
@@ -79,7 +144,7 @@ const std::vector<CommandDoc> kCommands = {
       {"--printers-from", "FILE",
        "Printers to update, one per line; blank lines and lines starting with # are skipped; - "
        "reads standard input. model=M after a printer gives that printer's model."},
-      kModel, kNoCommand, kInitItems,
+      kModel, kNoCommand, kDownloadInitItems,
       {"-y, --yes", "",
        "Accept the routine confirmations: the start, the package's begin message and notices "
        "(needed when there is no terminal)."},
@@ -102,11 +167,32 @@ const std::vector<CommandDoc> kCommands = {
        "version cannot be known is not refused for that alone. With a model given, this "
        "option spares the query."},
       {"--resume", "FILE",
-       "Try only the printers whose line in that earlier --json output did not succeed."},
+       "Try only the printers whose line in that earlier --json output did not succeed. A FILE "
+       "that cannot be read, is empty, names none of the batch's printers, or is the file "
+       "standard output goes to (the shell has emptied it) is an input error (exit 2) and "
+       "nothing is sent."},
       {"--verify", "",
        "After each success wait for the printer's restart and ask its console again; a printer "
        "that does not come back with the package's version is unverified (exit 11)."},
-      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."}}},
+      {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."},
+      {"--no-hold", "",
+       "Do not hold a spooler queue while its printer is updated. Without it the queue takes "
+       "users' jobs but keeps them back, showing \"firmware update in progress\", until the "
+       "firmware job has ended (with --verify, until the restart has been seen); a job of others still printing after 60 s refuses the update "
+       "(exit 5, nothing sent)."},
+      {"--canary", "N",
+       "Send to the first N printers that are to be sent to, and (with --verify) verify them, "
+       "before any other transfer starts. If one of them fails, nothing else starts: the other "
+       "printers end not_started with the reason canary_failed (exit 12, nothing sent)."},
+      {"--max-failures", "N|P%",
+       "Start no new transfer once N printers (or P% of the batch's printers, rounded up) "
+       "have failed in the run; running transfers end as they would. Failures are counted "
+       "over the whole run, canary included, never per wave: a printer counts once, when its "
+       "transfer failed or was aborted, when it was unreachable, or when --verify found it "
+       "unverified. Refused, skipped, declined and busy printers do not count (nothing was "
+       "tried on them). The printers not started end not_started with the reason "
+       "max_failures (exit 12, nothing sent)."},
+      kDryRun, kPlanOut, kPlan}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "
      "data folder, oldest first: time, user, package and its SHA-256, description and version, "
@@ -220,10 +306,12 @@ std::vector<std::string> SynopsisItems(const std::string& usage) {
 // The synopsis, broken before an item where it is too long.
 std::string WrapSynopsis(const CommandDoc& c) {
   std::string out = "  ", line = std::string("quillon-cli ") + c.name;
+  std::size_t indent = 2;  // continuation lines are indented further
   for (const std::string& item : SynopsisItems(c.usage)) {
-    if (line.size() + 1 + item.size() + 2 > static_cast<std::size_t>(kWidth)) {
+    if (line.size() + 1 + item.size() + indent > static_cast<std::size_t>(kWidth)) {
       out += line + "\n     ";
       line.clear();
+      indent = 5;
     }
     line += " " + item;
   }

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/BareHost.h"
+#include "cli/HostList.h"
+#include "platform/Text.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
@@ -27,7 +30,7 @@ void AddOptional(JsonLine& line, const std::string& key, const std::optional<std
 
 std::string JsonRow(const quillon::HistoryEntry& e) {
   JsonLine line;
-  line.Add("time", e.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
+  line.Add("schema", kSchemaHistory).Add("time", e.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
       .Add("user", e.user)
       .Add("package", e.packagePath);
   if (e.sha256.empty())
@@ -102,9 +105,17 @@ int RunHistory(const Options& o) {
   // rows written before the spelling was canonical still match.
   if (!o.printers.empty()) {
     const std::string& wanted = o.printers.front();
+    // A bare host (no scheme) also names the FTP printers on that host,
+    // whatever their folder or port.
+    const bool byHost = wanted.find("://") == std::string::npos && LooksLikeBareHost(wanted);
+    const auto sameHost = [&](const std::string& printer) {
+      return byHost && printer.find("://") != std::string::npos &&
+             platform::LowerAscii(HostOfPrinterName(printer)) == platform::LowerAscii(wanted);
+    };
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [&](const quillon::HistoryEntry& e) {
-                                return !PrinterTarget::SameTarget(e.printer, wanted);
+                                return !PrinterTarget::SameTarget(e.printer, wanted) &&
+                                       !sameHost(e.printer);
                               }),
                rows.end());
   }

@@ -1,6 +1,7 @@
-// inventory: the model and version of many printers, their consoles asked
-// --jobs at a time. JSON lines, or a table with a progress line; optionally
-// a printers file for a download batch.
+// inventory: the model and version of many printers, their identity
+// sources (console, IPP, SNMP, in the admin's order) asked --jobs at a time.
+// JSON lines, or a table with a progress line; optionally a printers file
+// for a download batch.
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/HostList.h"
+#include "cli/IdentityProbe.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "cli/Parallel.h"
@@ -25,6 +27,7 @@
 #include "cli/Signals.h"
 #include "core/app/ModelTable.h"
 #include "core/app/QuillonApp.h"
+#include "platform/ProfileFile.h"
 
 namespace cli {
 namespace {
@@ -56,17 +59,32 @@ std::string EntryJson(const TModelEntry* e) {
       .Text();
 }
 
-void PrintTable(const std::vector<std::string>& hosts, const std::vector<ConsoleAnswer>& answers,
+std::string CausesJson(const identity::Answer& a) {
+  std::string out = "[";
+  for (const identity::SourceFailure& f : a.failures) {
+    if (out.size() > 1) out += ",";
+    out += JsonLine().Add("source", f.source).Add("kind", f.kind).Add("cause", f.cause).Text();
+  }
+  return out + "]";
+}
+
+void PrintTable(const std::vector<std::string>& hosts,
+                const std::vector<identity::Answer>& answers,
                 const std::vector<const TModelEntry*>& entries, const std::vector<bool>& asked) {
   std::vector<std::vector<std::string>> rows = {
-      {"HOST", "MODEL", "VERSION", "ENTRY", "SECONDS", "ERROR"}};
+      {"HOST", "MODEL", "VERSION", "SOURCE", "ENTRY", "SECONDS", "ERROR"}};
   for (std::size_t i = 0; i < hosts.size(); ++i) {
-    const ConsoleAnswer& a = answers[i];
+    const identity::Answer& a = answers[i];
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f", a.seconds);
-    rows.push_back({hosts[i], a.reachable ? a.model : "-", a.reachable ? a.version : "-",
+    rows.push_back({hosts[i], a.reachable ? a.model : "-",
+                    a.reachable && !a.version.empty() ? a.version : "-",
+                    a.reachable ? a.source : "-",
                     entries[i] ? std::string(entries[i]->CodeText) : "-", secs,
-                    !asked[i] ? "not asked (interrupted)" : a.reachable ? "" : a.message});
+                    !asked[i]              ? "not asked (interrupted)"
+                    : a.reachable          ? a.versionDetail
+                    : a.failures.empty()   ? "no identity source asked"
+                                           : CausesText(a)});
   }
   std::vector<std::size_t> width(rows.front().size(), 0);
   for (const auto& row : rows) {
@@ -109,17 +127,31 @@ int RunInventory(const Options& o) {
 
   auto app = MakeApp(o);
   const TDLPrinterList& models = *app->Models;
-  std::vector<ConsoleAnswer> answers(hosts.size());
+  // Each host's sources and credentials, worked out before any is asked so
+  // a bad setting is told once.
+  const platform::ProfileFile ini(app->SettingsPath());
+  std::vector<identity::Config> configs;
+  std::vector<std::string> settingErrors;
+  for (const std::string& host : hosts) {
+    std::string bad;
+    configs.push_back(IdentityConfigFor(o, ini, host, bad));
+    if (!bad.empty() &&
+        std::find(settingErrors.begin(), settingErrors.end(), bad) == settingErrors.end()) {
+      settingErrors.push_back(bad);
+      ErrLine("settings: " + bad);
+    }
+  }
+  std::vector<identity::Answer> answers(hosts.size());
   std::vector<const TModelEntry*> entries(hosts.size(), nullptr);
   std::vector<bool> asked(hosts.size(), false);
-  const bool progress = !o.json && ::isatty(2) != 0;
+  const bool progress = !o.json && EscapesAllowed() && CurrentVerbosity() != Verbosity::Quiet;
   std::size_t reachable = 0;
 
   RunParallel(
-      hosts.size(), o.jobs, [&](std::size_t i) { answers[i] = AskConsole(hosts[i]); },
+      hosts.size(), o.jobs, [&](std::size_t i) { answers[i] = AskIdentity(hosts[i], configs[i], models); },
       [&](std::size_t i, bool ran) {
         asked[i] = ran;
-        const ConsoleAnswer& a = answers[i];
+        const identity::Answer& a = answers[i];
         if (a.reachable) {
           ++reachable;
           const int at = models.IndexOf(a.model);
@@ -129,18 +161,42 @@ int RunInventory(const Options& o) {
         }
         if (!o.json) return;
         JsonLine line;
-        line.Add("host", hosts[i]).Add("reachable", a.reachable);
+        line.Add("schema", kSchemaInventory).Add("host", hosts[i]).Add("reachable", a.reachable);
         if (a.reachable) {
-          line.Add("model", a.model).Add("version", a.version).AddRaw("entry", EntryJson(entries[i]));
+          line.Add("model", a.model);
+          if (a.version.empty()) {
+            line.AddNull("version").Add("version_detail", a.versionDetail);
+          } else {
+            line.Add("version", a.version);
+          }
+          line.AddRaw("entry", EntryJson(entries[i])).Add("identity_source", a.source);
+          if (!a.serial.empty()) line.Add("serial", a.serial);
+          if (!a.uuid.empty()) line.Add("uuid", a.uuid);
+          if (a.uptimeSeconds >= 0) line.AddNumber("uptime_seconds", static_cast<double>(a.uptimeSeconds), 0);
+          if (!a.state.empty()) line.Add("printer_state", a.state);
+          if (!a.stateReasons.empty()) {
+            std::string reasons = "[";
+            for (const std::string& reason : a.stateReasons)
+              reasons += (reasons.size() > 1 ? "," : "") + JsonString(reason);
+            line.AddRaw("printer_state_reasons", reasons + "]");
+          }
         } else {
-          line.AddNull("model").AddNull("version").AddRaw("entry", "null");
+          line.AddNull("model").AddNull("version").AddRaw("entry", "null").AddNull("identity_source");
         }
         line.AddNumber("seconds", a.seconds, 3);
         if (!ran) {
           line.Add("error", "not asked (interrupted)");
+        } else if (a.interrupted && !a.reachable) {
+          line.Add("error", "interrupted");
         } else if (!a.reachable) {
-          line.Add("error", a.message).Add("code", ErrorCodeText(a.error)).Add("detail", a.detail);
+          line.Add("error", a.failures.empty() ? std::string("no identity source asked") : CausesText(a));
+          // The console's code and detail, as before there were other sources.
+          for (const identity::SourceFailure& f : a.failures) {
+            if (f.source != "console") continue;
+            line.Add("code", ErrorCodeText(static_cast<std::uint32_t>(f.code))).Add("detail", f.detail);
+          }
         }
+        if (!a.failures.empty()) line.AddRaw("causes", CausesJson(a));
         OutLine(line.Text());
       },
       [&](std::size_t finished) {

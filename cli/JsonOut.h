@@ -10,6 +10,13 @@ namespace cli {
 // characters escaped; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(const std::string& text);
 
+// The version of each command's line, its first field. The major number
+// changes only when a field is removed or changes meaning (docs/schema/).
+inline constexpr char kSchemaDownload[] = "quillon.download/1";
+inline constexpr char kSchemaInventory[] = "quillon.inventory/1";
+inline constexpr char kSchemaHistory[] = "quillon.history/1";
+inline constexpr char kSchemaPlan[] = "quillon.plan/1";
+
 class JsonLine {
  public:
   JsonLine& Add(const std::string& key, const std::string& value);

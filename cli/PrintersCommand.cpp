@@ -11,6 +11,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
+#include "platform/Spooler.h"
 
 namespace cli {
 
@@ -19,6 +20,14 @@ int RunPrinters(const Options& o) {
   // One request for every queue, as the window's list reads them.
   std::vector<PrinterRow> rows;
   ReadPrinterRows(*app, rows);
+  if (rows.empty()) {
+    // No queue, or no print server to ask: only the latter is a failure.
+    std::vector<platform::SpoolerPrinterData> queues;
+    if (!platform::ListPrinterData(queues)) {
+      ErrLine("the print server cannot be asked for its queues: " + platform::SpoolerLastError());
+      return kExitPrinterOpen;
+    }
+  }
   if (!o.json) OutLine("PRINTER\tDRIVER\tPORT\tCODE\tFLAG\tKNOWN\tUPDATABLE");
   for (const PrinterRow& row : rows) {
     const std::string& name = row.name;

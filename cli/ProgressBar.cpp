@@ -18,10 +18,7 @@ int TerminalWidth() {
   return 80;
 }
 
-void Write(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
+void Write(const std::string& text) { RawErrText(text); }
 
 // Columns of UTF-8 text, counting every character as one (enough for the
 // names of printers; a wide character at worst shortens the bar).
@@ -52,9 +49,48 @@ std::string CutColumns(const std::string& s, int columns) {
 
 ProgressBar::ProgressBar(bool enabled)
     : enabled_(enabled && CurrentVerbosity() != Verbosity::Quiet),
-      lines_(!enabled && CurrentVerbosity() == Verbosity::Verbose) {}
+      lines_(!enabled && CurrentVerbosity() == Verbosity::Verbose),
+      escapes_(EscapesAllowed()) {
+  if (enabled_) SetLiveLine(this);
+}
 
-ProgressBar::~ProgressBar() { Clear(); }
+ProgressBar::~ProgressBar() {
+  Clear();
+  if (enabled_) SetLiveLine(nullptr);
+}
+
+// A terminal without escapes (TERM=dumb) still goes back with \r: the old
+// line is overwritten with blanks instead of erased.
+void ProgressBar::Put(const std::string& line) {
+  const std::size_t cols = static_cast<std::size_t>(Columns(line));
+  if (escapes_) {
+    Write("\r\033[K" + line);
+  } else {
+    Write("\r" + line + (shown_ > cols ? std::string(shown_ - cols, ' ') : std::string()) +
+          (shown_ > cols ? "\r" + line : std::string()));
+  }
+  shown_ = cols;
+}
+
+void ProgressBar::Wipe() {
+  if (escapes_)
+    Write("\r\033[K");
+  else
+    Write("\r" + std::string(shown_, ' ') + "\r");
+  shown_ = 0;
+}
+
+void ProgressBar::Hide() {
+  if (!enabled_ || !drawn_ || hidden_) return;
+  Wipe();
+  hidden_ = true;
+}
+
+void ProgressBar::Show() {
+  if (!enabled_ || !hidden_) return;
+  hidden_ = false;
+  Put(last_);
+}
 
 std::string ProgressBar::Line(const std::vector<Item>& items, int width) {
   if (items.empty()) return std::string();
@@ -77,7 +113,7 @@ std::string ProgressBar::Line(const std::vector<Item>& items, int width) {
   return CutColumns(line, width - 1);
 }
 
-void ProgressBar::Draw(const std::vector<Item>& items) {
+void ProgressBar::Draw(const std::vector<Item>& items, const std::string& status) {
   if (lines_) {
     // Without a terminal: one line each time a transfer passes a tenth.
     for (const Item& item : items) {
@@ -90,18 +126,26 @@ void ProgressBar::Draw(const std::vector<Item>& items) {
     return;
   }
   if (!enabled_) return;
-  const std::string line = Line(items, TerminalWidth());
-  if (drawn_ && line == last_) return;
-  Write("\r\033[K" + line);
-  last_ = line;
-  drawn_ = true;
+  const int width = TerminalWidth();
+  std::string line = Line(items, width);
+  if (!status.empty()) line = CutColumns(line.empty() ? status : status + "  " + line, width - 1);
+  WithErrLock([&] {
+    if (drawn_ && line == last_) return;
+    Put(line);
+    last_ = line;
+    drawn_ = true;
+    hidden_ = false;
+  });
 }
 
 void ProgressBar::Clear() {
-  if (!enabled_ || !drawn_) return;
-  Write("\r\033[K");
-  drawn_ = false;
-  last_.clear();
+  WithErrLock([&] {
+    if (!enabled_ || !drawn_) return;
+    if (!hidden_) Wipe();
+    drawn_ = false;
+    hidden_ = false;
+    last_.clear();
+  });
 }
 
 }  // namespace cli

@@ -31,7 +31,12 @@ std::string ForTerminal(const std::string& raw) {
 TerminalAnswerer::TerminalAnswerer(bool yes, bool force, int initItems)
     : yes_(yes), force_(force), initItems_(initItems), interactive_(::isatty(0) && ::isatty(2)) {}
 
+void TerminalAnswerer::Say(const std::string& text) const {
+  if (!silent_) ErrText(text);
+}
+
 void TerminalAnswerer::Show(const BoxQuestion& q) const {
+  if (silent_) return;
   std::string text = ForTerminal(q.text);
   if (!printer_.empty()) text = "[" + printer_ + "] " + text;
   ErrText(text + "\n");
@@ -65,27 +70,27 @@ bool TerminalAnswerer::AnsweredWithoutAsking(const BoxQuestion& q, BoxAnswer& an
   const quillon::QuestionKind kind = quillon::ClassifyQuestion(q.messageId);
   const bool risky = kind != quillon::QuestionKind::Routine;
   if (Interrupted()) {
-    ErrText("  -> refused: interrupted\n");
+    Say("  -> refused: interrupted\n");
     answer.button = IDCANCEL;
     return true;
   }
   if (risky && force_) {
-    ErrText("  -> OK (--force)\n");
+    Say("  -> OK (--force)\n");
     return true;
   }
   if (!risky && (yes_ || force_)) {
-    ErrText(std::string("  -> OK (") + (yes_ ? "--yes" : "--force") + ")\n");
+    Say(std::string("  -> OK (") + (yes_ ? "--yes" : "--force") + ")\n");
     return true;
   }
   if (risky && (yes_ || !interactive_)) {
-    ErrText(std::string("  -> refused: ") + quillon::QuestionReasonText(kind) +
+    Say(std::string("  -> refused: ") + quillon::QuestionReasonText(kind) +
             " (only --force accepts this)\n");
     answer.button = IDCANCEL;
     return true;
   }
   if (!interactive_) {
     refused_ = true;
-    ErrText("  -> refused: no terminal to answer on (--yes accepts the routine questions)\n");
+    Say("  -> refused: no terminal to answer on (--yes accepts the routine questions)\n");
     answer.button = IDCANCEL;
     return true;
   }
@@ -108,15 +113,26 @@ BoxAnswer TerminalAnswerer::Answer(const BoxQuestion& q) {
 
   Show(q);
   // The start dialog: its check box says whether the settings memory is
-  // initialised; the items come from --init-items or stay the dialog's.
-  ErrText(std::string("  [") + (q.checked ? "x" : " ") + "] " + ForTerminal(q.checkCaption) + "\n");
-  if (initItems_ > 0) answer.initItems = initItems_;
+  // initialised. --init-items answers it; else at a terminal its default
+  // keeps the settings (whatever an earlier printer's answer was), and
+  // unattended the box stays as it is (the caller refuses a reset nobody
+  // chose).
+  const bool given = initItems_ >= 0;
+  const bool asking = !given && interactive_ && !yes_ && !force_;
+  const bool shown = given ? initItems_ > 0 : asking ? false : q.checked;
+  if (!silent_)
+    ErrText(std::string("  [") + (shown ? "x" : " ") + "] " + ForTerminal(q.checkCaption) +
+            (given ? " (--init-items)" : "") + "\n");
+  if (given) {
+    answer.checked = initItems_ > 0 ? 1 : 0;
+    if (initItems_ > 0) answer.initItems = initItems_;
+  }
   if (AnsweredWithoutAsking(q, answer)) return answer;
   if (!AskYesNo("Start?", true)) {
     answer.button = IDCANCEL;
     return answer;
   }
-  answer.checked = AskYesNo(ForTerminal(q.checkCaption) + "?", q.checked) ? 1 : 0;
+  if (!given) answer.checked = AskYesNo(ForTerminal(q.checkCaption) + "?", false) ? 1 : 0;
   if (Interrupted()) answer.button = IDCANCEL;
   return answer;
 }

@@ -17,7 +17,9 @@ namespace cli {
 
 class TerminalAnswerer : public quillon::BoxAnswerer {
  public:
-  // initItems: --init-items, or -1 for the dialog's own choice.
+  // initItems: --init-items, or -1 when not given. Given, it is the
+  // answer to the initialisation question, never asked; not given, the
+  // question's default at the terminal keeps the settings.
   TerminalAnswerer(bool yes, bool force, int initItems);
 
   quillon::BoxAnswer Answer(const quillon::BoxQuestion& q) override;
@@ -31,11 +33,14 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
   // Whether an operator's answer can be had for a risky question: --force,
   // or a terminal without --yes.
   bool MayAcceptRisk() const { return force_ || (interactive_ && !yes_); }
+  // Answers without writing anything (a dry run shows its plan instead).
+  void SetSilent(bool silent) { silent_ = silent; }
   // Whether questions can be asked: standard input and error are terminals.
   bool Interactive() const { return interactive_; }
 
  private:
   void Show(const quillon::BoxQuestion& q) const;
+  void Say(const std::string& text) const;
   bool AnsweredWithoutAsking(const quillon::BoxQuestion& q, quillon::BoxAnswer& answer);
   // Reads a yes/no answer; dflt when the line is empty; false on end of
   // input or an interrupt.
@@ -46,6 +51,7 @@ class TerminalAnswerer : public quillon::BoxAnswerer {
   int initItems_;
   bool interactive_;
   bool refused_ = false;
+  bool silent_ = false;
   std::string printer_;
 };
 

@@ -19,8 +19,28 @@ const char* OutcomeText(Verification::Outcome outcome) {
   }
 }
 
+namespace {
+std::string Trimmed(const std::string& s) {
+  const std::size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return std::string();
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+}  // namespace
+
+std::string IdentityChange(const ExpectedIdentity& expected, const std::string& model,
+                           const std::string& serial) {
+  const std::string was = Trimmed(expected.model), now = Trimmed(model);
+  if (!was.empty() && platform::LowerAscii(was) != platform::LowerAscii(now))
+    return "the printer came back as another model: " + (now.empty() ? "?" : now) + " (was " +
+           was + ")";
+  const std::string wasSerial = Trimmed(expected.serial), nowSerial = Trimmed(serial);
+  if (!wasSerial.empty() && !nowSerial.empty() && wasSerial != nowSerial)
+    return "the printer came back with another serial: " + nowSerial + " (was " + wasSerial + ")";
+  return std::string();
+}
+
 Verification VerifyVersion(const std::string& host, const std::string& want, int timeoutSeconds,
-                           int pollMs) {
+                           int pollMs, const ExpectedIdentity& expected) {
   using Clock = std::chrono::steady_clock;
   Verification v;
   const auto begin = Clock::now();
@@ -45,6 +65,12 @@ Verification VerifyVersion(const std::string& host, const std::string& want, int
     const ConsoleAnswer a = AskConsole(host);
     if (a.reachable) {
       v.versionAfter = a.version;
+      // The console names no serial; a source that does passes it here.
+      const std::string changed = IdentityChange(expected, a.model, std::string());
+      if (!changed.empty()) {
+        v.reason = changed;
+        return done();
+      }
       int order = 1;
       if (CompareVersions(a.version, want, order) && order == 0) {
         v.outcome = Verification::kVerified;

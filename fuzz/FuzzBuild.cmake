@@ -15,6 +15,8 @@ add_compile_definitions(QUILLON_FUZZ_NO_CHECKSUM)
 
 find_package(Qt6 REQUIRED COMPONENTS Core Sql)  # the core keeps the download history
 find_package(PkgConfig REQUIRED)
+find_package(ZLIB REQUIRED)  # the platform layer inflates MSZIP with it
+pkg_check_modules(NETSNMP REQUIRED IMPORTED_TARGET netsnmp)  # and asks printers over SNMP
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 find_package(Threads REQUIRED)
 find_program(CUPS_CONFIG cups-config REQUIRED)

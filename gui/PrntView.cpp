@@ -114,7 +114,6 @@ void TfrmPrntView::FormShow() {
     // sent, so the honest outcome is an abort before the first byte.
     Result.code = kJobAborted;
     Result.detail = "the program was asked to end before the transfer started";
-    if (app_) app_->JobResult = Result.code;
     ThreadDone();
     return;
   }
@@ -162,8 +161,6 @@ void TfrmPrntView::btnAbortClick() {
 void TfrmPrntView::TakeResult() {
   if (!Thread || !Thread->isFinished()) return;
   Result = Thread->Result();
-  // The window's download command reads the outcome where it always has.
-  if (app_) app_->JobResult = Result.code;
 }
 
 void TfrmPrntView::ThreadDone() {

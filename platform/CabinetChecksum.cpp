@@ -62,7 +62,9 @@ unsigned CabinetChecksum(const unsigned char* p, size_t n, unsigned seed) {
   return sum ^ rest;
 }
 
-Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedLimit) {
+Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedLimit,
+                         CabinetLayout* layout) {
+  if (layout) *layout = CabinetLayout{};
   UniqueFd fd(OpenRegularFile(cabinet));
   if (!fd.ok()) return Error::Ok();
 
@@ -91,6 +93,7 @@ Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedL
   struct Folder {
     std::uint64_t first;
     unsigned count, index;
+    bool sums;  // checksums checked here
   };
   std::vector<unsigned char> table(folders * (8 + std::size_t{folderReserve}));
   if (!table.empty() && !ReadAt(fd.get(), at, table.data(), table.size())) return Error::Ok();
@@ -98,7 +101,13 @@ Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedL
   order.reserve(folders);
   for (unsigned i = 0; i < folders; ++i) {
     const unsigned char* folder = table.data() + i * (8 + std::size_t{folderReserve});
-    if (U16(folder + 4) > 0) order.push_back({U32(folder), U16(folder + 4), i});
+    const bool mszip = (U16(folder + 6) & 0x000F) == 1;
+    if (U16(folder + 4) > 0) order.push_back({U32(folder), U16(folder + 4), i, !(layout && mszip)});
+    if (layout) layout->folders.push_back({U32(folder), U16(folder + 4), U16(folder + 6)});
+  }
+  if (layout) {
+    layout->complete = true;
+    layout->blockReserve = blockReserve;
   }
   std::sort(order.begin(), order.end(),
             [](const Folder& a, const Folder& b) { return a.first < b.first; });
@@ -123,7 +132,7 @@ Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedL
                              std::to_string(uncompressedLimit) + " bytes");
       }
       // With a reserve area the checksum's coverage varies between writers.
-      if (stored != 0 && blockReserve == 0) {
+      if (f.sums && stored != 0 && blockReserve == 0) {
         if (!ReadAt(fd.get(), pos + 8, block.data() + 8, len)) break;
 #ifndef QUILLON_FUZZ_NO_CHECKSUM
         const unsigned sum = CabinetChecksum(block.data() + 8, len, 0);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Error.h"
 
@@ -18,7 +19,23 @@ namespace platform {
 // checksum (when not 0) does not match its bytes, when two folders share
 // blocks, or when the blocks announce more than uncompressedLimit bytes.
 // Structures that cannot be followed are left to the decompressor.
-Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedLimit);
+//
+// layout, when given, receives where each folder's blocks lie (complete
+// only when the whole folder table could be read), and the checksums of
+// MSZIP folders are left to the caller, which reads those blocks anyway
+// (MszipFolderReader checks every block it reads, VerifyRest the others).
+struct CabinetFolderBlocks {
+  std::uint64_t first = 0;  // offset of the folder's first data block
+  unsigned count = 0;       // its data blocks
+  unsigned compression = 0; // the folder's compression type, as stored
+};
+struct CabinetLayout {
+  bool complete = false;
+  unsigned blockReserve = 0;  // reserved bytes in each data block's header
+  std::vector<CabinetFolderBlocks> folders;  // in file order
+};
+Error CheckCabinetBlocks(const std::string& cabinet, std::uint64_t uncompressedLimit,
+                         CabinetLayout* layout = nullptr);
 
 // The cabinet checksum of bytes, continuing from seed.
 unsigned CabinetChecksum(const unsigned char* p, size_t n, unsigned seed);

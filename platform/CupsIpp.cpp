@@ -134,6 +134,14 @@ std::vector<PrinterAttributes> PrinterGroups(ipp_t* response) {
   return groups;
 }
 
+namespace {
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
+}  // namespace
+
+NoPasswordPrompt::NoPasswordPrompt() { cupsSetPasswordCB2(NoPassword, nullptr); }
+// A null callback is libcups's own prompt again.
+NoPasswordPrompt::~NoPasswordPrompt() { cupsSetPasswordCB2(nullptr, nullptr); }
+
 void CountRequest() { ++requests; }
 long long RequestCount() { return requests.load(); }
 long long ConnectionCount() { return connections.load(); }

@@ -55,6 +55,17 @@ struct PrinterAttributes {
 // Every printer group of a response, in its order.
 std::vector<PrinterAttributes> PrinterGroups(ipp_t* response);
 
+// While it lives, a server that wants a password for a request of this
+// thread gets none and refuses: no prompt on a terminal, and the refusal
+// is told as the request's failure. CUPS keeps the callback per thread.
+class NoPasswordPrompt {
+ public:
+  NoPasswordPrompt();
+  ~NoPasswordPrompt();
+  NoPasswordPrompt(const NoPasswordPrompt&) = delete;
+  NoPasswordPrompt& operator=(const NoPasswordPrompt&) = delete;
+};
+
 // Requests sent through Do or started by the caller (CountRequest), and
 // connections made by Connect, in this process.
 void CountRequest();

@@ -6,6 +6,7 @@
 #include "platform/CupsIpp.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -224,7 +225,7 @@ bool PrinterHandle::GetData(SpoolerPrinterData& data) {
   return true;
 }
 
-int PrinterHandle::StartRawDoc(const std::string& title) {
+int PrinterHandle::StartRawDoc(const std::string& title, bool ahead) {
   if (!impl_ || impl_->jobOpen) {
     lastError_ = Error::Of(static_cast<int>(IPP_STATUS_ERROR_NOT_POSSIBLE),
                            impl_ ? "a job is being sent already" : "no queue is open");
@@ -238,6 +239,13 @@ int PrinterHandle::StartRawDoc(const std::string& title) {
   if (!jobName.empty())
     ippAddString(create.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                  jobName.c_str());
+  if (ahead) {
+    // An explicit "no-hold" is not replaced by the queue's default, and the
+    // highest priority starts the job before every one waiting.
+    ippAddString(create.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-hold-until", nullptr,
+                 "no-hold");
+    ippAddInteger(create.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "job-priority", 100);
+  }
   cups::Ipp created = cups::Do(impl_->Control(), std::move(create), impl_->resource.c_str());
   const int jobId = cups::Integer(created.get(), "job-id", 0);
   if (!cups::Succeeded(created.get()) || jobId <= 0) {
@@ -356,6 +364,314 @@ bool PrinterHandle::CancelJob(int jobId) {
   if (cups::Succeeded(resp.get())) return true;
   // A job that has already ended cannot be cancelled any more.
   return QueryJob(jobId).Finished();
+}
+
+namespace {
+
+std::string StringOf(ipp_attribute_t* a) {
+  const char* v = ippGetString(a, 0, nullptr);
+  return v ? std::string(v) : std::string();
+}
+
+struct QueueJob {
+  int id = 0;
+  int state = 0;
+  std::string name;
+  std::string holdUntil;
+};
+
+// The queue's jobs that have not ended, in the server's order; false when
+// the server could not be asked.
+bool ListQueueJobs(http_t* http, const std::string& queue, bool isClass,
+                   std::vector<QueueJob>& jobs) {
+  jobs.clear();
+  cups::Ipp req = cups::NewRequest(IPP_OP_GET_JOBS);
+  const std::string uri = cups::QueueUri(queue, isClass);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr,
+               "not-completed");
+  RequestAttributes(req.get(), {"job-id", "job-state", "job-name", "job-hold-until"});
+  cups::Ipp resp = cups::Do(http, std::move(req), "/");
+  // No job at all is answered "not found" by some servers.
+  if (cups::StatusOf(resp.get()) == IPP_STATUS_ERROR_NOT_FOUND) return true;
+  if (!cups::Succeeded(resp.get())) return false;
+  QueueJob job;
+  const auto flush = [&] {
+    if (job.id > 0) jobs.push_back(job);
+    job = QueueJob();
+  };
+  for (ipp_attribute_t* a = ippFirstAttribute(resp.get()); a; a = ippNextAttribute(resp.get())) {
+    const char* name = ippGetName(a);
+    if (!name) {
+      flush();
+      continue;
+    }
+    if (ippGetGroupTag(a) != IPP_TAG_JOB) continue;
+    const std::string n(name);
+    if (n == "job-id") job.id = ippGetInteger(a, 0);
+    else if (n == "job-state") job.state = ippGetInteger(a, 0);
+    else if (n == "job-name") job.name = StringOf(a);
+    else if (n == "job-hold-until") job.holdUntil = StringOf(a);
+  }
+  flush();
+  return true;
+}
+
+// A job operation (Hold-Job, Release-Job) on one job.
+bool JobOperation(http_t* http, ipp_op_t op, int jobId) {
+  cups::Ipp req = cups::NewRequest(op);
+  const std::string uri = cups::JobUri(jobId);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  if (op == IPP_OP_HOLD_JOB)
+    ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "job-hold-until", nullptr,
+                 "indefinite");
+  cups::Ipp resp = cups::Do(http, std::move(req), "/jobs/");
+  return cups::Succeeded(resp.get());
+}
+
+// How a request of the hold went: a server that does not answer is not
+// asked again (each request waits out its bound).
+enum class Step { Done, Refused, NoAnswer };
+
+Step StepOf(const cups::Ipp& resp) {
+  if (!resp) return Step::NoAnswer;
+  return cups::Succeeded(resp.get()) ? Step::Done : Step::Refused;
+}
+
+// A printer operation without arguments (Hold-New-Jobs, Release-Held-New-Jobs).
+Step QueueOperation(http_t* http, ipp_op_t op, const std::string& queue, bool isClass) {
+  cups::Ipp req = cups::NewRequest(op);
+  const std::string uri = cups::QueueUri(queue, isClass);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  return StepOf(cups::Do(http, std::move(req), "/admin/"));
+}
+
+// Sets the queue's job-hold-until default (when not empty) and its state
+// message.
+Step ModifyQueue(http_t* http, const std::string& queue, bool isClass,
+                 const std::string& holdDefault, const std::string& message) {
+  cups::Ipp req =
+      cups::NewRequest(isClass ? IPP_OP_CUPS_ADD_MODIFY_CLASS : IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+  const std::string uri = cups::QueueUri(queue, isClass);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  // The server takes the state message from the operation group only.
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr,
+               message.c_str());
+  if (!holdDefault.empty())
+    ippAddString(req.get(), IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "job-hold-until-default", nullptr,
+                 holdDefault.c_str());
+  return StepOf(cups::Do(http, std::move(req), "/admin/"));
+}
+
+bool IsClassQueue(http_t* http, const std::string& queue) {
+  cups::Ipp resp = GetQueueAttributes(http, queue, false, {"printer-type"});
+  return (cups::Integer(resp.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
+}
+
+}  // namespace
+
+const char kFirmwareUpdateMessage[] = "firmware update in progress";
+
+QueueHoldState QueryHoldState(const std::string& queue) {
+  QueueHoldState st;
+  cups::Http http = cups::Connect();
+  if (!http) return st;
+  cups::Ipp resp = GetQueueAttributes(
+      http.get(), queue, false,
+      {"printer-state", "printer-state-reasons", "job-hold-until-default",
+       "printer-is-accepting-jobs", "printer-state-message"});
+  if (!resp) return st;
+  st.known = true;
+  if (ipp_attribute_t* a = ippFindAttribute(resp.get(), "printer-state-reasons", IPP_TAG_ZERO)) {
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      const char* r = ippGetString(a, i, nullptr);
+      if (r && std::string(r) == "hold-new-jobs") st.holdingNewJobs = true;
+    }
+  }
+  st.holdByDefault = cups::Text(resp.get(), "job-hold-until-default") == "indefinite";
+  if (ipp_attribute_t* a = ippFindAttribute(resp.get(), "printer-is-accepting-jobs",
+                                            IPP_TAG_BOOLEAN))
+    st.accepting = ippGetBoolean(a, 0) != 0;
+  st.message = cups::Text(resp.get(), "printer-state-message");
+  st.stopped = cups::Integer(resp.get(), "printer-state", 0) == IPP_PSTATE_STOPPED;
+  return st;
+}
+
+bool ReleaseStaleHold(const std::string& queue) {
+  const cups::NoPasswordPrompt noPrompt;
+  const QueueHoldState st = QueryHoldState(queue);
+  // Both marks together are this program's: neither the server nor an
+  // operator's cupsdisable --hold sets the "indefinite" default.
+  if (!st.holdingNewJobs || !st.holdByDefault) return false;
+  cups::Http http = cups::Connect();
+  if (!http) return false;
+  const bool isClass = IsClassQueue(http.get(), queue);
+  const std::string message = st.message == kFirmwareUpdateMessage ? std::string() : st.message;
+  if (ModifyQueue(http.get(), queue, isClass, "no-hold", message) == Step::NoAnswer) return false;
+  if (st.stopped && st.message == kFirmwareUpdateMessage)
+    QueueOperation(http.get(), IPP_OP_RESUME_PRINTER, queue, isClass);
+  return QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue, isClass) == Step::Done;
+}
+
+QueueHold::~QueueHold() { Release(); }
+
+bool QueueHold::Begin(const std::string& queue, const std::string& message) {
+  Release();
+  const cups::NoPasswordPrompt noPrompt;
+  lastError_ = Error::Ok();
+  held_.clear();
+  queue_ = queue;
+  message_ = message;
+  cups::Http http = cups::Connect();
+  if (!http) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  cups::Ipp attrs = GetQueueAttributes(http.get(), queue, false,
+                                       {"printer-type", "job-hold-until-default"});
+  if (!attrs) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  const bool isClass = (cups::Integer(attrs.get(), "printer-type", 0) & CUPS_PRINTER_CLASS) != 0;
+  isClass_ = isClass;
+  savedDefault_ = cups::Text(attrs.get(), "job-hold-until-default");
+  // A default left by a hold that was never released is not worth keeping.
+  if (savedDefault_.empty() || savedDefault_ == "indefinite") savedDefault_ = "no-hold";
+  // Listed before the default changes: every job with a higher id came
+  // after it, so the release can tell them from jobs held by their owners.
+  std::vector<QueueJob> jobs;
+  if (!ListQueueJobs(http.get(), queue, isClass, jobs)) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  lastJobBefore_ = 0;
+  for (const QueueJob& j : jobs) lastJobBefore_ = std::max(lastJobBefore_, j.id);
+  if (ModifyQueue(http.get(), queue, isClass, "indefinite", message) != Step::Done) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  active_ = true;
+  if (QueueOperation(http.get(), IPP_OP_HOLD_NEW_JOBS, queue, isClass) != Step::Done) {
+    const Error why = RequestFailure(nullptr);
+    Release();
+    lastError_ = why;
+    return false;
+  }
+  // The jobs waiting now: held at once, and a refusal ends the hold (the
+  // caller may not hold others' jobs).
+  for (const QueueJob& j : jobs) {
+    if (j.state != IPP_JSTATE_PENDING) continue;
+    if (!JobOperation(http.get(), IPP_OP_HOLD_JOB, j.id)) {
+      const Error why = RequestFailure(nullptr);
+      Release();
+      lastError_ = why;
+      return false;
+    }
+    held_.push_back(j.id);
+  }
+  return true;
+}
+
+int QueueHold::HoldOthers(int ownJob, std::string* printingTitle) {
+  if (!active_) return 0;
+  const cups::NoPasswordPrompt noPrompt;
+  cups::Http http = cups::Connect();
+  if (!http) return -1;
+  std::vector<QueueJob> jobs;
+  if (!ListQueueJobs(http.get(), queue_, isClass_, jobs)) return -1;
+  int printing = 0;
+  for (const QueueJob& j : jobs) {
+    if (j.id == ownJob) continue;
+    if (j.state == IPP_JSTATE_PENDING) {
+      if (JobOperation(http.get(), IPP_OP_HOLD_JOB, j.id)) held_.push_back(j.id);
+      else lastError_ = RequestFailure(nullptr);
+    } else if (j.state == IPP_JSTATE_PROCESSING && printing == 0) {
+      printing = j.id;
+      if (printingTitle) *printingTitle = j.name;
+    }
+  }
+  return printing;
+}
+
+void QueueHold::ShowMessage() {
+  if (!active_) return;
+  const cups::NoPasswordPrompt noPrompt;
+  cups::Http http = cups::Connect();
+  if (!http) return;
+  ModifyQueue(http.get(), queue_, isClass_, std::string(), message_);
+}
+
+bool QueueHold::StopPrinter() {
+  if (!active_) return false;
+  const cups::NoPasswordPrompt noPrompt;
+  cups::Http http = cups::Connect();
+  if (!http) return false;
+  // A printer someone else stopped is theirs to start again.
+  cups::Ipp state = GetQueueAttributes(http.get(), queue_, isClass_, {"printer-state"});
+  if (!state) return false;
+  if (cups::Integer(state.get(), "printer-state", 0) == IPP_PSTATE_STOPPED) return true;
+  cups::Ipp req = cups::NewRequest(IPP_OP_PAUSE_PRINTER);
+  const std::string uri = cups::QueueUri(queue_, isClass_);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr,
+               message_.c_str());
+  if (StepOf(cups::Do(http.get(), std::move(req), "/admin/")) != Step::Done) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  stopped_ = true;
+  return true;
+}
+
+bool QueueHold::Release() {
+  if (!active_) return true;
+  active_ = false;
+  const cups::NoPasswordPrompt noPrompt;
+  cups::Http http = cups::Connect();
+  if (!http) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  const bool isClass = isClass_;
+  bool ok = true;
+  // The default goes back first, so no job is held after the listing below.
+  // A server that stopped answering keeps the marks; the next run clears
+  // them (ReleaseStaleHold).
+  Step step = ModifyQueue(http.get(), queue_, isClass, savedDefault_, std::string());
+  if (step == Step::Done)
+    step = QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue_, isClass);
+  else if (step == Step::Refused)
+    QueueOperation(http.get(), IPP_OP_RELEASE_HELD_NEW_JOBS, queue_, isClass);
+  if (step != Step::Done) {
+    lastError_ = RequestFailure(nullptr);
+    ok = false;
+    if (step == Step::NoAnswer) return false;
+  }
+  if (stopped_) {
+    // Only the printer this hold stopped goes on; the message went above.
+    stopped_ = false;
+    if (QueueOperation(http.get(), IPP_OP_RESUME_PRINTER, queue_, isClass) != Step::Done) {
+      lastError_ = RequestFailure(nullptr);
+      ok = false;
+    }
+  }
+  std::vector<QueueJob> jobs;
+  if (!ListQueueJobs(http.get(), queue_, isClass, jobs)) {
+    lastError_ = RequestFailure(nullptr);
+    return false;
+  }
+  for (const QueueJob& j : jobs) {
+    if (j.state != IPP_JSTATE_HELD) continue;
+    const bool ours = std::find(held_.begin(), held_.end(), j.id) != held_.end();
+    const bool heldOnArrival = j.id > lastJobBefore_ && j.holdUntil == "indefinite";
+    if (!ours && !heldOnArrival) continue;
+    if (!JobOperation(http.get(), IPP_OP_RELEASE_JOB, j.id)) {
+      lastError_ = RequestFailure(nullptr);
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 std::string SpoolerLastError() {

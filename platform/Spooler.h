@@ -102,8 +102,10 @@ class PrinterHandle {
   bool GetData(SpoolerPrinterData& data);
 
   // Creates a job titled `title` and starts its one raw document.
-  // Returns the job id, 0 on failure.
-  int StartRawDoc(const std::string& title);
+  // Returns the job id, 0 on failure. `ahead`: the job is never held by
+  // the queue's default and goes before the jobs waiting in it (what a
+  // queue held for a firmware update needs of the firmware job).
+  int StartRawDoc(const std::string& title, bool ahead = false);
   // Sends one block of the document (the caller sends 512-byte blocks).
   // A block of 0 bytes is accepted and sends nothing.
   bool WriteBlock(const void* data, std::size_t size);
@@ -128,5 +130,86 @@ class PrinterHandle {
   std::unique_ptr<Impl> impl_;
   Error lastError_;
 };
+
+// A queue held while its printer's firmware is updated. While it holds,
+// the queue keeps accepting jobs but none of them reaches the printer:
+// new jobs are held as they arrive (the queue's job-hold-until default
+// becomes "indefinite"; the update's own job opts out), the jobs already
+// waiting are held one by one, and the queue says hold-new-jobs with the
+// state message. Hold-New-Jobs alone is not enough: the server still
+// starts the jobs waiting in the queue as soon as the printing one ends.
+// Release (or destruction) undoes all of it and releases exactly the jobs
+// the hold kept back. A process killed while holding leaves the marks
+// (hold-new-jobs with the "indefinite" default); ReleaseStaleHold clears
+// them.
+class QueueHold {
+ public:
+  QueueHold() = default;
+  ~QueueHold();
+  QueueHold(const QueueHold&) = delete;
+  QueueHold& operator=(const QueueHold&) = delete;
+
+  // Holds the queue, showing `message` as its state message. False, with
+  // LastError and nothing left changed, when the server refuses any step
+  // (holding others' jobs needs the server's operator rights; no password
+  // is asked for them).
+  bool Begin(const std::string& queue, const std::string& message);
+  bool Active() const { return active_; }
+  const std::string& Queue() const { return queue_; }
+  // Holds every job of the queue that waits to print, except ownJob; call
+  // it again and again while holding (a job sent with "no-hold" is not
+  // held by the default). Returns the job of others now printing (0 for
+  // none) with its title; -1 when the server could not be asked.
+  int HoldOthers(int ownJob, std::string* printingTitle = nullptr);
+  // Shows the state message again (the backend replaces it while a job
+  // prints).
+  void ShowMessage();
+  // Once the firmware job has ended: stops the printer itself (the queue
+  // goes on taking jobs), so that no job starts before Release, also not
+  // one sent with "no-hold" after the last HoldOthers. Shows the message.
+  // False when the server refuses (the hold goes on without it).
+  bool StopPrinter();
+  // Undoes the hold and releases the jobs it kept back; harmless when not
+  // holding. Not cut by an abort: each request is bounded by the spooler
+  // layer's own time limits. False when a step failed (LastError).
+  bool Release();
+  // Jobs this hold has held so far (those held as they arrived are found
+  // at the release).
+  const std::vector<int>& HeldJobs() const { return held_; }
+  const Error& LastError() const { return lastError_; }
+
+ private:
+  bool active_ = false;
+  bool isClass_ = false;
+  bool stopped_ = false;  // StopPrinter stopped it
+  std::string queue_;
+  std::string message_;
+  std::string savedDefault_;  // job-hold-until-default before the hold
+  int lastJobBefore_ = 0;     // jobs with a higher id came during the hold
+  std::vector<int> held_;
+  Error lastError_;
+};
+
+// The text a queue held for an update shows (and the mark of the hold).
+extern const char kFirmwareUpdateMessage[];
+
+// Clears a hold a run of this program left on `queue` when it ended
+// without releasing it (killed): true when one was found and released. A
+// printer it stopped (stopped, showing kFirmwareUpdateMessage) goes on.
+// The jobs that hold kept back stay held; the README tells how to release
+// them.
+bool ReleaseStaleHold(const std::string& queue);
+
+// Whether the queue shows the marks of a hold: hold-new-jobs, the
+// "indefinite" default, and the state message it has now.
+struct QueueHoldState {
+  bool known = false;  // the server answered
+  bool holdingNewJobs = false;
+  bool holdByDefault = false;  // job-hold-until-default is "indefinite"
+  bool accepting = false;
+  bool stopped = false;  // printer-state "stopped"
+  std::string message;
+};
+QueueHoldState QueryHoldState(const std::string& queue);
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 # Debian packages the build, the tests and the demo need; sourced by the scripts.
 QUILLON_PACKAGES=(
   build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libssl-dev
-  qt6-base-dev libqt6sql6-sqlite libgl-dev libcups2-dev cups libmspack-dev
+  qt6-base-dev libqt6sql6-sqlite libgl-dev libcups2-dev cups libmspack-dev zlib1g-dev
   gcab mscompress python3 python3-pyftpdlib curl
   fonts-noto-cjk xvfb
   qt6-l10n-tools qt6-translations-l10n file dpkg-dev
   lintian desktop-file-utils appstream ccache locales
+  libsnmp-dev snmpd cups-ipp-utils avahi-daemon dbus libx11-dev
+  ansible-core python3-jsonschema python3-pycodestyle python3-voluptuous yamllint
 )
 
 # The suites run under ja_JP.UTF-8, the locale of the program's users; with

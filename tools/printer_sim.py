@@ -82,12 +82,15 @@ def parse_args():
                         "127.0.9.1-200, or a comma list of addresses and ranges")
     p.add_argument("--printer-config", metavar="FILE",
                    help="JSON object mapping an address to {model, version, "
-                        "version_after, restart_seconds, ftp_faults, console_faults, "
+                        "version_after, model_after, restart_seconds, ftp_faults, console_faults, "
                         "holds}")
     p.add_argument("--root", required=True, help="folder for received jobs and reports")
     p.add_argument("--ftp-port", type=int, default=21, help="0 switches FTP off")
     p.add_argument("--console-port", type=int, default=23, help="0 switches the console off")
     p.add_argument("--raw-port", type=int, default=9100, help="0 switches RAW off")
+    p.add_argument("--hardened", action="store_true",
+                   help="console and FTP switched off, as a hardening guide leaves a printer "
+                        "(RAW stays unless --raw-port 0)")
     p.add_argument("--ftp-fault", action="append", default=[], choices=sorted(FTP_FAULTS),
                    help=faults_help)
     p.add_argument("--fault-at", metavar="CMD",
@@ -113,7 +116,11 @@ def parse_args():
                    help="stop by itself after this long (0: run until stopped)")
     p.add_argument("--quiet", action="store_true", help="no job reports on standard output")
     p.add_argument("--verbose", action="store_true", help="log the FTP dialogue")
-    return p.parse_args()
+    args = p.parse_args()
+    if args.hardened:
+        args.ftp_port = 0
+        args.console_port = 0
+    return args
 
 
 def raise_file_limit():

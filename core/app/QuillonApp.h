@@ -48,7 +48,6 @@ class TQUILLONApp {
   std::int32_t ViewLocal = 1;
   std::string PackageFileName;  // as given to OpenPackage, whole
   std::uint32_t InitItems = 1;  // 1 menu settings, 2 network, 4 permissions
-  std::uint16_t JobResult = 0;
   std::string OpenFolder;
   std::string SelectedPrinter;  // canonical (PrinterTarget::Canonical())
   // Why the printer of /PR= or /HN= was refused; empty when none was.

@@ -10,6 +10,7 @@
 #include "core/package/DownDocFile.h"
 #include "core/transfer/PrintThread.h"
 #include "netlib/quillon.h"
+#include "platform/Spooler.h"
 
 namespace quillon {
 namespace {
@@ -112,6 +113,8 @@ const std::string& DownloadJob::Printer() const {
   return request_.printer.empty() ? request_.transfer.printer : request_.printer;
 }
 
+void DownloadJob::ReleaseQueueHold() { queueHold_.reset(); }
+
 DownloadProgress DownloadJob::Progress() const { return relay_->Progress(); }
 
 bool DownloadJob::Start() {
@@ -155,6 +158,7 @@ const DownloadJobResult& DownloadJob::Finish() {
     if (thread_) {
       thread_->wait();
       result_.transfer = thread_->Result();
+      queueHold_ = thread_->TakeQueueHold();
       thread_.reset();
     }
   }

@@ -27,6 +27,8 @@
 
 class TPrintThread;
 
+namespace platform { class QueueHold; }
+
 namespace quillon {
 
 struct DownloadJobRequest {
@@ -94,6 +96,10 @@ class DownloadJob {
   const std::string& Printer() const;
   const DownloadJobResult& Result() const { return result_; }
   DownloadProgress Progress() const;
+  // Lets a spooler queue held past a successful transfer
+  // (keepHoldAfterTransfer) print again: after the restart was verified.
+  // The job's end releases it otherwise.
+  void ReleaseQueueHold();
 
  private:
   class Relay;
@@ -103,6 +109,7 @@ class DownloadJob {
   std::unique_ptr<Relay> relay_;
   mutable std::mutex threadMutex_;
   std::unique_ptr<TPrintThread> thread_;
+  std::unique_ptr<platform::QueueHold> queueHold_;
   TPrinterLock lock_;
   std::chrono::steady_clock::time_point begin_;
   DownloadJobResult result_;

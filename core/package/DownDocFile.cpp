@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "core/app/Funcs.h"
 #include "core/package/PackageHeader.h"
@@ -39,6 +40,9 @@ constexpr char kHeaderMember[] = "HEADER.RXF";
 constexpr char kWorkFileName[] = "dwn.tmp";
 
 TDownDocFile::AllocFn g_alloc = std::malloc;
+// Data blocks of this size and more are mapped instead of allocated, and
+// aligned to it (the usual huge page).
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 // A data file: a regular file, opened without blocking on a FIFO or device.
 // Its descriptor is not open when it cannot be used.
@@ -242,6 +246,10 @@ void TDownDocFile::Open(const std::string& path) {
     } else if (!IsRegularFile(headerFile)) {
       Fail(kDocBadFormat, std::string("the cabinet holds no ") + kHeaderMember);
     }
+  } else if (Form == PackageForm::kPlain) {
+    headerFile = folder + kWorkFileName;
+    CopyHeaderText(full.string(), headerFile);
+    dataDir_ = full.parent_path().string() + "/";
   } else {
     headerFile = folder + kWorkFileName;
     const int rc = download::ExpandFile(full.string(), headerFile, kMaxWorkFile);
@@ -268,6 +276,55 @@ void TDownDocFile::Open(const std::string& path) {
   if (Status != kDocOk) return;
   LoadData();
   if (Status == kDocOk) CopyIcons();
+}
+
+// A plain package is not copied whole: only the part of it that the header
+// reader reads goes into the working file, and its data are read straight
+// from the package into their block when they are loaded.
+void TDownDocFile::CopyHeaderText(const std::string& package, const std::string& headerFile) {
+  plainPackage_.clear();
+  if (platform::UnpackCancelRequested()) {
+    Fail(kDocCancelled, "stopped on request");
+    return;
+  }
+  platform::UniqueFd in(platform::OpenRegularFile(package));
+  struct stat st;
+  if (!in.ok() || ::fstat(in.get(), &st) != 0) {
+    Fail(kDocCannotOpen, "cannot be read");
+    return;
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > kMaxWorkFile) {
+    Fail(kDocBadFormat, "expands to more than " + std::to_string(kMaxWorkFile) + " bytes");
+    return;
+  }
+  // The text up to its first 0x1A (the reader stops there); without one,
+  // a byte past the text limit, so that the reader sees a text that long
+  // as it would in the package itself.
+  const std::uint64_t most = std::min<std::uint64_t>(size, download::kMaxHeaderText + 1);
+  std::vector<unsigned char> text;
+  constexpr std::uint64_t kStep = 64 * 1024;
+  while (text.size() < most) {
+    const std::uint64_t at = text.size();
+    const std::uint64_t n = std::min(kStep, most - at);
+    text.resize(static_cast<size_t>(at + n));
+    if (ReadAt(in.get(), text.data() + at, n, at) != n) {
+      Fail(kDocCannotOpen, "cannot be read");
+      return;
+    }
+    const void* mark = std::memchr(text.data() + at, 0x1A, static_cast<size_t>(n));
+    if (mark && static_cast<const unsigned char*>(mark) - text.data() <
+                    static_cast<std::ptrdiff_t>(download::kMaxHeaderText)) {
+      text.resize(static_cast<size_t>(static_cast<const unsigned char*>(mark) - text.data() + 1));
+      break;
+    }
+  }
+  platform::UniqueFd out(::open(headerFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out.ok() || !platform::WriteAll(out.get(), text.data(), text.size()) || out.CloseChecked() != 0) {
+    Fail(kDocCannotCopy, "the working copy cannot be written");
+    return;
+  }
+  plainPackage_ = package;
 }
 
 void TDownDocFile::ReadHeader(const std::string& headerFile) {
@@ -374,7 +431,11 @@ void TDownDocFile::LoadData() {
   // measured when it is read refuses the package.
   std::vector<Piece> pieces;
   bool private_ = false;  // the data are one file of our own working folder
-  if (!workFile_.empty()) {
+  if (!workFile_.empty() && !plainPackage_.empty()) {
+    // The working file holds a plain package's header text only: its data
+    // are read from the package.
+    pieces.push_back({plainPackage_, fs::path(plainPackage_).filename().string(), workFileOffset_, 0, 0, 0});
+  } else if (!workFile_.empty()) {
     // The working file itself; its path is not split, whatever it holds.
     pieces.push_back({workFile_, kWorkFileName, workFileOffset_, 0, 0, 0});
     private_ = true;
@@ -438,7 +499,23 @@ void TDownDocFile::LoadData() {
       return;
     }
   }
-  auto* block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
+  unsigned char* block = nullptr;
+  if (g_alloc == std::malloc && total >= kHugePage) {
+    // Filled at once by the reads below: in huge pages the block costs a
+    // few faults instead of one per 4 KiB page (that cost as much as the
+    // read itself).
+    const size_t length = static_cast<size_t>((total + kHugePage - 1) / kHugePage * kHugePage);
+    void* p = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      mapBase_ = p;
+      mapLength_ = length + kHugePage;
+      const auto at = reinterpret_cast<std::uintptr_t>(p);
+      block = reinterpret_cast<unsigned char*>((at + kHugePage - 1) / kHugePage * kHugePage);
+      ::madvise(block, length, MADV_HUGEPAGE);  // a hint: without it, small pages
+    }
+  } else {
+    block = static_cast<unsigned char*>(g_alloc(static_cast<size_t>(total)));
+  }
   if (!block) {
     Fail(kDocCannotCopy, "no memory for " + std::to_string(total) + " bytes of data");
     return;

@@ -6,8 +6,11 @@
 // ".RXV" is a cabinet holding HEADER.RXF, its data files and icons; anything
 // else is a single header file, plain or LZ ("SZDD") compressed, whose data
 // follow the first 0x1A byte or sit in the files that DownLoadFile names.
-// The package is never read in place: it is unpacked into a private working
-// folder that is removed again before the constructor returns.
+// A cabinet or compressed package is never read in place: it is unpacked
+// into a private working folder that is removed again before the
+// constructor returns. A plain package is not copied: its header text goes
+// to that folder, its data are read from it once, straight into the data
+// block (the file must still be the one measured before).
 
 #include <cstdint>
 #include <mutex>
@@ -99,6 +102,7 @@ class TDownDocFile {
   void ReadHeader(const std::string& headerFile);
   void ReadPrinters(const platform::ProfileFile& header);
   bool StripHeader(const std::string& headerFile);
+  void CopyHeaderText(const std::string& package, const std::string& headerFile);
   void LoadData();
   void CopyIcons() const;
   void ReleaseData();
@@ -113,6 +117,7 @@ class TDownDocFile {
   bool utf8Header_ = false;    // the header's texts are UTF-8 (byte order mark)
   std::string workFile_;       // the expanded single-file package, if any
   std::uint64_t workFileOffset_ = 0;  // data start in workFile_
+  std::string plainPackage_;   // a plain package whose data workFile_ stands for
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set
   std::size_t mapLength_ = 0;
   mutable std::once_flag digestOnce_;

@@ -97,7 +97,11 @@ TPrintThread::TPrintThread(TransferRequest request, TPrintSink& sink, QObject* p
 TPrintThread::~TPrintThread() {
   Abort();
   wait();
+  // A hold nobody took goes with the thread.
+  queueHold_.reset();
 }
+
+std::unique_ptr<platform::QueueHold> TPrintThread::TakeQueueHold() { return std::move(queueHold_); }
 
 void TPrintThread::run() { Execute(); }
 
@@ -218,24 +222,75 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
     Fail(kJobPrinterOpen, "queue \"" + target + "\": " + printer.LastError().detail);
     return;
   }
+  // A hold a killed run of ours left on the queue is cleared first.
+  platform::ReleaseStaleHold(target);
+  auto hold = std::make_unique<platform::QueueHold>();
   sink_.SetAction(kStrSendingToSpooler);
+  if (request_.holdQueue && !HoldQueue(*hold, target)) return;
   int jobId = 0;
-  SpoolJob(printer, jobFile, jobId);
-  if (result_.code != kJobDone) return;
-  sink_.SetProgressPosition(0);
-  lastPercent_ = 0;
-  sink_.SetAction(kStrDownloading);
-  WatchJob(printer, jobId, length);
+  SpoolJob(printer, jobFile, jobId, hold->Active());
+  if (result_.code == kJobDone) {
+    sink_.SetProgressPosition(0);
+    lastPercent_ = 0;
+    sink_.SetAction(kStrDownloading);
+    WatchJob(printer, jobId, length, hold.get());
+  }
+  if (!hold->Active()) return;
+  if (result_.Succeeded() && request_.keepHoldAfterTransfer) {
+    // Until the caller lets go, no job starts at all: not even one sent
+    // with "no-hold" since the watch's last look. The backend replaced the
+    // state message while the firmware printed.
+    if (!hold->StopPrinter()) hold->ShowMessage();
+    queueHold_ = std::move(hold);
+    return;
+  }
+  if (!hold->Release() && !result_.Succeeded())
+    result_.detail += "; the queue \"" + target +
+                      "\" could not be released: " + hold->LastError().detail;
+}
+
+bool TPrintThread::HoldQueue(platform::QueueHold& hold, const std::string& queue) {
+  if (!hold.Begin(queue, platform::kFirmwareUpdateMessage)) {
+    Fail(kJobPrinterOpen, "queue \"" + queue +
+                              "\" cannot be held for the update, nothing was sent: " +
+                              hold.LastError().detail + " (--no-hold sends without holding it)");
+    return false;
+  }
+  // A job of others that prints now may finish; the firmware goes only
+  // once the printer is free, and never behind a job that does not end.
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(HoldWaitMs);
+  for (;;) {
+    std::string title;
+    const int printing = hold.HoldOthers(0, &title);
+    if (printing == 0) return true;
+    if (Terminated()) {
+      hold.Release();
+      Fail(kJobAborted, std::string());
+      return false;
+    }
+    if (Clock::now() >= end) {
+      hold.Release();
+      const std::string waited = std::to_string(HoldWaitMs / 1000) + " s";
+      Fail(kJobPrinterOpen,
+           printing < 0 ? "the print server did not answer about queue \"" + queue + "\" for " +
+                              waited + ", nothing was sent: " + platform::SpoolerLastError()
+                        : "queue \"" + queue + "\" is busy: job " + std::to_string(printing) +
+                              " (\"" + title + "\") was still printing after " + waited +
+                              ", nothing was sent");
+      return false;
+    }
+    Pause(std::min(200, std::max(1, HoldWaitMs / 10)));
+  }
 }
 
 void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile,
-                            int& jobId) {
+                            int& jobId, bool ahead) {
   ReadFile file(jobFile);
   if (!file.IsOpen()) {
     Fail(kJobFileOpen, "the job file cannot be opened: " + std::string(std::strerror(errno)));
     return;
   }
-  jobId = printer.StartRawDoc(LoadStr(kStrJobTitle));
+  jobId = printer.StartRawDoc(LoadStr(kStrJobTitle), ahead);
   if (jobId <= 0) {
     Fail(kJobSendFailed, "the print server refused the job: " + printer.LastError().detail);
     return;
@@ -293,7 +348,8 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
   }
 }
 
-void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total) {
+void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total,
+                            platform::QueueHold* hold) {
   using platform::JobStatus;
   int interval = std::max(1, std::min(FirstWatchIntervalMs, WatchIntervalMs));
   Clock::time_point lastAnswer = Clock::now();
@@ -310,7 +366,12 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
       return;
     }
     const platform::JobState state = printer.QueryJob(jobId);
-    if (state.status != JobStatus::NoAnswer) lastAnswer = Clock::now();
+    if (state.status != JobStatus::NoAnswer) {
+      lastAnswer = Clock::now();
+      // Jobs sent with "no-hold" pass the queue's default: held as they
+      // come (not asked of a server that has just not answered).
+      if (hold && hold->Active()) hold->HoldOthers(jobId);
+    }
     switch (state.status) {
       case JobStatus::Unknown:  // the job has left the queue
         sink_.SetProgressPosition(100);

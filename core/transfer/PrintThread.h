@@ -10,12 +10,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/transfer/TransferRequest.h"
 
 class TPrintSink;
-namespace platform { class PrinterHandle; }
+namespace platform {
+class PrinterHandle;
+class QueueHold;
+}
 
 class TPrintThread : public QThread {
   Q_OBJECT
@@ -43,6 +47,15 @@ class TPrintThread : public QThread {
   // A print server that has not answered about the job for this long ends
   // the watch with a failure instead of watching for ever.
   int NoAnswerLimitMs = 60000;
+  // A held queue's job of others that is printing may finish within this
+  // long; after it the update is refused, nothing sent.
+  int HoldWaitMs = 60000;
+
+  // With keepHoldAfterTransfer: the queue's hold after a successful
+  // transfer (null otherwise, or once taken). Releasing it, or letting it
+  // go, lets the queue's other jobs print; the thread's end releases a
+  // hold nobody took.
+  std::unique_ptr<platform::QueueHold> TakeQueueHold();
 
  protected:
   void run() override;
@@ -55,8 +68,13 @@ class TPrintThread : public QThread {
   void SendByFtp(const PrinterTarget& target, const std::string& jobFile);
   void SendBySpooler(const std::string& target, const std::string& jobFile,
                      std::uint32_t length);
-  void SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile, int& jobId);
-  void WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total);
+  // Holds the queue and waits (bounded) for a job of others that prints;
+  // false with the failure set (the queue released) when it cannot.
+  bool HoldQueue(platform::QueueHold& hold, const std::string& queue);
+  void SpoolJob(platform::PrinterHandle& printer, const std::string& jobFile, int& jobId,
+                bool ahead);
+  void WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total,
+                platform::QueueHold* hold);
   void Fail(std::uint16_t code, std::string detail);
   // Waits up to ms, returning early when an abort is asked for.
   void Pause(int ms);
@@ -73,4 +91,5 @@ class TPrintThread : public QThread {
   // The library told of its login: a failure to connect comes before it.
   bool loggedIn_ = false;
   std::chrono::steady_clock::time_point lastProgressPost_{};
+  std::unique_ptr<platform::QueueHold> queueHold_;
 };

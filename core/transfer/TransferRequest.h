@@ -29,6 +29,14 @@ struct TransferRequest {
   // Initialisation items for the restart command (1 menu, 2 network, 4
   // permissions; 0 none).
   std::uint32_t initItems = 1;
+  // Spooler route: the queue is held while the firmware goes, so that no
+  // other job reaches the printer before the update has ended (off:
+  // quillon-cli --no-hold).
+  bool holdQueue = true;
+  // Keeps the hold after a successful transfer for the caller, who
+  // releases it once it has seen the printer restart
+  // (TPrintThread::TakeQueueHold); otherwise it goes as the transfer ends.
+  bool keepHoldAfterTransfer = false;
 
   // The data are wrapped in the download command.
   bool WithCommand() const { return enableCommand && modelFlag != 0; }

@@ -61,7 +61,7 @@ class CliAddresses : public ::testing::Test {
   // package's data, and the program's line must say it succeeded.
   void ExpectDelivered(const PrinterSimulator& sim, const std::string& printer,
                        const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"download", package_, "--printer", printer, "--yes", "--json"};
+    std::vector<std::string> args = {"download", package_, "--printer", printer, "--yes", "--init-items", "1", "--json"};
     args.insert(args.end(), extra.begin(), extra.end());
     const CliResult r = RunCli(args);
     EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -188,7 +188,7 @@ TEST(CliLanguage, DownloadMessagesFollowTheLocale) {
   const std::string bad = Put(dir, "BAD.RXF", Header({"FileFormat=RXF"}) + "no mark");
   auto messageIn = [&](const char* lang) {
     setenv("LANG", lang, 1);
-    const CliResult r = RunCli({"download", bad, "--printer", "q", "--yes", "--json"});
+    const CliResult r = RunCli({"download", bad, "--printer", "q", "--yes", "--init-items", "1", "--json"});
     setenv("LANG", "ja_JP.UTF-8", 1);
     EXPECT_EQ(r.exitCode, 4) << lang;
     return Str(Object(Lines(r.out).at(0)), "message");

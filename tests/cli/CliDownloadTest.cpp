@@ -120,7 +120,7 @@ TEST_F(CliDownload, BothRoutesSucceedWithOneJsonLineEachAndALogLine) {
   ASSERT_TRUE(sim.Ready());
   const std::string queue = Queue("qc_ok", RawUri(sim));
   const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", queue,
-                              "--yes", "--json"});
+                              "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
@@ -160,7 +160,7 @@ TEST_F(CliDownload, MalformedFtpAddressIsAnInputErrorWithItsReasonAndNothingIsSe
                                 "ftp://" + sim.Address() + ":0/vesta0"}) {
     SCOPED_TRACE(bad);
     const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", bad,
-                                "--yes", "--json"});
+                                "--yes", "--init-items", "1", "--json"});
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
   }
@@ -191,7 +191,7 @@ TEST_F(CliDownload, DryRunWritesTheBytesThePrinterReceives) {
     const std::string bytes = ReadFileBytes(dir + "/job.bin");
     EXPECT_EQ(bytes, c.expected);
 
-    std::vector<std::string> real = {"download", package_, "--printer", Ftp(sim), "--yes"};
+    std::vector<std::string> real = {"download", package_, "--printer", Ftp(sim), "--yes", "--init-items", "1"};
     real.insert(real.end(), c.options.begin(), c.options.end());
     const CliResult r = RunCli(real);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -208,7 +208,7 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
   ASSERT_TRUE(sim.Ready() && noFolder.Ready() && noStore.Ready());
 
   // Input: no such package; no printer at all.
-  CliResult r = RunCli({"download", package_ + ".missing", "--printer", Ftp(sim), "--yes", "--json"});
+  CliResult r = RunCli({"download", package_ + ".missing", "--printer", Ftp(sim), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 2);
   ASSERT_EQ(Lines(r.out).size(), 1u);
   EXPECT_EQ(Field(Lines(r.out)[0], "exit"), "2");
@@ -216,7 +216,7 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
 
   // A package without the data mark.
   const std::string bad = Put(MakeTestDir("bad"), "BAD.RXF", Header({"FileFormat=RXF"}) + "no mark");
-  r = RunCli({"download", bad, "--printer", Ftp(sim), "--yes", "--json"});
+  r = RunCli({"download", bad, "--printer", Ftp(sim), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 4);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "19");
 
@@ -229,11 +229,11 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
   EXPECT_EQ(RunCli({"download", package_, "--printer", Ftp(sim)}, "n\n").exitCode, 3);
 
   // A queue the spooler does not know.
-  r = RunCli({"download", package_, "--printer", "qc_nowhere", "--yes", "--json"});
+  r = RunCli({"download", package_, "--printer", "qc_nowhere", "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 5);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "32");
 
-  r = RunCli({"download", package_, "--printer", Ftp(noStore), "--yes", "--json"});
+  r = RunCli({"download", package_, "--printer", Ftp(noStore), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 6);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "33");
   // The advice says what the printer refused, with its reply; never to
@@ -242,7 +242,7 @@ TEST_F(CliDownload, EachFailureClassHasItsExitCode) {
   EXPECT_NE(r.err.find(": 553 "), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find(LoadStr(4120)), std::string::npos) << r.err;
 
-  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 7);
   EXPECT_EQ(Field(Lines(r.out).at(0), "result"), "35");
   EXPECT_EQ(Field(Lines(r.out).at(0), "message"), kDirectoryFailed);
@@ -263,7 +263,7 @@ TEST_F(CliDownload, BatchOfFourWithOneFailingIsAPartialSuccess) {
   ASSERT_TRUE(WriteFileBytes(list, "# the shop floor\n" + q2 + "\n" + Ftp(noFolder) + "\n"));
 
   const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--printer", q1,
-                              "--printers-from", list, "--printer", q1, "--jobs", "2", "--yes",
+                              "--printers-from", list, "--printer", q1, "--jobs", "2", "--yes", "--init-items", "1",
                               "--json"});
   EXPECT_EQ(r.exitCode, 9) << r.err;
   const auto lines = Lines(r.out);
@@ -279,7 +279,7 @@ TEST_F(CliDownload, BatchOfFourWithOneFailingIsAPartialSuccess) {
 TEST_F(CliDownload, FourParallelSuccessesLeaveFourLogEntriesAndFourHistoryRows) {
   PrinterSimulator sim({"--model-name", kModel});
   ASSERT_TRUE(sim.Ready());
-  std::vector<std::string> args = {"download", package_, "--jobs", "4", "--yes", "--json"};
+  std::vector<std::string> args = {"download", package_, "--jobs", "4", "--yes", "--init-items", "1", "--json"};
   std::vector<std::string> queues;
   for (int i = 1; i <= 4; ++i) {
     queues.push_back(Queue("qc_four" + std::to_string(i), RawUri(sim)));
@@ -312,7 +312,7 @@ TEST_F(CliDownload, AFailureLeavesOneHistoryRowWithItsCauseAndHistoryReadsIt) {
   const ScopedLanguage english("C.UTF-8");  // checks the English texts
   PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
   ASSERT_TRUE(noFolder.Ready());
-  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 7) << r.err;
   EXPECT_TRUE(LogEntries().empty());
   auto rows = History();
@@ -351,7 +351,7 @@ TEST_F(CliDownload, ACorruptHistoryNeverStopsTheDownloadAndTheLineSaysSo) {
   const std::string db = quillon::DownloadHistory().Path();
   std::filesystem::create_directories(std::filesystem::path(db).parent_path());
   ASSERT_TRUE(WriteFileBytes(db, std::string(4096, 'x')));
-  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--init-items", "1", "--json"});
   // Sent but not recorded: its own exit code.
   EXPECT_EQ(r.exitCode, 14) << r.err;
   const auto lines = Lines(r.out);
@@ -378,9 +378,9 @@ TEST_F(CliDownload, ASendThatCannotBeRecordedExitsWithItsOwnCode) {
   const char* old = std::getenv("XDG_DATA_HOME");
   const std::string saved = old ? old : "";
   ::setenv("XDG_DATA_HOME", (blocker + "/data").c_str(), 1);
-  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--json"});
+  const CliResult r = RunCli({"download", package_, "--printer", Ftp(sim), "--yes", "--init-items", "1", "--json"});
   const CliResult batch = RunCli(
-      {"download", package_, "--printer", Ftp(sim), "--printer", Ftp(sim2), "--yes", "--json"});
+      {"download", package_, "--printer", Ftp(sim), "--printer", Ftp(sim2), "--yes", "--init-items", "1", "--json"});
   if (old)
     ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
   else
@@ -409,7 +409,7 @@ TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
   ASSERT_TRUE(AddQueue(kv40, RawUri(sim), "HALVORN KV40"));
   queues_.push_back(kv40);
 
-  CliResult r = RunCli({"download", package_, "--printer", kv40, "--yes", "--json"});
+  CliResult r = RunCli({"download", package_, "--printer", kv40, "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 12) << r.err;
   auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 1u);
@@ -419,7 +419,7 @@ TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
   EXPECT_EQ(Field(lines[0], "bytes"), "0");
   EXPECT_NE(r.err.find("refused, nothing sent"), std::string::npos) << r.err;
   // Said on the line of text too.
-  r = RunCli({"download", package_, "--printer", kv40, "--yes"});
+  r = RunCli({"download", package_, "--printer", kv40, "--yes", "--init-items", "1"});
   EXPECT_EQ(r.exitCode, 12);
   EXPECT_NE(r.out.find(kv40 + ": refused: the package is not made for the printer's model"),
             std::string::npos)
@@ -427,7 +427,7 @@ TEST_F(CliDownload, AMismatchedPackageWithYesSendsNothingAndForceSendsIt) {
   EXPECT_TRUE(sim.Reports(0).empty());
   EXPECT_TRUE(History().empty());
 
-  r = RunCli({"download", package_, "--printer", kv40, "--force", "--json"});
+  r = RunCli({"download", package_, "--printer", kv40, "--force", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(Field(Lines(r.out).at(0), "outcome"), "succeeded");
   EXPECT_NE(r.err.find("-> OK (--force)"), std::string::npos) << r.err;
@@ -450,7 +450,7 @@ TEST_F(CliDownload, PrintersNotUpdatableOverTheirConnectionOrOfUnknownModelAreRe
   queues_.insert(queues_.end(), {rx140, other});
 
   const CliResult r = RunCli({"download", rxPackage, "--printer", rx140, "--printer", other,
-                              "--printer", Ftp(noConsole), "--yes", "--json"});
+                              "--printer", Ftp(noConsole), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 12) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 3u);
@@ -496,7 +496,7 @@ TEST_F(CliDownload, APrinterThatDoesNotAnswerIsUnreachableAndNothingIsSentEvenWi
     }
   }
   // The text line says the same.
-  const CliResult text = RunCli({"download", package_, "--printer", nobody, "--yes"});
+  const CliResult text = RunCli({"download", package_, "--printer", nobody, "--yes", "--init-items", "1"});
   EXPECT_EQ(text.exitCode, 5);
   EXPECT_NE(text.out.find(nobody + ": unreachable, nothing sent: the printer does not answer"),
             std::string::npos)
@@ -508,7 +508,7 @@ TEST_F(CliDownload, APrinterThatDoesNotAnswerIsUnreachableAndNothingIsSentEvenWi
   // With the model named, the console is not needed to decide: the printer
   // is sent to, its version said to be unknown.
   const CliResult named = RunCli(
-      {"download", package_, "--printer", Ftp(silent), "--model", kModel, "--yes", "--json"});
+      {"download", package_, "--printer", Ftp(silent), "--model", kModel, "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(named.exitCode, 0) << named.err;
   EXPECT_EQ(Field(Lines(named.out).at(0), "outcome"), "succeeded");
   EXPECT_NE(named.err.find("version not known"), std::string::npos) << named.err;
@@ -537,7 +537,7 @@ TEST_F(CliDownload, WhetherTheSettingsMemoryIsInitialisedIsToldBeforeSending) {
   std::size_t received = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.initItems);
-    std::vector<std::string> args = {"download", package_, "--printer", Ftp(sim), "--yes", "--json"};
+    std::vector<std::string> args = {"download", package_, "--printer", Ftp(sim), "--yes", "--init-items", "1", "--json"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const CliResult r = RunCli(args);
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -556,14 +556,14 @@ TEST_F(CliDownload, EachOutcomeIsToldTrulyInTextAndJson) {
   const ScopedLanguage english("C.UTF-8");  // checks the English texts
   PrinterSimulator noFolder({"--model-name", kModel, "--ftp-fault", "refuse-cwd"});
   ASSERT_TRUE(noFolder.Ready());
-  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--json"});
+  CliResult r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 7);
   const std::string line = Lines(r.out).at(0);
   EXPECT_EQ(Field(line, "outcome"), "failed");
   EXPECT_EQ(Field(line, "step"), "directory");
   EXPECT_FALSE(Field(line, "detail").empty()) << line;
   EXPECT_EQ(Field(line, "text").rfind("failed at directory: ", 0), 0u) << line;
-  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes"});
+  r = RunCli({"download", package_, "--printer", Ftp(noFolder), "--yes", "--init-items", "1"});
   EXPECT_NE(r.out.find(Ftp(noFolder) + ": failed at directory: "), std::string::npos) << r.out;
 }
 
@@ -616,7 +616,7 @@ class CliBusyPrinter : public CliDownload {
   void StartHungTransfer() {
     queue_ = Queue("qc_hung", SocketUri(UnusedPort()));
     first_ = std::make_unique<CliProcess>(
-        std::vector<std::string>{"download", package_, "--printer", queue_, "--yes", "--json"});
+        std::vector<std::string>{"download", package_, "--printer", queue_, "--yes", "--init-items", "1", "--json"});
     WaitUntil([this] { return LastJobId(queue_) != 0; }, 30000, 100);
     job_ = LastJobId(queue_);
     ASSERT_GT(job_, 0) << first_->ErrSoFar();
@@ -630,7 +630,7 @@ class CliBusyPrinter : public CliDownload {
 TEST_F(CliBusyPrinter, SecondTransferToTheSamePrinterIsRefused) {
   StartHungTransfer();
   const CliResult second =
-      RunCli({"download", package_, "--printer", "QC_HUNG", "--yes", "--json"});
+      RunCli({"download", package_, "--printer", "QC_HUNG", "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(second.exitCode, 10) << second.err;
   EXPECT_EQ(Field(Lines(second.out).at(0), "exit"), "10");
   EXPECT_EQ(LastJobId(queue_), job_) << "a second job reached the queue";
@@ -657,7 +657,7 @@ TEST_F(CliBusyPrinter, AfterCtrlCPrintersThatNeverStartedSaySoAndNothingElse) {
   ASSERT_TRUE(sim.Ready());
   queue_ = Queue("qc_hung2", SocketUri(UnusedPort()));
   CliProcess cli({"download", package_, "--printer", queue_, "--printer", Ftp(sim), "--jobs", "1",
-                  "--yes", "--json"});
+                  "--yes", "--init-items", "1", "--json"});
   WaitUntil([this] { return LastJobId(queue_) != 0; }, 30000, 100);
   ASSERT_GT(LastJobId(queue_), 0) << cli.ErrSoFar();
   cli.Signal(SIGINT);
@@ -695,7 +695,7 @@ TEST_F(CliDownload, CtrlCWhileThePrinterKeepsItsAnswerEndsAtOnceAsAborted) {
     SCOPED_TRACE(c.point);
     PrinterSimulator sim({"--model-name", kModel, "--hold", c.point});
     ASSERT_TRUE(sim.Ready());
-    CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes",
+    CliProcess cli({"download", package_, "--printer", Ftp(sim), "--model", kModel, "--yes", "--init-items", "1",
                     "--json"});
     ASSERT_TRUE(sim.WaitHeld(c.point)) << cli.ErrSoFar();
     const auto interrupted = std::chrono::steady_clock::now();
@@ -734,7 +734,7 @@ TEST_F(CliDownload, NoFtpServerOrNoGreetingIsAPrinterThatCannotBeOpened) {
   for (const PrinterSimulator* sim : {&noFtp, &noGreeting}) {
     SCOPED_TRACE(sim->Address());
     const CliResult r =
-        RunCli({"download", package_, "--printer", Ftp(*sim), "--model", kModel, "--yes", "--json"});
+        RunCli({"download", package_, "--printer", Ftp(*sim), "--model", kModel, "--yes", "--init-items", "1", "--json"});
     EXPECT_EQ(r.exitCode, 5) << r.err;
     ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
     EXPECT_EQ(Field(Lines(r.out)[0], "result"), "32");
@@ -776,6 +776,74 @@ TEST(CliQueryFields, CtrlCWhileTheConsoleKeepsItsAnswerEndsTheQueryAtOnce) {
     EXPECT_EQ(r.exitCode, 8) << r.err;
     EXPECT_EQ(Field(Lines(r.out).at(0), "error"), "0x20001000") << r.out;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The queue is held while the firmware goes, and left alone with
+// --no-hold; seen from beside the run while the printer keeps the job.
+TEST_F(CliDownload, TheQueueIsHeldDuringTheUpdateAndNoHoldLeavesItAlone) {
+  for (const bool noHold : {false, true}) {
+    SCOPED_TRACE(noHold ? "--no-hold" : "held");
+    PrinterSimulator sim({"--model-name", kModel, "--hold", "RAW"});
+    ASSERT_TRUE(sim.Ready());
+    const std::string q = Queue(noHold ? "qc_nohold" : "qc_hold", RawUri(sim));
+    platform::QueueHoldState during;
+    std::thread beside([&] {
+      if (sim.WaitHeld("RAW")) during = platform::QueryHoldState(q);
+      sim.Release();
+    });
+    std::vector<std::string> args{"download", package_, "--printer", q, "--yes", "--init-items", "1", "--json"};
+    if (noHold) args.push_back("--no-hold");
+    const CliResult r = RunCli(args);
+    beside.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(during.known);
+    EXPECT_EQ(during.holdingNewJobs, !noHold);
+    EXPECT_EQ(during.holdByDefault, !noHold);
+    const platform::QueueHoldState after = platform::QueryHoldState(q);
+    EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// With --verify, a user's job sent during the update prints only once the
+// printer's restart has been seen, not as soon as the firmware is in.
+TEST_F(CliDownload, WithVerifyAUsersJobWaitsForTheRestart) {
+  PrinterSimulator sim(
+      {"--model-name", kModel, "--hold", "RAW", "--version-after", "3.01", "--restart-seconds", "2"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string q = Queue("qc_verifyhold", RawUri(sim));
+  int user = 0;
+  std::thread beside([&] {
+    if (sim.WaitHeld("RAW")) {
+      platform::PrinterHandle h;
+      if (h.Open(q) && (user = h.StartRawDoc("user job")) > 0) {
+        h.WriteBlock("user data", 9);
+        h.EndDoc();
+      }
+    }
+    sim.Release();
+  });
+  const CliResult r = RunCli({"download", package_, "--printer", q, "--yes", "--init-items", "1", "--json", "--verify",
+                              "--verify-timeout", "20"});
+  beside.join();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_GT(user, 0);
+  EXPECT_EQ(Field(Lines(r.out).at(0), "verification"), "verified") << r.out;
+  const auto reports = sim.Reports(2);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(ReceivedJob(reports[1]), "user data");
+  // The restart took two seconds; the user's job came after it.
+  EXPECT_GE(std::stod(JsonField(reports[1], "started")) - std::stod(JsonField(reports[0], "ended")),
+            1.5);
+  const platform::QueueHoldState after = platform::QueryHoldState(q);
+  EXPECT_FALSE(after.holdingNewJobs || after.holdByDefault);
 }
 
 }  // namespace

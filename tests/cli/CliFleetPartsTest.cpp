@@ -205,6 +205,10 @@ TEST(CliArguments, InventoryTakesManyHostsAndDefaultsToSixteenJobs) {
   EXPECT_EQ(o.verifyTimeout, 20);
   EXPECT_EQ(o.resume, "r.jsonl");
   EXPECT_FALSE(ParseArguments({"download", "P", "--printer", "q", "--verify-timeout", "0"}, o, e));
+  EXPECT_FALSE(o.noHold);
+  ASSERT_TRUE(ParseArguments({"download", "P", "--printer", "q", "--no-hold"}, o, e)) << e;
+  EXPECT_TRUE(o.noHold);
+  EXPECT_FALSE(ParseArguments({"job", "P", "--printer", "q", "-o", "f", "--no-hold"}, o, e));
 }
 
 TEST(PrinterLock, SharedFolderAndFilesOpenToEveryUser) {

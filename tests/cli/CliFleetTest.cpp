@@ -155,7 +155,7 @@ TEST_F(CliFleet, PerLineModelsSkipCurrentRefuseDowngradeAndResume) {
                              Ftp(a[0]) + "\n" + Ftp(a[1]) + "\n" + Ftp(a[2]) + "\n" + Ftp(a[3]) +
                                  " model=\"" + kModel + "\"\n"));
   CliResult r = RunCli({"download", package_, "--printers-from", dir + "/printers.txt",
-                        "--skip-current", "--yes", "--json", "--jobs", "4"});
+                        "--skip-current", "--yes", "--init-items", "1", "--json", "--jobs", "4"});
   EXPECT_EQ(r.exitCode, 9) << r.err;
   ASSERT_TRUE(WriteFileBytes(dir + "/result.jsonl", r.out));
   const QJsonObject sent = LineOf(r.out, "printer", Ftp(a[0]));
@@ -183,7 +183,7 @@ TEST_F(CliFleet, PerLineModelsSkipCurrentRefuseDowngradeAndResume) {
 
   // A re-run tries only the refused printer; now a downgrade is allowed.
   r = RunCli({"download", package_, "--printers-from", dir + "/printers.txt", "--resume",
-              dir + "/result.jsonl", "--allow-downgrade", "--yes", "--json"});
+              dir + "/result.jsonl", "--allow-downgrade", "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const auto again = Lines(r.out);
   ASSERT_EQ(again.size(), 1u) << r.out;
@@ -203,7 +203,7 @@ TEST_F(CliFleet, VerifyReportsTheVersionBeforeAndAfterTheRestart) {
   ASSERT_TRUE(AddQueue(queue, "socket://" + a[2] + ":9100/?snmp=false", kModel));
   queues_.push_back(queue);
   const CliResult r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--printer", Ftp(a[1]),
-                              "--printer", queue, "--yes", "--json", "--jobs", "3", "--verify",
+                              "--printer", queue, "--yes", "--init-items", "1", "--json", "--jobs", "3", "--verify",
                               "--verify-timeout", "8"});
   EXPECT_EQ(r.exitCode, 9) << r.err;
   const QJsonObject ok = LineOf(r.out, "printer", Ftp(a[0]));
@@ -256,7 +256,7 @@ TEST_F(CliFleet, QueueLookupsJoinTheConsolePoolBesideTheFtpPrinters) {
     queues_.push_back(queue);
   }
   CliProcess cli({"download", package_, "--printer", "qpool0", "--printer", "qpool1", "--printer",
-                  Ftp(a[2]), "--skip-current", "--yes", "--json", "--jobs", "3"});
+                  Ftp(a[2]), "--skip-current", "--yes", "--init-items", "1", "--json", "--jobs", "3"});
   EXPECT_TRUE(sim.WaitHeld("STAT", 3)) << cli.ErrSoFar();
   sim.Release();
   const CliResult r = cli.Wait();
@@ -284,7 +284,7 @@ TEST_F(CliFleet, TheDowngradeCheckNeedsNoFlagAndASilentConsoleHoldsNothingBack) 
   const std::string quietFtp = "ftp://" + quiet.Address() + ":" + port + "/vesta0";
 
   CliResult r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--printer", "qdown",
-                        "--printer", quietFtp, "--model", kModel, "--yes", "--json", "--jobs", "3"});
+                        "--printer", quietFtp, "--model", kModel, "--yes", "--init-items", "1", "--json", "--jobs", "3"});
   EXPECT_EQ(r.exitCode, 9) << r.err;
   for (const std::string& p : {Ftp(a[0]), std::string("qdown")}) {
     const QJsonObject refused = LineOf(r.out, "printer", p);
@@ -315,7 +315,7 @@ TEST_F(CliFleet, TheDowngradeCheckNeedsNoFlagAndASilentConsoleHoldsNothingBack) 
   // the console is not asked at all.
   const std::size_t sessions = sim.ConsoleSessions(2).size();
   r = RunCli({"download", package_, "--printer", Ftp(a[0]), "--model", kModel,
-              "--allow-downgrade", "--yes", "--json"});
+              "--allow-downgrade", "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(Str(Object(Lines(r.out).at(0)), "version_detail"), "null");
   EXPECT_EQ(JobsAt(sim, a[0]).size(), 1u);
@@ -330,7 +330,7 @@ TEST_F(CliFleet, ATransferStartsOnceItsOwnChecksPassed) {
   ASSERT_TRUE(sim.Ready());
   const auto& a = sim.Addresses();
   CliProcess cli({"download", package_, "--printer", Ftp(a[0]), "--printer", Ftp(a[1]),
-                  "--skip-current", "--yes", "--json", "--jobs", "2"});
+                  "--skip-current", "--yes", "--init-items", "1", "--json", "--jobs", "2"});
   std::vector<std::string> reports;
   for (int i = 0; i < 4 && reports.empty(); ++i) reports = sim.Reports(1);  // up to 20 s
   ASSERT_EQ(reports.size(), 1u);

@@ -31,9 +31,12 @@ bool HasJapanese(const std::string& line) {
 }
 
 // Three English words in a row: a sentence, not an option or a file name.
+// Three English words in a row, outside 「」 (a quoted text users see as
+// the system shows it, such as a queue's state message).
 bool HasEnglishWords(const std::string& line) {
+  static const std::regex quoted("「[^」]*(」|$)");
   static const std::regex words("(^|[^-A-Za-z./_])[a-z]{2,} [a-z]{2,} [a-z']{2,}([^-A-Za-z]|$)");
-  return std::regex_search(line, words);
+  return std::regex_search(std::regex_replace(line, quoted, "「」"), words);
 }
 
 std::vector<std::string> TextLines(const std::string& text) {

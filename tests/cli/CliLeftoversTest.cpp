@@ -53,7 +53,7 @@ TEST(CliLeftovers, AnUploadKilledWhileItSendsLeavesNothingAfterTheNextRun) {
     // there, being sent, when the upload is killed.
     PrinterSimulator held({"--model-name", kModel, "--hold", "STOR"});
     ASSERT_TRUE(held.Ready());
-    CliProcess cli({"download", package, "--printer", Ftp(held), "--model", kModel, "--yes",
+    CliProcess cli({"download", package, "--printer", Ftp(held), "--model", kModel, "--yes", "--init-items", "1",
                     "--json"});
     ASSERT_TRUE(held.WaitHeld("STOR")) << cli.ErrSoFar();
     const std::vector<std::string> sending = JobFiles();
@@ -76,7 +76,7 @@ TEST(CliLeftovers, AnUploadKilledWhileItSendsLeavesNothingAfterTheNextRun) {
   PrinterSimulator sim({"--model-name", kModel});
   ASSERT_TRUE(sim.Ready());
   const CliResult r =
-      RunCli({"download", package, "--printer", Ftp(sim), "--model", kModel, "--yes", "--json"});
+      RunCli({"download", package, "--printer", Ftp(sim), "--model", kModel, "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(WorkLeftovers(), std::vector<std::string>{});
 }

@@ -75,7 +75,7 @@ TEST_F(CliTarget, AFolderNamingAnotherHostIsRefusedBeforeAnyConsoleOrUpload) {
                                  "ftp://" + a.Address() + "/vesta0/sub", "ftp://" + a.Address() + "/..",
                                  std::string("ftp:///vesta0")}) {
     SCOPED_TRACE(bad);
-    const CliResult r = RunCli({"download", package_, "--printer", bad, "--yes", "--json"});
+    const CliResult r = RunCli({"download", package_, "--printer", bad, "--yes", "--init-items", "1", "--json"});
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
@@ -84,7 +84,7 @@ TEST_F(CliTarget, AFolderNamingAnotherHostIsRefusedBeforeAnyConsoleOrUpload) {
   const std::string list = MakeTestDir("list") + "/printers.txt";
   ASSERT_TRUE(WriteFileBytes(list, "ftp://" + a.Address() + "/vesta0\nftp://" + a.Address() + "/" +
                                        b.Address() + "/vesta0\n"));
-  const CliResult r = RunCli({"download", package_, "--printers-from", list, "--yes", "--json"});
+  const CliResult r = RunCli({"download", package_, "--printers-from", list, "--yes", "--init-items", "1", "--json"});
   EXPECT_EQ(r.exitCode, 2) << r.err;
 
   EXPECT_TRUE(a.ConsoleSessions(0).empty()) << "a console was asked";
@@ -101,7 +101,7 @@ TEST_F(CliTarget, ATrailingSlashEndsTheFolderAndEveryRecordUsesOneSpelling) {
   const std::string canonical = "ftp://" + sim.Address() + "/vesta0";
   // Scheme case, the default port and a trailing slash: one printer.
   const std::string typed = "FTP://" + sim.Address() + ":21/vesta0/";
-  const CliResult r = RunCli({"download", package_, "--printer", typed, "--yes", "--json"});
+  const CliResult r = RunCli({"download", package_, "--printer", typed, "--yes", "--init-items", "1", "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 1u) << r.out;
@@ -144,10 +144,10 @@ TEST_F(CliTarget, TwoSpellingsOfOnePrinterTakeOneLock) {
   PrinterSimulator sim({"--model-name", kModel, "--hold", "STOR"});
   ASSERT_TRUE(sim.Ready());
   CliProcess first({"download", package_, "--printer", "ftp://" + sim.Address() + "/vesta0", "--model",
-                    kModel, "--yes", "--json"});
+                    kModel, "--yes", "--init-items", "1", "--json"});
   ASSERT_TRUE(sim.WaitHeld("STOR")) << first.ErrSoFar();
   CliProcess second({"download", package_, "--printer", "ftp://" + sim.Address() + ":21/vesta0",
-                     "--model", kModel, "--yes", "--json"});
+                     "--model", kModel, "--yes", "--init-items", "1", "--json"});
   // Refused at once; a second upload would stop at the held store too.
   const CliResult r = second.Wait(20000);
   EXPECT_EQ(r.exitCode, 10) << r.err;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
@@ -63,7 +64,6 @@ class PrintThreadRun : public ::testing::Test {
   }
   void SetUp() override {
     app_ = MakeApp();
-    app_->JobResult = 0xFFFF;
     jobsBefore_ = listener_->Jobs().size();
   }
   void TearDown() override { EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind"; }
@@ -345,7 +345,6 @@ class PrintThreadFtp : public PrintThreadRun {
   static void TearDownTestSuite() {}
   void SetUp() override {
     app_ = MakeApp();
-    app_->JobResult = 0xFFFF;
   }
   std::string Target() const { return "ftp://" + sim_->Address() + "/vesta0"; }
   void Start(const std::vector<std::string>& args) {
@@ -472,6 +471,243 @@ TEST_F(PrintThreadFtpHeld, AbortWhileThePrinterHoldsItsGreetingEndsAbortedWithNo
   EXPECT_EQ(thread_->Result().code, 4096) << thread_->Result().detail;
   EXPECT_EQ(thread_->Result().bytesSent, 0u);
   EXPECT_TRUE(sim_->Reports(0).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The spooler route to a queue whose device is the printer simulator's RAW
+// port, which keeps every job connection waiting until released: the
+// firmware job stays in progress while the test sends users' jobs.
+class PrintThreadHold : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(CupsdDir().empty()) << "the private cupsd fixture did not run";
+    ASSERT_TRUE(sim_.Ready());
+    ASSERT_TRUE(AddQueue("qd_hold", "socket://" + sim_.Address() + ":9100"));
+    app_ = MakeApp();
+    SetPackage(*app_, package_test::Pattern(5000, 7), 1, 1);
+    app_->SelectedPrinter = "qd_hold";
+    SetField(app_->SelectedEntry.Driver, "KV3");
+    app_->ResolveModel(app_->SelectedEntry);
+  }
+  void TearDown() override {
+    sim_.Release();
+    if (thread_) thread_->wait(QDeadlineTimer(30000));
+    thread_.reset();
+    RunCommand("cancel -a qd_hold >/dev/null 2>&1");
+    DeleteQueue("qd_hold");
+    EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind";
+  }
+  void Start(bool hold = true, bool keep = false, int holdWaitMs = 60000) {
+    TransferRequest request = app_->MakeTransferRequest();
+    request.holdQueue = hold;
+    request.keepHoldAfterTransfer = keep;
+    thread_ = std::make_unique<TPrintThread>(request, sink_);
+    thread_->WatchIntervalMs = 100;
+    thread_->HoldWaitMs = holdWaitMs;
+    thread_->start();
+  }
+  int End() {
+    EXPECT_TRUE(thread_->wait(QDeadlineTimer(60000))) << "the thread did not end";
+    return thread_->Result().code;
+  }
+  // A user's job: through the handle, as any application sends one.
+  static int UserJob(const std::string& data) {
+    platform::PrinterHandle h;
+    if (!h.Open("qd_hold")) return 0;
+    const int job = h.StartRawDoc("user job");
+    if (job <= 0 || !h.WriteBlock(data.data(), data.size()) || !h.EndDoc()) return 0;
+    return job;
+  }
+  // The queue as users see it after the update: no mark of the hold.
+  static void ExpectReleased() {
+    const platform::QueueHoldState st = platform::QueryHoldState("qd_hold");
+    EXPECT_TRUE(st.known);
+    EXPECT_TRUE(st.accepting);
+    EXPECT_FALSE(st.holdingNewJobs);
+    EXPECT_FALSE(st.holdByDefault);
+    EXPECT_NE(st.message, platform::kFirmwareUpdateMessage);
+  }
+  // The firmware job has reached the printer and waits there.
+  void WaitForFirmwareAtThePrinter() {
+    ASSERT_TRUE(sim_.WaitHeld("RAW"));
+    firmwareJob_ = LastJobId("qd_hold");
+    ASSERT_GT(firmwareJob_, 0);
+  }
+
+  PrinterSimulator sim_{{"--hold", "RAW"}};
+  std::unique_ptr<TQUILLONApp> app_;
+  PrintSinkRecorder sink_;
+  std::unique_ptr<TPrintThread> thread_;
+  int firmwareJob_ = 0;
+};
+
+TEST_F(PrintThreadHold, AUsersJobSentDuringTheUpdateWaitsAndPrintsAfterTheFirmware) {
+  Start();
+  WaitForFirmwareAtThePrinter();
+  const platform::QueueHoldState st = platform::QueryHoldState("qd_hold");
+  EXPECT_TRUE(st.holdingNewJobs);
+  EXPECT_TRUE(st.holdByDefault);
+  const int user = UserJob("a user's letter");
+  ASSERT_GT(user, 0);
+  // "no-hold" passes the queue's default; the watch holds it all the same.
+  ASSERT_EQ(RunCommand("echo urgent | lp -d qd_hold -H immediate >/dev/null 2>&1"), 0);
+  const int urgent = LastJobId("qd_hold");
+  ASSERT_GT(urgent, user);
+  EXPECT_EQ(JobStatusOf(user), JobStatus::Held);
+  EXPECT_TRUE(WaitUntil([&] { return JobStatusOf(urgent) == JobStatus::Held; }, 10000));
+  sim_.Release();
+  EXPECT_EQ(End(), 0) << thread_->Result().detail;
+  ExpectReleased();
+  // The printer got the firmware first, the users' jobs after it.
+  const auto reports = sim_.Reports(3);
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_EQ(JsonField(reports[0], "size"), std::to_string(thread_->Result().jobBytes));
+  std::vector<std::string> users{ReceivedJob(reports[1]), ReceivedJob(reports[2])};
+  std::sort(users.begin(), users.end());
+  EXPECT_EQ(users, (std::vector<std::string>{"a user's letter", "urgent\n"}));
+  EXPECT_GE(std::stod(JsonField(reports[1], "started")), std::stod(JsonField(reports[0], "ended")));
+}
+
+// The caller that verifies the restart keeps the hold past the transfer:
+// nothing else reaches the printer until it lets the hold go.
+TEST_F(PrintThreadHold, AKeptHoldKeepsUsersJobsBackUntilTheCallerReleasesIt) {
+  Start(true, true);
+  WaitForFirmwareAtThePrinter();
+  const int user = UserJob("after the restart");
+  ASSERT_GT(user, 0);
+  sim_.Release();
+  EXPECT_EQ(End(), 0) << thread_->Result().detail;
+  EXPECT_EQ(JobStatusOf(firmwareJob_), JobStatus::Completed);
+  // The firmware is in; the printer restarts; the user's job still waits,
+  // and so does one sent now with "no-hold", which nobody holds: the
+  // printer itself is stopped until the caller lets go.
+  ASSERT_EQ(RunCommand("echo urgent | lp -d qd_hold -H immediate >/dev/null 2>&1"), 0);
+  const int urgent = LastJobId("qd_hold");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(JobStatusOf(user), JobStatus::Held);
+  EXPECT_EQ(JobStatusOf(urgent), JobStatus::Pending);
+  EXPECT_EQ(sim_.Reports(1).size(), 1u);
+  const platform::QueueHoldState st = platform::QueryHoldState("qd_hold");
+  EXPECT_TRUE(st.holdingNewJobs);
+  EXPECT_TRUE(st.stopped);
+  EXPECT_TRUE(st.accepting);
+  EXPECT_EQ(st.message, platform::kFirmwareUpdateMessage);  // what users see meanwhile
+  std::unique_ptr<platform::QueueHold> hold = thread_->TakeQueueHold();
+  ASSERT_TRUE(hold);
+  EXPECT_FALSE(thread_->TakeQueueHold());
+  EXPECT_TRUE(hold->Release()) << hold->LastError().detail;
+  ExpectReleased();
+  EXPECT_FALSE(platform::QueryHoldState("qd_hold").stopped);
+  const auto reports = sim_.Reports(3);
+  ASSERT_EQ(reports.size(), 3u);
+  std::vector<std::string> users{ReceivedJob(reports[1]), ReceivedJob(reports[2])};
+  std::sort(users.begin(), users.end());
+  EXPECT_EQ(users, (std::vector<std::string>{"after the restart", "urgent\n"}));
+}
+
+// A failure (the firmware job cancelled at the server) and an abort both
+// leave the queue released with the user's job free to print.
+TEST_F(PrintThreadHold, FailureAndAbortReleaseTheQueueAndTheUsersJobs) {
+  for (const bool abort : {false, true}) {
+    SCOPED_TRACE(abort ? "abort" : "failure");
+    Start();
+    WaitForFirmwareAtThePrinter();
+    const int user = UserJob(abort ? "after the abort" : "after the failure");
+    ASSERT_GT(user, 0);
+    EXPECT_EQ(JobStatusOf(user), JobStatus::Held);
+    if (abort) thread_->Abort();
+    else ASSERT_EQ(RunCommand("cancel " + std::to_string(firmwareJob_) + " >/dev/null 2>&1"), 0);
+    EXPECT_EQ(End(), abort ? 4096 : 34) << thread_->Result().detail;
+    ExpectReleased();
+    EXPECT_NE(JobStatusOf(user), JobStatus::Held);
+    sim_.Release();
+    EXPECT_TRUE(WaitUntil([&] { return JobStatusOf(user) == JobStatus::Completed; }, 30000));
+    // The next round starts with the printer holding again.
+    RunCommand("rm -f " + ShellQuote(sim_.Root() + "/release") + " " +
+               ShellQuote(sim_.Root() + "/held.jsonl"));
+  }
+}
+
+TEST_F(PrintThreadHold, WithoutTheHoldTheQueueIsLeftAlone) {
+  Start(false);
+  WaitForFirmwareAtThePrinter();
+  const platform::QueueHoldState st = platform::QueryHoldState("qd_hold");
+  EXPECT_FALSE(st.holdingNewJobs);
+  EXPECT_FALSE(st.holdByDefault);
+  const int user = UserJob("nobody holds me");
+  ASSERT_GT(user, 0);
+  EXPECT_EQ(JobStatusOf(user), JobStatus::Pending);
+  sim_.Release();
+  EXPECT_EQ(End(), 0);
+}
+
+// A job of others that does not end within the bound: the update is
+// refused with that job as its cause, nothing is sent, the queue released.
+TEST_F(PrintThreadHold, AJobThatKeepsPrintingRefusesTheUpdateWithItsCause) {
+  const int printing = UserJob("a long report");
+  ASSERT_GT(printing, 0);
+  ASSERT_TRUE(sim_.WaitHeld("RAW"));
+  const auto begin = std::chrono::steady_clock::now();
+  Start(true, false, 1500);
+  // While it waits, the queue shows the update to its users.
+  EXPECT_TRUE(WaitUntil(
+      [] { return platform::QueryHoldState("qd_hold").message == platform::kFirmwareUpdateMessage; },
+      10000));
+  EXPECT_EQ(End(), 32);
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(1500));
+  EXPECT_EQ(thread_->Result().detail,
+            "queue \"qd_hold\" is busy: job " + std::to_string(printing) +
+                " (\"user job\") was still printing after 1 s, nothing was sent");
+  EXPECT_EQ(thread_->Result().bytesSent, 0u);
+  EXPECT_EQ(LastJobId("qd_hold"), printing);  // no firmware job was made
+  ExpectReleased();
+  EXPECT_EQ(JobStatusOf(printing), JobStatus::Processing);
+}
+
+// An abort while the hold waits for the printing job ends it at once.
+TEST_F(PrintThreadHold, AnAbortWhileWaitingForThePrintingJobEndsPromptlyAndReleases) {
+  ASSERT_GT(UserJob("another long report"), 0);
+  ASSERT_TRUE(sim_.WaitHeld("RAW"));
+  Start();
+  ASSERT_TRUE(WaitUntil([] { return platform::QueryHoldState("qd_hold").holdingNewJobs; }, 10000));
+  thread_->Abort();
+  EXPECT_TRUE(thread_->wait(QDeadlineTimer(3000)));
+  EXPECT_EQ(End(), 4096);
+  ExpectReleased();
+}
+
+// A print server that refuses the hold: the update is refused in its words,
+// and no job is made.
+TEST(PrintThreadHoldCause, AQueueThatCannotBeHeldRefusesTheUpdateNothingSent) {
+  FakeIppServer server;
+  ASSERT_TRUE(server.Ready());
+  server.SetReply(0x0025 /* Hold-New-Jobs */, {0x0401, "hold refused by the test server"});
+  auto app = MakeApp();
+  SetPackage(*app, package_test::Pattern(3000, 2), 0, 0);
+  app->SelectedPrinter = "fake";
+  SetField(app->SelectedEntry.Driver, "RX-110");
+  app->ResolveModel(app->SelectedEntry);
+  PrintSinkRecorder sink;
+  const char* was = std::getenv("CUPS_SERVER");
+  const std::string saved = was ? was : "";
+  ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+  TPrintThread thread(app->MakeTransferRequest(), sink);
+  thread.start();
+  const bool ended = thread.wait(QDeadlineTimer(30000));
+  if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+  else ::unsetenv("CUPS_SERVER");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(thread.Result().code, 32);
+  EXPECT_EQ(thread.Result().detail,
+            "queue \"fake\" cannot be held for the update, nothing was sent: hold refused by the "
+            "test server (--no-hold sends without holding it)");
+  EXPECT_EQ(thread.Result().bytesSent, 0u);
+  const std::vector<int> ops = server.Operations();
+  EXPECT_EQ(std::find(ops.begin(), ops.end(), 0x0005 /* Create-Job */), ops.end());
+  EXPECT_EQ(JobFilesLeft(), 0);
 }
 
 }  // namespace

@@ -82,13 +82,12 @@ class PackageDownload : public ::testing::TestWithParam<int> {
     SetField(app_->SelectedEntry.Driver, "HALVORN CORVIA KV3");
     app_->ResolveModel(app_->SelectedEntry);
     ASSERT_EQ(app_->IsPackageTarget(target), 1);
-    app_->JobResult = 0xFFFF;
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [this] { view_->done(-1); });
     guard.start(60000);
     EXPECT_EQ(view_->exec(), TfrmPrntView::kResultDone);
-    EXPECT_EQ(app_->JobResult, 0);
+    EXPECT_EQ(view_->Result.code, 0);
   }
   // The bytes of the last job the simulator received on a route.
   void ExpectReceived(const std::string& route, std::size_t count) {

@@ -104,7 +104,7 @@ TEST_F(ProgressWindow, SpoolerDownloadClosesWithOkAfterTheWatch) {
   EXPECT_EQ(view_->windowTitle().isEmpty(), false);
   EXPECT_EQ(view_->TotalBytes, 1u);
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(view_->Result.code, 0);
   ASSERT_TRUE(listener_->WaitForJobs(before + 1, 30000));
   EXPECT_EQ(listener_->Jobs().back(), WrappedStream(data, 1));
   EXPECT_TRUE(LabelIs(4139));
@@ -120,10 +120,9 @@ TEST_F(ProgressWindow, ShowingTwiceReplacesTheThread) {
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
   const TPrintThread* first = view_->Thread.get();
   ASSERT_NE(first, nullptr);
-  app_->JobResult = 0xFFFF;
   Select("qv_missing", "RX-110");
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
-  EXPECT_EQ(app_->JobResult, 32);
+  EXPECT_EQ(view_->Result.code, 32);
   EXPECT_TRUE(view_->btnAbort->isEnabled() == false);
   EXPECT_EQ(view_->AbortRequested, 0);
 }
@@ -143,8 +142,11 @@ TEST_F(ProgressWindow, AbortButtonDuringTheWatchCancelsAndClosesWithAbort) {
   });
   EXPECT_EQ(Exec(), TfrmPrntView::kResultAborted);
   ASSERT_GE(requestsAfterClick, 1);  // the cancel itself
-  EXPECT_LE(requestsAfterClick, 3);  // a poll under way, the cancel, its check
-  EXPECT_EQ(app_->JobResult, 4096);
+  // A poll under way (the job's state, the held queue's jobs), the cancel,
+  // its check, and the release of the queue's hold (its default, its
+  // held new jobs, its job list).
+  EXPECT_LE(requestsAfterClick, 7);
+  EXPECT_EQ(view_->Result.code, 4096);
   EXPECT_EQ(view_->AbortRequested, 1);
   EXPECT_EQ(JobStatusOf(LastJobId("qv_dead")), JobStatus::Canceled);
   EXPECT_FALSE(view_->btnAbort->isEnabled());  // the end handler ran too
@@ -157,7 +159,6 @@ TEST_F(ProgressWindow, CloseBoxAfterTheEndButBeforeItsHandlerClosesWithTheThread
   // close box is clicked: the result is still the thread's.
   SetPackage(*app_, package_test::Pattern(2000, 3), 0, 0);
   Select("qv_raw", "RX-110");
-  app_->JobResult = 0xFFFF;
   bool endPending = false;
   Driver driver([&] {
     if (!view_->Thread) return false;
@@ -169,7 +170,7 @@ TEST_F(ProgressWindow, CloseBoxAfterTheEndButBeforeItsHandlerClosesWithTheThread
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
   EXPECT_TRUE(endPending);
   EXPECT_EQ(view_->Result.code, 0);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(view_->Result.code, 0);
   EXPECT_TRUE(LabelIs(4139));
   // The late end handler changes nothing.
   QCoreApplication::sendPostedEvents(view_.get());
@@ -189,7 +190,7 @@ TEST_F(ProgressWindow, AbortAfterTheEndButBeforeItsHandlerIsNoAbort) {
   });
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
   EXPECT_EQ(view_->Result.code, 0);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(view_->Result.code, 0);
   EXPECT_TRUE(LabelIs(4139));
 }
 
@@ -202,7 +203,7 @@ TEST_F(ProgressWindow, CloseBoxWhileRunningActsAsAbort) {
     return true;
   });
   EXPECT_EQ(Exec(), TfrmPrntView::kResultAborted);
-  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(view_->Result.code, 4096);
   EXPECT_EQ(JobStatusOf(LastJobId("qv_dead")), JobStatus::Canceled);
 }
 
@@ -239,7 +240,7 @@ TEST_F(ProgressWindowFtp, UploadEndsWithOkAndTheBarFull) {
   SetPackage(*app_, data, 1, 1);
   Select("ftp://" + sim.Address() + "/vesta0", "KV3");
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
-  EXPECT_EQ(app_->JobResult, 0);
+  EXPECT_EQ(view_->Result.code, 0);
   EXPECT_EQ(view_->Progress->value(), 100);
   EXPECT_EQ(view_->TotalBytes, WrappedStream(data, 1).size());
   const auto reports = sim.Reports(1);
@@ -278,7 +279,7 @@ TEST_F(ProgressWindowFtp, AbortDuringTheTransferGivesAbortWithoutBlocking) {
   ASSERT_GE(releasedAt, 0);
   EXPECT_TRUE(runningAtRelease);
   EXPECT_LT(clock.elapsed() - releasedAt, 10000);
-  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(view_->Result.code, 4096);
   // The abort is told once the thread has said so, and only then: while
   // it still runs the window shows its step, at the end the abort.
   EXPECT_TRUE(stepAtRelease);
@@ -304,7 +305,7 @@ TEST_F(ProgressWindowFtp, QuitRequestDuringTheTransferAbortsAndKeepsTheThreadsRe
   const int r = Exec();
   quillon::ClearQuitRequest();
   EXPECT_EQ(r, TfrmPrntView::kResultAborted);
-  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(view_->Result.code, 4096);
   EXPECT_TRUE(LabelIs(4138));
   for (const std::string& rep : sim.Reports(0)) EXPECT_EQ(JsonField(rep, "size"), "0") << rep;
 }
@@ -318,7 +319,7 @@ TEST_F(ProgressWindowFtp, ShowingAfterAQuitRequestSendsNothing) {
   const int r = Exec(10000);
   quillon::ClearQuitRequest();
   EXPECT_EQ(r, TfrmPrntView::kResultAborted);
-  EXPECT_EQ(app_->JobResult, 4096);
+  EXPECT_EQ(view_->Result.code, 4096);
   EXPECT_EQ(view_->Thread, nullptr);
   EXPECT_TRUE(sim.Reports(0).empty());
   EXPECT_TRUE(sim.ConsoleSessions(0).empty());
@@ -330,7 +331,7 @@ TEST_F(ProgressWindowFtp, RefusedDirectoryEndsWithItsCode) {
   SetPackage(*app_, "data", 0, 0);
   Select("ftp://" + sim.Address() + "/vesta0", "RX-110");
   EXPECT_EQ(Exec(), TfrmPrntView::kResultDone);
-  EXPECT_EQ(app_->JobResult, 35);
+  EXPECT_EQ(view_->Result.code, 35);
 }
 
 TEST_F(ProgressWindowFtp, DestroyingTheWindowWhileTheThreadRunsDoesNotHang) {
@@ -359,7 +360,6 @@ TEST_F(ProgressWindowFtp, DestroyingTheWindowWhileTheThreadRunsDoesNotHang) {
   view_.reset();
   EXPECT_LT(clock.elapsed(), 10000);
   if (printer.joinable()) printer.join();
-  EXPECT_EQ(app_->JobResult, 4096);
 }
 
 }  // namespace

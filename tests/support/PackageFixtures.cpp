@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include "platform/CabinetChecksum.h"
 #include "platform/TempNames.h"
 #include "tests/support/TestEnv.h"
 
@@ -176,6 +177,29 @@ std::string ZeroBombCabinet(unsigned blocks, unsigned members) {
   std::vector<CabFile> files;
   for (unsigned m = 0; m < members; ++m) files.push_back({blocks * 32768u, 0, "M" + std::to_string(m)});
   return RawCabinet(1, blocks, 1, files, data);
+}
+
+std::string MszipCabinet(const std::vector<RawBlock>& blocks,
+                         const std::vector<std::pair<std::string, std::uint32_t>>& members,
+                         bool checksums) {
+  std::string data;
+  for (const RawBlock& b : blocks) {
+    std::string sizes;
+    U16(sizes, static_cast<unsigned>(b.bytes.size()));
+    U16(sizes, b.stated);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(b.bytes.data());
+    U32(data, checksums ? platform::CabinetChecksum(reinterpret_cast<const unsigned char*>(sizes.data()), 4,
+                                                    platform::CabinetChecksum(bytes, b.bytes.size(), 0))
+                        : 0);
+    data += sizes + b.bytes;
+  }
+  std::vector<CabFile> files;
+  std::uint32_t at = 0;
+  for (const auto& [name, length] : members) {
+    files.push_back({length, at, name});
+    at += length;
+  }
+  return RawCabinet(1, static_cast<unsigned>(blocks.size()), 1, files, data);
 }
 
 std::string RereadCabinet(unsigned blocks, unsigned members) {

@@ -40,6 +40,18 @@ std::string SharedBlocksCabinet();
 // and `members` members that all span the whole folder.
 std::string ZeroBombCabinet(unsigned blocks, unsigned members);
 
+// One MSZIP folder holding the blocks as given (bytes as stored, "CK"
+// included, with the uncompressed size each announces; checksums only when
+// asked) and members of the given sizes, laid one after the other from its
+// start.
+struct RawBlock {
+  std::string bytes;
+  unsigned stated;
+};
+std::string MszipCabinet(const std::vector<RawBlock>& blocks,
+                         const std::vector<std::pair<std::string, std::uint32_t>>& members,
+                         bool checksums = false);
+
 // A stored folder of `blocks` 32 KiB blocks and `members` one-byte members
 // all at its last byte: each makes the decoder start the folder again.
 std::string RereadCabinet(unsigned blocks, unsigned members);

@@ -8,7 +8,7 @@ import threading
 import time
 
 MAX_ADDRESSES = 4096
-CONFIG_KEYS = {"model", "version", "version_after", "restart_seconds",
+CONFIG_KEYS = {"model", "version", "version_after", "model_after", "restart_seconds",
                "ftp_faults", "console_faults", "holds"}
 
 
@@ -52,12 +52,14 @@ class Printer:
     after a firmware job (console silent, then the new version)."""
 
     def __init__(self, address, folder, model, version, version_after=None,
-                 restart_seconds=0.0, ftp_faults=(), console_faults=(), holds=()):
+                 restart_seconds=0.0, ftp_faults=(), console_faults=(), holds=(),
+                 model_after=None):
         self.address = address
         self.folder = folder
         self.model = model
         self.version = version
         self.version_after = version_after
+        self.model_after = model_after  # another printer took the address meanwhile
         self.restart_seconds = float(restart_seconds)
         self.ftp_faults = frozenset(ftp_faults)
         self.console_faults = frozenset(console_faults)
@@ -78,7 +80,8 @@ class Printer:
 
     def job_received(self, firmware):
         """Starts the restart a firmware job causes; what the report says of it."""
-        if not firmware or (self.restart_seconds <= 0 and self.version_after is None):
+        if not firmware or (self.restart_seconds <= 0 and self.version_after is None
+                            and self.model_after is None):
             return None
         with self.lock:
             after = self.version_after if self.version_after is not None else self.version
@@ -97,6 +100,8 @@ class Printer:
         with self.lock:
             if self.next_version is not None and time.monotonic() >= self.back_at:
                 self.version = self.next_version
+                if self.model_after is not None:
+                    self.model = self.model_after
                 self.next_version = None
 
     def status(self):
@@ -148,7 +153,8 @@ def make_printers(args, ftp_faults, console_faults):
             restart_seconds=entry.get("restart_seconds", args.restart_seconds),
             ftp_faults=list(args.ftp_fault) + list(entry.get("ftp_faults", [])),
             console_faults=list(args.console_fault) + list(entry.get("console_faults", [])),
-            holds=entry.get("holds", [])))
+            holds=entry.get("holds", []),
+            model_after=entry.get("model_after")))
     return printers
 
 

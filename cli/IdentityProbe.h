@@ -1,0 +1,36 @@
+#pragma once
+// A printer's identity for the CLI: the sources and credentials of the
+// settings file ([Identity], [Identity HOST], [SnmpFirmware]) with the
+// command line's options over them, the console asked through AskConsole,
+// every request cut by Ctrl+C.
+
+#include <string>
+
+#include "core/identity/PrinterIdentity.h"
+
+class TDLPrinterList;
+class TQUILLONApp;
+namespace platform { class ProfileFile; }
+
+namespace cli {
+
+struct Options;
+
+// The configuration for host; a bad setting is named in error (the run
+// goes on with its default).
+identity::Config IdentityConfigFor(const Options& options, const platform::ProfileFile& ini,
+                                   const std::string& host, std::string& error);
+
+// Asks host's sources in the configured order. Thread-safe.
+identity::Answer AskIdentity(const std::string& host, const identity::Config& config,
+                             const TDLPrinterList& models);
+// The same with the configuration of app's settings file and the options:
+// the one call for a command that asks one printer. A bad setting is
+// named in settingsError.
+identity::Answer AskIdentity(const std::string& host, const Options& options,
+                             const TQUILLONApp& app, std::string* settingsError = nullptr);
+
+// "console: ...; ipp: ...": the cause of each source that did not answer.
+std::string CausesText(const identity::Answer& answer);
+
+}  // namespace cli
