@@ -22,9 +22,9 @@
 #include "core/app/PrinterLock.h"
 #include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
-#include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
 #include "tests/cli/CliProcess.h"
+#include "tests/cli/CliRecords.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
 #include "tests/support/PackageFixtures.h"
@@ -93,22 +93,8 @@ class CliDownload : public ::testing::Test {
   }
   static std::string Ftp(const PrinterSimulator& sim) { return "ftp://" + sim.Address() + "/vesta0"; }
 
-  // Every (key, value) of DownLoad.log, all sections.
-  static std::vector<std::pair<std::string, std::string>> LogEntries() {
-    const platform::ProfileFile log(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const std::string& section : log.ReadSections()) {
-      for (const std::string& key : log.ReadKeys(section))
-        out.emplace_back(key, log.ReadString(section, key, ""));
-    }
-    return out;
-  }
-  static std::vector<quillon::HistoryEntry> History() {
-    std::vector<quillon::HistoryEntry> rows;
-    EXPECT_FALSE(quillon::DownloadHistory().Read({}, rows).Failed());
-    return rows;
-  }
-
+  static std::vector<std::pair<std::string, std::string>> LogEntries() { return DownloadLogEntries(); }
+  static std::vector<quillon::HistoryEntry> History() { return HistoryEntries(); }
 
   std::string data_;
   std::string package_;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/CliJsonLines.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/CupsTestSupport.h"
 #include "tests/support/PackageFixtures.h"
@@ -23,46 +24,12 @@ namespace {
 
 const char kModel[] = "HALVORN CORVIA KV3";  // a target of the package, command flag 1
 
-QJsonObject Object(const std::string& line) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-  EXPECT_TRUE(doc.isObject()) << line;
-  return doc.object();
-}
-
-std::string Str(const QJsonObject& o, const char* key) {
-  const QJsonValue v = o.value(QLatin1String(key));
-  if (v.isNull() || v.isUndefined()) return "null";
-  if (v.isDouble()) return std::to_string(v.toInt());
-  if (v.isBool()) return v.toBool() ? "true" : "false";
-  return v.toString().toStdString();
-}
-
-QJsonObject LineOf(const std::string& out, const std::string& key, const std::string& value) {
-  for (const std::string& l : Lines(out)) {
-    const QJsonObject o = Object(l);
-    if (Str(o, key.c_str()) == value) return o;
-  }
-  ADD_FAILURE() << "no line with " << key << " " << value << " in " << out;
-  return {};
-}
-
-std::string Ftp(const std::string& address) { return "ftp://" + address + "/vesta0"; }
-
 // A printer entry of the simulator's configuration.
 std::string Printer(const std::string& model, const std::string& version,
                     const std::string& after = {}) {
   std::string e = "{\"model\": \"" + model + "\", \"version\": \"" + version + "\"";
   if (!after.empty()) e += ", \"version_after\": \"" + after + "\", \"restart_seconds\": 1";
   return e + "}";
-}
-
-// Reports of the jobs one address received.
-std::vector<std::string> JobsAt(const PrinterSimulator& sim, const std::string& address) {
-  std::vector<std::string> jobs;
-  for (const std::string& r : sim.Reports()) {
-    if (JsonField(r, "address") == "\"" + address + "\"") jobs.push_back(r);
-  }
-  return jobs;
 }
 
 class CliFleet : public ::testing::Test {

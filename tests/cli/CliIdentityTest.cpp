@@ -27,6 +27,7 @@
 #include "cli/Arguments.h"
 #include "cli/IdentityProbe.h"
 #include "core/app/QuillonApp.h"
+#include "tests/cli/CliJsonLines.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/TestEnv.h"
@@ -53,20 +54,6 @@ std::map<std::string, std::string> Peers() {
     if (eq != std::string::npos) peers[line.substr(0, eq)] = line.substr(eq + 1);
   }
   return peers;
-}
-
-QJsonObject Object(const std::string& line) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-  EXPECT_TRUE(doc.isObject()) << line;
-  return doc.object();
-}
-
-std::string Str(const QJsonObject& o, const char* key) {
-  const QJsonValue v = o.value(QLatin1String(key));
-  if (v.isNull() || v.isUndefined()) return "null";
-  if (v.isBool()) return v.toBool() ? "true" : "false";
-  if (v.isDouble()) return std::to_string(v.toInt());
-  return v.toString().toStdString();
 }
 
 // The cause a source gave, "" when it gave none.

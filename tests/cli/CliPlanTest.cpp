@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/package/DownDocFile.h"
+#include "tests/cli/CliJsonLines.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/CupsTestSupport.h"
 #include "tests/support/PackageFixtures.h"
@@ -33,33 +34,9 @@ namespace {
 
 const char kModel[] = "HALVORN CORVIA KV3";  // a target of the package, command flag 1
 
-QJsonObject Object(const std::string& line) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-  EXPECT_TRUE(doc.isObject()) << line;
-  return doc.object();
-}
-
-std::string Str(const QJsonObject& o, const char* key) {
-  const QJsonValue v = o.value(QLatin1String(key));
-  if (v.isNull() || v.isUndefined()) return "null";
-  if (v.isDouble()) return std::to_string(v.toInt());
-  if (v.isBool()) return v.toBool() ? "true" : "false";
-  return v.toString().toStdString();
-}
-
-std::string Ftp(const std::string& address) { return "ftp://" + address + "/vesta0"; }
-
 std::string Printer(const std::string& model, const std::string& version,
                     const std::string& extra = {}) {
   return "{\"model\": \"" + model + "\", \"version\": \"" + version + "\"" + extra + "}";
-}
-
-std::vector<std::string> JobsAt(const PrinterSimulator& sim, const std::string& address) {
-  std::vector<std::string> jobs;
-  for (const std::string& r : sim.Reports()) {
-    if (JsonField(r, "address") == "\"" + address + "\"") jobs.push_back(r);
-  }
-  return jobs;
 }
 
 std::vector<std::string> TextLines(const std::string& text) {

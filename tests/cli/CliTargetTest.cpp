@@ -12,8 +12,8 @@
 
 #include "core/history/DownloadHistory.h"
 #include "core/package/DownDocFile.h"
-#include "platform/ProfileFile.h"
 #include "tests/cli/CliProcess.h"
+#include "tests/cli/CliRecords.h"
 #include "tests/support/DownloadSupport.h"
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/PrinterSimulator.h"
@@ -47,18 +47,11 @@ class CliTarget : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind"; }
 
   static std::vector<std::string> LogValues() {
-    const platform::ProfileFile log(TDownDocFile::DefaultIconFolder() + "DownLoad.log");
     std::vector<std::string> out;
-    for (const std::string& section : log.ReadSections()) {
-      for (const std::string& key : log.ReadKeys(section)) out.push_back(log.ReadString(section, key, ""));
-    }
+    for (const auto& entry : DownloadLogEntries()) out.push_back(entry.second);
     return out;
   }
-  static std::vector<quillon::HistoryEntry> History() {
-    std::vector<quillon::HistoryEntry> rows;
-    EXPECT_FALSE(quillon::DownloadHistory().Read({}, rows).Failed());
-    return rows;
-  }
+  static std::vector<quillon::HistoryEntry> History() { return HistoryEntries(); }
 
   std::string data_;
   std::string package_;

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/cli/CliJsonLines.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/CupsTestSupport.h"
 #include "tests/support/PackageFixtures.h"
@@ -37,42 +38,9 @@ namespace {
 
 const char kModel[] = "HALVORN CORVIA KV3";  // a target of the package
 
-QJsonObject Object(const std::string& line) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-  EXPECT_TRUE(doc.isObject()) << line;
-  return doc.object();
-}
-
-std::string Str(const QJsonObject& o, const char* key) {
-  const QJsonValue v = o.value(QLatin1String(key));
-  if (v.isNull() || v.isUndefined()) return "null";
-  if (v.isDouble()) return std::to_string(v.toInt());
-  if (v.isBool()) return v.toBool() ? "true" : "false";
-  return v.toString().toStdString();
-}
-
-QJsonObject LineOf(const std::string& out, const std::string& printer) {
-  for (const std::string& l : Lines(out)) {
-    const QJsonObject o = Object(l);
-    if (Str(o, "printer") == printer) return o;
-  }
-  ADD_FAILURE() << "no line of " << printer << " in " << out;
-  return {};
-}
-
-std::string Ftp(const std::string& address) { return "ftp://" + address + "/vesta0"; }
-
 std::string Entry(const std::string& extra = {}) {
   return std::string("{\"model\": \"") + kModel + "\", \"version\": \"2.00\"" +
          (extra.empty() ? "" : ", " + extra) + "}";
-}
-
-std::size_t JobsAt(const PrinterSimulator& sim, const std::string& address) {
-  std::size_t n = 0;
-  for (const std::string& r : sim.Reports()) {
-    if (JsonField(r, "address") == "\"" + address + "\"") ++n;
-  }
-  return n;
 }
 
 // A run of the program whose standard output is read as it comes (each
@@ -223,7 +191,7 @@ TEST_F(CliWaves, AFailingCanaryStartsNothingElse) {
     EXPECT_EQ(Str(line, "outcome"), "not_started") << a[i];
     EXPECT_EQ(Str(line, "reason"), "canary_failed") << a[i];
     EXPECT_EQ(Str(line, "exit"), "12") << a[i];
-    EXPECT_EQ(JobsAt(sim, a[i]), 0u) << a[i];
+    EXPECT_EQ(JobsAt(sim, a[i]).size(), 0u) << a[i];
   }
   EXPECT_EQ(Lines(r.out).size(), a.size());
   EXPECT_NE(r.err.find("summary: 5 printers: 1 succeeded, 1 failed, 3 not_started"),
@@ -245,13 +213,13 @@ TEST_F(CliWaves, AnUnverifiedCanaryStartsNothingElseAndAGoodOneLetsTheRestGo) {
   EXPECT_EQ(Str(LineOf(r.out, Ftp(a[0])), "verification"), "unverified");
   for (std::size_t i = 1; i < 3; ++i) {
     EXPECT_EQ(Str(LineOf(r.out, Ftp(a[i])), "reason"), "canary_failed");
-    EXPECT_EQ(JobsAt(sim, a[i]), 0u);
+    EXPECT_EQ(JobsAt(sim, a[i]).size(), 0u);
   }
   // The verified canary lets the others go.
   r = RunCli(Download({Ftp(a[1]), Ftp(a[2])}, {"--yes", "--init-items", "1", "--json", "--canary", "1", "--verify",
                                                "--verify-timeout", "8"}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(JobsAt(sim, a[2]), 1u);
+  EXPECT_EQ(JobsAt(sim, a[2]).size(), 1u);
 }
 
 TEST_F(CliWaves, MaxFailuresStopsAfterTheThirdOverTheWholeRun) {
@@ -277,8 +245,8 @@ TEST_F(CliWaves, MaxFailuresStopsAfterTheThirdOverTheWholeRun) {
       EXPECT_EQ(Str(line, "reason"), "max_failures") << limit << " " << a[i];
     }
   }
-  for (std::size_t i = 4; i < a.size(); ++i) EXPECT_EQ(JobsAt(sim, a[i]), 0u);
-  EXPECT_EQ(JobsAt(sim, a[1]), 2u);
+  for (std::size_t i = 4; i < a.size(); ++i) EXPECT_EQ(JobsAt(sim, a[i]).size(), 0u);
+  EXPECT_EQ(JobsAt(sim, a[1]).size(), 2u);
 
   const CliResult help = RunCli({"download", "--help"});
   EXPECT_NE(help.out.find("over the whole run"), std::string::npos) << help.out;
@@ -401,7 +369,7 @@ TEST_F(CliWaves, ABareAddressIsTheFtpPrinterAndTheHistoryFindsItByHost) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(Str(LineOf(r.out, Ftp(host)), "outcome"), "succeeded");
   EXPECT_NE(r.err.find("taken as the FTP printer " + Ftp(host)), std::string::npos) << r.err;
-  EXPECT_EQ(JobsAt(sim, host), 1u);
+  EXPECT_EQ(JobsAt(sim, host).size(), 1u);
 
   const CliResult h = RunCli({"history", "--json", "--printer", host});
   EXPECT_EQ(h.exitCode, 0) << h.err;
