@@ -89,6 +89,8 @@ void CreateForms(TForms& forms, TQUILLONApp& app) {
   // With no display nobody could pick a model; the question is then not
   // asked, as if cancelled.
   if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
+  // A console query blocks the user-interface thread: a quit signal ends it.
+  app.ConsoleAborted = [] { return quillon::WaitAborted(); };
 }
 
 

@@ -18,6 +18,10 @@ namespace quillon {
 void RequestQuit();
 // True once the program has been asked to end.
 bool QuitRequested();
+// For a wait on the user-interface thread (a console query): true once the
+// program is ending; a quit signal that arrived during the wait is carried
+// out first, as RequestQuit().
+bool WaitAborted();
 // Forgets the request (tests that go on after one).
 void ClearQuitRequest();
 

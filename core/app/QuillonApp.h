@@ -98,6 +98,10 @@ class TQUILLONApp {
   // chosen name, false when the question was cancelled. Set by the window
   // side; unset, no model is asked for.
   std::function<bool(std::string& model)> AskModel;
+  // Asked while a printer's console query waits (at least every 200 ms):
+  // true ends the query at once, as failed. Set by the window side (its
+  // quit); unset, only the library's bounds end a query.
+  std::function<bool()> ConsoleAborted;
 
  private:
   std::string settingsPath_;
