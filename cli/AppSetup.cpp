@@ -12,8 +12,11 @@ std::unique_ptr<TQUILLONApp> MakeApp(const Options& o) {
   auto app = std::make_unique<TQUILLONApp>();
   app->SaveSettingsOnExit = false;
   if (o.noCommand) app->EnableCommand = 0;
-  if (o.initItems >= 0) app->InitItems = static_cast<std::uint32_t>(o.initItems);
   return app;
+}
+
+std::uint32_t InitItemsOf(const Options& o) {
+  return o.initItems >= 0 ? static_cast<std::uint32_t>(o.initItems) : TQUILLONApp::kDefaultInitItems;
 }
 
 void SelectTarget(TQUILLONApp& app, const std::string& printer, const Options& o) {

@@ -508,10 +508,13 @@ int RunDownload(const Options& o) {
     quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
     if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
     int checked = quillon::IDOK;
+    // Each printer's start question offers the items given, and its answer
+    // goes into this printer's request alone.
+    std::uint32_t initItems = InitItemsOf(o);
     if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
       // A risky row reaches the answerer only with --force or an operator
       // at the terminal, so a refusal here is the operator's: declined.
-      checked = command.CheckBeforeDownload(facts);
+      checked = command.CheckBeforeDownload(facts, initItems);
     }
     if (Interrupted()) return notStarted(r);
     if (refusal != quillon::QuestionKind::Routine) {
@@ -539,7 +542,7 @@ int RunDownload(const Options& o) {
     r.port = std::string(FieldText(app->SelectedEntry.Port));
     r.model = command.SelectedModel();
     quillon::DownloadJobRequest job;
-    job.transfer = app->MakeTransferRequest();
+    job.transfer = app->MakeTransferRequest(initItems);
     job.transfer.holdQueue = !o.noHold;
     // A held queue's jobs wait until the restart has been seen, too.
     job.transfer.keepHoldAfterTransfer = o.verify;
