@@ -121,7 +121,7 @@ void TFtpConnect::btnOkClick() {
   }
   // The console listens on its own port: the host alone.
   const std::string host = target.Host();
-  ConsoleReply reply;
+  quillon::ConsoleReply reply;
   {
     // The query runs on this thread; the events it lets through while it
     // waits keep the dialog painted and let Cancel, Escape, the close box or
@@ -130,7 +130,7 @@ void TFtpConnect::btnOkClick() {
     querying_ = true;
     cancelAsked_ = false;
     btnOk->setEnabled(false);
-    reply = AskPrinterConsole(host, [this] {
+    reply = quillon::AskPrinterConsole(host, [this] {
       QCoreApplication::processEvents();
       return quillon::WaitAborted() || cancelAsked_;
     });

@@ -161,7 +161,7 @@ void TfrmMain::OnUpdate() {
   PrinterTarget target;
   if (!PrinterTarget::Parse(selected, &target).Failed() && target.IsFtp()) {
     // Cut by a quit signal: the query blocks this thread.
-    const ConsoleReply reply = AskPrinterConsole(target.Host(), [] { return quillon::WaitAborted(); });
+    const quillon::ConsoleReply reply = quillon::AskPrinterConsole(target.Host(), [] { return quillon::WaitAborted(); });
     if (reply.answered) app_.SetFtpPrinterInfo(reply.model, reply.version);
   }
   lstvwPrintersPaint();

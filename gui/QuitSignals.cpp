@@ -113,7 +113,7 @@ void RequestQuit() {
 
 }  // namespace quillon
 
-void InstallQuitSignals(QObject* parent) {
+void quillon::InstallQuitSignals(QObject* parent) {
   if (g_pipe[0] >= 0) return;
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, parent);

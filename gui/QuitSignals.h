@@ -8,11 +8,11 @@
 
 class QObject;
 
-// Installs the handlers; the first of these signals calls
-// quillon::RequestQuit(). Call once, after QApplication exists.
-void InstallQuitSignals(QObject* parent);
-
 namespace quillon {
+
+// Installs the handlers; the first of these signals calls RequestQuit().
+// Call once, after QApplication exists.
+void InstallQuitSignals(QObject* parent);
 
 // What a quit signal does, carried out on the user-interface thread.
 void RequestQuit();

@@ -18,6 +18,8 @@ std::intptr_t AskAborted(void* context, unsigned int, std::uintptr_t, std::intpt
 
 }  // namespace
 
+namespace quillon {
+
 ConsoleReply AskPrinterConsole(const std::string& host, const std::function<bool()>& aborted) {
   ConsoleReply reply;
   PrinterInfo info{};
@@ -31,3 +33,5 @@ ConsoleReply AskPrinterConsole(const std::string& host, const std::function<bool
   }
   return reply;
 }
+
+}  // namespace quillon

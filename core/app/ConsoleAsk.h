@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace quillon {
+
 struct ConsoleReply {
   bool answered = false;
   std::uint32_t error = 0;  // the library's code when not answered
@@ -18,3 +20,5 @@ struct ConsoleReply {
 // waits; true ends it at once (error ERR_CANCELLED). An empty aborted
 // leaves only the library's own bounds.
 ConsoleReply AskPrinterConsole(const std::string& host, const std::function<bool()>& aborted);
+
+}  // namespace quillon

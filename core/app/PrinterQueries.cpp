@@ -27,7 +27,7 @@ bool QueryPrinterInfo(const std::string& address, std::string& model, std::strin
   // The console listens on its own port: the host alone, never the FTP port.
   PrinterTarget target;
   if (PrinterTarget::Parse(address, &target).Failed() || !target.IsFtp()) return false;
-  ConsoleReply reply = AskPrinterConsole(target.Host(), aborted);
+  quillon::ConsoleReply reply = quillon::AskPrinterConsole(target.Host(), aborted);
   if (!reply.answered) return false;
   model = std::move(reply.model);
   second = std::move(reply.version);
