@@ -3,6 +3,7 @@
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "cli/Arguments.h"
+#include "cli/Signals.h"
 #include "core/package/DownDocFile.h"
 #include "core/transfer/TransferRequest.h"
 
@@ -12,6 +13,8 @@ std::unique_ptr<TQUILLONApp> MakeApp(const Options& o) {
   auto app = std::make_unique<TQUILLONApp>();
   app->SaveSettingsOnExit = false;
   if (o.noCommand) app->EnableCommand = 0;
+  // A console the application object asks itself stops at Ctrl+C too.
+  app->ConsoleAborted = [] { return Interrupted(); };
   return app;
 }
 
