@@ -56,6 +56,7 @@ int LoopbackResolver(const char*, const char* service, const addrinfo* hints, ad
 class HostLookup : public ::testing::Test {
  protected:
   void SetUp() override {
+    std::lock_guard<std::mutex> lock(g_mutex);
     g_released = false;
     g_started = 0;
     g_finished = 0;
