@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
     app.EnableCommand = 0;
     app.SelectedPrinter = queue;
     QuietSink sink;
-    TPrintThread thread(app.MakeTransferRequest(), sink);
+    TPrintThread thread(app.MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink);
     printer.Expect(bytes.size());
     start = Clock::now();
     thread.start();

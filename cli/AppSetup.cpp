@@ -3,6 +3,7 @@
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
 #include "cli/Arguments.h"
+#include "cli/Signals.h"
 #include "core/package/DownDocFile.h"
 #include "core/transfer/TransferRequest.h"
 
@@ -12,8 +13,13 @@ std::unique_ptr<TQUILLONApp> MakeApp(const Options& o) {
   auto app = std::make_unique<TQUILLONApp>();
   app->SaveSettingsOnExit = false;
   if (o.noCommand) app->EnableCommand = 0;
-  if (o.initItems >= 0) app->InitItems = static_cast<std::uint32_t>(o.initItems);
+  // A console the application object asks itself stops at Ctrl+C too.
+  app->ConsoleAborted = [] { return Interrupted(); };
   return app;
+}
+
+std::uint32_t InitItemsOf(const Options& o) {
+  return o.initItems >= 0 ? static_cast<std::uint32_t>(o.initItems) : TQUILLONApp::kDefaultInitItems;
 }
 
 void SelectTarget(TQUILLONApp& app, const std::string& printer, const Options& o) {

@@ -312,6 +312,199 @@ void PrintSummary(const std::vector<PrinterRun>& runs) {
   }
 }
 
+// One printer's checks and confirmation before its transfer, the same
+// steps for every printer of a run, with what the run shares.
+struct PrinterPreparation {
+  const Options& o;
+  std::unique_ptr<TQUILLONApp>& app;
+  TDownloadCommandCore& command;
+  TerminalAnswerer& answerer;
+  BatchRunner& runner;
+  const TDownloadInputs& in;
+  const TDownDocFile& package;
+  const bool batch;
+  const bool wantVersion;
+  const bool holdNotices;
+
+  // The run stopped itself: the printers left are not started.
+  quillon::DownloadJob* Stopped(PrinterRun& r) const {
+    r.exit = kExitRefused;
+    r.outcome = "not_started";
+    r.reason = runner.StopReason();
+    r.message = r.reason == "canary_failed"
+                    ? "a printer of the canary wave failed"
+                    : "the failures of the run reached --max-failures";
+    PrintOutcome(o, r);
+    return nullptr;
+  }
+  // Ctrl+C before a printer's turn: it never starts and says so.
+  quillon::DownloadJob* NotStarted(PrinterRun& r) const {
+    r.exit = kExitAborted;
+    r.result = kJobAborted;
+    r.outcome = "not_started";
+    r.message = "aborted before its turn";
+    PrintOutcome(o, r);
+    return nullptr;
+  }
+  // The printer's checks and confirmation; its transfer, or nullptr when
+  // it is not to be sent to (then it is reported here).
+  quillon::DownloadJob* Checked(PrinterRun& r) {
+    if (Interrupted()) return NotStarted(r);
+    if (!runner.StopReason().empty()) return Stopped(r);
+    const std::string tag = batch ? "[" + r.printer + "] " : std::string();
+    answerer.SetPrinter(batch ? r.printer : std::string());
+    // The printer's own model: its line's, --model, or what an FTP
+    // printer's console said already (so it is not asked twice). A queue's
+    // model is its driver's, whatever the console behind it says.
+    Options po = o;
+    const bool fromConsole = r.model.empty() && r.asked && RouteOf(r.printer) == "ftp";
+    po.haveModel = !r.model.empty() || fromConsole;
+    po.model = !r.model.empty() ? r.model
+               : fromConsole    ? (r.before.reachable ? r.before.model : std::string("???"))
+                                : std::string();
+    if (fromConsole && ConsoleDidNotAnswer(r.before)) {
+      // Nothing to decide on and nobody to send to: no option sends to a
+      // printer whose console is silent (--force accepts risks of a
+      // printer that answers; --model names the model for one that may
+      // not).
+      r.exit = kExitPrinterOpen;
+      r.outcome = "unreachable";
+      r.reason = "no_answer";
+      r.detail = VersionUnknownReason(r);
+      r.message = kNoAnswerText;
+      ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
+      PrintOutcome(o, r);
+      runner.Decided(nullptr, true);
+      return nullptr;
+    }
+    if (const PlannedPrinter* planned = PlannedOf(o, r.printer)) {
+      // Applying a plan: the address must still be the printer planned.
+      std::string why;
+      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model, std::string(),
+                        why)) {
+        r.exit = kExitRefused;
+        r.outcome = "refused";
+        r.reason = "identity_changed";
+        r.message = why;
+        ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+        PrintOutcome(o, r);
+        return nullptr;
+      }
+    }
+    SelectTarget(*app, r.printer, po);
+    if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    // What would put the printer at risk is never accepted for the
+    // operator: --force, or the operator's own answer at a terminal.
+    // A queue the spooler does not know is no risk but a printer that
+    // cannot be opened: the transfer says so.
+    platform::PrinterHandle queue;
+    const bool noSuchQueue =
+        RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
+    queue.Close();
+    // The printer's record is read once; the same rows are inspected here
+    // and asked below.
+    const quillon::CheckInput facts = command.ReadCheckInput(r.printer);
+    const std::vector<quillon::QuestionKind> risks =
+        noSuchQueue ? std::vector<quillon::QuestionKind>() : quillon::ApplicableRisks(facts);
+    const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
+    quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
+    if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
+    int checked = quillon::IDOK;
+    // Each printer's start question offers the items given, and its answer
+    // goes into this printer's request alone.
+    std::uint32_t initItems = InitItemsOf(o);
+    if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
+      // A risky row reaches the answerer only with --force or an operator
+      // at the terminal, so a refusal here is the operator's: declined.
+      checked = command.CheckBeforeDownload(facts, initItems);
+    }
+    if (Interrupted()) return NotStarted(r);
+    if (refusal != quillon::QuestionKind::Routine) {
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = quillon::QuestionReason(refusal);
+      std::string why;
+      for (const quillon::QuestionKind k : risks)
+        why += (why.empty() ? "" : "; ") + std::string(quillon::QuestionReasonText(k));
+      r.message = (why.empty() ? quillon::QuestionReasonText(refusal) : why) +
+                  std::string(" (--force sends it anyway)");
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (checked != quillon::IDOK) {
+      r.exit = kExitDeclined;
+      r.outcome = "declined";
+      r.message = answerer.RefusedUnanswerable() ? kUnanswerableText : kDeclinedText;
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    // Everything the transfer needs travels in its request; the package is
+    // shared read-only by all of them.
+    r.port = std::string(FieldText(app->SelectedEntry.Port));
+    r.model = command.SelectedModel();
+    quillon::DownloadJobRequest job;
+    job.transfer = app->MakeTransferRequest(initItems);
+    job.transfer.holdQueue = !o.noHold;
+    // A held queue's jobs wait until the restart has been seen, too.
+    job.transfer.keepHoldAfterTransfer = o.verify;
+    job.inputs = in;
+    job.inputs.printer = r.printer;
+    job.inputs.port = r.port;
+    job.model = r.model;
+    if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
+    job.logPath = command.LogPath;
+    job.historyPath = command.HistoryPath;
+    // Said before anything is sent: whether the printer's settings go.
+    r.initItems = SettingsResetItems(job.transfer);
+    if (o.initItems < 0 && (o.yes || o.force || o.dryRun) && r.initItems && *r.initItems != 0) {
+      // Nobody chose to lose the printer's settings: unattended, that
+      // takes --init-items.
+      r.exit = kExitRefused;
+      r.outcome = "refused";
+      r.reason = "init_items_needed";
+      r.message = "its settings memory would be initialised (items " +
+                  std::to_string(*r.initItems) + ": " + InitItemsText(*r.initItems) +
+                  "); --init-items none keeps them, --init-items N initialises N";
+      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
+      PrintOutcome(o, r);
+      return nullptr;
+    }
+    if (o.dryRun) {
+      if (noSuchQueue) {
+        r.exit = kExitPrinterOpen;
+        r.outcome = "unreachable";
+        r.reason = "no_such_queue";
+        r.message = "the spooler has no queue of that name";
+      } else {
+        r.outcome = "send";
+      }
+      return nullptr;
+    }
+    r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
+    r.transferred = true;
+    if (!r.initItems)
+      NoticeText(tag + "settings memory: kept (no restart command is sent)\n");
+    else if (*r.initItems == 0)
+      NoticeText(tag + "settings memory: kept (initialisation items 0)\n");
+    else
+      ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
+              " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
+    return r.job.get();
+  }
+  // Checked(), with what it says of the printer held back under -q unless
+  // it went wrong.
+  quillon::DownloadJob* Prepare(PrinterRun& r) {
+    ErrHold hold(holdNotices);
+    quillon::DownloadJob* job = Checked(r);
+    hold.Release(job == nullptr && IsFailureOutcome(r.outcome, r.exit));
+    return job;
+  }
+};
+
 }  // namespace
 
 int RunDownload(const Options& o) {
@@ -424,178 +617,8 @@ int RunDownload(const Options& o) {
   // (never while someone may be asked: the question must show).
   const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
                            (o.yes || o.force || !::isatty(0) || !::isatty(2));
-  // The run stopped itself: the printers left are not started.
-  const auto stoppedRun = [&](PrinterRun& r) -> quillon::DownloadJob* {
-    r.exit = kExitRefused;
-    r.outcome = "not_started";
-    r.reason = runner.StopReason();
-    r.message = r.reason == "canary_failed"
-                    ? "a printer of the canary wave failed"
-                    : "the failures of the run reached --max-failures";
-    PrintOutcome(o, r);
-    return nullptr;
-  };
-  // The printer's checks and confirmation; its transfer, or nullptr when
-  // it is not to be sent to (then it is reported here).
-  // Ctrl+C before a printer's turn: it never starts and says so.
-  const auto notStarted = [&](PrinterRun& r) -> quillon::DownloadJob* {
-    r.exit = kExitAborted;
-    r.result = kJobAborted;
-    r.outcome = "not_started";
-    r.message = "aborted before its turn";
-    PrintOutcome(o, r);
-    return nullptr;
-  };
-  const auto prepareChecked = [&](PrinterRun& r) -> quillon::DownloadJob* {
-    if (Interrupted()) return notStarted(r);
-    if (!runner.StopReason().empty()) return stoppedRun(r);
-    const std::string tag = batch ? "[" + r.printer + "] " : std::string();
-    answerer.SetPrinter(batch ? r.printer : std::string());
-    // The printer's own model: its line's, --model, or what an FTP
-    // printer's console said already (so it is not asked twice). A queue's
-    // model is its driver's, whatever the console behind it says.
-    Options po = o;
-    const bool fromConsole = r.model.empty() && r.asked && RouteOf(r.printer) == "ftp";
-    po.haveModel = !r.model.empty() || fromConsole;
-    po.model = !r.model.empty() ? r.model
-               : fromConsole    ? (r.before.reachable ? r.before.model : std::string("???"))
-                                : std::string();
-    if (fromConsole && ConsoleDidNotAnswer(r.before)) {
-      // Nothing to decide on and nobody to send to: no option sends to a
-      // printer whose console is silent (--force accepts risks of a
-      // printer that answers; --model names the model for one that may
-      // not).
-      r.exit = kExitPrinterOpen;
-      r.outcome = "unreachable";
-      r.reason = "no_answer";
-      r.detail = VersionUnknownReason(r);
-      r.message = kNoAnswerText;
-      ErrText(tag + "unreachable, nothing sent: " + r.message + " (" + r.detail + ")\n");
-      PrintOutcome(o, r);
-      runner.Decided(nullptr, true);
-      return nullptr;
-    }
-    if (const PlannedPrinter* planned = PlannedOf(o, r.printer)) {
-      // Applying a plan: the address must still be the printer planned.
-      std::string why;
-      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model, std::string(),
-                        why)) {
-        r.exit = kExitRefused;
-        r.outcome = "refused";
-        r.reason = "identity_changed";
-        r.message = why;
-        ErrText(tag + "refused, nothing sent: " + r.message + "\n");
-        PrintOutcome(o, r);
-        return nullptr;
-      }
-    }
-    SelectTarget(*app, r.printer, po);
-    if (!VersionAllows(o, package.DownLoadVersion, wantVersion, r)) {
-      PrintOutcome(o, r);
-      return nullptr;
-    }
-    // What would put the printer at risk is never accepted for the
-    // operator: --force, or the operator's own answer at a terminal.
-    // A queue the spooler does not know is no risk but a printer that
-    // cannot be opened: the transfer says so.
-    platform::PrinterHandle queue;
-    const bool noSuchQueue =
-        RouteOfPrinter(r.printer) == TransferRoute::Spooler && !queue.Open(r.printer);
-    queue.Close();
-    // The printer's record is read once; the same rows are inspected here
-    // and asked below.
-    const quillon::CheckInput facts = command.ReadCheckInput(r.printer);
-    const std::vector<quillon::QuestionKind> risks =
-        noSuchQueue ? std::vector<quillon::QuestionKind>() : quillon::ApplicableRisks(facts);
-    const bool operatorAsked = answerer.MayAcceptRisk() && app->ShowMessage != 0;
-    quillon::QuestionKind refusal = quillon::QuestionKind::Routine;
-    if (!risks.empty() && !o.force && !operatorAsked) refusal = risks.front();
-    int checked = quillon::IDOK;
-    if (refusal == quillon::QuestionKind::Routine && !noSuchQueue) {
-      // A risky row reaches the answerer only with --force or an operator
-      // at the terminal, so a refusal here is the operator's: declined.
-      checked = command.CheckBeforeDownload(facts);
-    }
-    if (Interrupted()) return notStarted(r);
-    if (refusal != quillon::QuestionKind::Routine) {
-      r.exit = kExitRefused;
-      r.outcome = "refused";
-      r.reason = quillon::QuestionReason(refusal);
-      std::string why;
-      for (const quillon::QuestionKind k : risks)
-        why += (why.empty() ? "" : "; ") + std::string(quillon::QuestionReasonText(k));
-      r.message = (why.empty() ? quillon::QuestionReasonText(refusal) : why) +
-                  std::string(" (--force sends it anyway)");
-      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
-      PrintOutcome(o, r);
-      return nullptr;
-    }
-    if (checked != quillon::IDOK) {
-      r.exit = kExitDeclined;
-      r.outcome = "declined";
-      r.message = answerer.RefusedUnanswerable() ? kUnanswerableText : kDeclinedText;
-      PrintOutcome(o, r);
-      return nullptr;
-    }
-    // Everything the transfer needs travels in its request; the package is
-    // shared read-only by all of them.
-    r.port = std::string(FieldText(app->SelectedEntry.Port));
-    r.model = command.SelectedModel();
-    quillon::DownloadJobRequest job;
-    job.transfer = app->MakeTransferRequest();
-    job.transfer.holdQueue = !o.noHold;
-    // A held queue's jobs wait until the restart has been seen, too.
-    job.transfer.keepHoldAfterTransfer = o.verify;
-    job.inputs = in;
-    job.inputs.printer = r.printer;
-    job.inputs.port = r.port;
-    job.model = r.model;
-    if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
-    job.logPath = command.LogPath;
-    job.historyPath = command.HistoryPath;
-    // Said before anything is sent: whether the printer's settings go.
-    r.initItems = SettingsResetItems(job.transfer);
-    if (o.initItems < 0 && (o.yes || o.force || o.dryRun) && r.initItems && *r.initItems != 0) {
-      // Nobody chose to lose the printer's settings: unattended, that
-      // takes --init-items.
-      r.exit = kExitRefused;
-      r.outcome = "refused";
-      r.reason = "init_items_needed";
-      r.message = "its settings memory would be initialised (items " +
-                  std::to_string(*r.initItems) + ": " + InitItemsText(*r.initItems) +
-                  "); --init-items none keeps them, --init-items N initialises N";
-      ErrText(tag + "refused, nothing sent: " + r.message + "\n");
-      PrintOutcome(o, r);
-      return nullptr;
-    }
-    if (o.dryRun) {
-      if (noSuchQueue) {
-        r.exit = kExitPrinterOpen;
-        r.outcome = "unreachable";
-        r.reason = "no_such_queue";
-        r.message = "the spooler has no queue of that name";
-      } else {
-        r.outcome = "send";
-      }
-      return nullptr;
-    }
-    r.job = std::make_unique<quillon::DownloadJob>(std::move(job), &r.sink);
-    r.transferred = true;
-    if (!r.initItems)
-      NoticeText(tag + "settings memory: kept (no restart command is sent)\n");
-    else if (*r.initItems == 0)
-      NoticeText(tag + "settings memory: kept (initialisation items 0)\n");
-    else
-      ErrText(tag + "settings memory: will be initialised, items " + std::to_string(*r.initItems) +
-              " (" + InitItemsText(*r.initItems) + "); --init-items 0 keeps them\n");
-    return r.job.get();
-  };
-  const auto prepare = [&](PrinterRun& r) -> quillon::DownloadJob* {
-    ErrHold hold(holdNotices);
-    quillon::DownloadJob* job = prepareChecked(r);
-    hold.Release(job == nullptr && IsFailureOutcome(r.outcome, r.exit));
-    return job;
-  };
+  PrinterPreparation preparation{o, app, command, answerer, runner, in, package,
+                                 batch, wantVersion, holdNotices};
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
   std::vector<bool> prepared(runs.size(), false);
@@ -605,7 +628,7 @@ int RunDownload(const Options& o) {
       if (prepared[i] || !checks.Ended(i)) continue;
       prepared[i] = true;
       --left;
-      if (quillon::DownloadJob* job = prepare(runs[i])) return job;
+      if (quillon::DownloadJob* job = preparation.Prepare(runs[i])) return job;
     }
     return nullptr;
   };

@@ -24,7 +24,8 @@
 namespace cli {
 namespace {
 
-std::string WrapReason(TQUILLONApp& app, const std::string& printer, bool allowed) {
+std::string WrapReason(TQUILLONApp& app, const std::string& printer, bool allowed,
+                       std::uint32_t initItems) {
   const TDownDocFile& doc = *app.Package;
   const std::string model = std::string(FieldText(app.SelectedEntry.Driver));
   const std::string named = "\"" + model + "\"";
@@ -44,7 +45,7 @@ std::string WrapReason(TQUILLONApp& app, const std::string& printer, bool allowe
   if (doc.Reboot == 0)
     why += "; no restart command (the package switches it off)";
   else
-    why += "; restart command " + RestartCommand(app.InitItems);
+    why += "; restart command " + RestartCommand(initItems);
   return why;
 }
 
@@ -67,7 +68,7 @@ int RunJob(const Options& o) {
   SelectTarget(*app, printer, o);
 
   // The output thread's decision, from the same request it would get.
-  const TransferRequest request = app->MakeTransferRequest();
+  const TransferRequest request = app->MakeTransferRequest(InitItemsOf(o));
   const bool allowed = request.WithCommand();
   const int fd = ::open(o.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
@@ -85,7 +86,7 @@ int RunJob(const Options& o) {
   }
   OutLine(o.output + ": " + std::to_string(length) + " bytes for " + printer + " (" +
           RouteOf(printer) + ")");
-  OutLine(WrapReason(*app, printer, allowed));
+  OutLine(WrapReason(*app, printer, allowed, request.initItems));
   return kExitOk;
 }
 

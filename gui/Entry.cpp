@@ -77,7 +77,7 @@ TForms::~TForms() {
   frmMain.reset();
 }
 
-void CreateForms(TForms& forms, TQUILLONApp& app) {
+void quillon::CreateForms(TForms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
   // The others are owned by it, so that each opens centred on it.
   QWidget* owner = forms.frmMain.get();
@@ -89,6 +89,8 @@ void CreateForms(TForms& forms, TQUILLONApp& app) {
   // With no display nobody could pick a model; the question is then not
   // asked, as if cancelled.
   if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
+  // A console query blocks the user-interface thread: a quit signal ends it.
+  app.ConsoleAborted = [] { return quillon::WaitAborted(); };
 }
 
 
@@ -112,7 +114,7 @@ bool HaveDisplayPlatform(int argc, char** argv) {
 
 }  // namespace
 
-int QuillonMain(int argc, char** argv) {
+int quillon::QuillonMain(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   // Answered before anything else starts: no window, no lock, no settings.
@@ -153,7 +155,7 @@ int QuillonMain(int argc, char** argv) {
   }
 
   quillon::InstallJapaneseFonts();
-  InstallQuitSignals(&qapp);
+  quillon::InstallQuitSignals(&qapp);
 
   TForms forms;
   try {

@@ -25,7 +25,11 @@ struct TForms {
   std::unique_ptr<TEEPDlg> eepDlg;
 };
 
+namespace quillon {
+
 void CreateForms(TForms& forms, TQUILLONApp& app);
 
 // Returns the exit code: 1 when another copy runs, else 0.
 int QuillonMain(int argc, char** argv);
+
+}  // namespace quillon

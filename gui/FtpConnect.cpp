@@ -13,23 +13,20 @@
 #include <cstring>
 #include <string>
 
+#include "core/app/ConsoleAsk.h"
 #include "core/app/QuillonApp.h"
 #include "gui/PrnModelDlg.h"
 #include "netlib/NetAddress.h"
 #include "netlib/quillon.h"
 #include "gui/JapaneseFonts.h"
 #include "gui/ProgramBoxes.h"
+#include "gui/QuitSignals.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
 TFtpConnect* FtpConnect = nullptr;
 
 namespace {
-
-// A field of the result block: its text up to the NUL, never past the field.
-std::string FieldText(const char* field, size_t size) {
-  return std::string(field, strnlen(field, size));
-}
 
 void RecordFtpPrinter(const std::string& model, const std::string& version) {
   if (TQUILLONApp* app = TQUILLONApp::Instance()) app->SetFtpPrinterInfo(model, version);
@@ -105,7 +102,15 @@ TFtpConnect::~TFtpConnect() {
   if (FtpConnect == this) FtpConnect = nullptr;
 }
 
-void TFtpConnect::reject() { done(quillon::IDCANCEL); }
+void TFtpConnect::reject() {
+  // During the query the dialog closes once the query has ended, which the
+  // cancel makes it do within a fraction of a second.
+  if (querying_) {
+    cancelAsked_ = true;
+    return;
+  }
+  done(quillon::IDCANCEL);
+}
 
 platform::Error TFtpConnect::Target(PrinterTarget* out) const {
   const std::string folder = editFtpDir->text().toStdString();
@@ -134,22 +139,32 @@ void TFtpConnect::btnOkClick() {
   }
   // The console listens on its own port: the host alone.
   const std::string host = target.Host();
-  PrinterInfo info;
-  std::memset(&info, 0, sizeof(info));
-  int answered = 0;
-  uint32_t error = 0;
+  quillon::ConsoleReply reply;
   {
-    // The query blocks this thread; the cursor is the only feedback.
+    // The query runs on this thread; the events it lets through while it
+    // waits keep the dialog painted and let Cancel, Escape, the close box or
+    // a quit signal end it. OK is not taken twice.
     platform::WaitCursor wait;
-    answered = QUILLON_GetPrinterInfo(host.c_str(), &info);
-    if (!answered) error = QUILLON_GetLastError();
+    querying_ = true;
+    cancelAsked_ = false;
+    btnOk->setEnabled(false);
+    reply = quillon::AskPrinterConsole(host, [this] {
+      QCoreApplication::processEvents();
+      return quillon::WaitAborted() || cancelAsked_;
+    });
+    btnOk->setEnabled(true);
+    querying_ = false;
   }
-  if (answered) {
-    RecordFtpPrinter(FieldText(info.ModelName, sizeof(info.ModelName)),
-                     FieldText(info.Version, sizeof(info.Version)));
+  if (cancelAsked_ || reply.error == ERR_CANCELLED) {
+    done(quillon::IDCANCEL);
+    return;
+  }
+  if (reply.answered) {
+    RecordFtpPrinter(reply.model, reply.version);
     done(quillon::IDOK);
     return;
   }
+  const uint32_t error = reply.error;
   if (error != ERR_NOT_PRINTER) {
     done(kUnreachable);
     return;

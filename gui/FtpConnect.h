@@ -37,10 +37,14 @@ class TFtpConnect : public QDialog {
   QPushButton* Button2 = nullptr;
 
  public slots:
-  void reject() override;  // Cancel, Escape and the close box give 2
+  // Cancel, Escape and the close box give 2; during the console query they
+  // end the query first.
+  void reject() override;
 
  private:
   TdlgPrnModel* models_;
+  bool querying_ = false;     // the console query of OK is running
+  bool cancelAsked_ = false;  // a cancel came during it
 };
 
 // The program's one FTP address dialog (the first one created).

@@ -10,7 +10,7 @@
 #include "gui/DlgMsgBox.h"
 #include "gui/PrntView.h"
 
-void TDownloadCommand::Transfer() {
+void TDownloadCommand::Transfer(const TransferRequest& request) {
   if (RunTransfer) {
     RunTransfer();
     return;
@@ -21,7 +21,8 @@ void TDownloadCommand::Transfer() {
     own = std::make_unique<TfrmPrntView>(nullptr, &app_);
     view = own.get();
   }
-  view->Request = app_.MakeTransferRequest();
+  // The job's own request: what was checked and answered is what is sent.
+  view->Request = request;
   view->exec();
   LastResult = view->Result;
   // The boxes keep their texts; the cause goes to standard error.

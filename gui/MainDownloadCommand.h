@@ -15,7 +15,7 @@ class TDownloadCommand : public TDownloadCommandCore {
 
  protected:
   // RunTransfer when set, else the progress window shown modally.
-  void Transfer() override;
+  void Transfer(const TransferRequest& request) override;
   TInitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled) override;
   // The window's boxes keep their texts; causes go to standard error.
   void TellCause(const std::string& text) override;

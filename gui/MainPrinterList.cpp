@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "core/app/ConsoleAsk.h"
 #include "core/app/Funcs.h"
 #include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
-#include "netlib/quillon.h"
 #include "resources/StringTable.h"
 #include "gui/MainGlyphs.h"
 #include "gui/ProgramBoxes.h"
 #include "gui/PrinterIcons.h"
+#include "gui/QuitSignals.h"
 #include "gui/TfrmMain.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
@@ -159,11 +160,9 @@ void TfrmMain::OnUpdate() {
   const std::string selected = pnlSelected->text().toStdString();
   PrinterTarget target;
   if (!PrinterTarget::Parse(selected, &target).Failed() && target.IsFtp()) {
-    PrinterInfo info{};
-    if (QUILLON_GetPrinterInfo(target.Host().c_str(), &info)) {
-      app_.SetFtpPrinterInfo(std::string(FieldText(info.ModelName)),
-                             std::string(FieldText(info.Version)));
-    }
+    // Cut by a quit signal: the query blocks this thread.
+    const quillon::ConsoleReply reply = quillon::AskPrinterConsole(target.Host(), [] { return quillon::WaitAborted(); });
+    if (reply.answered) app_.SetFtpPrinterInfo(reply.model, reply.version);
   }
   lstvwPrintersPaint();
   ShowSelectedPrinter();

@@ -7,11 +7,11 @@
 #include "gui/ProgramBoxes.h"
 #include "gui/QuitSignals.h"
 
-void InstallModelQuestion(TQUILLONApp& app, TdlgPrnModel& dialog) {
+void quillon::InstallModelQuestion(TQUILLONApp& app, TdlgPrnModel& dialog) {
   QPointer<TdlgPrnModel> guarded(&dialog);
   app.AskModel = [guarded](std::string& model) {
     // Nobody is left to answer once the program is ending.
-    if (!guarded || quillon::QuitRequested() || guarded->exec() != quillon::IDOK) return false;
+    if (!guarded || QuitRequested() || guarded->exec() != quillon::IDOK) return false;
     model = guarded->SelectedModel;
     return true;
   };

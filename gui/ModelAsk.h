@@ -7,4 +7,8 @@ class TdlgPrnModel;
 
 // From now on the application object's model question shows dialog
 // modally; the dialog must outlive the application object's use of it.
+namespace quillon {
+
 void InstallModelQuestion(TQUILLONApp& app, TdlgPrnModel& dialog);
+
+}  // namespace quillon

@@ -107,7 +107,7 @@ void TfrmPrntView::FormShow() {
     ThreadDone();
     return;
   }
-  TransferRequest request = Request ? std::move(*Request) : app_->MakeTransferRequest();
+  TransferRequest request = Request ? std::move(*Request) : app_->MakeTransferRequest(TQUILLONApp::kDefaultInitItems);
   Request.reset();
   if (quillon::QuitRequested()) {
     // The program is ending (a signal): nothing new goes out. Nothing was

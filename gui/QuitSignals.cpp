@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -19,11 +21,16 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 bool g_quitRequested = false;
+// Set by the handler itself: a wait on the user-interface thread (which
+// keeps the loop from reading the pipe) sees the signal at once.
+std::atomic<bool> g_signalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 extern "C" void OnQuitSignal(int) {
   // A package being opened on the UI thread stops at once, so the loop
   // gets to the quit.
   platform::RequestUnpackCancel();
+  g_signalled.store(true);
   const char c = 1;
   // Only async-signal-safe calls here: the loop does the rest.
   [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &c, 1);
@@ -62,7 +69,17 @@ namespace quillon {
 
 bool QuitRequested() { return g_quitRequested; }
 
-void ClearQuitRequest() { g_quitRequested = false; }
+void ClearQuitRequest() {
+  g_quitRequested = false;
+  g_signalled.store(false);
+}
+
+bool WaitAborted() {
+  // The quit is carried out here rather than when the loop reads the pipe,
+  // so the dialogs are dismissed and the windows closed as for any signal.
+  if (g_signalled.load() && !g_quitRequested) RequestQuit();
+  return g_quitRequested;
+}
 
 void RequestQuit() {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
@@ -96,7 +113,7 @@ void RequestQuit() {
 
 }  // namespace quillon
 
-void InstallQuitSignals(QObject* parent) {
+void quillon::InstallQuitSignals(QObject* parent) {
   if (g_pipe[0] >= 0) return;
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, parent);

@@ -8,16 +8,20 @@
 
 class QObject;
 
-// Installs the handlers; the first of these signals calls
-// quillon::RequestQuit(). Call once, after QApplication exists.
-void InstallQuitSignals(QObject* parent);
-
 namespace quillon {
+
+// Installs the handlers; the first of these signals calls RequestQuit().
+// Call once, after QApplication exists.
+void InstallQuitSignals(QObject* parent);
 
 // What a quit signal does, carried out on the user-interface thread.
 void RequestQuit();
 // True once the program has been asked to end.
 bool QuitRequested();
+// For a wait on the user-interface thread (a console query): true once the
+// program is ending; a quit signal that arrived during the wait is carried
+// out first, as RequestQuit().
+bool WaitAborted();
 // Forgets the request (tests that go on after one).
 void ClearQuitRequest();
 

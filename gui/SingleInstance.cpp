@@ -59,7 +59,7 @@ void TSingleInstance::OnConnection() {
     connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
     connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
       if (peer->canReadLine() && peer->readLine(64) == kRaiseRequest) {
-        RaiseWindowByTitle();
+        quillon::RaiseWindowByTitle();
         emit RaiseRequested();
       }
     });
@@ -76,7 +76,7 @@ bool TSingleInstance::NotifyRunning(int timeoutMs) {
   return sent;
 }
 
-bool RaiseWindowByTitle() {
+bool quillon::RaiseWindowByTitle() {
   const QString title = QString::fromUtf8(kRaiseWindowTitle);
   bool found = false;
   for (QWidget* w : QApplication::topLevelWidgets()) {

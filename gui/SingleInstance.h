@@ -39,4 +39,6 @@ class TSingleInstance : public QObject {
 };
 
 // Raises every top-level window titled kRaiseWindowTitle; false if none.
+namespace quillon {
 bool RaiseWindowByTitle();
+}  // namespace quillon

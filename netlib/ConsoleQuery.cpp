@@ -73,7 +73,13 @@ platform::UniqueFd ConsoleConnect(const char* host, const ConsoleOptions& option
     return {};
   }
   std::vector<NetAddress> addresses;
-  *error = ResolveHost(target.host, target.port, &addresses);
+  // The name's lookup is part of the connect: bounded, and cut by an abort.
+  LookupWait wait;
+  if (abort != nullptr) {
+    wait.abort = [](void* poll) { return static_cast<AbortPoll*>(poll)->Ask(); };
+    wait.context = abort;
+  }
+  *error = ResolveHost(target.host, target.port, &addresses, wait);
   if (error->Failed()) return {};
   // The cycles are shared by all addresses: the whole connect stays bounded.
   int cycle = 0;

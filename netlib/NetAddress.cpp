@@ -5,9 +5,11 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <functional>
 
 #include "netlib/FtpSession.h"
 #include "netlib/quillon.h"
+#include "platform/HostLookup.h"
 #include "platform/Text.h"
 
 namespace quillon::net {
@@ -127,19 +129,27 @@ platform::Error ParseHostPort(std::string_view text, int defaultPort, HostPort* 
   return platform::Error::Ok();
 }
 
-platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAddress>* out) {
+platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAddress>* out,
+                            const LookupWait& wait) {
   out->clear();
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
   const std::string service = std::to_string(port);
-  addrinfo* found = nullptr;
-  const int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (r != 0) {
-    const std::string why = r == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(r);
+  std::function<bool()> abort;
+  if (wait.abort != nullptr) abort = [&wait] { return wait.abort(wait.context); };
+  const platform::LookupResult r = platform::LookupHost(host, service, hints, wait.boundMs, abort);
+  if (r.end == platform::LookupEnd::kAborted)
+    return platform::Error::Of(ERR_CANCELLED, "resolve " + host + ": cancelled by the caller");
+  if (r.end == platform::LookupEnd::kTimedOut)
+    return platform::Error::Of(ERR_CONNECT, "resolve " + host + ": no answer from the name service within " +
+                                                std::to_string((wait.boundMs + 999) / 1000) + " s");
+  if (r.code != 0) {
+    const std::string why = r.code == EAI_SYSTEM ? std::strerror(r.error) : ::gai_strerror(r.code);
     return platform::Error::Of(ERR_CONNECT, "resolve " + host + ": " + why);
   }
+  const addrinfo* found = r.list.get();
   for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
     if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
         a->ai_addrlen > sizeof(sockaddr_storage))
@@ -149,7 +159,6 @@ platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAd
     n.length = a->ai_addrlen;
     out->push_back(n);
   }
-  ::freeaddrinfo(found);
   if (out->empty())
     return platform::Error::Of(ERR_CONNECT, "resolve " + host + ": no IPv4 or IPv6 address");
   return platform::Error::Ok();

@@ -38,9 +38,21 @@ struct HostPort {
 };
 platform::Error ParseHostPort(std::string_view text, int defaultPort, HostPort* out);
 
+// How long a caller waits for a name's lookup, and its "stop now?" (asked
+// at least every 200 ms while it waits; null: none).
+inline constexpr int kLookupBoundMs = 10000;
+struct LookupWait {
+  int boundMs = kLookupBoundMs;
+  bool (*abort)(void* context) = nullptr;
+  void* context = nullptr;
+};
+
 // Every address of host (numeric or a name, looked up with getaddrinfo),
-// in the resolver's order. Fails with ERR_CONNECT and the resolver's text.
-platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAddress>* out);
+// in the resolver's order. Fails with ERR_CONNECT and the resolver's text,
+// or the bound that passed without an answer; with ERR_CANCELLED when the
+// abort came first. The caller never waits past wait.boundMs.
+platform::Error ResolveHost(const std::string& host, int port, std::vector<NetAddress>* out,
+                            const LookupWait& wait = {});
 
 // The folder of a printer's FTP server that takes download jobs, when an
 // address names none.

@@ -36,10 +36,17 @@ uint32_t SocketStream::Connect(int port, const char* host, int cycles, int cycle
     return ERR_CONNECT;
   }
   std::vector<NetAddress> addresses;
-  const platform::Error resolved = ResolveHost(hostText, port, &addresses);
+  // The name's lookup is part of the connect: within its bound, cut by an abort.
+  LookupWait wait;
+  if (cycles > 0 && cycleMs > 0 && cycles <= kLookupBoundMs / cycleMs) wait.boundMs = cycles * cycleMs;
+  if (abort_ != nullptr) {
+    wait.abort = [](void* poll) { return static_cast<AbortPoll*>(poll)->Ask(); };
+    wait.context = abort_;
+  }
+  const platform::Error resolved = ResolveHost(hostText, port, &addresses, wait);
   if (resolved.Failed()) {
     detail_ = resolved.detail;
-    return ERR_CONNECT;
+    return resolved.code == ERR_CANCELLED ? ERR_CANCELLED : ERR_CONNECT;
   }
   // The cycles are shared by all addresses: the whole connect stays bounded.
   int cycle = 0;

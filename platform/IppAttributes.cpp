@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/CupsIpp.h"
+#include "platform/HostLookup.h"
 #include "platform/UniqueFd.h"
 
 namespace platform {
@@ -80,11 +81,17 @@ Error Reach(const char* host, int port, Clock::time_point deadline,
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_family = AF_UNSPEC;
-  addrinfo* list = nullptr;
   const std::string service = std::to_string(port);
-  const int gai = ::getaddrinfo(host, service.c_str(), &hints, &list);
+  // The lookup counts against the same deadline and stops at the abort.
+  const auto leftMs = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  LookupResult found = LookupHost(host, service, hints, static_cast<int>(std::max<long long>(leftMs, 0)),
+                                  abort, kAbortPollMs);
+  if (found.end == LookupEnd::kAborted) return Error::Of(kIppAborted, "");
+  if (found.end == LookupEnd::kTimedOut)
+    return Error::Of(kIppNoAnswer, std::string("cannot resolve ") + host + ": no answer within the bound");
+  const int gai = found.code;
   if (gai != 0) return Error::Of(kIppNoAnswer, std::string("cannot resolve ") + host + ": " + gai_strerror(gai));
-  std::unique_ptr<addrinfo, void (*)(addrinfo*)> owned(list, &::freeaddrinfo);
+  addrinfo* list = found.list.get();
   Error last = Error::Of(kIppNoAnswer, "no address");
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
     UniqueFd fd(::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol));

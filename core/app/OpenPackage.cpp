@@ -13,7 +13,7 @@ void TQUILLONApp::OpenPackage(const std::string& path) {
   }
 }
 
-TransferRequest TQUILLONApp::MakeTransferRequest() {
+TransferRequest TQUILLONApp::MakeTransferRequest(std::uint32_t initItems) {
   TransferRequest request;
   // A printer that does not parse keeps no target: the thread then fails
   // with the reason instead of guessing a host.
@@ -24,6 +24,6 @@ TransferRequest TQUILLONApp::MakeTransferRequest() {
   request.enableCommand = EnableCommand != 0;
   // The model is asked only when the setting allows the command at all.
   request.modelFlag = request.enableCommand ? ModelFlag(SelectedPrinter) : 0;
-  request.initItems = InitItems;
+  request.initItems = initItems;
   return request;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/app/ConsoleAsk.h"
 #include "core/app/Funcs.h"
 #include "core/app/PrinterRows.h"
 #include "core/app/QuillonApp.h"
@@ -19,21 +20,17 @@ namespace {
 
 bool IsFtpName(std::string_view name) { return platform::IsFtpPrinterName(name); }
 
-template <std::size_t N>
-std::string_view BlockText(const char (&field)[N]) {
-  return std::string_view(field, ::strnlen(field, N));
-}
-
 // Asks the printer at the host of an FTP address for its model and second
-// status value over its console.
-bool QueryPrinterInfo(const std::string& address, std::string& model, std::string& second) {
+// status value over its console; aborted may end the query early.
+bool QueryPrinterInfo(const std::string& address, std::string& model, std::string& second,
+                      const std::function<bool()>& aborted) {
   // The console listens on its own port: the host alone, never the FTP port.
   PrinterTarget target;
   if (PrinterTarget::Parse(address, &target).Failed() || !target.IsFtp()) return false;
-  PrinterInfo info{};
-  if (!QUILLON_GetPrinterInfo(target.Host().c_str(), &info)) return false;
-  model = std::string(BlockText(info.ModelName));
-  second = std::string(BlockText(info.Version));
+  quillon::ConsoleReply reply = quillon::AskPrinterConsole(target.Host(), aborted);
+  if (!reply.answered) return false;
+  model = std::move(reply.model);
+  second = std::move(reply.version);
   return true;
 }
 
@@ -52,7 +49,7 @@ int TQUILLONApp::GetPrinterRecord(const char* name, TPrinterEntry& record) {
       SetField(record.Version, FtpVersion, kEntryVersionMax);
     } else {
       std::string model, second;
-      if (QueryPrinterInfo(target, model, second)) {
+      if (QueryPrinterInfo(target, model, second, ConsoleAborted)) {
         SetField(record.Driver, model, kEntryTextMax);
         SetField(record.Version, second, kEntryVersionMax);
       } else {
@@ -103,7 +100,7 @@ std::string TQUILLONApp::GetModelName(const std::string& name) {
   if (IsFtpName(name)) {
     std::string model, second;
     // A failed query keeps the model learnt before.
-    if (QueryPrinterInfo(name, model, second)) SetFtpPrinterInfo(model, second);
+    if (QueryPrinterInfo(name, model, second, ConsoleAborted)) SetFtpPrinterInfo(model, second);
     return FtpModel;
   }
   platform::PrinterHandle printer;

@@ -47,7 +47,6 @@ class TQUILLONApp {
   std::int32_t AutoRun = 1;  // 0: download unattended and close (/NO)
   std::int32_t ViewLocal = 1;
   std::string PackageFileName;  // as given to OpenPackage, whole
-  std::uint32_t InitItems = 1;  // 1 menu settings, 2 network, 4 permissions
   std::string OpenFolder;
   std::string SelectedPrinter;  // canonical (PrinterTarget::Canonical())
   // Why the printer of /PR= or /HN= was refused; empty when none was.
@@ -62,9 +61,13 @@ class TQUILLONApp {
   // Replaces the open package by a newly opened one; merges the model rows
   // it brings. Its own Status tells how the opening went.
   void OpenPackage(const std::string& path);
+  // The initialisation items a restart command resets when nobody chose
+  // others: 1 menu settings (2 network, 4 permissions).
+  static constexpr std::uint32_t kDefaultInitItems = 1;
   // A transfer of the open package to the selected printer, with the
-  // settings and initialisation items as they stand now.
-  TransferRequest MakeTransferRequest();
+  // settings as they stand now and the download's initialisation items
+  // (what its questions answered: they belong to the one download).
+  TransferRequest MakeTransferRequest(std::uint32_t initItems);
   TDownDocFile* GetPackage() const { return Package.get(); }
   const char* GetPackageFileName() const { return PackageFileName.c_str(); }
   void SetColumnWidth(int index, std::int32_t width);
@@ -98,6 +101,10 @@ class TQUILLONApp {
   // chosen name, false when the question was cancelled. Set by the window
   // side; unset, no model is asked for.
   std::function<bool(std::string& model)> AskModel;
+  // Asked while a printer's console query waits (at least every 200 ms):
+  // true ends the query at once, as failed. Set by the window side (its
+  // quit); unset, only the library's bounds end a query.
+  std::function<bool()> ConsoleAborted;
 
  private:
   std::string settingsPath_;

@@ -119,22 +119,25 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
     if (!InputDetail.empty()) TellCause(InputDetail);
     return input;
   }
-  if (CheckBeforeDownload(in.printer) != IDOK) return TDownloadOutcome::Declined;
+  std::uint32_t initItems = OfferedInitItems;
+  const int checked = CheckBeforeDownload(in.printer, initItems);
+  OfferedInitItems = initItems;
+  if (checked != IDOK) return TDownloadOutcome::Declined;
 
   // One download per printer, also against the command-line front end and
   // other copies of the program: the job's lock. The transfer is the
   // window's own (the progress dialog, or a stand-in).
   DownloadJobRequest request;
-  request.transfer = app_.MakeTransferRequest();
+  request.transfer = app_.MakeTransferRequest(initItems);
   request.printer = in.printer;
   request.inputs = in;
   request.model = SelectedModel();
   request.logPath = LogPath;
   request.historyPath = HistoryPath;
   request.now = Now;
-  request.runTransfer = [this](const TransferRequest&) {
+  request.runTransfer = [this](const TransferRequest& transfer) {
     LastResult = TransferResult();
-    Transfer();
+    Transfer(transfer);
     return LastResult;
   };
   DownloadJob job(std::move(request));
@@ -165,7 +168,7 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
 
 void TDownloadCommandCore::TellCause(const std::string& /*text*/) {}
 
-void TDownloadCommandCore::Transfer() {
+void TDownloadCommandCore::Transfer(const TransferRequest& /*request*/) {
   // A stand-in transfer leaves its outcome in LastResult.
   if (RunTransfer) RunTransfer();
 }
@@ -190,16 +193,16 @@ quillon::CheckInput TDownloadCommandCore::ReadCheckInput(const std::string& prin
   return in;
 }
 
-int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer) {
-  return CheckBeforeDownload(ReadCheckInput(printer));
+int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer, std::uint32_t& initItems) {
+  return CheckBeforeDownload(ReadCheckInput(printer), initItems);
 }
 
-int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in) {
+int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in, std::uint32_t& initItems) {
   for (const DownloadCheck* row : ApplicableChecks(in)) {
     if (row->messageId == 0) continue;  // inspected only, no box
     int answer;
     if (row->startDialog) {
-      answer = ConfirmInitItems();
+      answer = ConfirmInitItems(initItems);
     } else {
       std::string text = LoadStr(row->messageId);
       if (row->continueQuestion) text += LoadStr(msg::kContinueQuestion);
@@ -220,12 +223,12 @@ TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /
   return choice;
 }
 
-int TDownloadCommandCore::ConfirmInitItems() {
+int TDownloadCommandCore::ConfirmInitItems(std::uint32_t& initItems) {
   BoxQuestion q;
   q.kind = BoxQuestion::Kind::Dialog;
   q.text = LoadStr(msg::kStartDownload);
   q.checkCaption = LoadStr(msg::kInitCheckCaption);
-  q.checked = app_.InitItems != 0;
+  q.checked = initItems != 0;
   const DownloadCheck* row = CheckOfMessage(msg::kStartDownload);
   q.style = row->style;
   q.helpContext = row->helpContext;
@@ -238,12 +241,12 @@ int TDownloadCommandCore::ConfirmInitItems() {
   int helpTopic;
   int id;
   if (choice.checked) {
-    app_.InitItems = static_cast<std::uint32_t>(choice.initItems);
+    initItems = static_cast<std::uint32_t>(choice.initItems);
     text = LoadStr(msg::kInitSettingsWarning);
     helpTopic = help::kInitSettings;
     id = msg::kInitSettingsWarning;
   } else {
-    app_.InitItems = 0;
+    initItems = 0;
     text = LoadStr(msg::kNoInitSettingsWarning);
     helpTopic = help::kNoInitSettings;
     id = msg::kNoInitSettingsWarning;

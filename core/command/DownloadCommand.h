@@ -18,7 +18,7 @@
 #include "core/command/QuestionKinds.h"
 #include "platform/Error.h"
 
-class TQUILLONApp;
+#include "core/app/QuillonApp.h"
 
 // What the window's controls show when the command starts.
 struct TDownloadInputs {
@@ -68,11 +68,14 @@ class TDownloadCommandCore {
   // the package's targets and the settings.
   quillon::CheckInput ReadCheckInput(const std::string& printer);
   // Asks the check rows that apply, in order, through the box routine:
-  // 1 go on, 2 stop.
-  int CheckBeforeDownload(const std::string& printer);
-  int CheckBeforeDownload(const quillon::CheckInput& in);
-  // 1 when the operator accepted the start and the initialisation question.
-  int ConfirmInitItems();
+  // 1 go on, 2 stop. initItems: in, the items the start question offers
+  // (checked when not 0); out, the items its answer chose (unchanged when
+  // it was not asked or not accepted).
+  int CheckBeforeDownload(const std::string& printer, std::uint32_t& initItems);
+  int CheckBeforeDownload(const quillon::CheckInput& in, std::uint32_t& initItems);
+  // 1 when the operator accepted the start and the initialisation question;
+  // initItems as for CheckBeforeDownload.
+  int ConfirmInitItems(std::uint32_t& initItems);
   // The result boxes of a transfer's code.
   int ReportResult(int code);
   // Adds the entry of a successful download to DownLoad.log. The window
@@ -95,6 +98,10 @@ class TDownloadCommandCore {
   // Runs the transfer in place of the progress window (tests); it leaves
   // its code, cause, bytes and duration in LastResult.
   std::function<void()> RunTransfer;
+  // The initialisation items ExecDownload's start question offers: the
+  // answer of the one before (the window offers the operator's last choice
+  // again). Each download's own items travel in its request.
+  std::uint32_t OfferedInitItems = TQUILLONApp::kDefaultInitItems;
   // The last transfer's outcome, with its cause and byte count.
   TransferResult LastResult;
   // Why CheckInput stopped, for the error stream: the errno text of a file
@@ -117,8 +124,8 @@ class TDownloadCommandCore {
   static std::string LogSection(const QDateTime& when);
 
  protected:
-  // The transfer itself; by default RunTransfer.
-  virtual void Transfer();
+  // The transfer of the job's request; by default RunTransfer.
+  virtual void Transfer(const TransferRequest& request);
   // A cause the boxes do not tell (a missing file's errno text, a record
   // not written, a lock's failure): the front end says it where it can.
   // By default nothing: the core prints nothing itself.

@@ -38,7 +38,7 @@ TEST(DownloadJobRun, KillFromAnotherThreadEndsTheJobAbortedReleasedAndRecorded) 
 
   const std::string dir = MakeTestDir("jobrun");
   DownloadJobRequest r;
-  r.transfer = app->MakeTransferRequest();
+  r.transfer = app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems);
   r.inputs.fileName = r.inputs.packagePath = "/pkg/FW.RXF";
   r.logPath = dir + "/DownLoad.log";
   r.historyPath = dir + "/history.sqlite";

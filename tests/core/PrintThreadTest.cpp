@@ -75,7 +75,7 @@ class PrintThreadRun : public ::testing::Test {
   }
   // Starts the thread and waits (bounded) for its end.
   int Run(int watchMs = 100, int timeoutMs = 60000) {
-    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
     thread_->WatchIntervalMs = watchMs;
     thread_->start();
     EXPECT_TRUE(thread_->wait(QDeadlineTimer(timeoutMs))) << "the thread did not end";
@@ -89,6 +89,7 @@ class PrintThreadRun : public ::testing::Test {
 
   static RawListener* listener_;
   std::unique_ptr<TQUILLONApp> app_;
+  std::uint32_t initItems_ = TQUILLONApp::kDefaultInitItems;  // what the start question chose
   PrintSinkRecorder sink_;
   std::unique_ptr<TPrintThread> thread_;
   std::size_t jobsBefore_ = 0;
@@ -98,7 +99,7 @@ RawListener* PrintThreadRun::listener_ = nullptr;
 TEST_F(PrintThreadRun, SpoolerRouteDeliversTheWrappedJobAndWatchesItToTheEnd) {
   const std::string data = package_test::Pattern(3000, 5);
   SetPackage(*app_, data, 1, 1);
-  app_->InitItems = 5;
+  initItems_ = 5;
   Select("qd_raw", "KV3");  // a model that takes the download command
   EXPECT_EQ(Run(1000), 0);
   const std::string expected = WrappedStream(data, 5);
@@ -154,13 +155,12 @@ TEST_F(PrintThreadRun, MissingQueueOrEmptyJobEndWithTheirCodes) {
 TEST_F(PrintThreadRun, RequestIsASnapshotTheApplicationObjectCannotChangeLater) {
   const std::string data = package_test::Pattern(2000, 4);
   SetPackage(*app_, data, 1, 1);
-  app_->InitItems = 6;
+  initItems_ = 6;
   Select("qd_raw", "KV3");
-  const TransferRequest request = app_->MakeTransferRequest();
+  const TransferRequest request = app_->MakeTransferRequest(initItems_);
   EXPECT_EQ(request.route, TransferRoute::Spooler);
   EXPECT_TRUE(request.WithCommand());
   // What the window does next must not reach a transfer already asked for.
-  app_->InitItems = 1;
   app_->EnableCommand = 0;
   app_->SelectedPrinter = "qd_no_such_queue";
   app_->Package.reset();
@@ -234,7 +234,7 @@ TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
 TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
   SetPackage(*app_, "abort me in the queue", 0, 0);
   Select("qd_dead", "RX-110");
-  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
   thread_->WatchIntervalMs = 100;
   thread_->start();
   ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
@@ -257,7 +257,7 @@ TEST_F(PrintThreadRun, AbortDuringTheWatchCancelsTheJob) {
 TEST_F(PrintThreadRun, JobCancelledBySomeoneElseIsAFailure) {
   SetPackage(*app_, "cancel me from outside", 0, 0);
   Select("qd_dead", "RX-110");
-  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
   thread_->WatchIntervalMs = 100;
   thread_->start();
   ASSERT_TRUE(sink_.WaitFor("action 4131", 30000));
@@ -289,7 +289,7 @@ class FrozenPrintServer {
 TEST_F(PrintThreadRun, WatchEndsWhenThePrintServerStopsAnswering) {
   SetPackage(*app_, "nobody will ever say", 0, 0);
   Select("qd_dead", "RX-110");
-  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+  thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
   thread_->WatchIntervalMs = 100;
   thread_->NoAnswerLimitMs = 200;
   thread_->start();
@@ -325,7 +325,7 @@ TEST(PrintThreadSpoolerCause, ARefusedDocumentIsToldInThePrintServersWords) {
   const std::string saved = was ? was : "";
   // The output thread reads its print server afresh.
   ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
-  TPrintThread thread(app->MakeTransferRequest(), sink);
+  TPrintThread thread(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink);
   thread.start();
   const bool ended = thread.wait(QDeadlineTimer(30000));
   if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
@@ -443,7 +443,7 @@ class PrintThreadFtpHeld : public PrintThreadFtp {
     Start({"--hold", point});
     SetPackage(*app_, package_test::Pattern(100000, 5), 0, 0);
     Select(Target(), "RX-110");
-    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(), sink_);
+    thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
     thread_->start();
     EXPECT_TRUE(sim_->WaitHeld(point));
     const auto asked = std::chrono::steady_clock::now();
@@ -501,7 +501,7 @@ class PrintThreadHold : public ::testing::Test {
     EXPECT_EQ(JobFilesLeft(), 0) << "job file left behind";
   }
   void Start(bool hold = true, bool keep = false, int holdWaitMs = 60000) {
-    TransferRequest request = app_->MakeTransferRequest();
+    TransferRequest request = app_->MakeTransferRequest(initItems_);
     request.holdQueue = hold;
     request.keepHoldAfterTransfer = keep;
     thread_ = std::make_unique<TPrintThread>(request, sink_);
@@ -539,6 +539,7 @@ class PrintThreadHold : public ::testing::Test {
 
   PrinterSimulator sim_{{"--hold", "RAW"}};
   std::unique_ptr<TQUILLONApp> app_;
+  std::uint32_t initItems_ = TQUILLONApp::kDefaultInitItems;  // what the start question chose
   PrintSinkRecorder sink_;
   std::unique_ptr<TPrintThread> thread_;
   int firmwareJob_ = 0;
@@ -694,7 +695,7 @@ TEST(PrintThreadHoldCause, AQueueThatCannotBeHeldRefusesTheUpdateNothingSent) {
   const char* was = std::getenv("CUPS_SERVER");
   const std::string saved = was ? was : "";
   ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
-  TPrintThread thread(app->MakeTransferRequest(), sink);
+  TPrintThread thread(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink);
   thread.start();
   const bool ended = thread.wait(QDeadlineTimer(30000));
   if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);

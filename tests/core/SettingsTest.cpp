@@ -38,7 +38,6 @@ TEST(Settings, FirstRunWritesExactlyTheSettingsAndTheModelRows) {
     EXPECT_EQ(app.EnableCommand, 1);
     EXPECT_EQ(app.AutoRun, 1);
     EXPECT_EQ(app.ViewLocal, 1);
-    EXPECT_EQ(app.InitItems, 1u);
     EXPECT_EQ(app.Models->Count(), 75u);
     EXPECT_EQ(app.GetPackage(), nullptr);
   }

@@ -75,6 +75,10 @@ class DownloadCommandTest : public ::testing::Test {
 
   std::string NetworkUri() { return quillon_test::SocketUri(quillon_test::UnusedPort()); }
 
+  // The checks of one download; items_ offers and receives its
+  // initialisation items.
+  int Check(const std::string& printer) { return command_->CheckBeforeDownload(printer, items_); }
+
   std::vector<HistoryEntry> History() const {
     std::vector<HistoryEntry> rows;
     const platform::Error e = DownloadHistory(command_->HistoryPath).Read({}, rows);
@@ -110,6 +114,7 @@ class DownloadCommandTest : public ::testing::Test {
   }
 
   std::unique_ptr<TQUILLONApp> app_;
+  std::uint32_t items_ = TQUILLONApp::kDefaultInitItems;
   std::string package_;
   TDlgMsgBox dialog_;
   ScriptedBoxAnswerer script_;
@@ -136,29 +141,29 @@ TEST_F(DownloadCommandTest, MissingInputIsShownEvenWhenSilencedAndStopsTheComman
 
 TEST_F(DownloadCommandTest, ParallelOnlyModelOnLpt2GetsEcpWarningThenDownloadMode) {
   const std::string lpt2 = Queue("parallel:/dev/lp1", "HALVORN RX-140");
-  EXPECT_EQ(command_->CheckBeforeDownload(lpt2), IDOK);
+  EXPECT_EQ(Check(lpt2), IDOK);
   ExpectAsked({{LoadStr(4107), 0x4041, 1020}, {LoadStr(4106), 0x4041, 1015}});
 
   // A refusal at either stops the command.
   script_.Clear();
   script_.Push(IDCANCEL);
-  EXPECT_EQ(command_->CheckBeforeDownload(lpt2), IDCANCEL);
+  EXPECT_EQ(Check(lpt2), IDCANCEL);
   EXPECT_EQ(Asked().size(), 1u);
   script_.Clear();
   script_.Push(IDOK);
   script_.Push(IDCANCEL);
-  EXPECT_EQ(command_->CheckBeforeDownload(lpt2), IDCANCEL);
+  EXPECT_EQ(Check(lpt2), IDCANCEL);
   EXPECT_EQ(Asked().size(), 2u);
 }
 
 TEST_F(DownloadCommandTest, ParallelOnlyModelOnNetworkPortGets4105Only) {
   const std::string net = Queue(NetworkUri(), "HALVORN RX-140");
   script_.Push(IDOK);
-  EXPECT_EQ(command_->CheckBeforeDownload(net), IDOK);
+  EXPECT_EQ(Check(net), IDOK);
   ExpectAsked({{LoadStr(4105), 0x4121, 1012}});
   // Its default answer is Cancel.
   script_.Clear();
-  EXPECT_EQ(command_->CheckBeforeDownload(net), IDCANCEL);
+  EXPECT_EQ(Check(net), IDCANCEL);
 }
 
 TEST_F(DownloadCommandTest, NonTargetThenSeveralPortsThenParallelQuestionInThisOrder) {
@@ -168,7 +173,7 @@ TEST_F(DownloadCommandTest, NonTargetThenSeveralPortsThenParallelQuestionInThisO
   ASSERT_TRUE(quillon_test::AddClass(cls, {a, b}));
   queues_.push_back(cls);
   for (int i = 0; i < 3; ++i) script_.Push(IDOK);
-  EXPECT_EQ(command_->CheckBeforeDownload(cls), IDOK);
+  EXPECT_EQ(Check(cls), IDOK);
   ExpectAsked({{LoadStr(4103) + LoadStr(4102), 0x4121, 1011},
                {LoadStr(4104) + LoadStr(4102), 0x4121, 1012},
                {LoadStr(4105), 0x4121, 1012}});
@@ -176,7 +181,7 @@ TEST_F(DownloadCommandTest, NonTargetThenSeveralPortsThenParallelQuestionInThisO
   script_.Clear();
   script_.Push(IDOK);
   script_.Push(IDCANCEL);
-  EXPECT_EQ(command_->CheckBeforeDownload(cls), IDCANCEL);
+  EXPECT_EQ(Check(cls), IDCANCEL);
   EXPECT_EQ(Asked().size(), 2u);
 }
 
@@ -188,7 +193,7 @@ TEST_F(DownloadCommandTest, CommandModelAsksInitialisationThenConfirmsWithBeginM
   dialogAnswer.initItems = 5;
   script_.Push(dialogAnswer);
   script_.Push(IDOK);
-  EXPECT_EQ(command_->CheckBeforeDownload(kv3), IDOK);
+  EXPECT_EQ(Check(kv3), IDOK);
   const auto& q = script_.Questions();
   ASSERT_EQ(q.size(), 2u);
   EXPECT_EQ(q[0].kind, BoxQuestion::Kind::Dialog);
@@ -200,7 +205,7 @@ TEST_F(DownloadCommandTest, CommandModelAsksInitialisationThenConfirmsWithBeginM
   EXPECT_EQ(q[1].text, LoadStr(4193) + "\n" + app_->GetPackage()->BeginMessage);
   EXPECT_EQ(q[1].style, 0x4041);
   EXPECT_EQ(q[1].helpContext, 1031);
-  EXPECT_EQ(app_->InitItems, 5u);
+  EXPECT_EQ(items_, 5u);
 }
 
 TEST_F(DownloadCommandTest, ClearedBoxMeansNoInitialisationAndIsClearedNextTime) {
@@ -209,35 +214,35 @@ TEST_F(DownloadCommandTest, ClearedBoxMeansNoInitialisationAndIsClearedNextTime)
   cleared.checked = 0;
   script_.Push(cleared);
   script_.Push(IDOK);
-  EXPECT_EQ(command_->ConfirmInitItems(), IDOK);
+  EXPECT_EQ(command_->ConfirmInitItems(items_), IDOK);
   ASSERT_EQ(script_.Questions().size(), 2u);
   EXPECT_EQ(script_.Questions()[1].text,
             LoadStr(4194) + "\n" + app_->GetPackage()->BeginMessage);
   EXPECT_EQ(script_.Questions()[1].helpContext, 1032);
-  EXPECT_EQ(app_->InitItems, 0u);
+  EXPECT_EQ(items_, 0u);
 
   script_.Clear();
   script_.Push(IDCANCEL);  // the dialog itself refused: nothing follows
-  EXPECT_EQ(command_->ConfirmInitItems(), IDCANCEL);
+  EXPECT_EQ(command_->ConfirmInitItems(items_), IDCANCEL);
   ASSERT_EQ(script_.Questions().size(), 1u);
   EXPECT_FALSE(script_.Questions()[0].checked);
-  EXPECT_EQ(app_->InitItems, 0u);
+  EXPECT_EQ(items_, 0u);
 }
 
 TEST_F(DownloadCommandTest, DetailsButtonOnlyForTheDetailModels) {
   SetField(app_->SelectedEntry.Driver, "HALVORN CORVIA KV10");
-  command_->ConfirmInitItems();
+  command_->ConfirmInitItems(items_);
   EXPECT_TRUE(dialog_.Button1->isEnabled());
   EXPECT_TRUE(dialog_.Button1->isHidden());
   SetField(app_->SelectedEntry.Driver, "HALVORN CORVIA kv10");  // letter case counts
-  command_->ConfirmInitItems();
+  command_->ConfirmInitItems(items_);
   EXPECT_FALSE(dialog_.Button1->isEnabled());
 }
 
 TEST_F(DownloadCommandTest, WithoutCommandNoInitialisationQuestion) {
   const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
   app_->EnableCommand = 0;
-  EXPECT_EQ(command_->CheckBeforeDownload(kv3), IDOK);
+  EXPECT_EQ(Check(kv3), IDOK);
   EXPECT_TRUE(script_.Questions().empty());
 }
 
@@ -245,7 +250,7 @@ TEST_F(DownloadCommandTest, SilencedQuestionsPassButTheInitialisationDialogStill
   const std::string other = Queue(NetworkUri(), "HALVORN KV40");  // not a target
   app_->ShowMessage = 0;
   script_.Push(IDOK);
-  EXPECT_EQ(command_->CheckBeforeDownload(other), IDOK);
+  EXPECT_EQ(Check(other), IDOK);
   ASSERT_EQ(script_.Questions().size(), 1u);
   EXPECT_EQ(script_.Questions()[0].kind, BoxQuestion::Kind::Dialog);
 }
@@ -553,3 +558,56 @@ TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
 }
 
 }  // namespace
+
+namespace {
+
+// The command with a transfer that keeps what each request asked to reset.
+class ItemsSeeingCommand : public TDownloadCommandCore {
+ public:
+  using TDownloadCommandCore::TDownloadCommandCore;
+  std::vector<std::uint32_t> sent;
+
+ protected:
+  void Transfer(const TransferRequest& request) override {
+    sent.push_back(request.initItems);
+    LastResult.code = 0;
+  }
+};
+
+}  // namespace
+
+// The items a download resets are the answer of its own start question,
+// carried in its request; the window offers that answer the next time.
+TEST_F(DownloadCommandTest, EachDownloadSendsTheItemsItsStartQuestionChoseAndOffersThemNextTime) {
+  const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
+  ItemsSeeingCommand command(*app_, Boxes());
+  command.LogPath = command_->LogPath;
+  command.HistoryPath = command_->HistoryPath;
+  BoxAnswer five;
+  five.button = IDOK;
+  five.checked = 1;
+  five.initItems = 5;
+  BoxAnswer cleared;
+  cleared.button = IDOK;
+  cleared.checked = 0;
+  script_.Push(five);
+  script_.Push(IDOK);
+  script_.Push(IDOK);  // the result
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  script_.Push(cleared);
+  script_.Push(IDOK);
+  script_.Push(IDOK);
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  script_.Push(IDCANCEL);
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Declined);
+  EXPECT_EQ(command.sent, (std::vector<std::uint32_t>{5, 0}));
+
+  std::vector<bool> offered;
+  for (const auto& q : script_.Questions())
+    if (q.kind == BoxQuestion::Kind::Dialog) offered.push_back(q.checked);
+  EXPECT_EQ(offered, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(command.OfferedInitItems, 0u);
+
+  // Each attempt that ran is recorded; the refused one sent nothing.
+  EXPECT_EQ(History().size(), 2u);
+}

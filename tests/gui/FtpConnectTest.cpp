@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <chrono>
 #include <string>
@@ -18,6 +19,7 @@
 #include "tests/gui/ModalDriver.h"
 #include "gui/FtpConnect.h"
 #include "gui/ProgramBoxes.h"
+#include "gui/QuitSignals.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
 
 using quillon_test::OnModal;
@@ -162,4 +164,44 @@ TEST_F(FtpConnectTest, MalformedAddressIsToldAndTheDialogStaysWithoutAskingACons
   dlg.editFtpDir->clear();
   ASSERT_FALSE(dlg.Target(&target).Failed());
   EXPECT_EQ(target.Canonical(), "ftp://printer-a/vesta0");
+}
+
+// The console query waits on the dialog's own thread: a cancel, the close
+// box or the program's quit must end it at once, not at the query's bounds.
+TEST_F(FtpConnectTest, SilentConsoleQueryEndsWithinASecondOfCancelCloseOrQuit) {
+  PrinterSimulator sim({"--console-fault", "silence"});
+  ASSERT_TRUE(sim.Ready());
+  TFtpConnect dlg(nullptr, &models);
+  app.FtpModel = "before";
+  enum How { kCancel, kCloseBox, kQuit };
+  for (How how : {kCancel, kCloseBox, kQuit}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point asked{};
+    bool okDisabled = false;
+    auto wait = OnModal<TFtpConnect>([&](TFtpConnect* d) {
+      d->editFtpAddr->setText(QString::fromStdString(sim.Address()));
+      QTimer::singleShot(600, d, [&, d] {
+        okDisabled = !d->btnOk->isEnabled();
+        asked = Clock::now();
+        if (how == kCancel) d->Button2->click();
+        if (how == kCloseBox) d->close();
+        if (how == kQuit) quillon::RequestQuit();
+      });
+      d->btnOk->click();
+    }, 30000);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(dlg.exec(), 2);
+    const Clock::time_point end = Clock::now();
+    quillon::ClearQuitRequest();
+    ASSERT_TRUE(wait->ran);
+    ASSERT_NE(asked, Clock::time_point{}) << "the query ended before the cancel";
+    EXPECT_TRUE(okDisabled) << "OK must not start a second query";
+    EXPECT_LT(end - asked, std::chrono::seconds(1));
+    EXPECT_LT(end - start, std::chrono::seconds(3));
+    EXPECT_TRUE(dlg.btnOk->isEnabled());
+    EXPECT_EQ(app.FtpModel, "before");
+  }
+  // The console was really asked each time.
+  EXPECT_EQ(sim.ConsoleSessions(3).size(), 3u);
 }

@@ -35,7 +35,7 @@ void AnswerWhenShown(TdlgPrnModel& dlg, int pick, bool ok) {
 TEST(ModelQuestion, ChosenModelBecomesTheDriverAndCancelLeavesItEmpty) {
   auto app = quillon_test::MakeApp();
   TdlgPrnModel dlg(std::vector<std::string>{"RX-110", "KV2-A", "KV3"});
-  InstallModelQuestion(*app, dlg);
+  quillon::InstallModelQuestion(*app, dlg);
 
   AnswerWhenShown(dlg, 1, true);
   app->SelectPrinter("qm_no_such_queue");

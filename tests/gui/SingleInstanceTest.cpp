@@ -137,7 +137,7 @@ TEST(SingleInstance, RequestRaisesTheWindowOfTheFixedTitle) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
   EXPECT_EQ(raised, 1);
-  EXPECT_TRUE(RaiseWindowByTitle());
+  EXPECT_TRUE(quillon::RaiseWindowByTitle());
   target.setWindowTitle(QString::fromUtf8(kApplicationTitle));
-  EXPECT_FALSE(RaiseWindowByTitle());
+  EXPECT_FALSE(quillon::RaiseWindowByTitle());
 }

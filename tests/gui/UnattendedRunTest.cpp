@@ -4,6 +4,11 @@
 // raw port and through its FTP server.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -196,6 +201,51 @@ TEST_F(UnattendedRun, AnyFtpSpellingIsSentToItsHostAndRecordedCanonically) {
   const auto rows = History();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].printer, canonical);
+}
+
+// The model query of the start-up waits on the window's own thread for a
+// console that says nothing: a SIGTERM must end it, and the run as
+// interrupted, at once rather than at the query's bounds.
+TEST(UnattendedRunSignal, SigtermDuringASilentConsoleQueryEndsTheRunWithinASecond) {
+  quillon_test::PrinterSimulator sim({"--hold", "CONSOLE"});
+  ASSERT_TRUE(sim.Ready());
+  std::string data(2000, 'x');
+  const std::string package = ui_test::MakePackage("SIGQ.RXF", "HALVORN KV3", data);
+  const std::string errPath = quillon_test::TestRoot() + "/stderr-sigq.txt";
+  const std::string printer = "/PR=ftp://" + sim.Address() + "/vesta0";
+  std::vector<const char*> argv{QUILLON_PROGRAM, package.c_str(), printer.c_str(), "/NM", "/NO",
+                                nullptr};
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ASSERT_GE(err, 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(err, 2);
+    ::execv(argv[0], const_cast<char* const*>(argv.data()));
+    ::_exit(127);
+  }
+  ::close(err);
+  const bool held = sim.WaitHeld("CONSOLE");
+  if (held) ::usleep(300 * 1000);  // the query is in its wait
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point signalled = Clock::now();
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() - signalled < std::chrono::seconds(30))
+    ::usleep(10 * 1000);
+  const auto took = Clock::now() - signalled;
+  if (done == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  const std::string errText = quillon_test::ReadFileBytes(errPath);
+  ASSERT_TRUE(held) << errText;
+  ASSERT_EQ(done, pid) << "did not end";
+  EXPECT_LT(took, std::chrono::milliseconds(1500)) << errText;
+  ASSERT_TRUE(WIFEXITED(status)) << errText;
+  EXPECT_EQ(WEXITSTATUS(status), 8) << errText;
+  EXPECT_TRUE(sim.Reports(0).empty()) << "nothing may be sent";
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class UnattendedStartup : public ::testing::Test {
         app_(ui_test::FreshSettings(), {package_, "/PR=qs_no_such_queue", "/NM", "/NO"}),
         scoped_(&script_),
         dialog_(std::vector<std::string>{"RX-110", "KV2-A", "KV3"}) {
-    InstallModelQuestion(app_, dialog_);
+    quillon::InstallModelQuestion(app_, dialog_);
   }
   void TearDown() override { quillon::ClearQuitRequest(); }
 
