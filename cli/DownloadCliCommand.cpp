@@ -414,6 +414,9 @@ int RunDownload(const Options& o) {
   // The printers' identity sources (the console first by default, so a
   // console printer costs what it always did), per host as the settings say.
   const platform::ProfileFile settings(app->SettingsPath());
+  // Its lookup index is built on the first read: here, so that the checks'
+  // threads only read it.
+  (void)settings.HasKey(identity::kSection, "Order");
   const TDLPrinterList& models = *app->Models;
   const auto askIdentity = [&](PrinterRun& r) {
     r.identity = AskIdentity(r.consoleHost, r.sources, models);
@@ -654,7 +657,11 @@ int RunDownload(const Options& o) {
         r.verification.versionAfter.empty() ? "?" : r.verification.versionAfter;
     const std::string said = std::string(OutcomeText(r.verification.outcome)) + ": version " +
                              before + " -> " + after +
-                             (r.verification.reason.empty() ? "" : " (" + r.verification.reason + ")");
+                             (r.verification.reason.empty() ? "" : " (" + r.verification.reason + ")") +
+                             (r.verification.outcome == Verification::kVerified &&
+                                      !r.verification.restart.empty()
+                                  ? " (restarted: " + r.verification.restart + ")"
+                                  : "");
     if (r.verification.outcome == Verification::kUnverified) r.exit = kExitUnverified;
     r.message += " " + said;
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();

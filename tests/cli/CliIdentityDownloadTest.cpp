@@ -225,6 +225,9 @@ TEST_F(CliIdentityDownload, VerifyProvesTheRestartOfAnSnmpOnlyPrinterByItsUptime
     EXPECT_EQ(Str(line, "version_after"), "3.10");
     EXPECT_EQ(Str(line, "verification_source"), "snmp");
     EXPECT_EQ(Str(line, "restart"), "uptime 5000 s -> 3 s (snmp)");
+    EXPECT_NE(r.err.find("verified: version 2.10 -> 3.10 (restarted: uptime 5000 s -> 3 s (snmp))"),
+              std::string::npos)
+        << r.err;
   }
   const CliResult h = RunCli({"history", "--json", "--printer", Ftp(host)});
   const std::vector<std::string> rows = Lines(h.out);
