@@ -482,6 +482,7 @@ int RunDownload(const Options& o) {
       // A plan pins who the printer is: asked again just before sending,
       // not when the run began.
       askIdentity(r);
+      if (Interrupted()) return notStarted(r);
     }
     // The printer's own model: its line's, --model, or what an FTP
     // printer's console said already (so it is not asked twice). A queue's
