@@ -68,7 +68,10 @@ Verification VerifyRestart(const IdentityAsk& ask, const std::string& want, int 
   // or the deadline, ends it.
   while (Clock::now() < deadline && !Interrupted()) {
     const identity::Answer a = ask();
-    if (a.interrupted) break;
+    if (a.interrupted) {
+      v.reason = "interrupted";
+      return done();
+    }
     if (!a.reachable) {
       silent = true;
     } else {

@@ -38,6 +38,12 @@ TEST(CliIdentityOptions, ParsedForInventoryOnlyAndCheckedWhereTheyEnter) {
   EXPECT_EQ(o.snmpCommunity, "c1");
   EXPECT_FALSE(ParseArguments({"download", "P.RXF", "--printer", "q", "--identity", "console,console"}, o, e));
   EXPECT_FALSE(ParseArguments({"job", "P.RXF", "--identity", "ipp"}, o, e));
+  // A plan keeps no credential: they are given again when it is applied.
+  EXPECT_TRUE(ParseArguments({"download", "--plan", "p.json", "--snmp-community", "c1",
+                              "--identity", "snmp"},
+                             o, e))
+      << e;
+  EXPECT_FALSE(ParseArguments({"download", "--plan", "p.json", "--model", "KV3"}, o, e));
 }
 
 TEST(CliIdentityOptions, OptionsOverTheSettingsOfEveryHost) {
