@@ -27,7 +27,8 @@ const Spec kCommands[] = {
     {"download", true,
      " printer printers-from model no-command init-items yes force jobs json skip-current"
      " allow-downgrade resume verify verify-timeout"
-     " no-hold canary max-failures dry-run plan-out plan "},
+     " no-hold canary max-failures dry-run plan-out plan"
+     " identity snmp-version snmp-community snmp-user snmp-auth snmp-priv "},
     {"history", false, " printer since json "},
     {"help", true, " "},
 };
@@ -274,8 +275,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       planOptions.push_back("--" + name);
       continue;
     }
+    // How to ask the printers (and with what credentials) is no choice of
+    // the plan: a plan is applied with them given again.
     if (name != "json" && name != "jobs" && name != "verify" && name != "verify-timeout" &&
-        name != "yes")
+        name != "yes" && !IsIdentityOption(name))
       planOptions.push_back("--" + name);
   }
   if (o.command == "help") {

@@ -41,7 +41,7 @@ struct Options {
   bool verbose = false;               // -v, --verbose
   bool quiet = false;                 // -q, --quiet (the later of -v and -q wins)
 
-  // Identity sources (inventory); empty: the settings file's, else the default.
+  // Identity sources (inventory, download); empty: the settings file's, else the default.
   std::vector<std::string> identityOrder;  // --identity console,ipp,snmp
   std::string snmpVersion;                 // --snmp-version 2c|3
   std::string snmpCommunity;               // --snmp-community C

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <future>
 #include <memory>
+#include <functional>
 #include <set>
 #include <optional>
 #include <string>
@@ -31,6 +32,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleProbe.h"
 #include "cli/HostList.h"
+#include "cli/IdentityProbe.h"
 #include "cli/Parallel.h"
 #include "cli/Plan.h"
 #include "cli/PrinterLines.h"
@@ -41,6 +43,7 @@
 #include "cli/RunSummary.h"
 #include "cli/Versions.h"
 #include "core/app/PrinterLock.h"
+#include "platform/ProfileFile.h"
 #include "platform/Spooler.h"
 #include "cli/ExitCodes.h"
 #include "cli/InputCheck.h"
@@ -92,9 +95,13 @@ struct PrinterRun {
   // The printers file's model=, else --model; once selected, the model the
   // checks settled on (for the history).
   std::string model;
-  std::string consoleHost;  // the console to ask for the version ("" none)
-  bool asked = false;       // the console was asked before the transfer
-  ConsoleAnswer before;
+  std::string consoleHost;  // the printer's host to ask ("" none)
+  bool asked = false;       // its identity sources were asked before the transfer
+  identity::Config sources;  // which, in what order, with what credentials
+  std::string sourcesError;  // a bad identity setting for its host
+  identity::Answer identity;  // what they said
+  ConsoleAnswer before;       // the same in the console's shape, for the checks
+  std::chrono::steady_clock::time_point askedAt;
   std::string lookupDetail;   // why no console could be asked
   std::string versionDetail;  // why the version checks could not run
   std::int64_t historyRow = -1;  // the attempt's history row (-1: none)
@@ -173,6 +180,10 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.Add("version_detail", r.versionDetail);
   else
     line.AddNull("version_detail");
+  if (r.asked && r.identity.reachable)
+    line.Add("identity_source", r.identity.source);
+  else
+    line.AddNull("identity_source");
   if (o.verify && r.outcome == "succeeded") {
     line.Add("verification", OutcomeText(r.verification.outcome));
     if (r.verification.versionAfter.empty())
@@ -180,6 +191,8 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     else
       line.Add("version_after", r.verification.versionAfter);
     if (!r.verification.reason.empty()) line.Add("verification_detail", r.verification.reason);
+    if (!r.verification.source.empty()) line.Add("verification_source", r.verification.source);
+    if (!r.verification.restart.empty()) line.Add("restart", r.verification.restart);
   }
   if (r.result >= 0)
     line.Add("result", r.result);
@@ -213,10 +226,10 @@ void PrintJson(const Options& o, const PrinterRun& r) {
 // Why the printer's version is not known, when it was wanted.
 std::string VersionUnknownReason(const PrinterRun& r) {
   if (!r.asked) return r.lookupDetail.empty() ? "no console to ask" : r.lookupDetail;
-  std::string why = "the console did not answer";
-  if (!r.before.message.empty()) why += ": " + r.before.message;
-  if (!r.before.detail.empty()) why += " (" + r.before.detail + ")";
-  return why;
+  if (r.identity.reachable)
+    return "its " + r.identity.source + " answer tells no version" +
+           (r.identity.versionDetail.empty() ? std::string() : ": " + r.identity.versionDetail);
+  return "the printer did not answer (" + CausesText(r.identity) + ")";
 }
 
 // --skip-current and the downgrade refusal, from the version the
@@ -226,7 +239,7 @@ std::string VersionUnknownReason(const PrinterRun& r) {
 bool VersionAllows(const Options& o, const std::string& packageVersion, bool wanted,
                    PrinterRun& r) {
   const std::string prefix = r.printer + ": ";
-  if (!r.asked || !r.before.reachable) {
+  if (!r.asked || !r.before.reachable || r.before.version.empty()) {
     if (wanted) {
       r.versionDetail = "version not known, not compared: " + VersionUnknownReason(r);
       NoticeText("quillon-cli: " + prefix + r.versionDetail + "\n");
@@ -325,6 +338,9 @@ struct PrinterPreparation {
   const bool batch;
   const bool wantVersion;
   const bool holdNotices;
+  // Asks the printer's identity sources again (a plan's pin).
+  const std::function<void(PrinterRun&)> askIdentity;
+  std::set<std::string>& settingsTold;  // each bad identity setting is told once
 
   // The run stopped itself: the printers left are not started.
   quillon::DownloadJob* Stopped(PrinterRun& r) const {
@@ -353,6 +369,16 @@ struct PrinterPreparation {
     if (!runner.StopReason().empty()) return Stopped(r);
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
     answerer.SetPrinter(batch ? r.printer : std::string());
+    if (!r.sourcesError.empty() && settingsTold.insert(r.sourcesError).second)
+      ErrLine("settings: " + r.sourcesError);
+    const PlannedPrinter* planned = PlannedOf(o, r.printer);
+    if (planned && r.asked &&
+        std::chrono::steady_clock::now() - r.askedAt > std::chrono::seconds(2)) {
+      // A plan pins who the printer is: asked again just before sending,
+      // not when the run began.
+      askIdentity(r);
+      if (Interrupted()) return NotStarted(r);
+    }
     // The printer's own model: its line's, --model, or what an FTP
     // printer's console said already (so it is not asked twice). A queue's
     // model is its driver's, whatever the console behind it says.
@@ -377,11 +403,11 @@ struct PrinterPreparation {
       runner.Decided(nullptr, true);
       return nullptr;
     }
-    if (const PlannedPrinter* planned = PlannedOf(o, r.printer)) {
+    if (planned) {
       // Applying a plan: the address must still be the printer planned.
       std::string why;
-      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model, std::string(),
-                        why)) {
+      if (!SameIdentity(*planned, r.asked && r.before.reachable, r.before.model,
+                        r.identity.serial, r.identity.uuid, why)) {
         r.exit = kExitRefused;
         r.outcome = "refused";
         r.reason = "identity_changed";
@@ -455,7 +481,9 @@ struct PrinterPreparation {
     job.inputs.printer = r.printer;
     job.inputs.port = r.port;
     job.model = r.model;
-    if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
+    if (r.asked && r.before.reachable && !r.before.version.empty())
+      job.versionBefore = r.before.version;
+    if (r.asked && r.identity.reachable) job.identitySource = r.identity.source;
     job.logPath = command.LogPath;
     job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
@@ -595,6 +623,19 @@ int RunDownload(const Options& o) {
   const bool wantVersion =
       o.skipCurrent || o.verify || o.dryRun || o.planned ||
       (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
+  // The printers' identity sources (the console first by default, so a
+  // console printer costs what it always did), per host as the settings say.
+  const platform::ProfileFile settings(app->SettingsPath());
+  // Its lookup index is built on the first read: here, so that the checks'
+  // threads only read it.
+  (void)settings.HasKey(identity::kSection, "Order");
+  const TDLPrinterList& models = *app->Models;
+  const auto askIdentity = [&](PrinterRun& r) {
+    r.identity = AskIdentity(r.consoleHost, r.sources, models);
+    r.before = AsConsoleAnswer(r.identity);
+    r.asked = true;
+    r.askedAt = std::chrono::steady_clock::now();
+  };
   BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
     PrinterRun& r = runs[i];
     if (RouteOf(r.printer) == "ftp") {
@@ -605,9 +646,10 @@ int RunDownload(const Options& o) {
       r.consoleHost = ConsoleHostOfQueue(r.printer, r.lookupDetail);
       if (r.consoleHost.empty()) return;
     }
-    r.before = AskConsole(r.consoleHost);
-    r.asked = true;
+    r.sources = IdentityConfigFor(o, settings, r.consoleHost, r.sourcesError);
+    askIdentity(r);
   });
+  std::set<std::string> settingsTold;
 
   const bool batch = runs.size() > 1;
   // The transfers' bar and the waves; each outcome is reported as it ends.
@@ -617,8 +659,8 @@ int RunDownload(const Options& o) {
   // (never while someone may be asked: the question must show).
   const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
                            (o.yes || o.force || !::isatty(0) || !::isatty(2));
-  PrinterPreparation preparation{o, app, command, answerer, runner, in, package,
-                                 batch, wantVersion, holdNotices};
+  PrinterPreparation preparation{o,     app,   command,     answerer,    runner,      in,
+                                 package, batch, wantVersion, holdNotices, askIdentity, settingsTold};
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
   std::vector<bool> prepared(runs.size(), false);
@@ -646,7 +688,11 @@ int RunDownload(const Options& o) {
         r.verification.versionAfter.empty() ? "?" : r.verification.versionAfter;
     const std::string said = std::string(OutcomeText(r.verification.outcome)) + ": version " +
                              before + " -> " + after +
-                             (r.verification.reason.empty() ? "" : " (" + r.verification.reason + ")");
+                             (r.verification.reason.empty() ? "" : " (" + r.verification.reason + ")") +
+                             (r.verification.outcome == Verification::kVerified &&
+                                      !r.verification.restart.empty()
+                                  ? " (restarted: " + r.verification.restart + ")"
+                                  : "");
     if (r.verification.outcome == Verification::kUnverified) r.exit = kExitUnverified;
     r.message += " " + said;
     const std::string tag = batch ? "[" + r.printer + "] " : std::string();
@@ -726,9 +772,21 @@ int RunDownload(const Options& o) {
         r->verifying = true;
         r->verifyBegin = std::chrono::steady_clock::now();
         ExpectedIdentity expected;
-        if (r->asked && r->before.reachable) expected.model = r->before.model;
-        r->verify = std::async(std::launch::async, VerifyVersion, r->consoleHost,
-                               package.DownLoadVersion, o.verifyTimeout, 1000, expected);
+        if (r->asked && r->before.reachable) {
+          expected.model = r->before.model;
+          expected.serial = r->identity.serial;
+          expected.uuid = r->identity.uuid;
+          expected.uptimeSeconds = r->identity.uptimeSeconds;
+        }
+        if (!r->asked) r->sources = IdentityConfigFor(o, settings, r->consoleHost, r->sourcesError);
+        // Asked in the same order as before the transfer.
+        r->verify = std::async(std::launch::async,
+                               [host = r->consoleHost, sources = r->sources, &models,
+                                want = package.DownLoadVersion, timeout = o.verifyTimeout,
+                                expected] {
+                                 return VerifyIdentity(host, sources, models, want, timeout, 1000,
+                                                       expected);
+                               });
       }
     }
     r->historyRow = t.historyRow;
@@ -759,7 +817,10 @@ int RunDownload(const Options& o) {
       p.lineModel = lines[i].model.empty() && o.haveModel ? o.model : lines[i].model;
       if (answered) {
         p.consoleModel = r.before.model;
-        p.versionBefore = r.before.version;
+        if (!r.before.version.empty()) p.versionBefore = r.before.version;
+        p.serial = r.identity.serial;
+        p.uuid = r.identity.uuid;
+        p.identitySource = r.identity.source;
       }
       p.initItems = r.initItems;
       p.reason = r.reason;

@@ -70,16 +70,27 @@ const OptionDoc kPlanOut{
     "--plan-out", "FILE",
     "With --dry-run: write the plan into FILE (JSON): the package's absolute path and the "
     "SHA-256 of the whole package file, the options that decided the plan, and per printer its "
-    "plan and identity (canonical address, model and version as its console gave them, serial "
-    "when known, else null)."};
+    "plan and identity (canonical address, model and version as its identity source gave them, "
+    "that source, and the serial (SNMP) or UUID (IPP) when the source gives one, else null)."};
 const OptionDoc kPlan{
     "--plan", "FILE",
     "Apply a plan written by --plan-out, exactly: its package, its printers and its choices "
     "(no PACKAGE, printer or choice options; --json, --jobs, --verify are allowed; the plan is "
     "the confirmation). A package whose SHA-256 differs refuses the whole plan (exit 12, reason "
     "package_changed) and nothing is sent. Only the printers planned as send are sent to; each "
-    "one's console is asked again just before its transfer, and a printer whose model (or "
-    "serial) is not the planned one is refused (reason identity_changed)."};
+    "one's identity sources are asked again just before its transfer (give --identity and the "
+    "--snmp-* options again: the plan keeps no credential), and a printer whose model, serial "
+    "or UUID is not the planned one, or whose pinned serial or UUID no source tells now, is "
+    "refused (reason identity_changed) and receives nothing."};
+// The download's identity sources: the same options as inventory's.
+const OptionDoc kDownloadIdentity{
+    "--identity", "LIST",
+    "The sources asked for each printer's model and version (the model and downgrade checks, "
+    "--skip-current, --verify, the plan's pin), in this order until one names the model: "
+    "console, ipp, ipps, snmp. Default console,ipp,snmp, or the settings file's [Identity] "
+    "Order; a printer whose console answers is asked nothing else. Each IPP or SNMP request "
+    "waits at most 2 s and is tried twice. The JSON line's identity_source says which source "
+    "answered; a printer that none answers is unreachable (exit 5)."};
 
 const std::vector<CommandDoc> kCommands = {
     {"info", "PACKAGE [--json]", "show what a firmware package holds",
@@ -127,8 +138,10 @@ const std::vector<CommandDoc> kCommands = {
      "PACKAGE {--printer P... | --printers-from FILE} [--model M] [--no-command] "
      "[--init-items N] [--yes] [--force] [--jobs N] [--json] [--skip-current] [--allow-downgrade] "
      "[--resume FILE] [--verify [--verify-timeout S]] [--no-hold] [--canary N] "
-     "[--max-failures N|P%] [--dry-run] [--plan-out FILE] | "
-     "--plan FILE [--json] [--jobs N] [--verify]",
+     "[--max-failures N|P%] [--dry-run] [--plan-out FILE] "
+     "[--identity LIST] [--snmp-version V] [--snmp-community C] [--snmp-user U] "
+     "[--snmp-auth PROTOCOL:PASS] [--snmp-priv PROTOCOL:PASS] | "
+     "--plan FILE [--json] [--jobs N] [--verify] [--identity LIST] [--snmp-* OPTIONS]",
      "load the package into one printer or a batch of printers",
      "Checks the package against each printer's model, asks the confirmations the model needs "
      "on the terminal, then sends the data as a raw job through the spooler or as an upload to "
@@ -172,8 +185,11 @@ const std::vector<CommandDoc> kCommands = {
        "standard output goes to (the shell has emptied it) is an input error (exit 2) and "
        "nothing is sent."},
       {"--verify", "",
-       "After each success wait for the printer's restart and ask its console again; a printer "
-       "that does not come back with the package's version is unverified (exit 11)."},
+       "After each success wait for the printer's restart and ask its identity sources again, in "
+       "the same order; where a source tells the uptime (IPP printer-up-time, SNMP sysUpTime) "
+       "the restart counts only once the uptime is lower than before the transfer. A printer "
+       "that does not come back with the package's version, or comes back as another model, "
+       "serial or UUID, is unverified (exit 11)."},
       {"--verify-timeout", "S", "How long --verify waits for a printer (default 300 s)."},
       {"--no-hold", "",
        "Do not hold a spooler queue while its printer is updated. Without it the queue takes "
@@ -192,7 +208,8 @@ const std::vector<CommandDoc> kCommands = {
        "unverified. Refused, skipped, declined and busy printers do not count (nothing was "
        "tried on them). The printers not started end not_started with the reason "
        "max_failures (exit 12, nothing sent)."},
-      kDryRun, kPlanOut, kPlan}},
+      kDryRun, kPlanOut, kPlan, kDownloadIdentity, kSnmpVersion, kSnmpCommunity, kSnmpUser,
+      kSnmpAuth, kSnmpPriv}},
     {"history", "[--printer P] [--since TIME] [--json]", "list every download attempt",
      "Lists the download history (every attempt, success or failure) from history.sqlite in the "
      "data folder, oldest first: time, user, package and its SHA-256, description and version, "

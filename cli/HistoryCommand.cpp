@@ -53,6 +53,7 @@ std::string JsonRow(const quillon::HistoryEntry& e) {
   AddOptional(line, "outcome", e.outcome);
   AddOptional(line, "version_before", e.versionBefore);
   AddOptional(line, "version_after", e.versionAfter);
+  AddOptional(line, "identity_source", e.identitySource);
   return line.Text();
 }
 
@@ -68,7 +69,8 @@ std::string TextRow(const quillon::HistoryEntry& e) {
          std::to_string(e.bytesSent) + "\t" + secs + "\t" +
          (e.initItems ? std::to_string(*e.initItems) : std::string("-")) + "\t" + e.user +
          "\t" + e.packagePath + "\t" + e.version + "\t" + OrDash(e.versionBefore) + "\t" +
-         OrDash(e.versionAfter) + "\t" + OrDash(e.outcome) + "\t" + e.detail;
+         OrDash(e.versionAfter) + "\t" + OrDash(e.outcome) + "\t" + OrDash(e.identitySource) +
+         "\t" + e.detail;
 }
 
 }  // namespace
@@ -120,7 +122,7 @@ int RunHistory(const Options& o) {
                rows.end());
   }
   if (!o.json) OutLine("TIME\tPRINTER\tROUTE\tRESULT\tBYTES\tSECONDS\tINIT\tUSER\tPACKAGE\tVERSION"
-                       "\tBEFORE\tAFTER\tVERIFICATION\tDETAIL");
+                       "\tBEFORE\tAFTER\tVERIFICATION\tSOURCE\tDETAIL");
   for (const quillon::HistoryEntry& e : rows) OutLine(o.json ? JsonRow(e) : TextRow(e));
   return kExitOk;
 }

@@ -55,4 +55,22 @@ std::string CausesText(const identity::Answer& a) {
   return out;
 }
 
+ConsoleAnswer AsConsoleAnswer(const identity::Answer& a) {
+  ConsoleAnswer c;
+  c.reachable = a.reachable;
+  c.seconds = a.seconds;
+  if (a.reachable) {
+    c.model = a.model;
+    c.version = a.version;
+    return c;
+  }
+  for (const identity::SourceFailure& f : a.failures) {
+    if (f.source != "console") continue;
+    c.error = static_cast<std::uint32_t>(f.code);
+    c.detail = f.detail;
+  }
+  c.message = a.interrupted ? std::string("interrupted") : CausesText(a);
+  return c;
+}
+
 }  // namespace cli

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "cli/ConsoleProbe.h"
 #include "core/identity/PrinterIdentity.h"
 
 class TDLPrinterList;
@@ -32,5 +33,11 @@ identity::Answer AskIdentity(const std::string& host, const Options& options,
 
 // "console: ...; ipp: ...": the cause of each source that did not answer.
 std::string CausesText(const identity::Answer& answer);
+
+// The answer in the console's shape, for the checks made for it: reachable
+// when any source named the printer; when none did, the console's code
+// (so a console that answered without naming a model stays told apart
+// from one that did not answer) and every source's cause as the message.
+ConsoleAnswer AsConsoleAnswer(const identity::Answer& answer);
 
 }  // namespace cli

@@ -18,6 +18,7 @@
 #include "cli/JsonOut.h"
 #include "cli/Output.h"
 #include "core/transfer/PrinterTarget.h"
+#include "platform/Text.h"
 
 namespace cli {
 namespace {
@@ -63,6 +64,10 @@ void PrintPlanLine(const Options& o, const PlannedPrinter& p, const std::string&
     else
       line.AddNull("version_before");
     line.Add("version_package", packageVersion);
+    if (p.identitySource.empty())
+      line.AddNull("identity_source");
+    else
+      line.Add("identity_source", p.identitySource);
     if (p.initItems)
       line.Add("init_items", *p.initItems);
     else
@@ -148,6 +153,8 @@ bool WritePlanFile(const std::string& path, const Options& o, const PlanPackage&
     id[QStringLiteral("model")] = OrNull(p.consoleModel);
     id[QStringLiteral("version")] = p.versionBefore ? QJsonValue(Q(*p.versionBefore)) : QJsonValue();
     id[QStringLiteral("serial")] = OrNull(p.serial);
+    id[QStringLiteral("uuid")] = OrNull(p.uuid);
+    id[QStringLiteral("source")] = OrNull(p.identitySource);
     e[QStringLiteral("identity")] = id;
     e[QStringLiteral("init_items")] = p.initItems ? QJsonValue(*p.initItems) : QJsonValue();
     e[QStringLiteral("reason")] = OrNull(p.reason);
@@ -226,6 +233,8 @@ bool ReadPlan(const Options& o, LoadedPlan& plan, std::string& error) {
     p.lineModel = S(e.value(QStringLiteral("line_model")));
     p.consoleModel = S(id.value(QStringLiteral("model")));
     p.serial = S(id.value(QStringLiteral("serial")));
+    p.uuid = S(id.value(QStringLiteral("uuid")));  // absent from plans made before
+    p.identitySource = S(id.value(QStringLiteral("source")));
     if (id.value(QStringLiteral("version")).isString())
       p.versionBefore = S(id.value(QStringLiteral("version")));
     if (e.value(QStringLiteral("init_items")).isDouble())
@@ -303,11 +312,10 @@ const PlannedPrinter* PlannedOf(const Options& o, const std::string& printer) {
 }
 
 bool SameIdentity(const PlannedPrinter& planned, bool answered, const std::string& modelNow,
-                  const std::string& serialNow, std::string& why) {
+                  const std::string& serialNow, const std::string& uuidNow, std::string& why) {
   if (!planned.consoleModel.empty()) {
     if (!answered) {
-      why = "its console no longer answers, so it cannot be told to be the planned " +
-            planned.consoleModel;
+      why = "it no longer answers, so it cannot be told to be the planned " + planned.consoleModel;
       return false;
     }
     if (modelNow != planned.consoleModel) {
@@ -316,9 +324,24 @@ bool SameIdentity(const PlannedPrinter& planned, bool answered, const std::strin
       return false;
     }
   }
-  if (!planned.serial.empty() && !serialNow.empty() && planned.serial != serialNow) {
-    why = "the serial number changed from " + planned.serial + " to " + serialNow;
-    return false;
+  // DHCP may give the address to another printer of the same model: only
+  // the serial or UUID tells them apart.
+  const struct {
+    const char* name;
+    const std::string& was;
+    const std::string& now;
+  } pins[] = {{"serial number", planned.serial, serialNow}, {"UUID", planned.uuid, uuidNow}};
+  for (const auto& pin : pins) {
+    if (pin.was.empty()) continue;
+    if (pin.now.empty()) {
+      why = std::string("its ") + pin.name + " " + pin.was +
+            " cannot be confirmed: no source tells one now";
+      return false;
+    }
+    if (platform::LowerAscii(pin.now) != platform::LowerAscii(pin.was)) {
+      why = std::string("the ") + pin.name + " changed from " + pin.was + " to " + pin.now;
+      return false;
+    }
   }
   return true;
 }

@@ -6,7 +6,8 @@
 //
 // The plan file pins the package by the SHA-256 of the whole file (its
 // header decides the targets, the restart and the messages as much as its
-// data does) and each printer by what its console said it is.
+// data does) and each printer by what its identity source said it is
+// (model, and the serial or UUID where the source tells one).
 
 #include <optional>
 #include <string>
@@ -22,9 +23,11 @@ struct PlannedPrinter {
   std::string plan;     // send, skip, refused, unreachable, not_started
   std::string model;    // the model the checks settled on ("" none)
   std::string lineModel;  // model= of its line, or --model ("" none)
-  // Its identity as its console gave it ("" not known).
-  std::string consoleModel;
-  std::string serial;
+  // Its identity as a source gave it ("" not known).
+  std::string consoleModel;    // the model that source named
+  std::string serial;          // SNMP prtGeneralSerialNumber
+  std::string uuid;            // IPP printer-uuid
+  std::string identitySource;  // console, ipp, ipps, snmp
   std::optional<std::string> versionBefore;
   std::optional<int> initItems;  // what the restart resets; none: no restart
   std::string reason;
@@ -67,10 +70,11 @@ int ApplyPlan(const Options& o);
 // While a plan is applied: the printer as planned, nullptr when o has no plan.
 const PlannedPrinter* PlannedOf(const Options& o, const std::string& printer);
 
-// Whether the printer is still the one planned: its console's model now
-// (answered false when it did not answer) against the plan's, and the
-// serial when both are known. False with why when it changed.
+// Whether the printer is still the one planned: the model its sources name
+// now (answered false when none did) against the plan's, and the serial
+// and UUID the plan pinned. A pinned serial or UUID that no source tells
+// now cannot be confirmed, and counts as changed. False with why.
 bool SameIdentity(const PlannedPrinter& planned, bool answered, const std::string& modelNow,
-                  const std::string& serialNow, std::string& why);
+                  const std::string& serialNow, const std::string& uuidNow, std::string& why);
 
 }  // namespace cli

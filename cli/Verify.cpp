@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "cli/ConsoleProbe.h"
+#include "cli/IdentityProbe.h"
 #include "cli/Signals.h"
 #include "cli/Versions.h"
 #include "platform/Spooler.h"
@@ -28,7 +29,7 @@ std::string Trimmed(const std::string& s) {
 }  // namespace
 
 std::string IdentityChange(const ExpectedIdentity& expected, const std::string& model,
-                           const std::string& serial) {
+                           const std::string& serial, const std::string& uuid) {
   const std::string was = Trimmed(expected.model), now = Trimmed(model);
   if (!was.empty() && platform::LowerAscii(was) != platform::LowerAscii(now))
     return "the printer came back as another model: " + (now.empty() ? "?" : now) + " (was " +
@@ -36,10 +37,14 @@ std::string IdentityChange(const ExpectedIdentity& expected, const std::string& 
   const std::string wasSerial = Trimmed(expected.serial), nowSerial = Trimmed(serial);
   if (!wasSerial.empty() && !nowSerial.empty() && wasSerial != nowSerial)
     return "the printer came back with another serial: " + nowSerial + " (was " + wasSerial + ")";
+  const std::string wasUuid = Trimmed(expected.uuid), nowUuid = Trimmed(uuid);
+  if (!wasUuid.empty() && !nowUuid.empty() &&
+      platform::LowerAscii(wasUuid) != platform::LowerAscii(nowUuid))
+    return "the printer came back with another UUID: " + nowUuid + " (was " + wasUuid + ")";
   return std::string();
 }
 
-Verification VerifyVersion(const std::string& host, const std::string& want, int timeoutSeconds,
+Verification VerifyRestart(const IdentityAsk& ask, const std::string& want, int timeoutSeconds,
                            int pollMs, const ExpectedIdentity& expected) {
   using Clock = std::chrono::steady_clock;
   Verification v;
@@ -48,43 +53,100 @@ Verification VerifyVersion(const std::string& host, const std::string& want, int
     v.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     return v;
   };
-  if (host.empty()) {
-    v.reason = "the printer has no network console to ask";
-    return done();
-  }
   if (NormaliseVersion(want).empty()) {
     v.reason = "the package names no version to compare";
     return done();
   }
   const auto deadline = begin + std::chrono::seconds(timeoutSeconds);
+  const std::string limit = std::to_string(timeoutSeconds) + " s";
   v.outcome = Verification::kUnverified;
-  v.reason = "the printer did not answer within " + std::to_string(timeoutSeconds) + " s";
-  // The console may still answer with the old version until the printer
-  // goes down to install: only the wanted version or the deadline ends it.
+  v.reason = "the printer did not answer within " + limit;
+  bool silent = false;      // an answer was missed since the transfer
+  long long lastUp = -1;    // the last uptime told
+  // The printer may still answer with the old version (and uptime) until
+  // it goes down to install: only the wanted version after the restart,
+  // or the deadline, ends it.
   while (Clock::now() < deadline && !Interrupted()) {
-    const ConsoleAnswer a = AskConsole(host);
-    if (a.reachable) {
+    const identity::Answer a = ask();
+    if (a.interrupted) {
+      v.reason = "interrupted";
+      return done();
+    }
+    if (!a.reachable) {
+      silent = true;
+    } else {
       v.versionAfter = a.version;
-      // The console names no serial; a source that does passes it here.
-      const std::string changed = IdentityChange(expected, a.model, std::string());
+      v.source = a.source;
+      const std::string changed = IdentityChange(expected, a.model, a.serial, a.uuid);
       if (!changed.empty()) {
         v.reason = changed;
         return done();
       }
+      // The uptime decides where both sides know it; a source without
+      // one (the console) leaves it to the version, as it always did.
+      const bool byUptime = expected.uptimeSeconds >= 0 && a.uptimeSeconds >= 0;
+      if (byUptime) lastUp = a.uptimeSeconds;
+      if (byUptime && v.restart.empty() && a.uptimeSeconds < expected.uptimeSeconds) {
+        v.restart = std::string(silent ? "silent, then " : "") + "uptime " +
+                    std::to_string(expected.uptimeSeconds) + " s -> " +
+                    std::to_string(a.uptimeSeconds) + " s (" + a.source + ")";
+      }
       int order = 1;
-      if (CompareVersions(a.version, want, order) && order == 0) {
+      const bool current = !a.version.empty() && CompareVersions(a.version, want, order) && order == 0;
+      if (current && (!byUptime || !v.restart.empty())) {
         v.outcome = Verification::kVerified;
         v.reason.clear();
         return done();
       }
-      v.reason = "the printer still reports " + a.version + " after " +
-                 std::to_string(timeoutSeconds) + " s";
+      if (a.version.empty()) {
+        v.reason = "the printer's " + a.source + " answer tells no version" +
+                   (a.versionDetail.empty() ? std::string() : ": " + a.versionDetail);
+      } else if (current) {
+        v.reason = "the printer reports " + a.version + " but its uptime never went back (" +
+                   std::to_string(expected.uptimeSeconds) + " s before, " +
+                   std::to_string(lastUp) + " s after " + limit + "): no restart was seen";
+      } else {
+        v.reason = "the printer still reports " + a.version + " after " + limit +
+                   (v.restart.empty() ? std::string() : " (it restarted: " + v.restart + ")");
+      }
     }
     const auto next = Clock::now() + std::chrono::milliseconds(pollMs);
     std::this_thread::sleep_until(std::min(next, deadline));
   }
   if (Interrupted()) v.reason = "interrupted";
   return done();
+}
+
+Verification VerifyIdentity(const std::string& host, const identity::Config& config,
+                            const TDLPrinterList& models, const std::string& want,
+                            int timeoutSeconds, int pollMs, const ExpectedIdentity& expected) {
+  if (host.empty()) {
+    Verification v;
+    v.reason = "the printer has no network address to ask";
+    return v;
+  }
+  return VerifyRestart([&] { return AskIdentity(host, config, models); }, want, timeoutSeconds,
+                       pollMs, expected);
+}
+
+Verification VerifyVersion(const std::string& host, const std::string& want, int timeoutSeconds,
+                           int pollMs, const ExpectedIdentity& expected) {
+  if (host.empty()) {
+    Verification v;
+    v.reason = "the printer has no network console to ask";
+    return v;
+  }
+  const IdentityAsk console = [&] {
+    const ConsoleAnswer c = AskConsole(host);
+    identity::Answer a;
+    a.reachable = c.reachable;
+    a.source = "console";
+    a.model = c.model;
+    a.version = c.version;
+    a.interrupted = !c.reachable && c.message == "interrupted";
+    return a;
+  };
+  return VerifyRestart(console, want, timeoutSeconds, pollMs, expected);
 }
 
 std::string ConsoleHostOfDevice(const std::string& uri) {

@@ -8,6 +8,11 @@
 # folder are ours); two snmpd on loopback addresses and free ports, one
 # answering a v2c community (an RX-140), one a v3 user only (a KV3); and a
 # TCP port that takes connections and never answers (a silent IPP peer).
+# For the downloads, each on a loopback address of its own where a test
+# puts a printer simulator without a console: an IPP-only KV3 and an
+# IPP-only RX-140 (ippeveprinter), and an snmpd KV3 whose uptime, firmware,
+# serial and model come from DIR/restart.state, which a test rewrites to
+# play the printer's restart.
 # Runs as root (the mount namespace, snmpd's own files).
 set -euo pipefail
 
@@ -69,7 +74,9 @@ kill_pidfile() {
 do_stop() {
   local dir=$1
   [ -d "$dir" ] || return 0
-  for f in ippeveprinter silent snmpd-v2c snmpd-v3 avahi dbus; do kill_pidfile "$dir/$f.pid"; done
+  for f in ippeveprinter ipp-kv3 ipp-rx140 silent snmpd-v2c snmpd-v3 snmpd-restart avahi dbus; do
+    kill_pidfile "$dir/$f.pid"
+  done
   rm -rf "$dir"
 }
 
@@ -159,6 +166,46 @@ EOF
   echo $! >"$dir/ippeveprinter.pid"
   wait_for 10 sh -c "ss -Hltn 'sport = :$ipp_port' | grep -q ." || die "ippeveprinter did not listen: $(tail -3 "$dir/ippeveprinter.log")"
 
+  # The IPP-only printers of the download tests, each on an address of its
+  # own (a simulator without a console takes the same address for FTP).
+  local kv3_addr rx_addr kv3_port rx_port kv3_uuid="urn:uuid:0b7c5d2e-2222-4333-8444-555566667777"
+  kv3_addr=$(free_address)
+  rx_addr=$(free_address)
+  [ "$rx_addr" != "$kv3_addr" ] || rx_addr=$(free_address)
+  kv3_port=$(free_port tcp "$kv3_addr")
+  rx_port=$(free_port tcp "$rx_addr")
+  sed "s|$uuid|$kv3_uuid|" "$dir/kv3.conf" >"$dir/ipp-kv3.conf"
+  cat >"$dir/ipp-rx140.conf" <<EOF
+ATTR text printer-make-and-model "HALVORN RX-140"
+ATTR text printer-device-id "MFG:HALVORN;MDL:RX-140;CMD:PJL;"
+ATTR uri printer-uuid urn:uuid:9a8b7c6d-3333-4444-8555-666677778888
+ATTR name printer-firmware-name "Firmware"
+ATTR text printer-firmware-string-version "2.10"
+ATTR octetString printer-firmware-version "2"
+EOF
+  # ippeveprinter listens on the first IPv4 and IPv6 address of its host
+  # name: a name of its own, resolved in its mount namespace alone by a
+  # hosts file (the address, and ::1) and an address order that puts the
+  # address ahead of the 127.0.0.1 glibc makes of ::1.
+  local name addr port
+  for name in ipp-kv3 ipp-rx140; do
+    if [ "$name" = ipp-kv3 ]; then addr=$kv3_addr port=$kv3_port; else addr=$rx_addr port=$rx_port; fi
+    mkdir -p "$dir/$name-spool"
+    printf '127.0.0.1 localhost\n%s %s.test\n::1 %s.test\n' "$addr" "$name" "$name" >"$dir/$name.hosts"
+    printf 'precedence ::ffff:%s/128 100\nprecedence ::1/128 50\nprecedence ::/0 40\nprecedence 2002::/16 30\nprecedence ::/96 20\nprecedence ::ffff:0:0/96 10\n' \
+      "$addr" >"$dir/$name.gai"
+    setsid unshare -m --propagation private sh -c \
+      'mount --bind "$1.hosts" /etc/hosts && mount --bind "$1.gai" /etc/gai.conf &&
+       exec ippeveprinter -n "$2.test" -p "$3" -d "$1-spool" -a "$1.conf" "$2"' \
+      sh "$dir/$name" "$name" "$port" </dev/null >"$dir/$name.log" 2>&1 &
+    echo $! >"$dir/$name.pid"
+  done
+  for name in ipp-kv3 ipp-rx140; do
+    if [ "$name" = ipp-kv3 ]; then addr=$kv3_addr port=$kv3_port; else addr=$rx_addr port=$rx_port; fi
+    wait_for 10 sh -c "ss -Hltn 'src $addr and sport = :$port' | grep -q ." ||
+      die "$name did not listen on $addr:$port: $(tail -3 "$dir/$name.log")"
+  done
+
   # A silent IPP peer: takes every connection and keeps it, never reads.
   local silent_port
   silent_port=$(free_port tcp 127.0.0.1)
@@ -194,6 +241,43 @@ override 1.3.6.1.2.1.43.5.1.1.17.1 octet_str "KV3-SN-7"
 override 1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1 octet_str "MFG:HALVORN;MDL:KV3;"
 override 1.3.6.1.4.1.99999.1.1.0 octet_str "3.02"
 EOF
+  # The SNMP printer that restarts: what changes across a restart is read
+  # from the state file on every request (snmpd's pass), the rest is fixed.
+  local r_addr r_port
+  r_addr=$(free_address)
+  r_port=$(free_port udp "$r_addr")
+  cat >"$dir/restart.state" <<'EOF'
+uptime=500000
+firmware=2.10
+serial=KV3-SN-100
+model=KV3
+EOF
+  cat >"$dir/restart-pass.sh" <<EOF
+#!/bin/sh
+# snmpd pass: -g OID answers from the state file; nothing for GETNEXT.
+[ "\$1" = "-g" ] || exit 0
+value() { sed -n "s/^\$1=//p" "$dir/restart.state" | head -n 1; }
+case "\$2" in
+  .1.3.6.1.2.1.1.3.0) printf '%s\ntimeticks\n%s\n' "\$2" "\$(value uptime)" ;;
+  .1.3.6.1.4.1.99999.2.1.0) printf '%s\nstring\n%s\n' "\$2" "\$(value firmware)" ;;
+  .1.3.6.1.2.1.43.5.1.1.17.1) printf '%s\nstring\n%s\n' "\$2" "\$(value serial)" ;;
+  .1.3.6.1.2.1.25.3.2.1.3.1) printf '%s\nstring\nHALVORN %s\n' "\$2" "\$(value model)" ;;
+  .1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1) printf '%s\nstring\nMFG:HALVORN;MDL:%s;\n' "\$2" "\$(value model)" ;;
+esac
+EOF
+  chmod +x "$dir/restart-pass.sh"
+  # -p 1: ahead of the agent's own sysUpTime.
+  start_snmpd "$dir" snmpd-restart "$r_addr" "$r_port" <<EOF
+sysDescr HALVORN KV3 network printer
+rocommunity fleetread 127.0.0.0/8
+pass -p 1 .1.3.6.1.2.1.1.3 $dir/restart-pass.sh
+pass .1.3.6.1.4.1.99999.2 $dir/restart-pass.sh
+pass .1.3.6.1.2.1.43.5.1.1.17 $dir/restart-pass.sh
+pass .1.3.6.1.2.1.25.3.2.1.3 $dir/restart-pass.sh
+pass .1.3.6.1.4.1.2699.1.2.1.2.1.1.3 $dir/restart-pass.sh
+EOF
+  wait_for 10 sh -c "ss -Hlnu 'sport = :$r_port' | grep -q ." ||
+    die "snmpd-restart did not listen: $(tail -3 "$dir/snmpd-restart/log" 2>/dev/null)"
   wait_for 10 sh -c "ss -Hlnu 'sport = :$v2_port' | grep -q ." ||
     die "snmpd-v2c did not listen: $(tail -3 "$dir/snmpd-v2c/log" 2>/dev/null)"
   wait_for 10 sh -c "ss -Hlnu 'sport = :$v3_port' | grep -q ." ||
@@ -213,6 +297,16 @@ SNMP3_USER=fleetadmin
 SNMP3_AUTH=SHA:authpass123
 SNMP3_PRIV=AES:privpass123
 SNMP3_FIRMWARE_OID=1.3.6.1.4.1.99999.1.1.0
+IPPK_HOST=$kv3_addr
+IPPK_PORT=$kv3_port
+IPPK_UUID=$kv3_uuid
+IPPR_HOST=$rx_addr
+IPPR_PORT=$rx_port
+SNMPR_HOST=$r_addr
+SNMPR_PORT=$r_port
+SNMPR_COMMUNITY=fleetread
+SNMPR_FIRMWARE_OID=1.3.6.1.4.1.99999.2.1.0
+SNMPR_STATE=$dir/restart.state
 EOF
 }
 

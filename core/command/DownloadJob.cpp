@@ -203,7 +203,8 @@ void DownloadJob::Record() {
   }
   const platform::Error recorded =
       RecordDownloadAttempt(request_.historyPath, when, in, request_.transfer, request_.model,
-                            result_.transfer, request_.versionBefore, &result_.historyRow);
+                            result_.transfer, request_.versionBefore, &result_.historyRow,
+                            request_.identitySource);
   if (recorded.Failed()) {
     result_.historyError = recorded.detail;
     result_.historyRow = -1;
@@ -222,7 +223,7 @@ platform::Error RecordDownloadAttempt(const std::string& historyPath, const QDat
                                       const TDownloadInputs& in, const TransferRequest& request,
                                       const std::string& model, const TransferResult& result,
                                       const std::optional<std::string>& versionBefore,
-                                      std::int64_t* rowId) {
+                                      std::int64_t* rowId, const std::string& identitySource) {
   HistoryEntry e;
   e.time = when;
   e.user = CurrentUserName();
@@ -242,6 +243,7 @@ platform::Error RecordDownloadAttempt(const std::string& historyPath, const QDat
   e.bytesSent = static_cast<std::int64_t>(result.bytesSent);
   e.seconds = result.Seconds();
   e.versionBefore = versionBefore;
+  if (!identitySource.empty()) e.identitySource = identitySource;
   return DownloadHistory(historyPath).Record(e, rowId);
 }
 

@@ -38,6 +38,7 @@ struct DownloadJobRequest {
   TDownloadInputs inputs;    // the package's path and state, the port: for the records
   std::string model;         // the printer's model, for the history
   std::optional<std::string> versionBefore;  // what its console reported before
+  std::string identitySource;  // who told the model and version ("" none)
   std::string logPath;       // DownLoad.log; empty: its default
   std::string historyPath;   // empty: the history's default
   std::function<QDateTime()> now;  // unset: the local time now
@@ -125,6 +126,7 @@ platform::Error RecordDownloadAttempt(const std::string& historyPath, const QDat
                                       const TDownloadInputs& in, const TransferRequest& request,
                                       const std::string& model, const TransferResult& result,
                                       const std::optional<std::string>& versionBefore,
-                                      std::int64_t* rowId);
+                                      std::int64_t* rowId,
+                                      const std::string& identitySource = std::string());
 
 }  // namespace quillon

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QThread>
 #include <QVariant>
 
@@ -41,11 +42,21 @@ const char kSchema[] =
     " seconds REAL NOT NULL,"
     " outcome TEXT,"
     " version_before TEXT,"
-    " version_after TEXT)";
+    " version_after TEXT,"
+    " identity_source TEXT)";
+
+// Columns added after the first files were written: a file of the older
+// form gets them on its next write, and reads as NULL until then.
+const struct {
+  const char* name;
+  const char* type;
+} kAddedColumns[] = {{"identity_source", "TEXT"}};
 
 const char kColumns[] =
     "time, user, package, sha256, description, version, printer, route, model, init_items,"
     " result, detail, bytes_sent, seconds, outcome, version_before, version_after";
+// The added columns, in kAddedColumns' order, after kColumns.
+const char kAddedNames[] = "identity_source";
 
 // Sortable as text: every row is written in the same form, in UTC.
 QString TimeText(const QDateTime& t) {
@@ -61,6 +72,14 @@ QVariant Optional(const std::optional<std::string>& s) {
 std::optional<std::string> OptionalOf(const QVariant& v) {
   if (v.isNull()) return std::nullopt;
   return v.toString().toStdString();
+}
+
+// The columns the table has.
+bool TableColumns(QSqlQuery& q, QStringList& columns) {
+  if (!q.exec(QStringLiteral("PRAGMA table_info(downloads)"))) return false;
+  while (q.next()) columns << q.value(1).toString();
+  q.finish();
+  return true;
 }
 
 platform::Error SqlFailure(const std::string& what, const QSqlError& e) {
@@ -216,9 +235,19 @@ platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, std::int64_t*
   q.finish();
   if (!wal && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return failed(q.lastError());
   if (!q.exec(QString::fromLatin1(kSchema))) return failed(q.lastError());
+  QStringList columns;
+  if (!TableColumns(q, columns)) return failed(q.lastError());
+  for (const auto& added : kAddedColumns) {
+    if (columns.contains(QLatin1String(added.name))) continue;
+    const QString alter = QStringLiteral("ALTER TABLE downloads ADD COLUMN %1 %2")
+                              .arg(QLatin1String(added.name), QLatin1String(added.type));
+    // Another writer may have added it in between.
+    if (!q.exec(alter) && !q.lastError().text().contains(QStringLiteral("duplicate column")))
+      return failed(q.lastError());
+  }
 
-  q.prepare(QStringLiteral("INSERT INTO downloads (%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                .arg(QLatin1String(kColumns)));
+  q.prepare(QStringLiteral("INSERT INTO downloads (%1, %2) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                .arg(QLatin1String(kColumns), QLatin1String(kAddedNames)));
   q.addBindValue(TimeText(e.time.isValid() ? e.time : QDateTime::currentDateTimeUtc()));
   q.addBindValue(Text(e.user));
   q.addBindValue(Text(e.packagePath));
@@ -236,6 +265,7 @@ platform::Error DownloadHistory::RecordOnce(const HistoryEntry& e, std::int64_t*
   q.addBindValue(Optional(e.outcome));
   q.addBindValue(Optional(e.versionBefore));
   q.addBindValue(Optional(e.versionAfter));
+  q.addBindValue(Optional(e.identitySource));
   if (!q.exec()) return failed(q.lastError());
   if (rowId) *rowId = q.lastInsertId().toLongLong();
   return platform::Error::Ok();
@@ -252,8 +282,16 @@ platform::Error DownloadHistory::Read(const HistoryFilter& f, std::vector<Histor
   const Connection c(path_, BusyTimeoutMs, true);
   if (c.Error().Failed()) return c.Error();
   QSqlQuery q(c.Db());
+  // A file of the older form is read as it is (a read-only connection
+  // changes nothing): its missing columns read as NULL.
+  QStringList columns;
+  if (!TableColumns(q, columns)) return SqlFailure("history " + path_, q.lastError());
+  QString added;
+  for (const auto& a : kAddedColumns)
+    added += columns.contains(QLatin1String(a.name)) ? QStringLiteral(", %1").arg(QLatin1String(a.name))
+                                                     : QStringLiteral(", NULL");
   q.setForwardOnly(true);
-  QString sql = QStringLiteral("SELECT %1 FROM downloads WHERE 1=1").arg(QLatin1String(kColumns));
+  QString sql = QStringLiteral("SELECT %1%2 FROM downloads WHERE 1=1").arg(QLatin1String(kColumns), added);
   if (!f.printer.empty()) sql += QStringLiteral(" AND printer = :printer");
   if (f.since.isValid()) sql += QStringLiteral(" AND time >= :since");
   sql += QStringLiteral(" ORDER BY time, id");
@@ -284,6 +322,7 @@ platform::Error DownloadHistory::Read(const HistoryFilter& f, std::vector<Histor
     e.outcome = OptionalOf(q.value(14));
     e.versionBefore = OptionalOf(q.value(15));
     e.versionAfter = OptionalOf(q.value(16));
+    e.identitySource = OptionalOf(q.value(17));
     rows.push_back(std::move(e));
   }
   if (q.lastError().isValid()) return SqlFailure("history " + path_, q.lastError());

@@ -37,6 +37,9 @@ struct HistoryEntry {
   std::optional<std::string> outcome;
   std::optional<std::string> versionBefore;
   std::optional<std::string> versionAfter;
+  // Which source told the model and version before (console, ipp, ipps,
+  // snmp); none for rows written before the sources, or when none answered.
+  std::optional<std::string> identitySource;
 };
 
 struct HistoryFilter {

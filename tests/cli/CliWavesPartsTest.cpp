@@ -61,12 +61,12 @@ TEST(CliWavesParts, StatusAndSummaryTexts) {
 
 TEST(CliWavesParts, IdentityAfterTheRestart) {
   EXPECT_EQ(IdentityChange({}, "anything", "S1"), "");
-  EXPECT_EQ(IdentityChange({"KV3", ""}, " kv3 ", ""), "");
-  EXPECT_NE(IdentityChange({"KV3", ""}, "RX-140", "").find("another model: RX-140 (was KV3)"),
+  EXPECT_EQ(IdentityChange({"KV3", "", "", -1}, " kv3 ", ""), "");
+  EXPECT_NE(IdentityChange({"KV3", "", "", -1}, "RX-140", "").find("another model: RX-140 (was KV3)"),
             std::string::npos);
-  EXPECT_NE(IdentityChange({"KV3", ""}, "", "").find("another model"), std::string::npos);
-  EXPECT_NE(IdentityChange({"KV3", "S1"}, "KV3", "S2").find("another serial"), std::string::npos);
-  EXPECT_EQ(IdentityChange({"KV3", "S1"}, "KV3", ""), "");  // the source names none
+  EXPECT_NE(IdentityChange({"KV3", "", "", -1}, "", "").find("another model"), std::string::npos);
+  EXPECT_NE(IdentityChange({"KV3", "S1", "", -1}, "KV3", "S2").find("another serial"), std::string::npos);
+  EXPECT_EQ(IdentityChange({"KV3", "S1", "", -1}, "KV3", ""), "");  // the source names none
 }
 
 TEST(CliWavesParts, WhatLooksLikeABareHost) {

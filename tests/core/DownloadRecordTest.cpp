@@ -291,6 +291,97 @@ TEST(History, ACorruptDatabaseIsAFailureWithItsCauseAndIsLeftAsItWas) {
   EXPECT_EQ(quillon_test::ReadFileBytes(path), junk);
 }
 
+namespace {
+
+// Runs sql on the file through a connection of the test's own.
+bool Sql(const std::string& path, const std::vector<std::string>& statements,
+         std::vector<std::string>* firstColumn = nullptr) {
+  bool ok = true;
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-sql"));
+    db.setDatabaseName(QString::fromStdString(path));
+    ok = db.open();
+    QSqlQuery q(db);
+    for (const std::string& s : statements) {
+      if (!ok) break;
+      ok = q.exec(QString::fromStdString(s));
+      while (ok && firstColumn && q.next()) firstColumn->push_back(q.value(1).toString().toStdString());
+    }
+    q.finish();
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("test-sql"));
+  return ok;
+}
+
+// The table as the first released version wrote it, with one row.
+const char kFirstTable[] =
+    "CREATE TABLE downloads (id INTEGER PRIMARY KEY, time TEXT NOT NULL, user TEXT NOT NULL,"
+    " package TEXT NOT NULL, sha256 TEXT, description TEXT, version TEXT, printer TEXT NOT NULL,"
+    " route TEXT, model TEXT, init_items INTEGER, result INTEGER NOT NULL, detail TEXT,"
+    " bytes_sent INTEGER NOT NULL, seconds REAL NOT NULL, outcome TEXT, version_before TEXT,"
+    " version_after TEXT)";
+
+}  // namespace
+
+// A file written before the identity source was recorded: read as it is
+// (nothing changed by reading), and given the column on its next write.
+TEST(History, AFileOfTheFirstFormReadsAndTakesTheSourceColumnOnItsNextWrite) {
+  const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";
+  ASSERT_TRUE(Sql(path, {kFirstTable,
+                         "INSERT INTO downloads (time, user, package, printer, route, model, result,"
+                         " bytes_sent, seconds, outcome, version_before) VALUES"
+                         " ('2025-03-04T05:06:07.000Z', 'op', '/fw/OLD.RXF', 'ftp://10.0.0.9/vesta0',"
+                         " 'ftp', 'KV3', 0, 99, 2.5, 'verified', '1.00')"}));
+  const DownloadHistory history(path);
+  std::vector<HistoryEntry> rows;
+  const platform::Error read = history.Read({}, rows);
+  ASSERT_FALSE(read.Failed()) << read.detail;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].printer, "ftp://10.0.0.9/vesta0");
+  EXPECT_EQ(rows[0].versionBefore, std::optional<std::string>("1.00"));
+  EXPECT_FALSE(rows[0].identitySource.has_value());
+  std::vector<std::string> columns;
+  ASSERT_TRUE(Sql(path, {"PRAGMA table_info(downloads)"}, &columns));
+  EXPECT_EQ(std::count(columns.begin(), columns.end(), "identity_source"), 0);
+
+  HistoryEntry now = Entry("P2", 0);
+  now.identitySource = "snmp";
+  std::int64_t row = -1;
+  const platform::Error written = history.Record(now, &row);
+  ASSERT_FALSE(written.Failed()) << written.detail;
+  ASSERT_FALSE(history.SetVerification(row, "verified", std::string("3.01")).Failed());
+  ASSERT_FALSE(history.Record(Entry("P3", 0)).Failed());  // no source: NULL, not ""
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_FALSE(rows[0].identitySource.has_value());
+  EXPECT_EQ(rows[0].model, "KV3");
+  EXPECT_EQ(rows[1].identitySource, std::optional<std::string>("snmp"));
+  EXPECT_EQ(rows[1].versionAfter, std::optional<std::string>("3.01"));
+  EXPECT_FALSE(rows[2].identitySource.has_value());
+}
+
+// Writers of an old file meet on its migration: each leaves its row.
+TEST(History, WritersMigratingTheSameOldFileEachLeaveTheirRow) {
+  const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";
+  ASSERT_TRUE(Sql(path, {kFirstTable}));
+  const DownloadHistory history(path);
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 6; ++w) {
+    writers.emplace_back([&, w] {
+      HistoryEntry e = Entry("P" + std::to_string(w), 0);
+      e.identitySource = "ipp";
+      const platform::Error err = history.Record(e);
+      EXPECT_FALSE(err.Failed()) << err.detail;
+    });
+  }
+  for (auto& t : writers) t.join();
+  std::vector<HistoryEntry> rows;
+  ASSERT_FALSE(history.Read({}, rows).Failed());
+  ASSERT_EQ(rows.size(), 6u);
+  for (const HistoryEntry& e : rows) EXPECT_EQ(e.identitySource, std::optional<std::string>("ipp"));
+}
+
 // The bound is the whole write's: every try and SQLite's wait in each.
 TEST(History, ALockedDatabaseIsAFailureAfterABoundedWait) {
   const std::string path = quillon_test::MakeTestDir("hist") + "/history.sqlite";

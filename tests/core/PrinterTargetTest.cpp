@@ -83,7 +83,7 @@ TEST(PrinterTarget, QueueNamesAreKeptAsTheSpoolerWouldHoldThem) {
   EXPECT_EQ(Parsed(std::string(127, 'q')).Queue().size(), 127u);
 
   // What no queue name can hold: a mistyped address is told, not spooled.
-  for (const std::string bad : {std::string(), std::string("a b"), std::string("a/b"),
+  for (const std::string& bad : {std::string(), std::string("a b"), std::string("a/b"),
                                 std::string("a#b"), std::string("a\tb"), std::string(128, 'q'),
                                 std::string("xftp://A/vesta0"), std::string("ftp:/A/vesta0")}) {
     PrinterTarget t2;
