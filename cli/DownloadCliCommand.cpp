@@ -52,6 +52,7 @@
 #include "core/package/DigestAhead.h"
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
+#include "core/transfer/JobStream.h"
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadChecks.h"
 #include "core/command/DownloadCommand.h"
@@ -399,7 +400,13 @@ int RunDownload(const Options& o) {
   const bool wantVersion =
       o.skipCurrent || o.verify || o.dryRun || o.planned ||
       (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
-  BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
+  // The transfers' bar and the waves; each outcome is reported as it ends.
+  ProgressBar bar(::isatty(2) != 0);
+  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
+  // The job file is written while the consoles are asked.
+  const std::shared_ptr<JobFileAhead> jobAhead =
+      o.dryRun ? nullptr : std::make_shared<JobFileAhead>(app->Package);
+  const auto check = [&](std::size_t i) {
     PrinterRun& r = runs[i];
     if (RouteOf(r.printer) == "ftp") {
       if (!r.model.empty() && !wantVersion) return;
@@ -411,12 +418,14 @@ int RunDownload(const Options& o) {
     }
     r.before = AskConsole(r.consoleHost);
     r.asked = true;
+  };
+  // Each answer wakes the runner, whose next() takes the printer on.
+  BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
+    check(i);
+    runner.Wake();
   });
 
   const bool batch = runs.size() > 1;
-  // The transfers' bar and the waves; each outcome is reported as it ends.
-  ProgressBar bar(::isatty(2) != 0);
-  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
   // -q: what is said of a printer stays back unless it did not go well
   // (never while someone may be asked: the question must show).
   const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
@@ -548,6 +557,7 @@ int RunDownload(const Options& o) {
     job.inputs.port = r.port;
     job.model = r.model;
     if (r.asked && r.before.reachable) job.versionBefore = r.before.version;
+    job.preparedJob = jobAhead;
     job.logPath = command.LogPath;
     job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
