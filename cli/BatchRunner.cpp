@@ -46,12 +46,20 @@ void BatchRunner::Decided(const DownloadJob* job, bool failed) {
   }
 }
 
-void BatchRunner::Wake() {
+void BatchRunner::Wake() { waker_->Wake(); }
+
+void BatchRunner::Waker::Wake() {
   {
-    std::lock_guard<std::mutex> lock(wakeMutex_);
-    woken_ = true;
+    std::lock_guard<std::mutex> lock(mutex);
+    woken = true;
   }
-  wake_.notify_one();
+  cv.notify_one();
+}
+
+void BatchRunner::Waker::Wait(int ms) {
+  std::unique_lock<std::mutex> lock(mutex);
+  cv.wait_for(lock, std::chrono::milliseconds(std::max(1, ms)), [this] { return woken; });
+  woken = false;
 }
 
 bool BatchRunner::MayStart() {
@@ -113,7 +121,7 @@ void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
         continue;
       }
       // Its end is reaped at once, not at the next round.
-      job->OnTransferEnded([this] { Wake(); });
+      job->OnTransferEnded([waker = waker_] { waker->Wake(); });
       if (job->Start()) {
         if (static_cast<int>(canaries_.size()) < waves_.canary) canaries_.insert(job);
         running.push_back(job);
@@ -125,10 +133,7 @@ void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
     waiting = pending();
     if (!running.empty() || more() || waiting) {
       DrawBar(running);
-      std::unique_lock<std::mutex> lock(wakeMutex_);
-      wake_.wait_for(lock, std::chrono::milliseconds(std::max(1, PauseMs)),
-                     [this] { return woken_; });
-      woken_ = false;
+      waker_->Wait(PauseMs);
     }
   }
   bar_.Clear();

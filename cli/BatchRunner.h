@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -81,9 +82,15 @@ class BatchRunner {
   bool canaryFailed_ = false;
   std::function<bool()> pending_;
   std::function<std::string()> status_;
-  std::mutex wakeMutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
+  // Shared with the jobs' end hooks, which may outlive the runner.
+  struct Waker {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool woken = false;
+    void Wake();
+    void Wait(int ms);
+  };
+  std::shared_ptr<Waker> waker_ = std::make_shared<Waker>();
 };
 
 }  // namespace cli

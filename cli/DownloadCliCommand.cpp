@@ -403,10 +403,7 @@ int RunDownload(const Options& o) {
   // The transfers' bar and the waves; each outcome is reported as it ends.
   ProgressBar bar(::isatty(2) != 0);
   BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
-  // The job file is written while the consoles are asked.
-  const std::shared_ptr<JobFileAhead> jobAhead =
-      o.dryRun ? nullptr : std::make_shared<JobFileAhead>(app->Package);
-  const auto check = [&](std::size_t i) {
+  BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
     PrinterRun& r = runs[i];
     if (RouteOf(r.printer) == "ftp") {
       if (!r.model.empty() && !wantVersion) return;
@@ -418,12 +415,18 @@ int RunDownload(const Options& o) {
     }
     r.before = AskConsole(r.consoleHost);
     r.asked = true;
-  };
-  // Each answer wakes the runner, whose next() takes the printer on.
-  BackgroundWork checks(runs.size(), o.jobs, [&](std::size_t i) {
-    check(i);
+  }, [&](const BackgroundWork& work, std::size_t i) {
+    // The runner takes the printer on at once when every printer before it
+    // is in as well; answers that come out of order wait for its next
+    // round, which keeps the printers' order among answers that come
+    // together (the canary wave is the first of them).
+    for (std::size_t j = 0; j < i; ++j)
+      if (!work.Ended(j)) return;
     runner.Wake();
   });
+  // The job file is written while the consoles are asked.
+  const std::shared_ptr<JobFileAhead> jobAhead =
+      o.dryRun ? nullptr : std::make_shared<JobFileAhead>(app->Package);
 
   const bool batch = runs.size() > 1;
   // -q: what is said of a printer stays back unless it did not go well

@@ -6,10 +6,12 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/BareHost.h"
 #include "cli/BatchRunner.h"
+#include "cli/Parallel.h"
 #include "cli/ProgressBar.h"
 #include "cli/RunSummary.h"
 #include "cli/Verify.h"
@@ -138,4 +140,22 @@ TEST_F(CliRunnerParts, AJobsEndIsReapedWithoutWaitingForTheNextRound) {
   run.wait();
   EXPECT_EQ(reported, 1);
   EXPECT_EQ(job.Result().transfer.code, kJobTempFile);
+}
+
+TEST_F(CliRunnerParts, BackgroundWorkTellsEachEndOnceItCanBeSeen) {
+  constexpr std::size_t kItems = 40;
+  std::atomic<int> told{0};
+  std::atomic<int> unseen{0};
+  std::vector<std::atomic<int>> each(kItems);
+  {
+    BackgroundWork work(kItems, 4, [](std::size_t) {},
+                        [&](const BackgroundWork& w, std::size_t i) {
+                          if (!w.Ended(i)) ++unseen;
+                          ++each[i];
+                          ++told;
+                        });
+  }
+  EXPECT_EQ(told.load(), static_cast<int>(kItems));
+  EXPECT_EQ(unseen.load(), 0) << "told before the end could be seen";
+  for (std::size_t i = 0; i < kItems; ++i) EXPECT_EQ(each[i].load(), 1) << i;
 }
