@@ -9,13 +9,13 @@
 #                  plus the same console query (the download asks the console
 #                  behind the queue's network device for its version).
 # The tools take turns run by run; figures are medians of the runs.
-#   bench/download_vs_tools.sh [build-dir] [runs] [MiB]
+#   [BENCH_ADDR=127.x.y.z] bench/download_vs_tools.sh [build-dir] [runs] [MiB]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-3}
 mib=${3:-64}
-addr=127.0.7.2
+addr=${BENCH_ADDR:-127.0.7.2}
 cli=$build/cli/quillon-cli
 work=$(mktemp -d)
 cmake --build "$build" -j2 --target quillon-cli >/dev/null

@@ -7,12 +7,12 @@
 # answer each time. Each figure is the file's size over the whole call or
 # command (connection, login, directory change and transfer); best and
 # median of the runs.
-#   bench/net_upload.sh [build-dir] [runs]
+#   [BENCH_ADDR=127.x.y.z] bench/net_upload.sh [build-dir] [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-3}
-addr=127.0.7.1
+addr=${BENCH_ADDR:-127.0.7.1}
 work=$(mktemp -d)
 cmake --build "$build" -j2 --target bench_net_upload >/dev/null
 

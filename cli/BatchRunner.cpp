@@ -1,8 +1,7 @@
 #include "cli/BatchRunner.h"
 
-#include <QThread>
-
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -45,6 +44,22 @@ void BatchRunner::Decided(const DownloadJob* job, bool failed) {
     stop_ = "max_failures";
     VerboseLine(std::to_string(failures_) + " printer(s) failed: no other transfer starts");
   }
+}
+
+void BatchRunner::Wake() { waker_->Wake(); }
+
+void BatchRunner::Waker::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    woken = true;
+  }
+  cv.notify_one();
+}
+
+void BatchRunner::Waker::Wait(int ms) {
+  std::unique_lock<std::mutex> lock(mutex);
+  cv.wait_for(lock, std::chrono::milliseconds(std::max(1, ms)), [this] { return woken; });
+  woken = false;
 }
 
 bool BatchRunner::MayStart() {
@@ -103,7 +118,11 @@ void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
         // Handed out as Ctrl+C came (or the run stopped): it never starts.
         job->EndUnstarted("not started");
         report(*job);
-      } else if (job->Start()) {
+        continue;
+      }
+      // Its end is reaped at once, not at the next round.
+      job->OnTransferEnded([waker = waker_] { waker->Wake(); });
+      if (job->Start()) {
         if (static_cast<int>(canaries_.size()) < waves_.canary) canaries_.insert(job);
         running.push_back(job);
       } else {
@@ -114,7 +133,7 @@ void BatchRunner::RunFed(const std::function<DownloadJob*()>& next,
     waiting = pending();
     if (!running.empty() || more() || waiting) {
       DrawBar(running);
-      QThread::msleep(50);
+      waker_->Wait(PauseMs);
     }
   }
   bar_.Clear();

@@ -5,7 +5,10 @@
 // download; the runner only schedules them and draws the bar. Ctrl+C
 // kills every running job and starts no new one.
 
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +55,13 @@ class BatchRunner {
   void RunFed(const std::function<quillon::DownloadJob*()>& next,
               const std::function<bool()>& more,
               const std::function<void(quillon::DownloadJob&)>& done);
+  // Ends the pause between two rounds now: what next() waits for (a
+  // printer's checks) is in. A job's end wakes the runner by itself. Any
+  // thread.
+  void Wake();
+  // The longest pause between two rounds (the bar's redraw, Ctrl+C, the
+  // pending work's poll).
+  int PauseMs = 50;
 
  private:
   // Finishes and reports the jobs whose transfers have ended.
@@ -72,6 +82,15 @@ class BatchRunner {
   bool canaryFailed_ = false;
   std::function<bool()> pending_;
   std::function<std::string()> status_;
+  // Shared with the jobs' end hooks, which may outlive the runner.
+  struct Waker {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool woken = false;
+    void Wake();
+    void Wait(int ms);
+  };
+  std::shared_ptr<Waker> waker_ = std::make_shared<Waker>();
 };
 
 }  // namespace cli

@@ -56,6 +56,7 @@
 #include "core/package/DigestAhead.h"
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
+#include "core/transfer/JobStream.h"
 #include "core/transfer/PrintThread.h"
 #include "core/command/DownloadChecks.h"
 #include "core/command/DownloadCommand.h"
@@ -341,6 +342,7 @@ struct PrinterPreparation {
   // Asks the printer's identity sources again (a plan's pin).
   const std::function<void(PrinterRun&)> askIdentity;
   std::set<std::string>& settingsTold;  // each bad identity setting is told once
+  const std::shared_ptr<JobFileAhead> jobAhead;  // the job file written while the printers are asked
 
   // The run stopped itself: the printers left are not started.
   quillon::DownloadJob* Stopped(PrinterRun& r) const {
@@ -484,6 +486,7 @@ struct PrinterPreparation {
     if (r.asked && r.before.reachable && !r.before.version.empty())
       job.versionBefore = r.before.version;
     if (r.asked && r.identity.reachable) job.identitySource = r.identity.source;
+    job.preparedJob = jobAhead;
     job.logPath = command.LogPath;
     job.historyPath = command.HistoryPath;
     // Said before anything is sent: whether the printer's settings go.
@@ -623,6 +626,9 @@ int RunDownload(const Options& o) {
   const bool wantVersion =
       o.skipCurrent || o.verify || o.dryRun || o.planned ||
       (!o.allowDowngrade && !NormaliseVersion(package.DownLoadVersion).empty());
+  // The transfers' bar and the waves; each outcome is reported as it ends.
+  ProgressBar bar(::isatty(2) != 0);
+  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
   // The printers' identity sources (the console first by default, so a
   // console printer costs what it always did), per host as the settings say.
   const platform::ProfileFile settings(app->SettingsPath());
@@ -648,19 +654,28 @@ int RunDownload(const Options& o) {
     }
     r.sources = IdentityConfigFor(o, settings, r.consoleHost, r.sourcesError);
     askIdentity(r);
+  }, [&](const BackgroundWork& work, std::size_t i) {
+    // The runner takes the printer on at once when every printer before it
+    // is in as well; answers that come out of order wait for its next
+    // round, which keeps the printers' order among answers that come
+    // together (the canary wave is the first of them).
+    for (std::size_t j = 0; j < i; ++j)
+      if (!work.Ended(j)) return;
+    runner.Wake();
   });
   std::set<std::string> settingsTold;
+  // The job file is written while the consoles are asked.
+  const std::shared_ptr<JobFileAhead> jobAhead =
+      o.dryRun ? nullptr : std::make_shared<JobFileAhead>(app->Package);
 
   const bool batch = runs.size() > 1;
-  // The transfers' bar and the waves; each outcome is reported as it ends.
-  ProgressBar bar(::isatty(2) != 0);
-  BatchRunner runner(o.jobs, bar, WavesOf(o, runs.size()));
   // -q: what is said of a printer stays back unless it did not go well
   // (never while someone may be asked: the question must show).
   const bool holdNotices = CurrentVerbosity() == Verbosity::Quiet &&
                            (o.yes || o.force || !::isatty(0) || !::isatty(2));
   PrinterPreparation preparation{o,     app,   command,     answerer,    runner,      in,
-                                 package, batch, wantVersion, holdNotices, askIdentity, settingsTold};
+                                 package, batch, wantVersion, holdNotices, askIdentity, settingsTold,
+                                 jobAhead};
   // A printer whose console is slow to answer holds back no other: the
   // first (in the printers' order) whose answer is in goes next.
   std::vector<bool> prepared(runs.size(), false);

@@ -62,8 +62,12 @@ void RunParallel(std::size_t count, int jobs, const std::function<void(std::size
   for (std::thread& t : threads) t.join();
 }
 
-BackgroundWork::BackgroundWork(std::size_t count, int jobs, std::function<void(std::size_t)> work)
-    : work_(std::move(work)), ended_(new std::atomic<bool>[count]), count_(count) {
+BackgroundWork::BackgroundWork(std::size_t count, int jobs, std::function<void(std::size_t)> work,
+                               std::function<void(const BackgroundWork&, std::size_t)> ended)
+    : work_(std::move(work)),
+      told_(std::move(ended)),
+      ended_(new std::atomic<bool>[count]),
+      count_(count) {
   for (std::size_t i = 0; i < count; ++i) ended_[i] = false;
   const std::size_t n = std::min<std::size_t>(count, static_cast<std::size_t>(std::max(jobs, 1)));
   for (std::size_t t = 0; t < n; ++t) {
@@ -73,6 +77,7 @@ BackgroundWork::BackgroundWork(std::size_t count, int jobs, std::function<void(s
         if (i >= count_) return;
         if (!Interrupted()) work_(i);
         ended_[i].store(true, std::memory_order_release);
+        if (told_) told_(*this, i);
       }
     });
   }

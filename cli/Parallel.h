@@ -21,11 +21,13 @@ void RunParallel(std::size_t count, int jobs, const std::function<void(std::size
 
 // The same work started in the background: the caller asks which items
 // have ended and goes on with those. Items not yet started when Ctrl+C
-// comes are skipped (and count as ended). The destructor waits for the
-// threads.
+// comes are skipped (and count as ended). ended(work, i), when given, is
+// called on the item's thread once Ended(i) is true, so that a caller need
+// not poll. The destructor waits for the threads.
 class BackgroundWork {
  public:
-  BackgroundWork(std::size_t count, int jobs, std::function<void(std::size_t)> work);
+  BackgroundWork(std::size_t count, int jobs, std::function<void(std::size_t)> work,
+                 std::function<void(const BackgroundWork&, std::size_t)> ended = {});
   ~BackgroundWork();
   BackgroundWork(const BackgroundWork&) = delete;
   BackgroundWork& operator=(const BackgroundWork&) = delete;
@@ -35,6 +37,7 @@ class BackgroundWork {
 
  private:
   std::function<void(std::size_t)> work_;
+  std::function<void(const BackgroundWork&, std::size_t)> told_;
   std::unique_ptr<std::atomic<bool>[]> ended_;
   std::atomic<std::size_t> next_{0};
   std::size_t count_;

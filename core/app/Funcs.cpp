@@ -6,6 +6,7 @@
 #include "core/app/TextUtil.h"
 #include "platform/Spooler.h"
 #include "platform/TempNames.h"
+#include "platform/Text.h"
 
 std::string ExpandLineBreaks(std::string_view text) {
   std::string out;
@@ -41,7 +42,8 @@ int MakeTempFileName(std::string_view prefix, char* out) {
 }
 
 int GetPortFlags(const std::string& printerName) {
-  if (printerName.empty()) return 0;
+  // An FTP printer is no queue: the print server is not asked about it.
+  if (printerName.empty() || platform::IsFtpPrinterName(printerName)) return 0;
   platform::PrinterHandle printer;
   if (!printer.Open(printerName)) return 0;
   platform::SpoolerPrinterData data;

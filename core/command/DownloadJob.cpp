@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
+#include <system_error>
 
 #include "core/app/TextUtil.h"
 #include "core/command/ResultMessages.h"
@@ -140,6 +142,15 @@ bool DownloadJob::Start() {
   std::lock_guard<std::mutex> guard(threadMutex_);
   thread_ = std::make_unique<TPrintThread>(request_.transfer, *relay_);
   thread_->WatchIntervalMs = request_.watchIntervalMs;
+  thread_->PreparedJob = request_.preparedJob;
+  // Told on the output thread, which has nothing left to do but end.
+  QObject::connect(
+      thread_.get(), &QThread::finished, thread_.get(),
+      [this] {
+        threadEnded_ = true;
+        if (transferEnded_) transferEnded_();
+      },
+      Qt::DirectConnection);
   thread_->start();
   if (killed_) thread_->Abort();
   return true;
@@ -148,7 +159,7 @@ bool DownloadJob::Start() {
 bool DownloadJob::Finished() const {
   if (finished_ || request_.runTransfer) return true;
   std::lock_guard<std::mutex> guard(threadMutex_);
-  return !thread_ || thread_->isFinished();
+  return !thread_ || threadEnded_ || thread_->isFinished();
 }
 
 const DownloadJobResult& DownloadJob::Finish() {
@@ -197,14 +208,25 @@ void DownloadJob::Record() {
   const QDateTime when = request_.now ? request_.now() : QDateTime::currentDateTime();
   TDownloadInputs in = request_.inputs;
   in.printer = Printer();
+  // The two files are apart: each waits for its own sync beside the other.
+  const auto writeLog = [&] { return WriteDownloadLogEntry(request_.logPath, when, in); };
+  std::future<platform::Error> logged;
   if (result_.transfer.Succeeded()) {
-    const platform::Error logged = WriteDownloadLogEntry(request_.logPath, when, in);
-    if (logged.Failed()) result_.logError = logged.detail;
+    try {
+      logged = std::async(std::launch::async, writeLog);
+    } catch (const std::system_error&) {
+      // No thread to spare: one after the other.
+      logged = std::async(std::launch::deferred, writeLog);
+    }
   }
   const platform::Error recorded =
       RecordDownloadAttempt(request_.historyPath, when, in, request_.transfer, request_.model,
                             result_.transfer, request_.versionBefore, &result_.historyRow,
                             request_.identitySource);
+  if (logged.valid()) {
+    const platform::Error log = logged.get();
+    if (log.Failed()) result_.logError = log.detail;
+  }
   if (recorded.Failed()) {
     result_.historyError = recorded.detail;
     result_.historyRow = -1;

@@ -25,6 +25,7 @@
 #include "core/transfer/TransferRequest.h"
 #include "platform/Error.h"
 
+class JobFileAhead;
 class TPrintThread;
 
 namespace platform { class QueueHold; }
@@ -43,6 +44,9 @@ struct DownloadJobRequest {
   std::string historyPath;   // empty: the history's default
   std::function<QDateTime()> now;  // unset: the local time now
   int watchIntervalMs = 1000;      // the spooler watch's longest poll
+  // The package's job file written ahead, shared by the run's transfers
+  // (null: the output thread writes its own).
+  std::shared_ptr<JobFileAhead> preparedJob;
   // Runs the transfer in place of the output thread and blocks until it
   // ended (the window's progress dialog, tests); Kill() is then its own.
   std::function<TransferResult(const TransferRequest&)> runTransfer;
@@ -83,6 +87,10 @@ class DownloadJob {
   bool Start();
   // Whether Finish() would return at once.
   bool Finished() const;
+  // Called on the output thread as soon as its transfer has ended, before
+  // Finish(), so that a caller waiting for it need not poll. Set before
+  // Start(); not called for runTransfer.
+  void OnTransferEnded(std::function<void()> ended) { transferEnded_ = std::move(ended); }
   // Waits for the transfer, releases the lock, records; once.
   const DownloadJobResult& Finish();
   // Start() and Finish().
@@ -116,6 +124,8 @@ class DownloadJob {
   DownloadJobResult result_;
   bool finished_ = false;
   std::atomic<bool> killed_{false};
+  std::function<void()> transferEnded_;
+  std::atomic<bool> threadEnded_{false};
 };
 
 // The records of one attempt, for the job and for callers that record

@@ -4,9 +4,18 @@
 // length) and followed by the restart command that names the settings to
 // reset; otherwise the bare data.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+
+#include "platform/TempNames.h"
 
 class TDownDocFile;
 
@@ -31,3 +40,47 @@ std::uint32_t BuildJobFile(const char* path, const TDownDocFile* doc, bool comma
 // locked), from its start.
 std::uint32_t BuildJobFile(int fd, const TDownDocFile* doc, bool commandAllowed,
                            std::uint32_t initItems);
+
+// A package's job file written on a thread of its own as soon as the
+// package is open, so that a transfer finds it ready instead of writing
+// 64 MiB after the printer's console has answered. It is written for a
+// printer that takes the download command (what a package for the model
+// expects), up to the restart command, which depends on choices made
+// later. The first transfer to take it adds its restart command; a later
+// one whose choices give the same stream sends the same file, any other
+// builds its own. The file is locked and removed like every job file; it
+// goes with the last owner.
+class JobFileAhead {
+ public:
+  explicit JobFileAhead(std::shared_ptr<const TDownDocFile> package);
+  // Stops a write still going and waits for it.
+  ~JobFileAhead();
+  JobFileAhead(const JobFileAhead&) = delete;
+  JobFileAhead& operator=(const JobFileAhead&) = delete;
+
+  // The finished job file for a transfer of package with these choices:
+  // true with its path and length, false when the file written ahead is
+  // of another package or stream, or was not written (the caller then
+  // builds its own, and says why that fails). Waits for the writing while
+  // stop() is false, looking every 20 ms.
+  bool Take(const TDownDocFile* package, bool commandAllowed, std::uint32_t initItems,
+            const std::function<bool()>& stop, std::string& path, std::uint32_t& length);
+
+ private:
+  void Write();
+
+  std::shared_ptr<const TDownDocFile> package_;
+  std::optional<platform::LockedTempFile> file_;
+  std::mutex mutex_;
+  std::condition_variable written_;
+  bool done_ = false;       // the writer has ended
+  bool ok_ = false;         // and wrote the stream up to its restart command
+  std::uint64_t start_ = 0;  // bytes written: wrapper and data
+  bool download_ = false;   // they begin with the download command
+  // Once taken: the restart command's digit, or -1 for none, and the length.
+  bool taken_ = false;
+  int restart_ = -1;
+  std::uint32_t length_ = 0;
+  std::atomic<bool> cancel_{false};
+  std::thread writer_;
+};

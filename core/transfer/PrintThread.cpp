@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "core/app/Funcs.h"
 #include "core/app/TextUtil.h"
@@ -123,14 +124,29 @@ void TPrintThread::Execute() {
   try {
     // The job file goes on every path out of here, and is locked while it
     // lives: a later run's sweep takes it only once this process has gone.
-    const platform::LockedTempFile jobFile("dwn");
-    const std::string jobPath = jobFile.Path();
-    if (jobPath.empty()) {
+    // One written ahead for the same stream is sent as it is.
+    std::optional<platform::LockedTempFile> jobFile;
+    std::string jobPath;
+    std::uint32_t length = 0;
+    const bool ahead =
+        PreparedJob && PreparedJob->Take(request_.package.get(), request_.WithCommand(),
+                                         request_.initItems, [this] { return AbortRequested(); },
+                                         jobPath, length);
+    // Stopped while the file written ahead was still being written.
+    const bool stopped = PreparedJob && !ahead && AbortRequested();
+    if (!ahead && !stopped) {
+      jobFile.emplace("dwn");
+      jobPath = jobFile->Path();
+    }
+    if (stopped) {
+      Fail(kJobAborted, std::string());
+    } else if (jobPath.empty()) {
       Fail(kJobTempFile, "no job file can be made in the temporary folder: " +
                              std::string(std::strerror(errno)));
     } else {
-      const std::uint32_t length = BuildJobFile(jobFile.Fd(), request_.package.get(),
-                                                request_.WithCommand(), request_.initItems);
+      if (!ahead)
+        length = BuildJobFile(jobFile->Fd(), request_.package.get(), request_.WithCommand(),
+                              request_.initItems);
       if (length == 0) {
         Fail(kJobTempFile, request_.package ? "the job file cannot be written: " +
                                                   std::string(std::strerror(errno))

@@ -15,6 +15,7 @@
 
 #include "core/transfer/TransferRequest.h"
 
+class JobFileAhead;
 class TPrintSink;
 namespace platform {
 class PrinterHandle;
@@ -50,6 +51,11 @@ class TPrintThread : public QThread {
   // A held queue's job of others that is printing may finish within this
   // long; after it the update is refused, nothing sent.
   int HoldWaitMs = 60000;
+
+  // The package's job file written ahead (may be null): sent when it is
+  // the stream this transfer's choices give, else the thread builds its
+  // own. Set before start().
+  std::shared_ptr<JobFileAhead> PreparedJob;
 
   // With keepHoldAfterTransfer: the queue's hold after a successful
   // transfer (null otherwise, or once taken). Releasing it, or letting it

@@ -1,11 +1,23 @@
 // The pieces of a rollout's rules and reports, without a printer.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "cli/Arguments.h"
 #include "cli/BareHost.h"
+#include "cli/BatchRunner.h"
+#include "cli/Parallel.h"
+#include "cli/ProgressBar.h"
 #include "cli/RunSummary.h"
 #include "cli/Verify.h"
 #include "cli/Waves.h"
+#include "core/command/DownloadJob.h"
+#include "tests/support/TestEnv.h"
 
 using namespace cli;
 
@@ -74,4 +86,79 @@ TEST(CliWavesParts, WhatLooksLikeABareHost) {
     EXPECT_TRUE(LooksLikeBareHost(host)) << host;
   for (const char* queue : {"office", "KV3_Floor2", "", ".x", "x.", "a..b", "a b.c", "ftp://h/x"})
     EXPECT_FALSE(LooksLikeBareHost(queue)) << queue;
+}
+
+// The runner's pause between rounds ends as soon as there is something to
+// do: a printer's checks are in (Wake), or a running job's transfer ended.
+// With a pause far longer than the bound below, either missed would show
+// (and end the pause only after it).
+class CliRunnerParts : public ::testing::Test {
+ protected:
+  static bool EndsWithin(std::future<void>& run, int seconds) {
+    return run.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+  }
+};
+
+TEST_F(CliRunnerParts, AWakeEndsThePauseAtOnce) {
+  ProgressBar bar(false);
+  BatchRunner runner(1, bar);
+  runner.PauseMs = 30000;
+  std::atomic<bool> ready{false};
+  int asked = 0;
+  std::future<void> run = std::async(std::launch::async, [&] {
+    runner.RunFed([&]() -> quillon::DownloadJob* { ++asked; return nullptr; },
+                  [&] { return !ready.load(); }, [](quillon::DownloadJob&) {});
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ready = true;
+  runner.Wake();
+  EXPECT_TRUE(EndsWithin(run, 10)) << "the runner slept through its wake";
+  run.wait();
+  EXPECT_GE(asked, 1);
+}
+
+TEST_F(CliRunnerParts, AJobsEndIsReapedWithoutWaitingForTheNextRound) {
+  const std::string dir = quillon_test::MakeTestDir("runner");
+  quillon::DownloadJobRequest r;
+  r.transfer.target = PrinterTarget::Of("ftp://127.0.0.6/vesta0");
+  r.transfer.printer = r.transfer.target.Canonical();
+  r.logPath = dir + "/DownLoad.log";
+  r.historyPath = dir + "/history.sqlite";
+  // No package: the output thread ends at once.
+  quillon::DownloadJob job(std::move(r));
+  ProgressBar bar(false);
+  BatchRunner runner(1, bar);
+  runner.PauseMs = 30000;
+  bool handedOut = false;
+  int reported = 0;
+  std::future<void> run = std::async(std::launch::async, [&] {
+    runner.RunFed(
+        [&]() -> quillon::DownloadJob* {
+          handedOut = true;
+          return &job;
+        },
+        [&] { return !handedOut; }, [&](quillon::DownloadJob&) { ++reported; });
+  });
+  EXPECT_TRUE(EndsWithin(run, 10)) << "the job's end did not wake the runner";
+  run.wait();
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(job.Result().transfer.code, kJobTempFile);
+}
+
+TEST_F(CliRunnerParts, BackgroundWorkTellsEachEndOnceItCanBeSeen) {
+  constexpr std::size_t kItems = 40;
+  std::atomic<int> told{0};
+  std::atomic<int> unseen{0};
+  std::vector<std::atomic<int>> each(kItems);
+  {
+    BackgroundWork work(kItems, 4, [](std::size_t) {},
+                        [&](const BackgroundWork& w, std::size_t i) {
+                          if (!w.Ended(i)) ++unseen;
+                          ++each[i];
+                          ++told;
+                        });
+  }
+  EXPECT_EQ(told.load(), static_cast<int>(kItems));
+  EXPECT_EQ(unseen.load(), 0) << "told before the end could be seen";
+  for (std::size_t i = 0; i < kItems; ++i) EXPECT_EQ(each[i].load(), 1) << i;
 }

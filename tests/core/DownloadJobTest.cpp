@@ -5,9 +5,13 @@
 // output thread's as it told it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/app/PrinterLock.h"
@@ -128,6 +132,39 @@ TEST_F(DownloadJobTest, AJobThatNeverStartedAndARecordThatFailedAreTold) {
   EXPECT_FALSE(sent.historyError.empty());
   EXPECT_EQ(sent.historyRow, -1);
   EXPECT_EQ(sent.RecordError().rfind("DownLoad.log: ", 0), 0u) << sent.RecordError();
+}
+
+// Whoever waits for the job is told by the output thread as its transfer
+// ends, and may finish it at once instead of looking again later.
+TEST_F(DownloadJobTest, TheOutputThreadTellsTheEndOfItsTransfer) {
+  DownloadJobRequest r = Request("ftp://127.0.0.5/vesta0");
+  // No package: the output thread ends at once, failed.
+  DownloadJob job(std::move(r));
+  std::mutex mutex;
+  std::condition_variable told;
+  int calls = 0;
+  bool finishedWhenTold = false;
+  std::thread::id teller;
+  job.OnTransferEnded([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++calls;
+    teller = std::this_thread::get_id();
+    told.notify_all();
+  });
+  ASSERT_TRUE(job.Start());
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(told.wait_for(lock, std::chrono::seconds(30), [&] { return calls > 0; }));
+    finishedWhenTold = job.Finished();
+  }
+  EXPECT_TRUE(finishedWhenTold);
+  EXPECT_NE(teller, std::this_thread::get_id());
+  const DownloadJobResult& result = job.Finish();
+  EXPECT_EQ(result.transfer.code, kJobTempFile);
+  EXPECT_EQ(result.transfer.detail, "no package is open");
+  EXPECT_EQ(calls, 1);
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].result, kJobTempFile);
 }
 
 }  // namespace

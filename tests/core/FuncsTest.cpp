@@ -7,6 +7,7 @@
 
 #include "core/app/Funcs.h"
 #include "core/app/TextUtil.h"
+#include "platform/Spooler.h"
 #include "platform/TempNames.h"
 #include "tests/support/TestEnv.h"
 
@@ -119,6 +120,17 @@ TEST_F(SpoolerHelpers, PortFlagsOfQueuesAndClasses) {
   EXPECT_EQ(GetPortFlags("ftp://10.0.0.1/vesta0"), 0);
   EXPECT_EQ(GetPortFlags(""), 0);
   EXPECT_EQ(GetPortFlags(std::string(300, 'q')), 0);
+}
+
+// The download's checks read the port flags of every printer; an FTP
+// printer's cost no round trip to a print server that may be slow or away.
+TEST(PortFlags, AnFtpPrinterIsNotAskedOfThePrintServer) {
+  const platform::SpoolerTraffic before = platform::SpoolerTrafficSoFar();
+  EXPECT_EQ(GetPortFlags("ftp://10.0.0.1/vesta0"), 0);
+  EXPECT_EQ(GetPortFlags("ftp://[::1]:2121/vesta0"), 0);
+  const platform::SpoolerTraffic after = platform::SpoolerTrafficSoFar();
+  EXPECT_EQ(after.connections, before.connections);
+  EXPECT_EQ(after.requests, before.requests);
 }
 
 TEST_F(SpoolerHelpers, PrinterNamesAreAppended) {

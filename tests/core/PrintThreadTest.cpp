@@ -18,6 +18,7 @@
 
 #include "core/app/QuillonApp.h"
 #include "core/app/TextUtil.h"
+#include "core/transfer/JobStream.h"
 #include "core/transfer/PrintThread.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/DownloadSupport.h"
@@ -77,6 +78,7 @@ class PrintThreadRun : public ::testing::Test {
   int Run(int watchMs = 100, int timeoutMs = 60000) {
     thread_ = std::make_unique<TPrintThread>(app_->MakeTransferRequest(initItems_), sink_);
     thread_->WatchIntervalMs = watchMs;
+    thread_->PreparedJob = prepared_;
     thread_->start();
     EXPECT_TRUE(thread_->wait(QDeadlineTimer(timeoutMs))) << "the thread did not end";
     return thread_->Result().code;
@@ -93,8 +95,25 @@ class PrintThreadRun : public ::testing::Test {
   PrintSinkRecorder sink_;
   std::unique_ptr<TPrintThread> thread_;
   std::size_t jobsBefore_ = 0;
+  std::shared_ptr<JobFileAhead> prepared_;  // the job file written ahead, if any
 };
 RawListener* PrintThreadRun::listener_ = nullptr;
+
+TEST_F(PrintThreadRun, SpoolerRouteSendsAJobFileWrittenAheadAsItIs) {
+  const std::string data = package_test::Pattern(5000, 6);
+  SetPackage(*app_, data, 1, 1);
+  initItems_ = 4;
+  Select("qd_raw", "KV3");
+  prepared_ = std::make_shared<JobFileAhead>(app_->Package);
+  EXPECT_EQ(Run(1000), 0);
+  EXPECT_EQ(NewJob(), WrappedStream(data, 4));
+  // Taken by the transfer: another restart digit no longer fits it.
+  std::string path;
+  std::uint32_t length = 0;
+  EXPECT_FALSE(prepared_->Take(app_->Package.get(), true, 1, {}, path, length));
+  thread_.reset();
+  prepared_.reset();
+}
 
 TEST_F(PrintThreadRun, SpoolerRouteDeliversTheWrappedJobAndWatchesItToTheEnd) {
   const std::string data = package_test::Pattern(3000, 5);
@@ -376,6 +395,35 @@ TEST_F(PrintThreadFtp, UploadReachesThePrinterWithProgressNotifications) {
   ASSERT_GE(progress.size(), 2u);
   EXPECT_EQ(progress.front(), std::to_string(expected.size()));
   EXPECT_EQ(progress.back(), std::to_string(expected.size()));
+}
+
+// A job file written ahead goes on the wire byte for byte as the one the
+// thread builds; a transfer whose choices give another stream builds its
+// own beside it.
+TEST_F(PrintThreadFtp, AJobFileWrittenAheadSendsTheSameBytes) {
+  Start({});
+  const std::string data = package_test::Pattern(300000, 4);
+  SetPackage(*app_, data, 1, 1);
+  Select(Target(), "KV3");
+  prepared_ = std::make_shared<JobFileAhead>(app_->Package);
+  std::size_t sent = 0;
+  for (const unsigned items : {3u, 2u, 3u}) {
+    SCOPED_TRACE(items);
+    initItems_ = items;
+    ASSERT_EQ(Run(), 0);
+    const auto reports = sim_->Reports(++sent);
+    ASSERT_EQ(reports.size(), sent);
+    EXPECT_EQ(ReceivedJob(reports.back()), WrappedStream(data, items));
+    EXPECT_EQ(thread_->Result().bytesSent, WrappedStream(data, items).size());
+  }
+  // The first transfer took the file and gave it its restart command.
+  std::string path;
+  std::uint32_t length = 0;
+  EXPECT_FALSE(prepared_->Take(app_->Package.get(), true, 2, {}, path, length));
+  ASSERT_TRUE(prepared_->Take(app_->Package.get(), true, 3, {}, path, length));
+  EXPECT_EQ(ReadFileBytes(path), WrappedStream(data, 3));
+  thread_.reset();
+  prepared_.reset();
 }
 
 TEST_F(PrintThreadFtp, ProgressReachesTheSinkCoalescedWithFirstAndLastAndTheCountIsKept) {
