@@ -520,8 +520,10 @@ JobEvent PrinterHandle::NextJobEvent(JobState& state) {
   }
   const ipp_status_t status = cups::StatusOf(resp.get());
   if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
-    // Unsupported, or the subscription has gone (with its job).
+    // Unsupported, or the subscription has gone: a server may end it
+    // with its job, before the job's last event is asked for.
     impl_->eventsWatched = false;
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) impl_->subscriptionId = 0;  // nothing to cancel
     return JobEvent::NotWatched;
   }
   const EventsSeen seen = ReadEvents(resp.get(), impl_->subscriptionId, impl_->jobId);

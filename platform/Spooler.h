@@ -90,7 +90,8 @@ using SpoolerAbort = std::function<bool()>;
 enum class JobEvent {
   Changed,     // the job changed; the state is the one the last event told
   None,        // nothing happened (a server that does not hold the ask)
-  NotWatched,  // no subscription (refused, ignored, ended): ask QueryJob
+  NotWatched,  // no subscription (refused, ignored, or ended: a server
+               // may end it with the job, its last event unasked): ask QueryJob
   NoAnswer,    // the server did not answer within the bound (or the abort)
 };
 
