@@ -245,6 +245,8 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
     // with "no-hold" since the watch's last look. The backend replaced the
     // state message while the firmware printed.
     if (!hold->StopPrinter()) hold->ShowMessage();
+    // The caller releases it, maybe after this thread has gone.
+    hold->SetAbort(nullptr);
     queueHold_ = std::move(hold);
     return;
   }
