@@ -512,10 +512,10 @@ JobEvent PrinterHandle::NextJobEvent(JobState& state) {
     // A request cut short leaves its connection in the middle of an
     // answer: the next one starts afresh. A server that left the ask
     // unanswered is not made to leave the cancel of the subscription
-    // unanswered too.
+    // unanswered too; one that held it until the abort is asked.
+    if (!impl_->control.CutByAbort()) impl_->subscriptionId = 0;
     impl_->control.reset();
     impl_->eventsWatched = false;
-    impl_->subscriptionId = 0;
     return JobEvent::NoAnswer;
   }
   const ipp_status_t status = cups::StatusOf(resp.get());

@@ -460,12 +460,23 @@ TEST_F(PrintThreadSpoolerEvents, AnAbortCutsARequestTheServerNeverAnswersWithinA
     EXPECT_TRUE(prompt) << took << " s";
     EXPECT_EQ(thread.Result().code, 4096) << thread.Result().detail;
     const std::uint64_t jobBytes = thread.Result().jobBytes;
-    if (stage.everyByte) EXPECT_EQ(thread.Result().bytesSent, jobBytes);
-    else EXPECT_LT(thread.Result().bytesSent, jobBytes);
+    if (stage.everyByte) {
+      EXPECT_EQ(thread.Result().bytesSent, jobBytes);
+    } else {
+      EXPECT_LT(thread.Result().bytesSent, jobBytes);
+    }
     EXPECT_NE(thread.Result().detail.find(std::to_string(thread.Result().bytesSent) + " bytes"),
               std::string::npos)
         << thread.Result().detail;
     EXPECT_EQ(JobFilesLeft(), 0);
+    // The job and its subscription are cancelled at a server that still
+    // answers those.
+    if (stage.everyByte) {
+      EXPECT_TRUE(Sent(server, 0x0008 /* Cancel-Job */));
+      if (std::string(stage.name) == "job events") {
+        EXPECT_TRUE(Sent(server, kCancelSubscription));
+      }
+    }
   }
 }
 
