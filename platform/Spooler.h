@@ -107,9 +107,10 @@ class PrinterHandle {
   PrinterHandle(PrinterHandle&&) noexcept;
   PrinterHandle& operator=(PrinterHandle&&) noexcept;
 
-  // Every request of this handle from then on (also a wait already going
-  // on) gives up once `abort` says so; the cancel that follows an abort
-  // is still sent, bounded by a second. Set it before Open.
+  // Every request of this handle gives up once `abort` says so, also in
+  // the middle of a wait; the cancel that follows an abort is still sent,
+  // bounded by a second. Set it before Open (each connection takes it
+  // when it is made).
   void SetAbort(SpoolerAbort abort);
 
   // Connects to the server and checks that the queue (or class) exists.
