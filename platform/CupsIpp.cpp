@@ -2,18 +2,18 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace platform {
 namespace cups {
 namespace {
 
-// A server that stops answering must not hold the caller for long.
-constexpr int kConnectMs = 5000;
-constexpr double kIoSeconds = 15.0;
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
 
-int GiveUp(http_t*, void*) { return 0; }
 
 std::atomic<long long> requests{0};
 std::atomic<long long> connections{0};
@@ -49,12 +49,94 @@ ipp_attribute_t* ReadGroup(ipp_t* response, ipp_attribute_t* a, PrinterAttribute
 
 }  // namespace
 
-Http Connect() {
-  Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                         1, kConnectMs, nullptr));
+struct Connection::Wait {
+  AbortCheck abort;
+  WaitBounds bounds;
+  bool waiting = false;  // the calls so far belong to one wait
+  Clock::time_point since;
+  Clock::time_point lastCall;
+  bool cutByAbort = false;
+
+  bool Aborted() const { return abort && abort(); }
+  // The idle bound that holds now.
+  int LimitMs(bool aborted) const {
+    if (!aborted) return bounds.idleMs;
+    return bounds.afterAbortMs < 0 ? 0 : std::min(bounds.idleMs, bounds.afterAbortMs);
+  }
+};
+
+namespace {
+
+// libcups calls this each time a read or write has waited one slice
+// without progress: 0 ends the request. Calls that follow each other
+// within two slices are one wait; a longer gap means data came between.
+int KeepWaiting(http_t*, void* data) {
+  Connection::Wait& w = *static_cast<Connection::Wait*>(data);
+  const Clock::time_point now = Clock::now();
+  if (!w.waiting || now - w.lastCall > Ms(2 * kAbortSliceMs)) {
+    w.waiting = true;
+    w.since = now - Ms(kAbortSliceMs);
+  }
+  w.lastCall = now;
+  const bool aborted = w.Aborted();
+  if (now - w.since < Ms(w.LimitMs(aborted))) return 1;
+  if (aborted) w.cutByAbort = true;
+  return 0;
+}
+
+}  // namespace
+
+Connection::Connection() = default;
+Connection::Connection(std::unique_ptr<Wait> wait, http_t* http) : wait_(std::move(wait)), http_(http) {}
+Connection::~Connection() { reset(); }
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&& other) noexcept {
+  if (this != &other) {
+    reset();
+    http_ = std::move(other.http_);
+    wait_ = std::move(other.wait_);
+  }
+  return *this;
+}
+void Connection::reset() {
+  http_.reset();
+  wait_.reset();
+}
+bool Connection::CutByAbort() const { return wait_ && wait_->cutByAbort; }
+
+Connection Connect(const AbortCheck& abort, WaitBounds bounds) {
+  auto wait = std::make_unique<Connection::Wait>();
+  wait->abort = abort;
+  wait->bounds = bounds;
   ++connections;
-  if (http) httpSetTimeout(http.get(), kIoSeconds, GiveUp, nullptr);
-  return http;
+  // The connect goes in slices so that an abort is seen between them; an
+  // attempt that failed before its slice ran out (refused, no such host)
+  // is not tried again.
+  const Clock::time_point begin = Clock::now();
+  const Clock::time_point end = begin + Ms(bounds.connectMs);
+  for (;;) {
+    const Clock::time_point at = Clock::now();
+    const bool aborted = wait->Aborted();
+    if (at >= end || (aborted && at - begin >= Ms(wait->LimitMs(true)))) {
+      wait->cutByAbort = aborted;
+      return Connection();
+    }
+    const long long left = std::chrono::duration_cast<Ms>(end - at).count();
+    const int slice = static_cast<int>(std::min<long long>(left, kAbortSliceMs));
+    if (http_t* h = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                 1, slice, nullptr)) {
+      // Each read or write waits one slice at a time; KeepWaiting decides.
+      httpSetTimeout(h, kAbortSliceMs / 1000.0, KeepWaiting, wait.get());
+      return Connection(std::move(wait), h);
+    }
+    if (Clock::now() - at < Ms(slice)) return Connection();
+  }
+}
+
+Connection ConnectForCleanup(const AbortCheck& abort) {
+  WaitBounds bounds;
+  bounds.afterAbortMs = kCleanupAfterAbortMs;
+  return Connect(abort, bounds);
 }
 
 std::string QueueResource(const std::string& name, bool isClass) {

@@ -76,6 +76,11 @@ SpoolerPrinterData DataOf(const cups::PrinterAttributes& queue, const std::strin
   return d;
 }
 
+std::string StringValueOf(ipp_attribute_t* a) {
+  const char* v = ippGetString(a, 0, nullptr);
+  return v ? std::string(v) : std::string();
+}
+
 // The failure of the request just made, in the server's own words: read
 // at once, before any clean-up request replaces the thread's last error.
 Error RequestFailure(ipp_t* response) {
@@ -86,10 +91,74 @@ Error RequestFailure(ipp_t* response) {
   return Error::Of(static_cast<int>(status), SpoolerLastError());
 }
 
+// The subscription a job creation answer carries: its id, 0 when the
+// server ignored or refused it.
+int SubscriptionIdOf(ipp_t* response) {
+  for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
+    const char* name = ippGetName(a);
+    if (ippGetGroupTag(a) == IPP_TAG_SUBSCRIPTION && name &&
+        std::string(name) == "notify-subscription-id" && ippGetValueTag(a) == IPP_TAG_INTEGER)
+      return ippGetInteger(a, 0);
+  }
+  return 0;
+}
+
+// What the events of one answer tell of one job of one subscription.
+struct EventsSeen {
+  int lastSequence = 0;
+  JobStatus state = JobStatus::Unknown;  // Unknown: no event told it
+  std::string title;
+};
+
+EventsSeen ReadEvents(ipp_t* response, int subscriptionId, int jobId) {
+  EventsSeen seen;
+  struct Event {
+    int subscription = 0, sequence = 0, job = 0, state = 0;
+    std::string title;
+  } e;
+  const auto flush = [&] {
+    if (e.subscription == subscriptionId && e.sequence > 0) {
+      seen.lastSequence = std::max(seen.lastSequence, e.sequence);
+      if ((e.job == 0 || e.job == jobId) && e.state > 0) {
+        const JobStatus st = StatusOfState(e.state);
+        // A later event never takes back an end already told.
+        const bool ended = seen.state == JobStatus::Canceled ||
+                           seen.state == JobStatus::Aborted || seen.state == JobStatus::Completed;
+        if (st != JobStatus::Unknown && !ended) {
+          seen.state = st;
+          seen.title = e.title;
+        }
+      }
+    }
+    e = Event();
+  };
+  ipp_tag_t group = IPP_TAG_ZERO;
+  for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
+    const char* name = ippGetName(a);
+    const ipp_tag_t g = ippGetGroupTag(a);
+    if (!name || g != group) {
+      if (group == IPP_TAG_EVENT_NOTIFICATION) flush();
+      group = name ? g : IPP_TAG_ZERO;
+      if (!name) continue;
+    }
+    if (g != IPP_TAG_EVENT_NOTIFICATION) continue;
+    const std::string n(name);
+    const ipp_tag_t tag = ippGetValueTag(a);
+    const bool number = tag == IPP_TAG_INTEGER || tag == IPP_TAG_ENUM;
+    if (n == "notify-subscription-id" && number) e.subscription = ippGetInteger(a, 0);
+    else if (n == "notify-sequence-number" && number) e.sequence = ippGetInteger(a, 0);
+    else if ((n == "notify-job-id" || n == "job-id") && number) e.job = ippGetInteger(a, 0);
+    else if (n == "job-state" && number) e.state = ippGetInteger(a, 0);
+    else if (n == "job-name") e.title = StringValueOf(a);
+  }
+  if (group == IPP_TAG_EVENT_NOTIFICATION) flush();
+  return seen;
+}
+
 }  // namespace
 
 bool ListPrinterData(std::vector<SpoolerPrinterData>& list) {
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect();
   if (!http) return false;
   cups::Ipp req = cups::NewRequest(IPP_OP_CUPS_GET_PRINTERS);
   RequestAttributes(req.get(), kDataAttributes);
@@ -125,7 +194,7 @@ SpoolerTraffic SpoolerTrafficSoFar() {
 
 std::vector<std::string> EnumPrinterNames() {
   std::vector<std::string> names;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect();
   if (!http) return names;
   cups::Ipp req = cups::NewRequest(IPP_OP_CUPS_GET_PRINTERS);
   RequestAttributes(req.get(), {"printer-name"});
@@ -145,19 +214,58 @@ std::vector<std::string> EnumPrinterNames() {
 }
 
 struct PrinterHandle::Impl {
+  cups::AbortCheck abort;
   std::string name;
   bool isClass = false;
-  cups::Http control;   // queue data, job creation, job queries
-  cups::Http document;  // the raw document while it streams
+  cups::Connection control;   // queue data, job creation, job queries, events
+  cups::Connection document;  // the raw document while it streams
+  cups::Connection cleanup;   // the clean-up once the abort has been asked for
+  bool cleanupHung = false;  // a clean-up request went unanswered
   std::string resource;
   int jobId = 0;
   bool jobOpen = false;  // started and neither ended nor aborted
+  int subscriptionId = 0;   // the job's events, 0: none
+  bool eventsWatched = false;
+  int nextSequence = 1;     // the first event not seen yet
+
+  ~Impl() { DropSubscription(); }
 
   http_t* Control() {
     // The server may have closed an idle connection; CUPS reconnects on
     // its own, but a connection that never came up is made afresh.
-    if (!control) control = cups::Connect();
+    if (!control) control = cups::Connect(abort);
     return control.get();
+  }
+  bool Aborted() const { return abort && abort(); }
+  // The connection of a clean-up request (a cancel): once the abort has
+  // been asked for, one of its own, bounded by a second, and none at all
+  // after a server left one of them unanswered.
+  http_t* Cleanup() {
+    if (!Aborted()) return Control();
+    if (cleanupHung) return nullptr;
+    if (!cleanup) cleanup = cups::ConnectForCleanup(abort);
+    if (!cleanup) cleanupHung = true;
+    return cleanup.get();
+  }
+  cups::Ipp DoCleanup(cups::Ipp request, const char* resource) {
+    const bool aborted = Aborted();
+    cups::Ipp resp = cups::Do(Cleanup(), std::move(request), resource);
+    if (!resp && aborted) cleanupHung = true;
+    return resp;
+  }
+  // Ends the subscription to the job's events: a server keeps one of a
+  // job that never ends.
+  void DropSubscription() {
+    eventsWatched = false;
+    if (subscriptionId <= 0) return;
+    const int id = subscriptionId;
+    subscriptionId = 0;
+    cups::Ipp req = cups::NewRequest(IPP_OP_CANCEL_SUBSCRIPTION);
+    const std::string uri = cups::QueueUri(name, isClass);
+    ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddInteger(req.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", id);
+    // A job that has ended took its subscription with it: "not found".
+    DoCleanup(std::move(req), "/");
   }
 };
 
@@ -172,8 +280,14 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     Close();
     impl_ = std::move(other.impl_);
     lastError_ = std::move(other.lastError_);
+    abort_ = std::move(other.abort_);
   }
   return *this;
+}
+
+void PrinterHandle::SetAbort(SpoolerAbort abort) {
+  abort_ = std::move(abort);
+  if (impl_) impl_->abort = abort_;
 }
 
 bool PrinterHandle::Open(const std::string& name) {
@@ -184,6 +298,7 @@ bool PrinterHandle::Open(const std::string& name) {
     return false;
   }
   auto impl = std::make_unique<Impl>();
+  impl->abort = abort_;
   impl->name = name;
   cups::Ipp resp = GetQueueAttributes(impl->Control(), name, false,
                                       {"printer-name", "printer-type"});
@@ -246,6 +361,15 @@ int PrinterHandle::StartRawDoc(const std::string& title, bool ahead) {
                  "no-hold");
     ippAddInteger(create.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "job-priority", 100);
   }
+  // The job's end is told by the server's own events, asked for with the
+  // job itself (no request more); a server that does not keep them
+  // answers "ignored subscriptions" and the job is polled.
+  ippAddString(create.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr,
+               "ippget");
+  static const char* const kEvents[] = {"job-state-changed", "job-completed"};
+  ippAddStrings(create.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", 2, nullptr,
+                kEvents);
+  impl_->DropSubscription();
   cups::Ipp created = cups::Do(impl_->Control(), std::move(create), impl_->resource.c_str());
   const int jobId = cups::Integer(created.get(), "job-id", 0);
   if (!cups::Succeeded(created.get()) || jobId <= 0) {
@@ -254,10 +378,13 @@ int PrinterHandle::StartRawDoc(const std::string& title, bool ahead) {
   }
   impl_->jobId = jobId;
   impl_->jobOpen = true;
+  impl_->subscriptionId = SubscriptionIdOf(created.get());
+  impl_->eventsWatched = impl_->subscriptionId > 0;
+  impl_->nextSequence = 1;
 
   // The document streams on its own connection so that the job can be
   // asked about or cancelled while it is being sent.
-  impl_->document = cups::Connect();
+  impl_->document = cups::Connect(impl_->abort);
   if (impl_->document) {
     cups::Ipp send = cups::NewRequest(IPP_OP_SEND_DOCUMENT);
     ippAddString(send.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
@@ -318,7 +445,9 @@ bool PrinterHandle::Abort() {
   // Dropping the connection discards the rest of the document.
   impl_->document.reset();
   impl_->jobOpen = false;
-  return CancelJob(impl_->jobId);
+  const bool cancelled = CancelJob(impl_->jobId);
+  impl_->DropSubscription();
+  return cancelled;
 }
 
 int PrinterHandle::CurrentJobId() const { return impl_ ? impl_->jobId : 0; }
@@ -360,10 +489,54 @@ bool PrinterHandle::CancelJob(int jobId) {
   cups::Ipp req = cups::NewRequest(IPP_OP_CANCEL_JOB);
   const std::string uri = cups::JobUri(jobId);
   ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
-  cups::Ipp resp = cups::Do(impl_->Control(), std::move(req), "/jobs/");
+  cups::Ipp resp = impl_->DoCleanup(std::move(req), "/jobs/");
   if (cups::Succeeded(resp.get())) return true;
   // A job that has already ended cannot be cancelled any more.
-  return QueryJob(jobId).Finished();
+  return resp && QueryJob(jobId).Finished();
+}
+
+bool PrinterHandle::WatchesJobEvents() const { return impl_ && impl_->eventsWatched; }
+
+JobEvent PrinterHandle::NextJobEvent(JobState& state) {
+  if (!impl_ || !impl_->eventsWatched) return JobEvent::NotWatched;
+  cups::Ipp req = cups::NewRequest(IPP_OP_GET_NOTIFICATIONS);
+  const std::string uri = cups::QueueUri(impl_->name, impl_->isClass);
+  ippAddString(req.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddInteger(req.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids",
+                impl_->subscriptionId);
+  ippAddInteger(req.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers",
+                impl_->nextSequence);
+  ippAddBoolean(req.get(), IPP_TAG_OPERATION, "notify-wait", 1);
+  cups::Ipp resp = cups::Do(impl_->Control(), std::move(req), "/");
+  if (!resp) {
+    // A request cut short leaves its connection in the middle of an
+    // answer: the next one starts afresh. A server that left the ask
+    // unanswered is not made to leave the cancel of the subscription
+    // unanswered too; one that held it until the abort is asked.
+    if (!impl_->control.CutByAbort()) impl_->subscriptionId = 0;
+    impl_->control.reset();
+    impl_->eventsWatched = false;
+    return JobEvent::NoAnswer;
+  }
+  const ipp_status_t status = cups::StatusOf(resp.get());
+  if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    // Unsupported, or the subscription has gone: a server may end it
+    // with its job, before the job's last event is asked for.
+    impl_->eventsWatched = false;
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) impl_->subscriptionId = 0;  // nothing to cancel
+    return JobEvent::NotWatched;
+  }
+  const EventsSeen seen = ReadEvents(resp.get(), impl_->subscriptionId, impl_->jobId);
+  if (seen.lastSequence >= impl_->nextSequence) impl_->nextSequence = seen.lastSequence + 1;
+  // No more events will come: the last ones still count.
+  if (status == IPP_STATUS_OK_EVENTS_COMPLETE) impl_->eventsWatched = false;
+  if (seen.state != JobStatus::Unknown) {
+    state = JobState();
+    state.status = seen.state;
+    state.title = seen.title;
+    return JobEvent::Changed;
+  }
+  return impl_->eventsWatched ? JobEvent::None : JobEvent::NotWatched;
 }
 
 namespace {
@@ -472,9 +645,9 @@ bool IsClassQueue(http_t* http, const std::string& queue) {
 
 const char kFirmwareUpdateMessage[] = "firmware update in progress";
 
-QueueHoldState QueryHoldState(const std::string& queue) {
+QueueHoldState QueryHoldState(const std::string& queue, const SpoolerAbort& abort) {
   QueueHoldState st;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort);
   if (!http) return st;
   cups::Ipp resp = GetQueueAttributes(
       http.get(), queue, false,
@@ -497,13 +670,13 @@ QueueHoldState QueryHoldState(const std::string& queue) {
   return st;
 }
 
-bool ReleaseStaleHold(const std::string& queue) {
+bool ReleaseStaleHold(const std::string& queue, const SpoolerAbort& abort) {
   const cups::NoPasswordPrompt noPrompt;
-  const QueueHoldState st = QueryHoldState(queue);
+  const QueueHoldState st = QueryHoldState(queue, abort);
   // Both marks together are this program's: neither the server nor an
   // operator's cupsdisable --hold sets the "indefinite" default.
   if (!st.holdingNewJobs || !st.holdByDefault) return false;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort);
   if (!http) return false;
   const bool isClass = IsClassQueue(http.get(), queue);
   const std::string message = st.message == kFirmwareUpdateMessage ? std::string() : st.message;
@@ -522,7 +695,7 @@ bool QueueHold::Begin(const std::string& queue, const std::string& message) {
   held_.clear();
   queue_ = queue;
   message_ = message;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort_);
   if (!http) {
     lastError_ = RequestFailure(nullptr);
     return false;
@@ -576,7 +749,7 @@ bool QueueHold::Begin(const std::string& queue, const std::string& message) {
 int QueueHold::HoldOthers(int ownJob, std::string* printingTitle) {
   if (!active_) return 0;
   const cups::NoPasswordPrompt noPrompt;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort_);
   if (!http) return -1;
   std::vector<QueueJob> jobs;
   if (!ListQueueJobs(http.get(), queue_, isClass_, jobs)) return -1;
@@ -597,7 +770,7 @@ int QueueHold::HoldOthers(int ownJob, std::string* printingTitle) {
 void QueueHold::ShowMessage() {
   if (!active_) return;
   const cups::NoPasswordPrompt noPrompt;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort_);
   if (!http) return;
   ModifyQueue(http.get(), queue_, isClass_, std::string(), message_);
 }
@@ -605,7 +778,7 @@ void QueueHold::ShowMessage() {
 bool QueueHold::StopPrinter() {
   if (!active_) return false;
   const cups::NoPasswordPrompt noPrompt;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::Connect(abort_);
   if (!http) return false;
   // A printer someone else stopped is theirs to start again.
   cups::Ipp state = GetQueueAttributes(http.get(), queue_, isClass_, {"printer-state"});
@@ -628,7 +801,7 @@ bool QueueHold::Release() {
   if (!active_) return true;
   active_ = false;
   const cups::NoPasswordPrompt noPrompt;
-  cups::Http http = cups::Connect();
+  cups::Connection http = cups::ConnectForCleanup(abort_);
   if (!http) {
     lastError_ = RequestFailure(nullptr);
     return false;

@@ -4,6 +4,7 @@
 // their state. No CUPS type leaks out of this header.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,8 +82,22 @@ struct JobState {
 // request after a failure replaces this text.
 std::string SpoolerLastError();
 
+// True once the caller has been asked to stop: a spooler request that
+// waits for the server gives up within about 200 ms of it.
+using SpoolerAbort = std::function<bool()>;
+
+// What the job's events said since the last ask (PrinterHandle::NextJobEvent).
+enum class JobEvent {
+  Changed,     // the job changed; the state is the one the last event told
+  None,        // nothing happened (a server that does not hold the ask)
+  NotWatched,  // no subscription (refused, ignored, or ended: a server
+               // may end it with the job, its last event unasked): ask QueryJob
+  NoAnswer,    // the server did not answer within the bound (or the abort)
+};
+
 // One open queue: its data and one raw job at a time. Closing (destruction)
-// cancels a job that was started and neither ended nor aborted.
+// cancels a job that was started and neither ended nor aborted, and the
+// subscription to its events.
 class PrinterHandle {
  public:
   PrinterHandle();
@@ -91,6 +106,12 @@ class PrinterHandle {
   PrinterHandle& operator=(const PrinterHandle&) = delete;
   PrinterHandle(PrinterHandle&&) noexcept;
   PrinterHandle& operator=(PrinterHandle&&) noexcept;
+
+  // Every request of this handle gives up once `abort` says so, also in
+  // the middle of a wait; the cancel that follows an abort is still sent,
+  // bounded by a second. Set it before Open (each connection takes it
+  // when it is made).
+  void SetAbort(SpoolerAbort abort);
 
   // Connects to the server and checks that the queue (or class) exists.
   bool Open(const std::string& name);
@@ -104,7 +125,8 @@ class PrinterHandle {
   // Creates a job titled `title` and starts its one raw document.
   // Returns the job id, 0 on failure. `ahead`: the job is never held by
   // the queue's default and goes before the jobs waiting in it (what a
-  // queue held for a firmware update needs of the firmware job).
+  // queue held for a firmware update needs of the firmware job). The job
+  // asks the server for a subscription to its events (pull delivery).
   int StartRawDoc(const std::string& title, bool ahead = false);
   // Sends one block of the document (the caller sends 512-byte blocks).
   // A block of 0 bytes is accepted and sends nothing.
@@ -125,10 +147,21 @@ class PrinterHandle {
   // had already ended).
   bool CancelJob(int jobId);
 
+  // Whether the server took the subscription to the current job's events.
+  bool WatchesJobEvents() const;
+  // The current job's events since the last ask. The server is asked to
+  // hold the ask until an event comes (bounded by the request's own time
+  // limit, cut by the abort); one that does not hold answers at once.
+  // On Changed, `state` holds the job's state as the last event told it
+  // (no byte count). After NotWatched or NoAnswer no more events are
+  // asked for; the subscription is still cancelled at the end.
+  JobEvent NextJobEvent(JobState& state);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
   Error lastError_;
+  SpoolerAbort abort_;
 };
 
 // A queue held while its printer's firmware is updated. While it holds,
@@ -148,6 +181,11 @@ class QueueHold {
   ~QueueHold();
   QueueHold(const QueueHold&) = delete;
   QueueHold& operator=(const QueueHold&) = delete;
+
+  // Begin, HoldOthers, ShowMessage and StopPrinter give up once `abort`
+  // says so; Release still runs after it, each request bounded by a
+  // second then.
+  void SetAbort(SpoolerAbort abort) { abort_ = std::move(abort); }
 
   // Holds the queue, showing `message` as its state message. False, with
   // LastError and nothing left changed, when the server refuses any step
@@ -171,7 +209,9 @@ class QueueHold {
   bool StopPrinter();
   // Undoes the hold and releases the jobs it kept back; harmless when not
   // holding. Not cut by an abort: each request is bounded by the spooler
-  // layer's own time limits. False when a step failed (LastError).
+  // layer's own time limits, and by a second once the abort was asked for
+  // (a server that hangs then keeps the marks for ReleaseStaleHold).
+  // False when a step failed (LastError).
   bool Release();
   // Jobs this hold has held so far (those held as they arrived are found
   // at the release).
@@ -188,6 +228,7 @@ class QueueHold {
   int lastJobBefore_ = 0;     // jobs with a higher id came during the hold
   std::vector<int> held_;
   Error lastError_;
+  SpoolerAbort abort_;
 };
 
 // The text a queue held for an update shows (and the mark of the hold).
@@ -198,7 +239,7 @@ extern const char kFirmwareUpdateMessage[];
 // printer it stopped (stopped, showing kFirmwareUpdateMessage) goes on.
 // The jobs that hold kept back stay held; the README tells how to release
 // them.
-bool ReleaseStaleHold(const std::string& queue);
+bool ReleaseStaleHold(const std::string& queue, const SpoolerAbort& abort = {});
 
 // Whether the queue shows the marks of a hold: hold-new-jobs, the
 // "indefinite" default, and the state message it has now.
@@ -210,6 +251,6 @@ struct QueueHoldState {
   bool stopped = false;  // printer-state "stopped"
   std::string message;
 };
-QueueHoldState QueryHoldState(const std::string& queue);
+QueueHoldState QueryHoldState(const std::string& queue, const SpoolerAbort& abort = {});
 
 }  // namespace platform

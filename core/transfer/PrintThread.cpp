@@ -232,15 +232,19 @@ void TPrintThread::SendByFtp(const PrinterTarget& target, const std::string& job
 
 void TPrintThread::SendBySpooler(const std::string& target, const std::string& jobFile,
                                  std::uint32_t length) {
+  // Every spooler request gives up once the abort is asked for.
+  const platform::SpoolerAbort abort = [this] { return AbortRequested(); };
   // Closing the handle on the way out cancels a job left half sent.
   platform::PrinterHandle printer;
+  printer.SetAbort(abort);
   if (!printer.Open(target)) {
     Fail(kJobPrinterOpen, "queue \"" + target + "\": " + printer.LastError().detail);
     return;
   }
   // A hold a killed run of ours left on the queue is cleared first.
-  platform::ReleaseStaleHold(target);
+  platform::ReleaseStaleHold(target, abort);
   auto hold = std::make_unique<platform::QueueHold>();
+  hold->SetAbort(abort);
   sink_.SetAction(kStrSendingToSpooler);
   if (request_.holdQueue && !HoldQueue(*hold, target)) return;
   int jobId = 0;
@@ -257,6 +261,8 @@ void TPrintThread::SendBySpooler(const std::string& target, const std::string& j
     // with "no-hold" since the watch's last look. The backend replaced the
     // state message while the firmware printed.
     if (!hold->StopPrinter()) hold->ShowMessage();
+    // The caller releases it, maybe after this thread has gone.
+    hold->SetAbort(nullptr);
     queueHold_ = std::move(hold);
     return;
   }
@@ -367,21 +373,50 @@ void TPrintThread::SpoolJob(platform::PrinterHandle& printer, const std::string&
 void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::uint32_t total,
                             platform::QueueHold* hold) {
   using platform::JobStatus;
-  int interval = std::max(1, std::min(FirstWatchIntervalMs, WatchIntervalMs));
+  const int first = std::max(1, std::min(FirstWatchIntervalMs, WatchIntervalMs));
+  int interval = first;
   Clock::time_point lastAnswer = Clock::now();
+  // The server's events tell the job's end; an ask for them costs the
+  // server less than a job lookup, so they are asked for more often than
+  // the job is polled.
+  bool events = printer.WatchesJobEvents();
   for (;;) {
-    Pause(interval);
-    // The job mostly leaves the queue within moments: poll soon, then back
-    // off towards the full interval by a quarter each time, so the wait
-    // after the job has ended stays under a quarter of its time so far
-    // (doubling let it grow as long as the job itself).
-    interval = std::min(WatchIntervalMs, interval + std::max(1, interval / 4));
+    platform::JobState state;
+    if (events) {
+      const Clock::time_point asked = Clock::now();
+      const platform::JobEvent event = printer.NextJobEvent(state);
+      if (event == platform::JobEvent::NotWatched) {
+        events = false;
+        if (!Terminated()) state = printer.QueryJob(jobId);
+      } else if (event == platform::JobEvent::NoAnswer) {
+        events = false;
+      } else if (event == platform::JobEvent::None) {
+        if (Clock::now() - asked < std::chrono::milliseconds(EventHoldMs)) {
+          // The server did not hold the ask: ask again after a pause that
+          // backs off as the job poll does, only to a shorter bound.
+          Pause(interval);
+          interval = std::min(std::max(first, WatchIntervalMs / 4),
+                              interval + std::max(1, interval / 4));
+        }
+        state.status = JobStatus::Pending;  // nothing changed
+      } else {
+        // Something happened: the end often follows soon.
+        interval = first;
+      }
+    } else {
+      Pause(interval);
+      // The job mostly leaves the queue within moments: poll soon, then back
+      // off towards the full interval by a quarter each time, so the wait
+      // after the job has ended stays under a quarter of its time so far
+      // (doubling let it grow as long as the job itself).
+      interval = std::min(WatchIntervalMs, interval + std::max(1, interval / 4));
+      if (!Terminated()) state = printer.QueryJob(jobId);
+    }
     if (Terminated()) {
       printer.CancelJob(jobId);
       Fail(kJobAborted, std::string());
       return;
     }
-    const platform::JobState state = printer.QueryJob(jobId);
     if (state.status != JobStatus::NoAnswer) {
       lastAnswer = Clock::now();
       // Jobs sent with "no-hold" pass the queue's default: held as they

@@ -45,6 +45,9 @@ class TPrintThread : public QThread {
   // less often, at most every WatchIntervalMs.
   int FirstWatchIntervalMs = 50;
   int WatchIntervalMs = 1000;
+  // A server that answers an ask for the job's events sooner than this
+  // did not hold it until an event came: the next ask waits a while.
+  int EventHoldMs = 100;
   // A print server that has not answered about the job for this long ends
   // the watch with a failure instead of watching for ever.
   int NoAnswerLimitMs = 60000;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -235,6 +236,12 @@ TEST_F(PrintThreadRun, AbortWhileSendingCancelsTheJob) {
     };
     EXPECT_EQ(Run(), 4096);
     const int job = LastJobId("qd_raw");
+    if (trigger == "action 4130") {
+      // Asked before the queue is held: no job is made at all.
+      EXPECT_EQ(job, before);
+      EXPECT_EQ(thread_->Result().bytesSent, 0u);
+      continue;
+    }
     ASSERT_GT(job, before);
     EXPECT_EQ(JobStatusOf(job), JobStatus::Canceled);
     for (const auto& e : sink_.Events()) EXPECT_NE(e, "action 4131");
@@ -356,6 +363,140 @@ TEST(PrintThreadSpoolerCause, ARefusedDocumentIsToldInThePrintServersWords) {
   const std::vector<int> ops = server.Operations();
   EXPECT_NE(std::find(ops.begin(), ops.end(), 0x0008 /* Cancel-Job */), ops.end());
   EXPECT_EQ(JobFilesLeft(), 0);
+}
+
+// The job's end as the print server's events tell it, and the poll when
+// the server keeps no events. The scripted server answers every job
+// lookup "canceled", so a success can only have come from an event.
+class PrintThreadSpoolerEvents : public ::testing::Test {
+ protected:
+  int RunAgainst(FakeIppServer& server) {
+    auto app = MakeApp();
+    SetPackage(*app, package_test::Pattern(3000, 2), 0, 0);
+    app->SelectedPrinter = "fake";
+    SetField(app->SelectedEntry.Driver, "RX-110");
+    app->ResolveModel(app->SelectedEntry);
+    const char* was = std::getenv("CUPS_SERVER");
+    const std::string saved = was ? was : "";
+    ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+    thread_ = std::make_unique<TPrintThread>(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink_);
+    thread_->start();
+    const bool ended = thread_->wait(QDeadlineTimer(30000));
+    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    else ::unsetenv("CUPS_SERVER");
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(JobFilesLeft(), 0);
+    return thread_->Result().code;
+  }
+  static bool Sent(const FakeIppServer& server, int op) {
+    const std::vector<int> ops = server.Operations();
+    return std::find(ops.begin(), ops.end(), op) != ops.end();
+  }
+  PrintSinkRecorder sink_;
+  std::unique_ptr<TPrintThread> thread_;
+};
+
+constexpr int kGetJobAttributes = 0x0009, kGetNotifications = 0x001C,
+              kCancelSubscription = 0x001B;
+
+TEST_F(PrintThreadSpoolerEvents, TheEndIsTheOneTheJobsEventsTell) {
+  FakeIppServer server;
+  ASSERT_TRUE(server.Ready());
+  server.OfferSubscriptions({5 /* processing */, 9 /* completed */});
+  EXPECT_EQ(RunAgainst(server), 0);
+  EXPECT_EQ(sink_.Events().back(), "max");
+  EXPECT_TRUE(Sent(server, kGetNotifications));
+  EXPECT_FALSE(Sent(server, kGetJobAttributes));
+  EXPECT_TRUE(Sent(server, kCancelSubscription));
+}
+
+TEST_F(PrintThreadSpoolerEvents, WithoutEventsTheJobIsPolledAsBefore) {
+  // Subscriptions ignored: the poll's "canceled" ends it.
+  FakeIppServer ignoring;
+  ASSERT_TRUE(ignoring.Ready());
+  EXPECT_EQ(RunAgainst(ignoring), 34);
+  EXPECT_TRUE(Sent(ignoring, kGetJobAttributes));
+  EXPECT_FALSE(Sent(ignoring, kGetNotifications));
+  // The ask for events refused: the same, and the subscription is
+  // cancelled all the same.
+  FakeIppServer refusing;
+  ASSERT_TRUE(refusing.Ready());
+  refusing.OfferSubscriptions({9});
+  refusing.SetReply(kGetNotifications, {0x0501, "no events here"});
+  EXPECT_EQ(RunAgainst(refusing), 34);
+  EXPECT_TRUE(Sent(refusing, kGetJobAttributes));
+  EXPECT_TRUE(Sent(refusing, kCancelSubscription));
+}
+
+// A print server that takes the requests and never answers one of them:
+// the abort ends the transfer within a second, as aborted, with the bytes
+// handed over (the bound of a request is 15 s).
+TEST_F(PrintThreadSpoolerEvents, AnAbortCutsARequestTheServerNeverAnswersWithinASecond) {
+  struct Stage {
+    const char* name;
+    std::function<void(FakeIppServer&)> script;
+    bool everyByte;  // all of the job was handed over before the hang
+  };
+  const std::vector<Stage> stages = {
+      {"queue hold", [](FakeIppServer& s) { s.HoldAnswersTo(0x0025 /* Hold-New-Jobs */); }, false},
+      {"create job", [](FakeIppServer& s) { s.HoldAnswersTo(0x0005); }, false},
+      {"document data", [](FakeIppServer& s) { s.StallStreamedRequests(); }, false},
+      {"document answer", [](FakeIppServer& s) { s.HoldAnswersTo(0x0006); }, true},
+      {"job events",
+       [](FakeIppServer& s) {
+         s.OfferSubscriptions({});
+         s.HoldAnswersTo(kGetNotifications);
+       },
+       true},
+  };
+  for (const Stage& stage : stages) {
+    SCOPED_TRACE(stage.name);
+    FakeIppServer server;
+    ASSERT_TRUE(server.Ready());
+    stage.script(server);
+    auto app = MakeApp();
+    const std::size_t size = 8u << 20;
+    SetPackage(*app, package_test::Pattern(size, 3), 0, 0);
+    app->SelectedPrinter = "fake";
+    SetField(app->SelectedEntry.Driver, "RX-110");
+    app->ResolveModel(app->SelectedEntry);
+    const char* was = std::getenv("CUPS_SERVER");
+    const std::string saved = was ? was : "";
+    ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+    PrintSinkRecorder sink;
+    TPrintThread thread(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink);
+    thread.start();
+    // Long enough for the thread to reach the request that hangs.
+    const bool early = thread.wait(QDeadlineTimer(1500));
+    const auto asked = std::chrono::steady_clock::now();
+    thread.Abort();
+    const bool prompt = early || thread.wait(QDeadlineTimer(1000));
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    if (!prompt) thread.wait(QDeadlineTimer(60000));
+    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    else ::unsetenv("CUPS_SERVER");
+    EXPECT_FALSE(early) << "ended before the abort: " << thread.Result().code;
+    EXPECT_TRUE(prompt) << took << " s";
+    EXPECT_EQ(thread.Result().code, 4096) << thread.Result().detail;
+    const std::uint64_t jobBytes = thread.Result().jobBytes;
+    if (stage.everyByte) {
+      EXPECT_EQ(thread.Result().bytesSent, jobBytes);
+    } else {
+      EXPECT_LT(thread.Result().bytesSent, jobBytes);
+    }
+    EXPECT_NE(thread.Result().detail.find(std::to_string(thread.Result().bytesSent) + " bytes"),
+              std::string::npos)
+        << thread.Result().detail;
+    EXPECT_EQ(JobFilesLeft(), 0);
+    // The job and its subscription are cancelled at a server that still
+    // answers those.
+    if (stage.everyByte) {
+      EXPECT_TRUE(Sent(server, 0x0008 /* Cancel-Job */));
+      if (std::string(stage.name) == "job events") {
+        EXPECT_TRUE(Sent(server, kCancelSubscription));
+      }
+    }
+  }
 }
 
 class PrintThreadFtp : public PrintThreadRun {

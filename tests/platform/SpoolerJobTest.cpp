@@ -99,6 +99,42 @@ TEST_F(SpoolerJob, PrinterReceivesExactlyTheBlocksAndJobCompletes) {
   }
 }
 
+// The real print server takes the subscription asked with the job and
+// tells the job's changes as events; at the job's end it tells the end or
+// drops the subscription with the job, and the job's state says the rest.
+TEST_F(SpoolerJob, TheServerTellsTheJobsChangesAsEventsUntilItsEnd) {
+  platform::PrinterHandle h;
+  ASSERT_TRUE(h.Open("qt_dead"));
+  const int job = h.StartRawDoc(kTitle);
+  ASSERT_GT(job, 0);
+  EXPECT_TRUE(h.WatchesJobEvents());
+  ASSERT_TRUE(SendInBlocks(h, RandomBytes(2000, 21)));
+  platform::JobState st;
+  const auto waitFor = [&](JobStatus want) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
+      const platform::JobEvent e = h.NextJobEvent(st);
+      if (e == platform::JobEvent::Changed && st.status == want) return e;
+      if (e != platform::JobEvent::Changed && e != platform::JobEvent::None) return e;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return platform::JobEvent::None;
+  };
+  // The printer never answers: the job stays processing.
+  ASSERT_EQ(waitFor(JobStatus::Processing), platform::JobEvent::Changed);
+  EXPECT_EQ(st.title, kTitle);
+  EXPECT_TRUE(h.WatchesJobEvents());
+  ASSERT_EQ(RunCommand("cancel " + std::to_string(job) + " >/dev/null 2>&1"), 0);
+  const platform::JobEvent end = waitFor(JobStatus::Canceled);
+  if (end == platform::JobEvent::Changed) {
+    EXPECT_EQ(st.status, JobStatus::Canceled);
+  } else {
+    EXPECT_EQ(end, platform::JobEvent::NotWatched);
+    EXPECT_FALSE(h.WatchesJobEvents());
+  }
+  EXPECT_EQ(h.QueryJob(job).status, JobStatus::Canceled);
+}
+
 TEST_F(SpoolerJob, AbortWhileSendingCancelsTheJob) {
   platform::PrinterHandle h;
   ASSERT_TRUE(h.Open("qt_raw"));

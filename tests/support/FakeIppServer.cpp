@@ -142,6 +142,28 @@ void FakeIppServer::RefuseStreamedRequests(int httpStatus) {
   refuseStreamed_ = httpStatus;
 }
 
+void FakeIppServer::HoldAnswersTo(int op) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_.push_back(op);
+}
+
+void FakeIppServer::StallStreamedRequests() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stallStreamed_ = true;
+}
+
+void FakeIppServer::OfferSubscriptions(std::vector<int> jobStates) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  subscriptions_ = true;
+  eventStates_ = std::move(jobStates);
+}
+
+void FakeIppServer::WaitForStop() const {
+  pollfd p{stopFd_[0], POLLIN, 0};
+  while (::poll(&p, 1, -1) < 0) {
+  }
+}
+
 std::vector<int> FakeIppServer::Operations() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return operations_;
@@ -178,9 +200,18 @@ void FakeIppServer::Talk(int fd) {
     std::string head, body;
     if (!ReadHeaders(fd, head, rest)) break;
     int refuse = 0;
+    bool stall = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (HeaderValue(head, "transfer-encoding") == "chunked") refuse = refuseStreamed_;
+      if (HeaderValue(head, "transfer-encoding") == "chunked") {
+        refuse = refuseStreamed_;
+        stall = stallStreamed_;
+      }
+    }
+    if (stall) {
+      if (HeaderValue(head, "expect") == "100-continue") WriteAllTo(fd, "HTTP/1.1 100 Continue\r\n\r\n");
+      WaitForStop();
+      break;
     }
     if (refuse) {
       // Answered before the body, as a server refusing it outright does.
@@ -199,11 +230,20 @@ void FakeIppServer::Talk(int fd) {
     const int id = ippGetRequestId(request);
     ippDelete(request);
     Reply answer;
+    bool hold = false, subscriptions = false;
+    std::vector<int> events;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       operations_.push_back(op);
       const auto it = answers_.find(op);
       if (it != answers_.end()) answer = it->second;
+      for (const int h : held_) hold = hold || h == op || h == kEveryOperation;
+      subscriptions = subscriptions_;
+      events = eventStates_;
+    }
+    if (hold) {
+      WaitForStop();
+      break;
     }
     ipp_t* response = ippNew();
     ippSetVersion(response, 2, 0);
@@ -220,6 +260,20 @@ void FakeIppServer::Talk(int fd) {
       ippAddInteger(response, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-type", 0);
       ippAddInteger(response, IPP_TAG_JOB, IPP_TAG_INTEGER, "job-id", 7);
       ippAddInteger(response, IPP_TAG_JOB, IPP_TAG_ENUM, "job-state", IPP_JSTATE_CANCELED);
+      if (subscriptions && op == IPP_OP_CREATE_JOB)
+        ippAddInteger(response, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-subscription-id", 3);
+      if (subscriptions && op == IPP_OP_GET_NOTIFICATIONS) {
+        int sequence = 0;
+        for (const int state : events) {
+          ippAddSeparator(response);
+          ippAddInteger(response, IPP_TAG_EVENT_NOTIFICATION, IPP_TAG_INTEGER,
+                        "notify-subscription-id", 3);
+          ippAddInteger(response, IPP_TAG_EVENT_NOTIFICATION, IPP_TAG_INTEGER,
+                        "notify-sequence-number", ++sequence);
+          ippAddInteger(response, IPP_TAG_EVENT_NOTIFICATION, IPP_TAG_INTEGER, "notify-job-id", 7);
+          ippAddInteger(response, IPP_TAG_EVENT_NOTIFICATION, IPP_TAG_ENUM, "job-state", state);
+        }
+      }
     }
     std::string out;
     ippSetState(response, IPP_STATE_IDLE);

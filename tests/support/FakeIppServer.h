@@ -3,7 +3,6 @@
 // IPP answer per operation (status and status-message), so a test can make
 // one request fail with a text of its choosing and see whose text is told.
 
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -34,6 +33,17 @@ class FakeIppServer {
   // given) is refused at its headers with this HTTP status, before any of
   // its body is read; 0: taken as any other.
   void RefuseStreamedRequests(int httpStatus);
+  // Requests of operation `op` (kEveryOperation: all of them) are read
+  // and never answered, until the server ends: a peer that hangs.
+  static constexpr int kEveryOperation = -1;
+  void HoldAnswersTo(int op);
+  // A streamed request (a document) is taken up to its headers and then
+  // not read any more: the sender's writes stall once the socket is full.
+  void StallStreamedRequests();
+  // Create-Job answers carry a subscription (id 3) to the job's events;
+  // Get-Notifications answers carry `events` job-state values for job 7,
+  // one event each, numbered from 1. Off by default: subscriptions ignored.
+  void OfferSubscriptions(std::vector<int> jobStates);
   // The operations received so far, in order.
   std::vector<int> Operations() const;
 
@@ -50,6 +60,11 @@ class FakeIppServer {
   std::vector<int> operations_;
   std::vector<int> clients_;
   int refuseStreamed_ = 0;
+  std::vector<int> held_;
+  bool stallStreamed_ = false;
+  bool subscriptions_ = false;
+  std::vector<int> eventStates_;
+  void WaitForStop() const;
   std::thread thread_;
 };
 
