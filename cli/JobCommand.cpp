@@ -13,6 +13,7 @@
 #include "core/app/TextUtil.h"
 #include "cli/AppSetup.h"
 #include "cli/Arguments.h"
+#include "cli/BareHost.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/InputCheck.h"
@@ -64,7 +65,8 @@ int RunJob(const Options& o) {
     ErrLine(o.operand + ": " + ResultText(ResultMessage(status)));
     return kExitPackage;
   }
-  const std::string& printer = o.printers.front();
+  // The same printer a download to this name would reach.
+  const std::string printer = BareHostPrinter(o.printers.front());
   SelectTarget(*app, printer, o);
 
   // The output thread's decision, from the same request it would get.

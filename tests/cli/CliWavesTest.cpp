@@ -374,6 +374,12 @@ TEST_F(CliWaves, ABareAddressIsTheFtpPrinterAndTheHistoryFindsItByHost) {
   const CliResult h = RunCli({"history", "--json", "--printer", host});
   EXPECT_EQ(h.exitCode, 0) << h.err;
   EXPECT_EQ(Lines(h.out).size(), 1u) << h.out;
+
+  // job names the same printer a download to that name reaches.
+  const std::string file = MakeTestDir("barejob") + "/job.bin";
+  const CliResult j = RunCli({"job", package_, "--printer", host, "--model", kModel, "-o", file});
+  EXPECT_EQ(j.exitCode, 0) << j.err;
+  EXPECT_NE(j.out.find("for " + Ftp(host) + " (ftp)"), std::string::npos) << j.out;
 }
 
 TEST_F(CliWaves, PrintersWithoutAPrintServerFailWithTheCause) {
