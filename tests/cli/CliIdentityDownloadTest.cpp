@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/cli/CliJsonLines.h"
 #include "tests/cli/CliProcess.h"
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/PrinterSimulator.h"
@@ -32,38 +33,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::map<std::string, std::string> Peers() {
-  std::map<std::string, std::string> peers;
-  std::ifstream in(std::string(QUILLON_BINARY_DIR) + "/identity-peers/peers.env");
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t eq = line.find('=');
-    if (eq != std::string::npos) peers[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return peers;
-}
-
-QJsonObject Object(const std::string& line) {
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-  EXPECT_TRUE(doc.isObject()) << line;
-  return doc.object();
-}
-
-std::string Str(const QJsonObject& o, const char* key) {
-  const QJsonValue v = o.value(QLatin1String(key));
-  if (v.isNull() || v.isUndefined()) return "null";
-  if (v.isBool()) return v.toBool() ? "true" : "false";
-  if (v.isDouble()) return std::to_string(v.toInt());
-  return v.toString().toStdString();
-}
-
 // The one JSON line of a single printer's run.
 QJsonObject OnlyLine(const CliResult& r) {
   const std::vector<std::string> lines = Lines(r.out);
   EXPECT_EQ(lines.size(), 1u) << r.out << r.err;
   return lines.empty() ? QJsonObject() : Object(lines.front());
 }
-
-std::string Ftp(const std::string& host) { return "ftp://" + host + "/vesta0"; }
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
@@ -72,7 +47,7 @@ double Seconds(Clock::time_point since) {
 class CliIdentityDownload : public ::testing::Test {
  protected:
   void SetUp() override {
-    peers_ = Peers();
+    peers_ = IdentityPeers();
     ASSERT_FALSE(peers_["SNMPR_STATE"].empty()) << "the identity peers fixture did not run";
     dir_ = MakeTestDir("iddl");
     // The SNMP printer as it runs before any update.

@@ -46,16 +46,6 @@ std::string CLocaleError(int error) {
 
 using Clock = std::chrono::steady_clock;
 
-std::map<std::string, std::string> Peers() {
-  std::map<std::string, std::string> peers;
-  std::ifstream in(std::string(QUILLON_BINARY_DIR) + "/identity-peers/peers.env");
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t eq = line.find('=');
-    if (eq != std::string::npos) peers[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return peers;
-}
-
 // The cause a source gave, "" when it gave none.
 QJsonObject CauseOf(const QJsonObject& line, const std::string& source) {
   for (const QJsonValue& v : line.value("causes").toArray()) {
@@ -71,7 +61,7 @@ double Seconds(Clock::time_point since) {
 class CliIdentity : public ::testing::Test {
  protected:
   void SetUp() override {
-    peers_ = Peers();
+    peers_ = IdentityPeers();
     ASSERT_FALSE(peers_["IPP_PORT"].empty()) << "the identity peers fixture did not run";
   }
   // The user's settings file, as quillon-cli reads it.

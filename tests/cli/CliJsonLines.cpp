@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <fstream>
+
 #include "tests/cli/CliProcess.h"
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/TestEnv.h"
@@ -47,6 +49,16 @@ std::vector<std::string> JobsAt(const PrinterSimulator& sim, const std::string& 
     if (JsonField(r, "address") == "\"" + address + "\"") jobs.push_back(r);
   }
   return jobs;
+}
+
+std::map<std::string, std::string> IdentityPeers() {
+  std::map<std::string, std::string> peers;
+  std::ifstream in(std::string(QUILLON_BINARY_DIR) + "/identity-peers/peers.env");
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos) peers[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return peers;
 }
 
 }  // namespace quillon_test

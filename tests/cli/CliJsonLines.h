@@ -1,9 +1,10 @@
 #pragma once
-// Reading quillon-cli's JSON lines and the simulator's reports in the tests
-// of batches, plans and identities.
+// Reading quillon-cli's JSON lines, the simulator's reports and the
+// identity peers' addresses in the tests of batches, plans and identities.
 
 #include <QJsonObject>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,9 @@ QJsonObject LineOf(const std::string& out, const std::string& printer);
 std::string Ftp(const std::string& address);
 // The reports of the jobs one address of the simulator received.
 std::vector<std::string> JobsAt(const PrinterSimulator& sim, const std::string& address);
+
+// The identity peers the fixture started (name=address lines of its
+// peers.env; empty when it did not run).
+std::map<std::string, std::string> IdentityPeers();
 
 }  // namespace quillon_test
