@@ -87,9 +87,9 @@ options:
     type: int
   identity:
     description:
-      - The identity (serial or UUID) the printer must report before it is sent to, passed as
-        C(--identity). Needs a quillon-cli that has that option; with one that has not, the task fails
-        before anything is run.
+      - The sources asked for each printer's model and version, in order, passed as C(--identity)
+        (for example C(console,ipp,snmp); quillon-cli's default is that order). Needs a quillon-cli
+        that has that option; with one that has not, the task fails before anything is run.
     type: str
   cli:
     description:
@@ -371,7 +371,7 @@ def main():
         init_items_arg(p['init_items'])
         known = help_text(cli)
         if p['identity'] and '--identity' not in known:
-            raise CliError('this quillon-cli (%s) cannot check a printer identity (no --identity); '
+            raise CliError('this quillon-cli (%s) cannot choose identity sources (no --identity); '
                            'nothing was run' % cli)
         if module.check_mode and '--dry-run' not in known:
             # Never run a download in check mode without the dry run: it would send.
