@@ -177,20 +177,14 @@ void PrintJson(const Options& o, const PrinterRun& r) {
     line.Add("version_before", r.before.version);
   else
     line.AddNull("version_before");
-  if (!r.versionDetail.empty())
-    line.Add("version_detail", r.versionDetail);
-  else
-    line.AddNull("version_detail");
+  line.AddOrNull("version_detail", r.versionDetail);
   if (r.asked && r.identity.reachable)
     line.Add("identity_source", r.identity.source);
   else
     line.AddNull("identity_source");
   if (o.verify && r.outcome == "succeeded") {
     line.Add("verification", OutcomeText(r.verification.outcome));
-    if (r.verification.versionAfter.empty())
-      line.AddNull("version_after");
-    else
-      line.Add("version_after", r.verification.versionAfter);
+    line.AddOrNull("version_after", r.verification.versionAfter);
     if (!r.verification.reason.empty()) line.Add("verification_detail", r.verification.reason);
     if (!r.verification.source.empty()) line.Add("verification_source", r.verification.source);
     if (!r.verification.restart.empty()) line.Add("restart", r.verification.restart);
@@ -200,18 +194,7 @@ void PrintJson(const Options& o, const PrinterRun& r) {
   else
     line.AddNull("result");
   line.Add("exit", r.exit).Add("outcome", r.outcome);
-  if (!r.reason.empty())
-    line.Add("reason", r.reason);
-  else
-    line.AddNull("reason");
-  if (!r.step.empty())
-    line.Add("step", r.step);
-  else
-    line.AddNull("step");
-  if (r.initItems)
-    line.Add("init_items", *r.initItems);
-  else
-    line.AddNull("init_items");
+  line.AddOrNull("reason", r.reason).AddOrNull("step", r.step).AddOrNull("init_items", r.initItems);
   line.Add("message", r.message)
       .Add("text", OutcomeText(r))
       .Add("detail", r.detail)

@@ -2,6 +2,7 @@
 // One JSON object on one line, built field by field in insertion order.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace cli {
@@ -29,6 +30,14 @@ class JsonLine {
   JsonLine& Add(const std::string& key, bool value);
   JsonLine& AddNumber(const std::string& key, double value, int decimals);
   JsonLine& AddNull(const std::string& key);
+  // The value, or null where there is none (an empty text, an empty optional).
+  JsonLine& AddOrNull(const std::string& key, const std::string& value) {
+    return value.empty() ? AddNull(key) : Add(key, value);
+  }
+  template <class T>
+  JsonLine& AddOrNull(const std::string& key, const std::optional<T>& value) {
+    return value ? Add(key, *value) : AddNull(key);
+  }
   // A value that is JSON already (an array or object).
   JsonLine& AddRaw(const std::string& key, const std::string& json);
   // The object, without a line end.

@@ -55,27 +55,10 @@ void PrintPlanLine(const Options& o, const PlannedPrinter& p, const std::string&
     line.Add("schema", kSchemaDownload);
     line.Add("package", o.operand).Add("printer", p.printer).Add("route", p.route);
     line.Add("plan", p.plan);
-    if (p.model.empty())
-      line.AddNull("model");
-    else
-      line.Add("model", p.model);
-    if (p.versionBefore)
-      line.Add("version_before", *p.versionBefore);
-    else
-      line.AddNull("version_before");
+    line.AddOrNull("model", p.model).AddOrNull("version_before", p.versionBefore);
     line.Add("version_package", packageVersion);
-    if (p.identitySource.empty())
-      line.AddNull("identity_source");
-    else
-      line.Add("identity_source", p.identitySource);
-    if (p.initItems)
-      line.Add("init_items", *p.initItems);
-    else
-      line.AddNull("init_items");
-    if (p.reason.empty())
-      line.AddNull("reason");
-    else
-      line.Add("reason", p.reason);
+    line.AddOrNull("identity_source", p.identitySource).AddOrNull("init_items", p.initItems);
+    line.AddOrNull("reason", p.reason);
     line.Add("exit", p.exit).Add("message", p.message).Add("detail", p.detail);
     OutLine(line.Text());
     return;
