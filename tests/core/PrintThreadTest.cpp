@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -370,20 +371,45 @@ TEST(PrintThreadSpoolerCause, ARefusedDocumentIsToldInThePrintServersWords) {
 // lookup "canceled", so a success can only have come from an event.
 class PrintThreadSpoolerEvents : public ::testing::Test {
  protected:
-  int RunAgainst(FakeIppServer& server) {
+  // A package of size bytes for the scripted server's queue "fake".
+  static std::unique_ptr<TQUILLONApp> AppForFakeQueue(std::size_t size, int seed) {
     auto app = MakeApp();
-    SetPackage(*app, package_test::Pattern(3000, 2), 0, 0);
+    SetPackage(*app, package_test::Pattern(size, seed), 0, 0);
     app->SelectedPrinter = "fake";
     SetField(app->SelectedEntry.Driver, "RX-110");
     app->ResolveModel(app->SelectedEntry);
-    const char* was = std::getenv("CUPS_SERVER");
-    const std::string saved = was ? was : "";
-    ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
-    thread_ = std::make_unique<TPrintThread>(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink_);
-    thread_->start();
-    const bool ended = thread_->wait(QDeadlineTimer(30000));
-    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
-    else ::unsetenv("CUPS_SERVER");
+    return app;
+  }
+  // CUPS_SERVER pointed at the scripted server while it lives.
+  class ServerInEnv {
+   public:
+    explicit ServerInEnv(const FakeIppServer& server) {
+      const char* was = std::getenv("CUPS_SERVER");
+      had_ = was != nullptr;
+      if (had_) saved_ = was;
+      ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+    }
+    ~ServerInEnv() {
+      if (had_) ::setenv("CUPS_SERVER", saved_.c_str(), 1);
+      else ::unsetenv("CUPS_SERVER");
+    }
+    ServerInEnv(const ServerInEnv&) = delete;
+    ServerInEnv& operator=(const ServerInEnv&) = delete;
+
+   private:
+    bool had_ = false;
+    std::string saved_;
+  };
+
+  int RunAgainst(FakeIppServer& server) {
+    auto app = AppForFakeQueue(3000, 2);
+    bool ended = false;
+    {
+      const ServerInEnv env(server);
+      thread_ = std::make_unique<TPrintThread>(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink_);
+      thread_->start();
+      ended = thread_->wait(QDeadlineTimer(30000));
+    }
     EXPECT_TRUE(ended);
     EXPECT_EQ(JobFilesLeft(), 0);
     return thread_->Result().code;
@@ -454,15 +480,8 @@ TEST_F(PrintThreadSpoolerEvents, AnAbortCutsARequestTheServerNeverAnswersWithinA
     FakeIppServer server;
     ASSERT_TRUE(server.Ready());
     stage.script(server);
-    auto app = MakeApp();
-    const std::size_t size = 8u << 20;
-    SetPackage(*app, package_test::Pattern(size, 3), 0, 0);
-    app->SelectedPrinter = "fake";
-    SetField(app->SelectedEntry.Driver, "RX-110");
-    app->ResolveModel(app->SelectedEntry);
-    const char* was = std::getenv("CUPS_SERVER");
-    const std::string saved = was ? was : "";
-    ::setenv("CUPS_SERVER", server.Path().c_str(), 1);
+    auto app = AppForFakeQueue(8u << 20, 3);
+    std::optional<ServerInEnv> env(std::in_place, server);
     PrintSinkRecorder sink;
     TPrintThread thread(app->MakeTransferRequest(TQUILLONApp::kDefaultInitItems), sink);
     thread.start();
@@ -473,8 +492,7 @@ TEST_F(PrintThreadSpoolerEvents, AnAbortCutsARequestTheServerNeverAnswersWithinA
     const bool prompt = early || thread.wait(QDeadlineTimer(1000));
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
     if (!prompt) thread.wait(QDeadlineTimer(60000));
-    if (was) ::setenv("CUPS_SERVER", saved.c_str(), 1);
-    else ::unsetenv("CUPS_SERVER");
+    env.reset();
     EXPECT_FALSE(early) << "ended before the abort: " << thread.Result().code;
     EXPECT_TRUE(prompt) << took << " s";
     EXPECT_EQ(thread.Result().code, 4096) << thread.Result().detail;
