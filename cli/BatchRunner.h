@@ -59,6 +59,11 @@ class BatchRunner {
   // printer's checks) is in. A job's end wakes the runner by itself. Any
   // thread.
   void Wake();
+  // While the canary wave is still short of its printers: they are taken
+  // in the batch's order, not in the order their checks end.
+  bool FillingCanary() const {
+    return waves_.canary > 0 && static_cast<int>(canaries_.size()) < waves_.canary && stop_.empty();
+  }
   // The longest pause between two rounds (the bar's redraw, Ctrl+C, the
   // pending work's poll).
   int PauseMs = 50;

@@ -665,7 +665,12 @@ int RunDownload(const Options& o) {
   std::size_t left = runs.size();
   const auto next = [&]() -> quillon::DownloadJob* {
     for (std::size_t i = 0; i < runs.size() && left > 0; ++i) {
-      if (prepared[i] || !checks.Ended(i)) continue;
+      if (prepared[i]) continue;
+      // "The first N printers" of a canary wave are the first in the list.
+      if (!checks.Ended(i)) {
+        if (runner.FillingCanary()) break;
+        continue;
+      }
       prepared[i] = true;
       --left;
       if (quillon::DownloadJob* job = preparation.Prepare(runs[i])) return job;
