@@ -1,11 +1,9 @@
 #include "core/app/Funcs.h"
 
-#include <cstring>
 #include <new>
 
 #include "core/app/TextUtil.h"
 #include "platform/Spooler.h"
-#include "platform/TempNames.h"
 #include "platform/Text.h"
 
 std::string ExpandLineBreaks(std::string_view text) {
@@ -20,25 +18,6 @@ std::string ExpandLineBreaks(std::string_view text) {
     }
   }
   return out;
-}
-
-int MakeTempFileName(std::string_view prefix, std::string& out) {
-  const std::string path = platform::MakeTempFile(std::string(Utf8Cut(prefix, 3)));
-  if (path.empty()) return 0;
-  out = path;
-  return 1;
-}
-
-int MakeTempFileName(std::string_view prefix, char* out) {
-  if (!out) return 0;
-  std::string path;
-  if (!MakeTempFileName(prefix, path)) return 0;
-  if (path.size() > 259) {
-    platform::RemovePath(path);  // no half-usable name is left behind
-    return 0;
-  }
-  std::memcpy(out, path.c_str(), path.size() + 1);
-  return 1;
 }
 
 int GetPortFlags(const std::string& printerName) {

@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the download job, the printer record and the
-// main window: escaped line breaks, temporary files, the spooler's ports
+// main window: escaped line breaks, the spooler's ports
 // and printer names.
 
 #include <string>
@@ -14,12 +14,6 @@ constexpr int PORT_MULTIPLE = 0x100;  // more than one port
 
 // Each backslash + "n" pair becomes one carriage return (13).
 std::string ExpandLineBreaks(std::string_view text);
-
-// Creates an empty file named from the first three characters of prefix, a
-// unique part and ".tmp" in the temporary folder. 1 with the full path in
-// out, else 0. The buffer form needs 260 bytes and fails on a longer path.
-int MakeTempFileName(std::string_view prefix, std::string& out);
-int MakeTempFileName(std::string_view prefix, char* out /* 260 bytes */);
 
 // PORT_* bits of a spooler printer; 0 when it cannot be opened.
 int GetPortFlags(const std::string& printerName);

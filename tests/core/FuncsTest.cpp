@@ -2,16 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 
 #include "core/app/Funcs.h"
 #include "core/app/TextUtil.h"
 #include "platform/Spooler.h"
-#include "platform/TempNames.h"
 #include "tests/support/TestEnv.h"
-
-namespace fs = std::filesystem;
 
 TEST(ExpandLineBreaks, EachBackslashNBecomesOneCarriageReturn) {
   EXPECT_EQ(ExpandLineBreaks("a\\nb\\nc\\n"), "a\rb\rc\r");
@@ -21,42 +16,6 @@ TEST(ExpandLineBreaks, EachBackslashNBecomesOneCarriageReturn) {
   EXPECT_EQ(ExpandLineBreaks("\\N"), "\\N");
   EXPECT_EQ(ExpandLineBreaks(""), "");
   EXPECT_EQ(ExpandLineBreaks("ﾌﾟﾘﾝﾀ\\nﾃﾞｰﾀ"), "ﾌﾟﾘﾝﾀ\rﾃﾞｰﾀ");
-}
-
-TEST(MakeTempFileName, UsesThreeCharactersOfThePrefixAndCreatesTheFile) {
-  std::string path;
-  ASSERT_EQ(MakeTempFileName("dwnload", path), 1);
-  const std::string name = fs::path(path).filename().string();
-  EXPECT_EQ(name.rfind("dwn", 0), 0u);
-  EXPECT_EQ(name.find("dwnl"), std::string::npos);
-  EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
-  EXPECT_EQ(fs::path(path).parent_path().string() + "/", platform::TempFolder());
-  EXPECT_TRUE(fs::exists(path));
-  EXPECT_EQ(fs::file_size(path), 0u);
-
-  char buf[260];
-  ASSERT_EQ(MakeTempFileName("dwn", buf), 1);
-  EXPECT_TRUE(fs::exists(buf));
-  EXPECT_NE(path, std::string(buf));
-  EXPECT_EQ(MakeTempFileName("dwn", static_cast<char*>(nullptr)), 0);
-}
-
-TEST(MakeTempFileName, FailsWithoutAFolderOrWhenThePathDoesNotFit) {
-  const std::string saved = std::getenv("TMPDIR");
-  std::string path = "unchanged";
-  setenv("TMPDIR", (saved + "/missing").c_str(), 1);
-  EXPECT_EQ(MakeTempFileName("dwn", path), 0);
-  EXPECT_EQ(path, "unchanged");
-  // A temporary folder so deep that the name exceeds 259 bytes.
-  std::string deep = saved;
-  while (deep.size() < 270) deep += "/deeper-folder-level";
-  fs::create_directories(deep);
-  setenv("TMPDIR", deep.c_str(), 1);
-  char buf[260];
-  EXPECT_EQ(MakeTempFileName("dwn", buf), 0);
-  EXPECT_TRUE(fs::is_empty(deep));  // nothing left behind
-  EXPECT_EQ(MakeTempFileName("dwn", path), 1);  // the string form has no limit
-  setenv("TMPDIR", saved.c_str(), 1);
 }
 
 TEST(TextUtil, CutsAndTokens) {
