@@ -15,6 +15,7 @@
 #include "core/command/ExitCodes.h"
 #include "gui/ModelAsk.h"
 #include "gui/PrnModelDlg.h"
+#include "gui/ConsoleWait.h"
 #include "gui/QuitSignals.h"
 #include "gui/SingleInstance.h"
 #include "gui/EEPDlg.h"
@@ -89,8 +90,9 @@ void quillon::CreateForms(TForms& forms, TQUILLONApp& app) {
   // With no display nobody could pick a model; the question is then not
   // asked, as if cancelled.
   if (!quillon::IsHeadlessPlatform()) InstallModelQuestion(app, *forms.dlgPrnModel);
-  // A console query blocks the user-interface thread: a quit signal ends it.
-  app.ConsoleAborted = [] { return quillon::WaitAborted(); };
+  // A console query blocks the user-interface thread: a quit signal or the
+  // window's close box ends it.
+  app.ConsoleAborted = &quillon::ConsoleWaitAborted;
 }
 
 

@@ -20,7 +20,7 @@
 #include "gui/MainGlyphs.h"
 #include "gui/ProgramBoxes.h"
 #include "gui/PrinterIcons.h"
-#include "gui/QuitSignals.h"
+#include "gui/ConsoleWait.h"
 #include "gui/TfrmMain.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
@@ -160,8 +160,9 @@ void TfrmMain::OnUpdate() {
   const std::string selected = pnlSelected->text().toStdString();
   PrinterTarget target;
   if (!PrinterTarget::Parse(selected, &target).Failed() && target.IsFtp()) {
-    // Cut by a quit signal: the query blocks this thread.
-    const quillon::ConsoleReply reply = quillon::AskPrinterConsole(target.Host(), [] { return quillon::WaitAborted(); });
+    // Cut by a quit signal or the window's close box: the query blocks this thread.
+    const quillon::ConsoleReply reply =
+        quillon::AskPrinterConsole(target.Host(), &quillon::ConsoleWaitAborted);
     if (reply.answered) app_.SetFtpPrinterInfo(reply.model, reply.version);
   }
   lstvwPrintersPaint();
@@ -175,7 +176,7 @@ void TfrmMain::btnPrintersClick() {
 bool TfrmMain::CheckPrinterSet() {
   // A refresh selects a printer again, which must not happen while the
   // output thread reads the selection or while a dialog waits for an answer.
-  if (commandDepth_ > 0 || QApplication::activeModalWidget()) return false;
+  if (commandDepth_ > 0 || QApplication::activeModalWidget() || quillon::InConsoleWait()) return false;
   std::vector<std::string> names;
   if (EnumPrinterNames(names) != 0) return false;
   if (names == listedNames_) return false;

@@ -24,7 +24,11 @@ ConsoleReply AskPrinterConsole(const std::string& host, const std::function<bool
   ConsoleReply reply;
   PrinterInfo info{};
   QUILLON_NotifyTarget notify{&AskAborted, const_cast<std::function<bool()>*>(&aborted)};
-  if (QUILLON_GetPrinterInfoEx(aborted ? &notify : nullptr, host.c_str(), &info)) {
+  // Without a stop check the plain export does it: the same query, only
+  // the library's own bounds.
+  const int ok = aborted ? QUILLON_GetPrinterInfoEx(&notify, host.c_str(), &info)
+                         : QUILLON_GetPrinterInfo(host.c_str(), &info);
+  if (ok) {
     reply.answered = true;
     reply.model.assign(info.ModelName, ::strnlen(info.ModelName, sizeof info.ModelName));
     reply.version.assign(info.Version, ::strnlen(info.Version, sizeof info.Version));

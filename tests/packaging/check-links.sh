@@ -9,8 +9,10 @@ prog=$1 cli=$2 lib=$3 module=$4
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
-# The console query is asked through its stoppable form (an abort cuts it).
-exports=(QUILLON_FileTransfer QUILLON_GetPrinterInfoEx QUILLON_GetLastError QUILLON_GetLastErrorDetail)
+# The console query: the plain export where no stop check is given, the
+# stoppable form where an abort must cut it.
+exports=(QUILLON_FileTransfer QUILLON_GetPrinterInfo QUILLON_GetPrinterInfoEx QUILLON_GetLastError
+         QUILLON_GetLastErrorDetail)
 # Symbol names, one a line (read whole: grep -q on a pipe would cut nm off).
 imports() { nm -D --undefined-only "$1" | awk '{print $NF}'; }
 defines() { { nm --defined-only "$1" 2>/dev/null; nm -D --defined-only "$1"; } | awk '{print $NF}'; }
@@ -26,7 +28,7 @@ for e in QUILLON_FileTransfer QUILLON_GetPrinterInfoEx; do
 done
 for f in "$prog" "$cli"; do
   defined=$(defines "$f")
-  for e in "${exports[@]}" QUILLON_GetPrinterInfo QUILLON_SelectPrinter QUILLON_BrowseSelectPrinter; do
+  for e in "${exports[@]}" QUILLON_SelectPrinter QUILLON_BrowseSelectPrinter; do
     in_list "$e" "$defined" && fail "$(basename "$f") carries its own $e"
   done
 done
