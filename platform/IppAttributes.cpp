@@ -13,6 +13,7 @@
 
 #include "platform/CupsIpp.h"
 #include "platform/HostLookup.h"
+#include "platform/IppHandshakeGuard.h"
 #include "platform/UniqueFd.h"
 
 namespace platform {
@@ -151,8 +152,7 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   // Made without connecting (msec 0), so that the timeout callback is in
   // place before libcups connects. libcups's TLS handshake does not ask
-  // it: an ipps peer that takes the connection and never completes the
-  // handshake is left after libcups's own 10 s, and not tried again.
+  // it: a guard cuts the handshake at the deadline or the abort instead.
   cups::Http http(httpConnect2(host, port, nullptr, AF_UNSPEC, encryption, 1, 0, nullptr));
   if (!http) {
     r.error = Error::Of(kIppSetup, "connect to " + uri + ": " + cupsLastErrorString());
@@ -161,9 +161,25 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
   Wait wait{&abort, deadline};
   httpSetTimeout(http.get(), kAbortPollMs / 1000.0, &KeepWaiting, &wait);
   int cancel = 0;
-  if (httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel) != 0) {
-    if (wait.aborted) {
+  HandshakeGuard::Outcome guarded;
+  int connected = 0;
+  if (encryption == HTTP_ENCRYPTION_ALWAYS) {
+    HandshakeGuard guard(http.get(), port, deadline, abort);
+    connected = httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel);
+    guarded = guard.Stop();
+  } else {
+    connected = httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel);
+  }
+  if (connected != 0) {
+    if (wait.aborted || guarded.aborted) {
       r.error = Error::Of(kIppAborted, "interrupted");
+      return r;
+    }
+    if (guarded.cut) {
+      // Worth another try, as a connection that was not taken.
+      silent = true;
+      r.error = Error::Of(kIppNoAnswer, "no TLS handshake from " + uri + " within " +
+                                            std::to_string(timeoutMs) + " ms");
       return r;
     }
     r.error = Error::Of(kIppNoAnswer, "connect to " + uri + ": " + cupsLastErrorString());

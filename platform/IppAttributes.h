@@ -37,7 +37,9 @@ struct Reply {
 
 // Asks uri ("ipp://host:631/ipp/print", "ipps://..."): the connect and
 // every read bounded by timeoutMs, tried 1 + retries times; abort, when
-// set, is asked at least every 200 ms. Thread-safe.
+// set, is asked at least every 200 ms (during an ipps handshake from a
+// thread of the call's own: it must be safe to call from any thread), and
+// the TLS handshake is held to the same bound. Thread-safe.
 Reply GetPrinterAttributes(const std::string& uri, int timeoutMs, int retries,
                            const std::function<bool()>& abort = nullptr);
 
