@@ -389,3 +389,30 @@ TEST_F(CliWaves, PrintersWithoutAPrintServerFailWithTheCause) {
   EXPECT_EQ(r.exitCode, 5) << r.err;
   EXPECT_NE(r.err.find("print server"), std::string::npos) << r.err;
 }
+
+TEST_F(CliWaves, TheCanaryWaveIsTheFirstPrintersOfTheListWhicheverAnswersFirst) {
+  const ScopedLanguage english("C.UTF-8");  // checks the English texts
+  // The first printer is slow to answer and then refuses the upload; the
+  // others answer at once. The canary is still the first printer.
+  PrinterSimulator sim(4, {}, {{0, Entry(R"("ftp_faults": ["store-553"], "holds": ["CONSOLE"])")},
+                               {1, Entry()}, {2, Entry()}, {3, Entry()}});
+  ASSERT_TRUE(sim.Ready());
+  const auto& a = sim.Addresses();
+  std::vector<std::string> printers;
+  for (const std::string& address : a) printers.push_back(Ftp(address));
+  CliProcess cli(Download(printers, {"--yes", "--init-items", "1", "--json", "--jobs", "4", "--canary", "1"}));
+  ASSERT_TRUE(sim.WaitHeld("CONSOLE", 1, a[0])) << cli.ErrSoFar();
+  // Long enough for the other consoles' answers to be in.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  for (std::size_t i = 1; i < a.size(); ++i) EXPECT_EQ(JobsAt(sim, a[i]).size(), 0u) << "sent before the canary: " << a[i];
+  sim.Release();
+  const CliResult r = cli.Wait(60000);
+  EXPECT_EQ(r.exitCode, 6) << r.err;  // nothing succeeded: the first failure's code
+  EXPECT_EQ(Str(LineOf(r.out, Ftp(a[0])), "outcome"), "failed") << r.out;
+  for (std::size_t i = 1; i < a.size(); ++i) {
+    const QJsonObject line = LineOf(r.out, Ftp(a[i]));
+    EXPECT_EQ(Str(line, "outcome"), "not_started") << a[i];
+    EXPECT_EQ(Str(line, "reason"), "canary_failed") << a[i];
+    EXPECT_EQ(JobsAt(sim, a[i]).size(), 0u) << a[i];
+  }
+}
