@@ -98,9 +98,9 @@ struct PrinterRun {
   std::string model;
   std::string consoleHost;  // the printer's host to ask ("" none)
   bool asked = false;       // its identity sources were asked before the transfer
-  identity::Config sources;  // which, in what order, with what credentials
+  quillon::identity::Config sources;  // which, in what order, with what credentials
   std::string sourcesError;  // a bad identity setting for its host
-  identity::Answer identity;  // what they said
+  quillon::identity::Answer identity;  // what they said
   ConsoleAnswer before;       // the same in the console's shape, for the checks
   std::chrono::steady_clock::time_point askedAt;
   std::string lookupDetail;   // why no console could be asked
@@ -591,7 +591,7 @@ int RunDownload(const Options& o) {
       break;
   }
   const TDownDocFile& package = *app->Package;
-  const download::DigestAhead digest(app->Package);
+  const quillon::DigestAhead digest(app->Package);
   in.packageState = quillon::PackageStateText(package.DownLoadDesc, package.DownLoadVersion);
   if (package.HeaderValid != 1) {
     // The window's warning when such a file is chosen.
@@ -617,7 +617,7 @@ int RunDownload(const Options& o) {
   const platform::ProfileFile settings(app->SettingsPath());
   // Its lookup index is built on the first read: here, so that the checks'
   // threads only read it.
-  (void)settings.HasKey(identity::kSection, "Order");
+  (void)settings.HasKey(quillon::identity::kSection, "Order");
   const TDLPrinterList& models = *app->Models;
   const auto askIdentity = [&](PrinterRun& r) {
     r.identity = AskIdentity(r.consoleHost, r.sources, models);

@@ -11,6 +11,9 @@
 using quillon::MB_ICONINFORMATION;
 using quillon::MB_ICONSTOP;
 
+namespace msg = quillon::msg;
+namespace help = quillon::help;
+
 namespace {
 // The package status of unusable data (no 0x1A mark, or too large).
 constexpr int kDocBadFormat = 19;

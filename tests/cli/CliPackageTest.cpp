@@ -127,7 +127,7 @@ class CliDataList : public ::testing::Test {
            LengthCommand(static_cast<std::uint32_t>(data.size())) + data + RestartCommand(1);
   }
   static std::string Sha(const std::string& data) {
-    return download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    return quillon::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
   }
   void ExpectSent(const std::string& pkg, const std::string& data) {
     CliResult info, job;

@@ -59,10 +59,10 @@ TEST_F(PackageCabinet, NamesLeavingTheWorkingFolderAreNeverWritten) {
 
 TEST_F(PackageCabinet, MemberNameChecks) {
   for (const char* ok : {"A.BIN", "sub/A.BIN", "./A.BIN", "a..b", "..x/y", "x../y"}) {
-    EXPECT_TRUE(download::IsSafeMemberName(ok)) << ok;
+    EXPECT_TRUE(quillon::IsSafeMemberName(ok)) << ok;
   }
   for (const char* bad : {"", "..", "../a", "a/..", "a/../b", "/etc/x", "C:x", "sub/"}) {
-    EXPECT_FALSE(download::IsSafeMemberName(bad)) << bad;
+    EXPECT_FALSE(quillon::IsSafeMemberName(bad)) << bad;
   }
 }
 
