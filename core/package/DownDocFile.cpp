@@ -30,6 +30,17 @@
 #include "platform/UniqueFd.h"
 #include "platform/Text.h"
 
+using quillon::PackageForm;
+using quillon::kDocBadFormat;
+using quillon::kDocCancelled;
+using quillon::kDocCannotCopy;
+using quillon::kDocCannotOpen;
+using quillon::kDocOk;
+using quillon::kMaxDataFiles;
+using quillon::kMaxPackageData;
+using quillon::kMaxPackageModelRows;
+using quillon::kMaxWorkFile;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -135,6 +146,8 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
+namespace quillon {
+
 const char* PackageFormName(PackageForm form) {
   switch (form) {
     case PackageForm::kCabinet: return "cabinet";
@@ -144,6 +157,8 @@ const char* PackageFormName(PackageForm form) {
   }
   return "";
 }
+
+}  // namespace quillon
 
 void TDownDocFile::SetDataAllocator(AllocFn fn) { g_alloc = fn ? fn : std::malloc; }
 
