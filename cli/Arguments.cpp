@@ -7,6 +7,8 @@
 #include "core/identity/PrinterIdentity.h"
 #include "core/transfer/PrinterTarget.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 namespace {
 

@@ -25,6 +25,13 @@
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
+using platform::SameTextNoCase;
+using quillon::FieldText;
+using quillon::LoadStr;
+using quillon::PrinterRow;
+using quillon::PrinterTarget;
+using quillon::ReadPrinterRows;
+
 namespace {
 
 // Rows sort by caption with the locale's comparison, letter case counting.

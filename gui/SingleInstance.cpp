@@ -8,6 +8,9 @@
 
 #include "core/app/AppTitles.h"
 
+using quillon::kInstanceName;
+using quillon::kRaiseWindowTitle;
+
 namespace {
 const QByteArray kRaiseRequest = "raise\n";
 }  // namespace
