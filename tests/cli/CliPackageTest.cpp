@@ -20,6 +20,12 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+using quillon::kMaxDataFiles;
+
 using namespace quillon_test;
 using namespace package_test;
 namespace fs = std::filesystem;

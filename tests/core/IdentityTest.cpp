@@ -8,6 +8,8 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::MakeModelEntry;
+
 using namespace quillon::identity;
 
 TEST(IdentityOrder, TakesEachSourceOnceInTheGivenOrder) {

@@ -10,6 +10,9 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
+using quillon::kDocBadFormat;
+using quillon::kMaxPackageModelRows;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 

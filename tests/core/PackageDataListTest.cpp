@@ -19,6 +19,14 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::BuildJobFile;
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kDocBadFormat;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+using quillon::kMaxDataFiles;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 

@@ -13,6 +13,9 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
+using quillon::kDocBadFormat;
+using quillon::kDocCannotCopy;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 

@@ -17,6 +17,9 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::kApplicationTitle;
+using quillon::kRaiseWindowTitle;
+
 namespace {
 
 // A home of its own for the started copies of the program.
