@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
   std::string a, b;
   for (int i = 0; i < kRuns; ++i) {
     auto t0 = std::chrono::steady_clock::now();
-    a = download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    a = quillon::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
     ssl.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     t0 = std::chrono::steady_clock::now();
     b = QCryptographicHash::hash(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())),

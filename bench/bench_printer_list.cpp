@@ -18,6 +18,9 @@
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
 
+using quillon::PrinterRow;
+using quillon::ReadPrinterRows;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -97,7 +97,7 @@ class Listener {
 };
 
 // Notes when the thread starts sending (job file built, queue open).
-class QuietSink : public TPrintSink {
+class QuietSink : public quillon::PrintSink {
  public:
   void SetAction(int id) override {
     if (id == 4130) sendingAt = Clock::now();

@@ -7,6 +7,9 @@
 #include "core/package/DownDocFile.h"
 #include "core/transfer/TransferRequest.h"
 
+using quillon::RouteName;
+using quillon::RouteOfPrinter;
+
 namespace cli {
 
 std::unique_ptr<TQUILLONApp> MakeApp(const Options& o) {

@@ -7,6 +7,8 @@
 #include "core/identity/PrinterIdentity.h"
 #include "core/transfer/PrinterTarget.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 namespace {
 
@@ -43,7 +45,7 @@ bool ParseIdentityOption(const std::string& name, const std::string& value, Opti
                          std::string& error) {
   std::string protocol, pass;
   if (name == "identity") {
-    if (!identity::ParseOrder(value, o.identityOrder, error)) return false;
+    if (!quillon::identity::ParseOrder(value, o.identityOrder, error)) return false;
   } else if (name == "snmp-version") {
     o.snmpVersion = value == "v3" ? "3" : value == "v2c" || value == "2" ? "2c" : value;
     if (o.snmpVersion != "2c" && o.snmpVersion != "3") {
@@ -60,7 +62,7 @@ bool ParseIdentityOption(const std::string& name, const std::string& value, Opti
   } else if (name == "snmp-user") {
     o.snmpUser = value;
   } else if (name == "snmp-auth" || name == "snmp-priv") {
-    if (!identity::SplitProtocolPass(value, protocol, pass)) {
+    if (!quillon::identity::SplitProtocolPass(value, protocol, pass)) {
       error = "--" + name + " takes PROTOCOL:PASSWORD (e.g. SHA:secret, AES:secret)";
       return false;
     }

@@ -9,7 +9,7 @@
 
 namespace cli {
 
-class CliSink : public TPrintSink {
+class CliSink : public quillon::PrintSink {
  public:
   CliSink() = default;
 

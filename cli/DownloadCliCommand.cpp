@@ -69,6 +69,26 @@
 #include "resources/HelpFormat.h"
 #include "resources/Translations.h"
 
+using quillon::DownloadCommandCore;
+using quillon::DownloadInputs;
+using quillon::DownloadOutcome;
+using quillon::FieldText;
+using quillon::InitItemsText;
+using quillon::JobFileAhead;
+using quillon::PrinterTarget;
+using quillon::ResultMessageText;
+using quillon::ResultText;
+using quillon::RouteOfPrinter;
+using quillon::SettingsResetItems;
+using quillon::TransferRoute;
+using quillon::kJobAborted;
+using quillon::kJobDirectory;
+using quillon::kJobFileOpen;
+using quillon::kJobPrintedWithErrors;
+using quillon::kJobPrinterOpen;
+using quillon::kJobTempFile;
+using quillon::kResultNotFirmwareFormat;
+
 namespace cli {
 namespace {
 
@@ -98,9 +118,9 @@ struct PrinterRun {
   std::string model;
   std::string consoleHost;  // the printer's host to ask ("" none)
   bool asked = false;       // its identity sources were asked before the transfer
-  identity::Config sources;  // which, in what order, with what credentials
+  quillon::identity::Config sources;  // which, in what order, with what credentials
   std::string sourcesError;  // a bad identity setting for its host
-  identity::Answer identity;  // what they said
+  quillon::identity::Answer identity;  // what they said
   ConsoleAnswer before;       // the same in the console's shape, for the checks
   std::chrono::steady_clock::time_point askedAt;
   std::string lookupDetail;   // why no console could be asked
@@ -314,10 +334,10 @@ void PrintSummary(const std::vector<PrinterRun>& runs) {
 struct PrinterPreparation {
   const Options& o;
   std::unique_ptr<TQUILLONApp>& app;
-  TDownloadCommandCore& command;
+  DownloadCommandCore& command;
   TerminalAnswerer& answerer;
   BatchRunner& runner;
-  const TDownloadInputs& in;
+  const DownloadInputs& in;
   const TDownDocFile& package;
   const bool batch;
   const bool wantVersion;
@@ -566,10 +586,10 @@ int RunDownload(const Options& o) {
   TerminalAnswerer answerer(o.yes || o.dryRun, o.force, o.initItems);
   answerer.SetSilent(o.dryRun);
   quillon::MessageBoxes boxes(&answerer);
-  TDownloadCommandCore command(*app, boxes);
+  DownloadCommandCore command(*app, boxes);
 
   // What the window's panels would show once the package is chosen.
-  TDownloadInputs in;
+  DownloadInputs in;
   in.fileName = o.operand;
   in.packagePath = o.operand;
   in.printer = printers.front();
@@ -579,10 +599,10 @@ int RunDownload(const Options& o) {
     return EndAll(o, runs, kExitInput, -1, unusable);
   }
   switch (command.CheckInput(in)) {
-    case TDownloadOutcome::MissingInput:
+    case DownloadOutcome::MissingInput:
       return EndAll(o, runs, kExitInput, -1,
                     command.InputDetail.empty() ? "the package cannot be found" : command.InputDetail);
-    case TDownloadOutcome::BadPackage: {
+    case DownloadOutcome::BadPackage: {
       const int status = app->Package ? app->Package->Status : 17;
       if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
       return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
@@ -591,11 +611,11 @@ int RunDownload(const Options& o) {
       break;
   }
   const TDownDocFile& package = *app->Package;
-  const download::DigestAhead digest(app->Package);
+  const quillon::DigestAhead digest(app->Package);
   in.packageState = quillon::PackageStateText(package.DownLoadDesc, package.DownLoadVersion);
   if (package.HeaderValid != 1) {
     // The window's warning when such a file is chosen.
-    const TResultMessage m = ResultMessage(kResultNotFirmwareFormat);
+    const ResultMessageText m = ResultMessage(kResultNotFirmwareFormat);
     boxes.MsgBox(ResultText(m), m.iconStyle, m.helpContext, app->ShowMessage);
   }
 
@@ -617,7 +637,7 @@ int RunDownload(const Options& o) {
   const platform::ProfileFile settings(app->SettingsPath());
   // Its lookup index is built on the first read: here, so that the checks'
   // threads only read it.
-  (void)settings.HasKey(identity::kSection, "Order");
+  (void)settings.HasKey(quillon::identity::kSection, "Order");
   const TDLPrinterList& models = *app->Models;
   const auto askIdentity = [&](PrinterRun& r) {
     r.identity = AskIdentity(r.consoleHost, r.sources, models);

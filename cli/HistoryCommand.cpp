@@ -18,6 +18,8 @@
 #include "core/history/DownloadHistory.h"
 #include "core/transfer/PrinterTarget.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 namespace {
 

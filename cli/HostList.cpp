@@ -8,6 +8,8 @@
 #include "core/transfer/PrinterTarget.h"
 #include "platform/Text.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 namespace {
 

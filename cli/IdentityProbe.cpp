@@ -8,25 +8,25 @@
 
 namespace cli {
 
-identity::Config IdentityConfigFor(const Options& o, const platform::ProfileFile& ini,
+quillon::identity::Config IdentityConfigFor(const Options& o, const platform::ProfileFile& ini,
                                    const std::string& host, std::string& error) {
-  identity::Config c = identity::ReadConfig(ini, host, error);
+  quillon::identity::Config c = quillon::identity::ReadConfig(ini, host, error);
   if (!o.identityOrder.empty()) c.order = o.identityOrder;
   if (!o.snmpVersion.empty()) c.snmp.version = o.snmpVersion;
   if (o.snmpCommunityGiven) c.snmp.community = o.snmpCommunity;
   if (!o.snmpUser.empty()) c.snmp.user = o.snmpUser;
-  if (!o.snmpAuth.empty()) identity::SplitProtocolPass(o.snmpAuth, c.snmp.authProtocol, c.snmp.authPass);
-  if (!o.snmpPriv.empty()) identity::SplitProtocolPass(o.snmpPriv, c.snmp.privProtocol, c.snmp.privPass);
+  if (!o.snmpAuth.empty()) quillon::identity::SplitProtocolPass(o.snmpAuth, c.snmp.authProtocol, c.snmp.authPass);
+  if (!o.snmpPriv.empty()) quillon::identity::SplitProtocolPass(o.snmpPriv, c.snmp.privProtocol, c.snmp.privPass);
   // v3 credentials on the command line mean v3, unless a version is given.
   if (o.snmpVersion.empty() && !o.snmpUser.empty()) c.snmp.version = "3";
   return c;
 }
 
-identity::Answer AskIdentity(const std::string& host, const identity::Config& config,
+quillon::identity::Answer AskIdentity(const std::string& host, const quillon::identity::Config& config,
                              const TDLPrinterList& models) {
-  const identity::ConsoleAsk console = [](const std::string& h) {
+  const quillon::identity::ConsoleAsk console = [](const std::string& h) {
     const ConsoleAnswer a = AskConsole(h);
-    identity::ConsoleReply r;
+    quillon::identity::ConsoleReply r;
     r.reachable = a.reachable;
     r.model = a.model;
     r.version = a.version;
@@ -36,26 +36,26 @@ identity::Answer AskIdentity(const std::string& host, const identity::Config& co
     r.cause = a.reachable ? std::string() : a.message + (a.detail.empty() ? "" : ": " + a.detail);
     return r;
   };
-  return identity::Identify(host, config, models, console, [] { return Interrupted(); });
+  return quillon::identity::Identify(host, config, models, console, [] { return Interrupted(); });
 }
 
-identity::Answer AskIdentity(const std::string& host, const Options& options,
+quillon::identity::Answer AskIdentity(const std::string& host, const Options& options,
                              const TQUILLONApp& app, std::string* settingsError) {
   const platform::ProfileFile ini(app.SettingsPath());
   std::string error;
-  const identity::Config config = IdentityConfigFor(options, ini, host, error);
+  const quillon::identity::Config config = IdentityConfigFor(options, ini, host, error);
   if (settingsError) *settingsError = error;
   return AskIdentity(host, config, *app.Models);
 }
 
-std::string CausesText(const identity::Answer& a) {
+std::string CausesText(const quillon::identity::Answer& a) {
   std::string out;
-  for (const identity::SourceFailure& f : a.failures)
+  for (const quillon::identity::SourceFailure& f : a.failures)
     out += (out.empty() ? "" : "; ") + f.source + ": " + f.cause;
   return out;
 }
 
-ConsoleAnswer AsConsoleAnswer(const identity::Answer& a) {
+ConsoleAnswer AsConsoleAnswer(const quillon::identity::Answer& a) {
   ConsoleAnswer c;
   c.reachable = a.reachable;
   c.seconds = a.seconds;
@@ -64,7 +64,7 @@ ConsoleAnswer AsConsoleAnswer(const identity::Answer& a) {
     c.version = a.version;
     return c;
   }
-  for (const identity::SourceFailure& f : a.failures) {
+  for (const quillon::identity::SourceFailure& f : a.failures) {
     if (f.source != "console") continue;
     c.error = static_cast<std::uint32_t>(f.code);
     c.detail = f.detail;

@@ -13,6 +13,11 @@
 #include "core/package/DownDocFile.h"
 #include "core/command/ResultMessages.h"
 
+using quillon::PackageFormName;
+using quillon::ResultText;
+using quillon::kDocCancelled;
+using quillon::kResultNotFirmwareFormat;
+
 namespace cli {
 
 int RunInfo(const Options& o) {

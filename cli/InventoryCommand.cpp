@@ -59,9 +59,9 @@ std::string EntryJson(const TModelEntry* e) {
       .Text();
 }
 
-std::string CausesJson(const identity::Answer& a) {
+std::string CausesJson(const quillon::identity::Answer& a) {
   std::string out = "[";
-  for (const identity::SourceFailure& f : a.failures) {
+  for (const quillon::identity::SourceFailure& f : a.failures) {
     if (out.size() > 1) out += ",";
     out += JsonLine().Add("source", f.source).Add("kind", f.kind).Add("cause", f.cause).Text();
   }
@@ -69,12 +69,12 @@ std::string CausesJson(const identity::Answer& a) {
 }
 
 void PrintTable(const std::vector<std::string>& hosts,
-                const std::vector<identity::Answer>& answers,
+                const std::vector<quillon::identity::Answer>& answers,
                 const std::vector<const TModelEntry*>& entries, const std::vector<bool>& asked) {
   std::vector<std::vector<std::string>> rows = {
       {"HOST", "MODEL", "VERSION", "SOURCE", "ENTRY", "SECONDS", "ERROR"}};
   for (std::size_t i = 0; i < hosts.size(); ++i) {
-    const identity::Answer& a = answers[i];
+    const quillon::identity::Answer& a = answers[i];
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f", a.seconds);
     rows.push_back({hosts[i], a.reachable ? a.model : "-",
@@ -130,7 +130,7 @@ int RunInventory(const Options& o) {
   // Each host's sources and credentials, worked out before any is asked so
   // a bad setting is told once.
   const platform::ProfileFile ini(app->SettingsPath());
-  std::vector<identity::Config> configs;
+  std::vector<quillon::identity::Config> configs;
   std::vector<std::string> settingErrors;
   for (const std::string& host : hosts) {
     std::string bad;
@@ -141,7 +141,7 @@ int RunInventory(const Options& o) {
       ErrLine("settings: " + bad);
     }
   }
-  std::vector<identity::Answer> answers(hosts.size());
+  std::vector<quillon::identity::Answer> answers(hosts.size());
   std::vector<const TModelEntry*> entries(hosts.size(), nullptr);
   std::vector<bool> asked(hosts.size(), false);
   const bool progress = !o.json && EscapesAllowed() && CurrentVerbosity() != Verbosity::Quiet;
@@ -151,7 +151,7 @@ int RunInventory(const Options& o) {
       hosts.size(), o.jobs, [&](std::size_t i) { answers[i] = AskIdentity(hosts[i], configs[i], models); },
       [&](std::size_t i, bool ran) {
         asked[i] = ran;
-        const identity::Answer& a = answers[i];
+        const quillon::identity::Answer& a = answers[i];
         if (a.reachable) {
           ++reachable;
           const int at = models.IndexOf(a.model);
@@ -191,7 +191,7 @@ int RunInventory(const Options& o) {
         } else if (!a.reachable) {
           line.Add("error", a.failures.empty() ? std::string("no identity source asked") : CausesText(a));
           // The console's code and detail, as before there were other sources.
-          for (const identity::SourceFailure& f : a.failures) {
+          for (const quillon::identity::SourceFailure& f : a.failures) {
             if (f.source != "console") continue;
             line.Add("code", ErrorCodeText(static_cast<std::uint32_t>(f.code))).Add("detail", f.detail);
           }

@@ -22,6 +22,12 @@
 #include "core/transfer/JobStream.h"
 #include "core/command/ResultMessages.h"
 
+using quillon::BuildJobFile;
+using quillon::FieldText;
+using quillon::RestartCommand;
+using quillon::ResultText;
+using quillon::TransferRequest;
+
 namespace cli {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "netlib/NetAddress.h"
 #include "platform/Text.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 namespace {
 

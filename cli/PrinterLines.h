@@ -19,7 +19,7 @@ struct Options;
 struct PrinterLine {
   std::string printer;  // as written; its canonical spelling once collected
   std::string model;    // model=, empty when the line gives none
-  PrinterTarget target;  // parsed by CollectPrinterLines
+  quillon::PrinterTarget target;  // parsed by CollectPrinterLines
 };
 
 // Empty lines and lines starting with "#" are skipped; surrounding blanks

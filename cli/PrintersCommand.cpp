@@ -13,6 +13,10 @@
 #include "cli/Output.h"
 #include "platform/Spooler.h"
 
+using quillon::FieldText;
+using quillon::PrinterRow;
+using quillon::ReadPrinterRows;
+
 namespace cli {
 
 int RunPrinters(const Options& o) {

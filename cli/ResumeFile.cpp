@@ -14,6 +14,8 @@
 
 #include "core/transfer/PrinterTarget.h"
 
+using quillon::PrinterTarget;
+
 namespace cli {
 
 bool SucceededPrinters(const std::string& path, std::set<std::string>& keys, std::string& error) {

@@ -67,7 +67,7 @@ Verification VerifyRestart(const IdentityAsk& ask, const std::string& want, int 
   // it goes down to install: only the wanted version after the restart,
   // or the deadline, ends it.
   while (Clock::now() < deadline && !Interrupted()) {
-    const identity::Answer a = ask();
+    const quillon::identity::Answer a = ask();
     if (a.interrupted) {
       v.reason = "interrupted";
       return done();
@@ -117,7 +117,7 @@ Verification VerifyRestart(const IdentityAsk& ask, const std::string& want, int 
   return done();
 }
 
-Verification VerifyIdentity(const std::string& host, const identity::Config& config,
+Verification VerifyIdentity(const std::string& host, const quillon::identity::Config& config,
                             const TDLPrinterList& models, const std::string& want,
                             int timeoutSeconds, int pollMs, const ExpectedIdentity& expected) {
   if (host.empty()) {
@@ -138,7 +138,7 @@ Verification VerifyVersion(const std::string& host, const std::string& want, int
   }
   const IdentityAsk console = [&] {
     const ConsoleAnswer c = AskConsole(host);
-    identity::Answer a;
+    quillon::identity::Answer a;
     a.reachable = c.reachable;
     a.source = "console";
     a.model = c.model;

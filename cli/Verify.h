@@ -41,7 +41,7 @@ std::string IdentityChange(const ExpectedIdentity& expected, const std::string& 
                            const std::string& serial, const std::string& uuid = std::string());
 
 // One question to the printer (its sources in order), for VerifyRestart.
-using IdentityAsk = std::function<identity::Answer()>;
+using IdentityAsk = std::function<quillon::identity::Answer()>;
 
 // Asks every pollMs until the printer names want (normalised) or
 // timeoutSeconds passed; an answer from another printer than expected
@@ -53,7 +53,7 @@ Verification VerifyRestart(const IdentityAsk& ask, const std::string& want, int 
                            int pollMs, const ExpectedIdentity& expected);
 
 // The same against host's sources of config.
-Verification VerifyIdentity(const std::string& host, const identity::Config& config,
+Verification VerifyIdentity(const std::string& host, const quillon::identity::Config& config,
                             const TDLPrinterList& models, const std::string& want,
                             int timeoutSeconds, int pollMs, const ExpectedIdentity& expected);
 

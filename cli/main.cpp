@@ -16,6 +16,8 @@
 #include "core/command/DownloadCommand.h"
 #include "resources/Translations.h"
 
+using quillon::DownloadCommandCore;
+
 int main(int argc, char** argv) {
   // The same folders as the windowed program: settings, data, log.
   QCoreApplication::setApplicationName(QStringLiteral("quillon"));
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
   cli::SetVerbosity(options.quiet ? cli::Verbosity::Quiet
                                   : options.verbose ? cli::Verbosity::Verbose : cli::Verbosity::Normal);
   cli::VerboseLine("settings " + TQUILLONApp::DefaultSettingsPath());
-  cli::VerboseLine("download log " + TDownloadCommandCore::DefaultLogPath());
+  cli::VerboseLine("download log " + DownloadCommandCore::DefaultLogPath());
   try {
     if (options.command == "info") return cli::RunInfo(options);
     if (options.command == "printers") return cli::RunPrinters(options);

@@ -30,20 +30,21 @@ inline void OpenPackage(const std::string& name, const uint8_t* data, size_t siz
   {
     WriteGuard guard;
     TDownDocFile doc(path, icons);
-    if (doc.DataSize > kMaxPackageData) std::abort();
+    if (doc.DataSize > quillon::kMaxPackageData) std::abort();
     if (doc.DataSize && !doc.DataBuffer) std::abort();
     switch (doc.Status) {
-      case kDocOk:
+      case quillon::kDocOk:
         if (doc.DataSize == 0) std::abort();  // nothing empty is ever sent
         break;
-      case kDocCannotOpen: case kDocCannotCopy: case kDocBadFormat: case kDocCancelled:
+      case quillon::kDocCannotOpen: case quillon::kDocCannotCopy:
+      case quillon::kDocBadFormat: case quillon::kDocCancelled:
         if (doc.DataSize != 0 || doc.DataBuffer) std::abort();  // nothing partial either
         if (doc.StatusDetail.empty()) std::abort();
         break;
       default:
         std::abort();
     }
-    if (doc.PrinterTable.size() > kMaxPackageModelRows) std::abort();
+    if (doc.PrinterTable.size() > quillon::kMaxPackageModelRows) std::abort();
   }
   if (!Entries(TmpDir()).empty()) std::abort();  // working folder left behind
   for (const std::string& n : Entries(icons)) {

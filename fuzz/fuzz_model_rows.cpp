@@ -8,6 +8,9 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/ProfileFile.h"
 
+using quillon::LoadModelTable;
+using quillon::MakeModelEntry;
+
 namespace {
 
 bool Terminated(const char* field, size_t size) { return std::memchr(field, '\0', size) != nullptr; }

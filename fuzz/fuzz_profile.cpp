@@ -34,21 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteGuard guard;
 
   // Header rules.
-  const platform::ProfileFile header = download::OpenHeaderProfile(path);
+  const platform::ProfileFile header = quillon::OpenHeaderProfile(path);
   struct Limit { const char* key; size_t max; } limits[] = {
       {"FileFormat", 3}, {"DownLoadDesc", 255}, {"DownLoadVersion", 255},
       {"DownLoadPrinter", 255}, {"BeginMessage", 1024}, {"DoneMessage", 1024}};
   for (const Limit& l : limits) {
-    if (download::ReadRawValue(header, "RX_DownLoad", l.key, "", l.max).size() > l.max) std::abort();
-    if (!platform::IsValidUtf8(download::ReadTextValue(header, "RX_DownLoad", l.key, "", l.max))) std::abort();
+    if (quillon::ReadRawValue(header, "RX_DownLoad", l.key, "", l.max).size() > l.max) std::abort();
+    if (!platform::IsValidUtf8(quillon::ReadTextValue(header, "RX_DownLoad", l.key, "", l.max))) std::abort();
   }
-  download::SplitPrinterNames(download::ReadTextValue(header, "RX_DownLoad", "DownLoadPrinter", "", 255));
+  quillon::SplitPrinterNames(quillon::ReadTextValue(header, "RX_DownLoad", "DownLoadPrinter", "", 255));
   // The data list is taken whole: its names put back together give the
   // value again, less the empty pieces.
   {
     const std::string list = header.ReadString("RX_DownLoad", "DownLoadFile", "");
     std::string joined, kept;
-    for (const std::string& name : download::SplitDataFileNames(list)) {
+    for (const std::string& name : quillon::SplitDataFileNames(list)) {
       if (name.empty() || name.find(',') != std::string::npos) std::abort();
       joined += name;
     }
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   header.ReadProfileInt("RX_DownLoad", "EnableCommand", 1);
   header.ReadInteger("RX_DownLoad", "Reboot", 1);
   for (const std::string& key : header.ReadKeys("Printers")) {
-    if (!platform::IsValidUtf8(download::ReadTextValue(header, "Printers", key, "0", 255))) std::abort();
+    if (!platform::IsValidUtf8(quillon::ReadTextValue(header, "Printers", key, "0", 255))) std::abort();
   }
 
   // Edits: a key named by the input's first line, into its first section.

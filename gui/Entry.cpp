@@ -33,7 +33,7 @@
 namespace {
 
 // Catches what a handler throws: the loop ends and the entry shows it.
-class TQuillonApplication : public QApplication {
+class QuillonApplication : public QApplication {
  public:
   using QApplication::QApplication;
 
@@ -67,9 +67,9 @@ void ShowFailure(const QString& what) {
 
 // The forms of the program, created in their fixed order and kept until
 // the end of the run (destroyed in the reverse order, the main form last).
-TForms::TForms() = default;
+quillon::Forms::Forms() = default;
 // Reverse order of creation; the main form, owner of the others, last.
-TForms::~TForms() {
+quillon::Forms::~Forms() {
   eepDlg.reset();
   dlgPrnModel.reset();
   ftpConnect.reset();
@@ -78,7 +78,7 @@ TForms::~TForms() {
   frmMain.reset();
 }
 
-void quillon::CreateForms(TForms& forms, TQUILLONApp& app) {
+void quillon::CreateForms(Forms& forms, TQUILLONApp& app) {
   forms.frmMain = std::make_unique<TfrmMain>();  // the first form is the main form
   // The others are owned by it, so that each opens centred on it.
   QWidget* owner = forms.frmMain.get();
@@ -137,7 +137,7 @@ int quillon::QuillonMain(int argc, char** argv) {
   }
   // Named before anything asks for the standard folders.
   QCoreApplication::setApplicationName(QStringLiteral("quillon"));
-  TQuillonApplication qapp(argc, argv);
+  QuillonApplication qapp(argc, argv);
   quillon::InstallTranslations(qapp);
 
   // Settings read, model table loaded, command line applied, package opened;
@@ -150,7 +150,7 @@ int quillon::QuillonMain(int argc, char** argv) {
     if (app.AutoRun == 0) return quillon::kExitInput;
   }
 
-  TSingleInstance instance;
+  SingleInstance instance;
   if (!instance.Acquire()) {
     instance.NotifyRunning();
     return 1;
@@ -159,7 +159,7 @@ int quillon::QuillonMain(int argc, char** argv) {
   quillon::InstallJapaneseFonts();
   quillon::InstallQuitSignals(&qapp);
 
-  TForms forms;
+  Forms forms;
   try {
     CreateForms(forms, app);
     QObject::connect(forms.frmMain.get(), &TfrmMain::Closed, &qapp, &QCoreApplication::quit);

@@ -11,12 +11,14 @@ class TFtpConnect;
 class TdlgPrnModel;
 class TEEPDlg;
 
+namespace quillon {
+
 // The forms of the program, created in their fixed order and kept until
 // the end of the run (destroyed in the reverse order, the main form last).
 // The main form owns the others, so each modal form opens centred on it.
-struct TForms {
-  TForms();
-  ~TForms();
+struct Forms {
+  Forms();
+  ~Forms();
   std::unique_ptr<TfrmMain> frmMain;
   std::unique_ptr<TfrmPrntView> frmPrntView;
   std::unique_ptr<TDlgMsgBox> dlgMsgBox;
@@ -25,9 +27,7 @@ struct TForms {
   std::unique_ptr<TEEPDlg> eepDlg;
 };
 
-namespace quillon {
-
-void CreateForms(TForms& forms, TQUILLONApp& app);
+void CreateForms(Forms& forms, TQUILLONApp& app);
 
 // Returns the exit code: 1 when another copy runs, else 0.
 int QuillonMain(int argc, char** argv);

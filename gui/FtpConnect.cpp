@@ -24,6 +24,8 @@
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
+using quillon::PrinterTarget;
+
 TFtpConnect* FtpConnect = nullptr;
 
 namespace {

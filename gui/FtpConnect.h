@@ -24,7 +24,7 @@ class TFtpConnect : public QDialog {
 
   // The printer the edits name: "ftp://" + address + "/" + folder (the
   // usual folder when the folder edit is empty), or why it is none.
-  platform::Error Target(PrinterTarget* out) const;
+  platform::Error Target(quillon::PrinterTarget* out) const;
   // Queries the printer at the address and closes with the outcome; a
   // malformed address is told and the dialog stays.
   void btnOkClick();

@@ -10,7 +10,9 @@
 #include "gui/DlgMsgBox.h"
 #include "gui/PrntView.h"
 
-void TDownloadCommand::Transfer(const TransferRequest& request) {
+namespace quillon {
+
+void WindowDownloadCommand::Transfer(const TransferRequest& request) {
   if (RunTransfer) {
     RunTransfer();
     return;
@@ -31,11 +33,11 @@ void TDownloadCommand::Transfer(const TransferRequest& request) {
                  LastResult.detail.c_str());
 }
 
-void TDownloadCommand::TellCause(const std::string& text) {
+void WindowDownloadCommand::TellCause(const std::string& text) {
   std::fprintf(stderr, "quillon: %s\n", text.c_str());
 }
 
-TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,
+InitItemsChoice WindowDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,
                                                 bool detailsEnabled) {
   std::unique_ptr<TDlgMsgBox> own;
   TDlgMsgBox* dialog = Dialog ? Dialog : DlgMsgBox;
@@ -45,7 +47,7 @@ TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,
   }
   dialog->Button1->setVisible(false);
   dialog->Button1->setEnabled(detailsEnabled);
-  TInitItemsChoice choice;
+  InitItemsChoice choice;
   // The dialog asks the box routine itself, which may answer for it.
   choice.button =
       dialog->ShowDialog(q.text, q.checkCaption, q.checked ? 1 : 0, q.style, q.helpContext);
@@ -53,3 +55,5 @@ TInitItemsChoice TDownloadCommand::AskInitItems(const quillon::BoxQuestion& q,
   choice.initItems = dialog->InitItems;
   return choice;
 }
+
+}  // namespace quillon

@@ -6,9 +6,11 @@
 
 class TDlgMsgBox;
 
-class TDownloadCommand : public TDownloadCommandCore {
+namespace quillon {
+
+class WindowDownloadCommand : public DownloadCommandCore {
  public:
-  using TDownloadCommandCore::TDownloadCommandCore;
+  using DownloadCommandCore::DownloadCommandCore;
 
   // The program's message box dialog; nullptr: the program's one.
   TDlgMsgBox* Dialog = nullptr;
@@ -16,7 +18,9 @@ class TDownloadCommand : public TDownloadCommandCore {
  protected:
   // RunTransfer when set, else the progress window shown modally.
   void Transfer(const TransferRequest& request) override;
-  TInitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled) override;
+  InitItemsChoice AskInitItems(const BoxQuestion& q, bool detailsEnabled) override;
   // The window's boxes keep their texts; causes go to standard error.
   void TellCause(const std::string& text) override;
 };
+
+}  // namespace quillon

@@ -14,6 +14,10 @@
 #include "gui/TfrmMain.h"
 #include "platform/WaitCursor.h"
 
+using quillon::ResultMessageText;
+using quillon::ResultText;
+using quillon::kResultNotFirmwareFormat;
+
 void TfrmMain::FileOpen() {
   const QString remembered = edtFileName->text();
   OpenDialog->selectFile(QString());
@@ -48,7 +52,7 @@ void TfrmMain::LoadPackageFile(const QString& fileName) {
   const TDownDocFile* package = app_.GetPackage();
   const int status = package ? package->Status : 17;
   if (status != 0) {
-    const TResultMessage m = ResultMessage(status);
+    const ResultMessageText m = ResultMessage(status);
     MsgBox(ResultText(m), m.iconStyle, m.helpContext);
     // The panels keep the previous package; so does the application
     // object, so that the list, the status line and the download all
@@ -57,7 +61,7 @@ void TfrmMain::LoadPackageFile(const QString& fileName) {
     return;
   }
   if (package->HeaderValid != 1) {
-    const TResultMessage m = ResultMessage(kResultNotFirmwareFormat);
+    const ResultMessageText m = ResultMessage(kResultNotFirmwareFormat);
     MsgBox(ResultText(m), m.iconStyle, m.helpContext);
   }
   edtFileName->setText(fileName);

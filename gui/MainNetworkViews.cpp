@@ -15,6 +15,9 @@
 #include "gui/FtpConnect.h"
 #include "gui/TfrmMain.h"
 
+using quillon::LoadStr;
+using quillon::PrinterTarget;
+
 namespace {
 
 // The FTP printer's name as the rest of the program knows it: the

@@ -25,10 +25,17 @@
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
+using platform::SameTextNoCase;
+using quillon::FieldText;
+using quillon::LoadStr;
+using quillon::PrinterRow;
+using quillon::PrinterTarget;
+using quillon::ReadPrinterRows;
+
 namespace {
 
 // Rows sort by caption with the locale's comparison, letter case counting.
-class TPrinterItem : public QTreeWidgetItem {
+class PrinterItem : public QTreeWidgetItem {
  public:
   using QTreeWidgetItem::QTreeWidgetItem;
   bool operator<(const QTreeWidgetItem& other) const override {
@@ -68,7 +75,7 @@ void TfrmMain::lstvwPrintersPaint() {
   rows.reserve(printers.size());
   for (const PrinterRow& printer : printers) {
     const TPrinterEntry& record = printer.record;
-    auto* item = new TPrinterItem(lstvwPrinters);
+    auto* item = new PrinterItem(lstvwPrinters);
     item->setText(0, QString::fromStdString(printer.name));
     item->setText(1, QString::fromUtf8(FieldText(record.Driver).data(),
                                        static_cast<int>(FieldText(record.Driver).size())));

@@ -23,6 +23,12 @@
 #include "netlib/quillon.h"
 #include "platform/WaitCursor.h"
 
+using quillon::LoadQStr;
+using quillon::TransferRequest;
+using quillon::TransferResult;
+using quillon::kApplicationTitle;
+using quillon::kJobAborted;
+
 TfrmPrntView* frmPrntView = nullptr;
 
 namespace {

@@ -23,7 +23,7 @@ class QProgressBar;
 class QPushButton;
 class TQUILLONApp;
 
-class TfrmPrntView : public QDialog, public TPrintSink {
+class TfrmPrntView : public QDialog, public quillon::PrintSink {
   Q_OBJECT
  public:
   // app: whose settings and selection make the transfer request when none
@@ -51,9 +51,9 @@ class TfrmPrntView : public QDialog, public TPrintSink {
 
   // The transfer of the next showing; unset, the application object's
   // selection makes it. Taken (and cleared) when the window is shown.
-  std::optional<TransferRequest> Request;
+  std::optional<quillon::TransferRequest> Request;
   // The outcome of the last showing's transfer.
-  TransferResult Result;
+  quillon::TransferResult Result;
 
   // Called with each new thread before it starts (tests shorten its
   // watch interval).

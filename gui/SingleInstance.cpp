@@ -8,29 +8,31 @@
 
 #include "core/app/AppTitles.h"
 
+namespace quillon {
+
 namespace {
 const QByteArray kRaiseRequest = "raise\n";
 }  // namespace
 
-TSingleInstance::TSingleInstance(const QString& folder, QObject* parent)
+SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     : QObject(parent),
       folder_(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
                                : folder) {}
 
-TSingleInstance::~TSingleInstance() {
+SingleInstance::~SingleInstance() {
   server_.reset();  // removes the socket file before the lock goes
   lock_.reset();
 }
 
-QString TSingleInstance::LockPath() const {
+QString SingleInstance::LockPath() const {
   return folder_ + QLatin1Char('/') + QLatin1String(kInstanceName) + QStringLiteral(".lock");
 }
 
-QString TSingleInstance::SocketPath() const {
+QString SingleInstance::SocketPath() const {
   return folder_ + QLatin1Char('/') + QLatin1String(kInstanceName);
 }
 
-bool TSingleInstance::Acquire() {
+bool SingleInstance::Acquire() {
   QDir().mkpath(folder_);
   lock_ = std::make_unique<QLockFile>(LockPath());
   // Held for the whole run: only a holder that no longer exists makes the
@@ -49,24 +51,24 @@ bool TSingleInstance::Acquire() {
   QLocalServer::removeServer(SocketPath());
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);
-  connect(server_.get(), &QLocalServer::newConnection, this, &TSingleInstance::OnConnection);
+  connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
   server_->listen(SocketPath());
   return true;
 }
 
-void TSingleInstance::OnConnection() {
+void SingleInstance::OnConnection() {
   while (QLocalSocket* peer = server_->nextPendingConnection()) {
     connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
     connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
       if (peer->canReadLine() && peer->readLine(64) == kRaiseRequest) {
-        quillon::RaiseWindowByTitle();
+        RaiseWindowByTitle();
         emit RaiseRequested();
       }
     });
   }
 }
 
-bool TSingleInstance::NotifyRunning(int timeoutMs) {
+bool SingleInstance::NotifyRunning(int timeoutMs) {
   QLocalSocket socket;
   socket.connectToServer(SocketPath());
   if (!socket.waitForConnected(timeoutMs)) return false;
@@ -76,7 +78,7 @@ bool TSingleInstance::NotifyRunning(int timeoutMs) {
   return sent;
 }
 
-bool quillon::RaiseWindowByTitle() {
+bool RaiseWindowByTitle() {
   const QString title = QString::fromUtf8(kRaiseWindowTitle);
   bool found = false;
   for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -88,3 +90,5 @@ bool quillon::RaiseWindowByTitle() {
   }
   return found;
 }
+
+}  // namespace quillon

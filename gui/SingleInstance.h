@@ -9,13 +9,15 @@
 
 #include <memory>
 
-class TSingleInstance : public QObject {
+namespace quillon {
+
+class SingleInstance : public QObject {
   Q_OBJECT
  public:
   // folder: where the lock and the socket live; empty means the runtime
   // folder (QStandardPaths::RuntimeLocation).
-  explicit TSingleInstance(const QString& folder = QString(), QObject* parent = nullptr);
-  ~TSingleInstance() override;
+  explicit SingleInstance(const QString& folder = QString(), QObject* parent = nullptr);
+  ~SingleInstance() override;
 
   // Takes the lock (a lock left by a copy that died is taken over) and
   // starts listening. false when another copy holds it.
@@ -39,6 +41,6 @@ class TSingleInstance : public QObject {
 };
 
 // Raises every top-level window titled kRaiseWindowTitle; false if none.
-namespace quillon {
 bool RaiseWindowByTitle();
+
 }  // namespace quillon

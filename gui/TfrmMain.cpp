@@ -35,6 +35,10 @@
 #include "gui/QtBoxAnswerer.h"
 #include "gui/QuitSignals.h"
 
+using quillon::DownloadOutcome;
+using quillon::LoadStr;
+using quillon::kApplicationTitle;
+
 TfrmMain* frmMain = nullptr;
 
 namespace {
@@ -503,13 +507,13 @@ void TfrmMain::OnAutoRun() {
   }
   hide();
   ++commandDepth_;
-  const TDownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
+  const DownloadOutcome outcome = Download.ExecDownload(DownloadInputs());
   --commandDepth_;
   unattendedExit_ = quillon::ExitOfOutcome(outcome, Download.LastResult.code,
                                            Download.RecordError.empty());
   // A signal cut the run short before its transfer (a question it
   // dismissed): interrupted. A transfer that ran keeps its own code.
-  if (quillon::QuitRequested() && outcome != TDownloadOutcome::Ran)
+  if (quillon::QuitRequested() && outcome != DownloadOutcome::Ran)
     unattendedExit_ = quillon::kExitAborted;
   autoRunEnded_ = true;
   QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
@@ -521,8 +525,8 @@ void TfrmMain::DisplayVersion() { quillon::ShowHelp(1001); }
 
 void TfrmMain::MA_HelpClick() { quillon::ShowHelp(0); }
 
-TDownloadInputs TfrmMain::DownloadInputs() const {
-  TDownloadInputs in;
+quillon::DownloadInputs TfrmMain::DownloadInputs() const {
+  quillon::DownloadInputs in;
   in.fileName = edtFileName->text().toStdString();
   in.packagePath = pnlFileName->text().toStdString();
   in.packageState = pnlFileState->text().toStdString();

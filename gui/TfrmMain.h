@@ -77,9 +77,9 @@ class TfrmMain : public QMainWindow {
   void ShowPackageState(const TDownDocFile* package);
 
   // What the controls give the download command.
-  TDownloadInputs DownloadInputs() const;
+  quillon::DownloadInputs DownloadInputs() const;
   // The command the window runs; tests script its transfer and log.
-  TDownloadCommand Download;
+  quillon::WindowDownloadCommand Download;
 
   // Reads the spooler's printer names and refreshes the list when the set
   // changed since the last refresh; run every PrinterWatch interval. False

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QFile>
 
+namespace quillon {
+
 namespace {
 
 std::string Unescape(std::string_view s) {
@@ -72,3 +74,5 @@ std::string LoadStr(int id) {
 }
 
 QString LoadQStr(int id) { return QString::fromStdString(LoadStr(id)); }
+
+}  // namespace quillon

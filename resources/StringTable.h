@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace quillon {
+
 // Ids below this are rows of the model table, the same in every language.
 inline constexpr int kFirstTextId = 500;
 
@@ -21,3 +23,5 @@ QString LoadQStr(int id);
 // and \\; any other backslash stays). Lines that do not parse are skipped;
 // the first line of an id wins.
 std::map<int, std::string> ParseStringTable(std::string_view bytes);
+
+}  // namespace quillon

@@ -3,6 +3,8 @@
 
 #include <QtGlobal>
 
+namespace quillon {
+
 // Title of the application and caption of its main window (shown through
 // QCoreApplication::translate("Quillon", ...)).
 inline constexpr char kApplicationTitle[] =
@@ -15,3 +17,5 @@ inline constexpr char kInstanceName[] = "QUILLON";
 inline constexpr char kHelpFileName[] = "QUILLON.HLP";
 // The same help in English, shown outside Japanese locales.
 inline constexpr char kHelpFileNameEnglish[] = "QUILLON_EN.HLP";
+
+}  // namespace quillon

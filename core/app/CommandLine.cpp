@@ -15,6 +15,11 @@
 #include "netlib/NetAddress.h"
 #include "platform/Text.h"
 
+using platform::UpperAscii;
+using quillon::PrinterTarget;
+using quillon::SetField;
+using quillon::kEntryTextMax;
+
 namespace {
 
 bool MatchesAnOption(const std::string& arg) {

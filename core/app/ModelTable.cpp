@@ -4,7 +4,9 @@
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
 
-const char kPrintersSection[] = "Printers";
+using platform::SameTextNoCase;
+using quillon::FieldText;
+using quillon::SetField;
 
 const char ModelNames[20][32] = {
     "RX-110", "RX-120", "RX-130", "RX-140", "RX-150", "RX-D20", "RX-D25",
@@ -12,14 +14,6 @@ const char ModelNames[20][32] = {
     "KV10",   "KV15",   "KV41",   "KV15-Y", "KV16",   ""};
 
 const char DetailInitModels[6][32] = {"KV10", "KV15", "KV41", "KV15-Y", "KV16", ""};
-
-bool IsDetailInitModel(std::string_view driver) {
-  for (const auto& name : DetailInitModels) {
-    if (name[0] == '\0') break;
-    if (driver.find(name) != std::string_view::npos) return true;
-  }
-  return false;
-}
 
 void TDLPrinterList::Add(const TModelEntry& entry) {
   items_.push_back(std::make_unique<TModelEntry>(entry));
@@ -42,6 +36,35 @@ int TDLPrinterList::IndexOf(std::string_view text) const {
     if (SameTextNoCase(FieldText(items_[i]->Name), text)) return static_cast<int>(i);
   }
   return -1;
+}
+
+int ResolveModel(const TDLPrinterList& list, TPrinterEntry& record) {
+  const int i = list.IndexOf(FieldText(record.Driver));
+  const TModelEntry* e = i >= 0 ? list.Item(static_cast<std::size_t>(i)) : nullptr;
+  if (!e) {
+    record.CodeText[0] = '\0';
+    record.Code = 0;
+    record.Flag = 0;
+    record.Known = 0;
+    return 1;
+  }
+  SetField(record.CodeText, FieldText(e->CodeText));
+  record.Code = e->Code;
+  record.Flag = e->Flag;
+  record.Known = 1;
+  return 1;
+}
+
+namespace quillon {
+
+const char kPrintersSection[] = "Printers";
+
+bool IsDetailInitModel(std::string_view driver) {
+  for (const auto& name : DetailInitModels) {
+    if (name[0] == '\0') break;
+    if (driver.find(name) != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 TModelEntry MakeModelEntry(std::string_view name, std::string_view value) {
@@ -84,19 +107,4 @@ void MergePackageModels(platform::ProfileFile& ini,
   ini.Flush();
 }
 
-int ResolveModel(const TDLPrinterList& list, TPrinterEntry& record) {
-  const int i = list.IndexOf(FieldText(record.Driver));
-  const TModelEntry* e = i >= 0 ? list.Item(static_cast<std::size_t>(i)) : nullptr;
-  if (!e) {
-    record.CodeText[0] = '\0';
-    record.Code = 0;
-    record.Flag = 0;
-    record.Known = 0;
-    return 1;
-  }
-  SetField(record.CodeText, FieldText(e->CodeText));
-  record.Code = e->Code;
-  record.Flag = e->Flag;
-  record.Known = 1;
-  return 1;
-}
+}  // namespace quillon

@@ -38,13 +38,18 @@ class TDLPrinterList {
   std::vector<std::unique_ptr<TModelEntry>> items_;
 };
 
-extern const char kPrintersSection[];  // "Printers"
-
 // Names offered by the model choice dialog, and the models whose start
 // confirmation offers the initialisation items one by one; each list ends
 // with an empty slot.
 extern const char ModelNames[20][32];
 extern const char DetailInitModels[6][32];
+// Fills CodeText, Code, Flag and Known of the record from its Driver. 1.
+int ResolveModel(const TDLPrinterList& list, TPrinterEntry& record);
+
+namespace quillon {
+
+extern const char kPrintersSection[];  // "Printers"
+
 // Driver contains one of DetailInitModels (letter case counts).
 bool IsDetailInitModel(std::string_view driver);
 
@@ -59,5 +64,5 @@ void LoadModelTable(platform::ProfileFile& ini, TDLPrinterList& list);
 // Writes package rows into [Printers], replacing rows of the same name.
 void MergePackageModels(platform::ProfileFile& ini,
                         const std::vector<std::pair<std::string, std::string>>& rows);
-// Fills CodeText, Code, Flag and Known of the record from its Driver. 1.
-int ResolveModel(const TDLPrinterList& list, TPrinterEntry& record);
+
+}  // namespace quillon

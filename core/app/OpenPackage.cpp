@@ -1,6 +1,12 @@
 #include "core/app/QuillonApp.h"
 #include "core/package/DownDocFile.h"
 
+using quillon::LoadModelTable;
+using quillon::MergePackageModels;
+using quillon::PrinterTarget;
+using quillon::RouteOfPrinter;
+using quillon::TransferRequest;
+
 void TQUILLONApp::OpenPackage(const std::string& path) {
   Package.reset();
   // Kept whole, as it is opened: whoever compares or shows it later must

@@ -6,11 +6,20 @@
 #include "core/app/TextUtil.h"
 #include "platform/Spooler.h"
 
+using quillon::FieldText;
+using quillon::IsOnParallelPort;
+using quillon::SetField;
+using quillon::kEntryTextMax;
+
+namespace quillon {
+
 bool IsOnParallelPort(const TPrinterEntry& record) {
   // A cut port list still starts with its whole first port: a parallel
   // port's text is far shorter than a field.
   return platform::LptNumberOfPort(platform::FirstPort(std::string(FieldText(record.Port)))) != 0;
 }
+
+}  // namespace quillon
 
 int CanUpdateOverConnection(const TPrinterEntry& record) {
   if (record.Known != 1) return 0;

@@ -23,20 +23,15 @@ struct TPrinterEntry {
   char Version[40];    // FTP printer: the second status value
 };
 
-// Text fields keep at most this many bytes (Version: kVersionMax).
-constexpr int kEntryTextMax = 259;
-constexpr int kEntryVersionMax = 39;
-
 // Copied by value between the application object, the views and scratch
 // records: it must stay a plain record.
 static_assert(std::is_trivially_copyable_v<TPrinterEntry>, "plain record");
 static_assert(std::is_standard_layout_v<TPrinterEntry>, "plain record");
 
 // Answers about a printer from its record alone, with the model fields
-// (CodeText, Code, Flag, Known) already resolved from the model table.
+// (CodeText, Code, Flag, Known) already resolved from the model table
+// (IsOnParallelPort below is one of them).
 
-// The first entry of the record's port list is a parallel port.
-bool IsOnParallelPort(const TPrinterEntry& record);
 // 1 when the model is known and either takes the download command or the
 // printer sits on a parallel port; else 0.
 int CanUpdateOverConnection(const TPrinterEntry& record);
@@ -45,3 +40,14 @@ int CanUpdateOverConnection(const TPrinterEntry& record);
 // 0 for an empty target list.
 int IsPackageTarget(const TPrinterEntry& record, const std::vector<std::string>& targets,
                     const TDLPrinterList& models);
+
+namespace quillon {
+
+// Text fields keep at most this many bytes (Version: kEntryVersionMax).
+constexpr int kEntryTextMax = 259;
+constexpr int kEntryVersionMax = 39;
+
+// The first entry of the record's port list is a parallel port.
+bool IsOnParallelPort(const TPrinterEntry& record);
+
+}  // namespace quillon

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cstdlib>
 
+namespace quillon {
 
 namespace {
 
@@ -30,9 +31,9 @@ std::string UserRuntimeFolder() {
 
 }  // namespace
 
-TPrinterLock::~TPrinterLock() { Release(); }
+PrinterLock::~PrinterLock() { Release(); }
 
-bool TPrinterLock::UsableSharedFolder(const std::string& path) {
+bool PrinterLock::UsableSharedFolder(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) {
     if (errno != ENOENT) return false;
@@ -46,7 +47,7 @@ bool TPrinterLock::UsableSharedFolder(const std::string& path) {
   return ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-std::string TPrinterLock::LockFolder() {
+std::string PrinterLock::LockFolder() {
   const char* forced = std::getenv("QUILLON_LOCK_DIR");
   if (forced && *forced) return forced;
   for (const char* candidate : {"/run/quillon", "/var/lock/quillon", "/tmp/quillon-locks"}) {
@@ -55,7 +56,7 @@ std::string TPrinterLock::LockFolder() {
   return UserRuntimeFolder();
 }
 
-std::string TPrinterLock::LockPath(const PrinterTarget& printer) {
+std::string PrinterLock::LockPath(const PrinterTarget& printer) {
   const std::string key = printer.Identity();
   const QByteArray hash =
       QCryptographicHash::hash(QByteArray(key.data(), static_cast<qsizetype>(key.size())),
@@ -64,7 +65,7 @@ std::string TPrinterLock::LockPath(const PrinterTarget& printer) {
   return LockFolder() + "/printer-" + hash.toStdString() + ".lock";
 }
 
-TPrinterLock::Outcome TPrinterLock::Acquire(const PrinterTarget& printer) {
+PrinterLock::Outcome PrinterLock::Acquire(const PrinterTarget& printer) {
   Release();
   detail_.clear();
   if (!printer.Valid()) {
@@ -106,10 +107,12 @@ TPrinterLock::Outcome TPrinterLock::Acquire(const PrinterTarget& printer) {
   return Outcome::Taken;
 }
 
-void TPrinterLock::Release() {
+void PrinterLock::Release() {
   if (fd_ < 0) return;
   // The file stays: removing it would race with another taker.
   ::flock(fd_, LOCK_UN);
   ::close(fd_);
   fd_ = -1;
 }
+
+}  // namespace quillon

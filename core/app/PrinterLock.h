@@ -9,12 +9,14 @@
 
 #include "core/transfer/PrinterTarget.h"
 
-class TPrinterLock {
+namespace quillon {
+
+class PrinterLock {
  public:
-  TPrinterLock() = default;
-  ~TPrinterLock();
-  TPrinterLock(const TPrinterLock&) = delete;
-  TPrinterLock& operator=(const TPrinterLock&) = delete;
+  PrinterLock() = default;
+  ~PrinterLock();
+  PrinterLock(const PrinterLock&) = delete;
+  PrinterLock& operator=(const PrinterLock&) = delete;
 
   enum class Outcome {
     Taken,
@@ -47,3 +49,5 @@ class TPrinterLock {
   int fd_ = -1;
   std::string detail_;
 };
+
+}  // namespace quillon

@@ -16,6 +16,14 @@
 #include "core/transfer/PrinterTarget.h"
 #include "platform/Text.h"
 
+using platform::SameTextNoCase;
+using quillon::FieldText;
+using quillon::FillSpoolerRecord;
+using quillon::PrinterTarget;
+using quillon::SetField;
+using quillon::kEntryTextMax;
+using quillon::kEntryVersionMax;
+
 namespace {
 
 bool IsFtpName(std::string_view name) { return platform::IsFtpPrinterName(name); }

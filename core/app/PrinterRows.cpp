@@ -8,6 +8,8 @@
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
 
+namespace quillon {
+
 namespace {
 
 // Carriage returns and line feeds become "/", one for one. In UTF-8 these
@@ -66,3 +68,5 @@ int ReadPrinterRows(const TQUILLONApp& app, std::vector<PrinterRow>& rows) {
   }
   return 0;
 }
+
+}  // namespace quillon

@@ -10,6 +10,8 @@
 class TQUILLONApp;
 namespace platform { struct SpoolerPrinterData; }
 
+namespace quillon {
+
 struct PrinterRow {
   std::string name;            // as the spooler lists it
   TPrinterEntry record{};      // filled from the spooler, model resolved
@@ -24,3 +26,5 @@ void FillSpoolerRecord(const platform::SpoolerPrinterData& data, TPrinterEntry& 
 // Every queue in the spooler's order. 0, or 14 when memory runs out; a
 // server that cannot be asked gives no rows.
 int ReadPrinterRows(const TQUILLONApp& app, std::vector<PrinterRow>& rows);
+
+}  // namespace quillon

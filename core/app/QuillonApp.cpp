@@ -9,6 +9,8 @@
 #include "core/package/DownDocFile.h"
 #include "platform/ProfileFile.h"
 
+using quillon::LoadModelTable;
+
 namespace {
 // Living application objects in the order they were built: the program's
 // own comes first, whatever a test or tool builds beside it.
@@ -62,13 +64,13 @@ std::int32_t TQUILLONApp::GetColumnWidth(int index) const {
 
 void TQUILLONApp::SeedModelTable() {
   platform::ProfileFile ini(settingsPath_);
-  ::SeedModelTable(ini);
+  quillon::SeedModelTable(ini);
   ini.Flush();
 }
 
 void TQUILLONApp::LoadModelTable() {
   platform::ProfileFile ini(settingsPath_);
-  ::LoadModelTable(ini, *Models);
+  quillon::LoadModelTable(ini, *Models);
 }
 
 int TQUILLONApp::ResolveModel(TPrinterEntry& record) const { return ::ResolveModel(*Models, record); }
@@ -76,5 +78,5 @@ int TQUILLONApp::ResolveModel(TPrinterEntry& record) const { return ::ResolveMod
 void TQUILLONApp::MergePackageModels() {
   if (!Package || Package->PrinterTable.empty()) return;
   platform::ProfileFile ini(settingsPath_);
-  ::MergePackageModels(ini, Package->PrinterTable);
+  quillon::MergePackageModels(ini, Package->PrinterTable);
 }

@@ -67,7 +67,7 @@ class TQUILLONApp {
   // A transfer of the open package to the selected printer, with the
   // settings as they stand now and the download's initialisation items
   // (what its questions answered: they belong to the one download).
-  TransferRequest MakeTransferRequest(std::uint32_t initItems);
+  quillon::TransferRequest MakeTransferRequest(std::uint32_t initItems);
   TDownDocFile* GetPackage() const { return Package.get(); }
   const char* GetPackageFileName() const { return PackageFileName.c_str(); }
   void SetColumnWidth(int index, std::int32_t width);

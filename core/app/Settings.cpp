@@ -7,6 +7,11 @@
 #include "core/app/TextUtil.h"
 #include "platform/ProfileFile.h"
 
+using platform::SameTextNoCase;
+using platform::Utf8Cut;
+using quillon::LeadingInt;
+using quillon::Tokenize;
+
 namespace {
 const char kSection[] = "QUILLON.INI";
 const std::int32_t kDefaultColumns[8] = {200, 60, 50, 40, 120, 0, 0, 0};

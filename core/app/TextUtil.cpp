@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace quillon {
+
 void CopyText(char* dst, std::size_t dstSize, std::string_view src, std::size_t maxBytes) {
   if (!dst || dstSize == 0) return;
   if (maxBytes > dstSize - 1) maxBytes = dstSize - 1;
@@ -40,3 +42,5 @@ std::vector<std::string_view> Tokenize(std::string_view s, char sep) {
   }
   return tokens;
 }
+
+}  // namespace quillon

@@ -9,6 +9,8 @@
 
 #include "platform/Text.h"
 
+namespace quillon {
+
 using platform::SameTextNoCase;
 using platform::UpperAscii;
 using platform::Utf8Cut;
@@ -38,3 +40,5 @@ int LeadingInt(std::string_view s);
 // Splits like strtok: leading separators skipped, runs count as one, so
 // no token is empty.
 std::vector<std::string_view> Tokenize(std::string_view s, char sep);
+
+}  // namespace quillon

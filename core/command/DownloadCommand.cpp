@@ -25,7 +25,7 @@
 #include "core/history/DownloadHistory.h"
 #include "core/history/DownloadLog.h"
 
-using namespace quillon;
+namespace quillon {
 
 namespace {
 
@@ -67,33 +67,33 @@ std::string InitItemsText(int items) {
   return text.empty() ? "nothing" : text;
 }
 
-TDownloadCommandCore::TDownloadCommandCore(TQUILLONApp& app, MessageBoxes& boxes)
+DownloadCommandCore::DownloadCommandCore(TQUILLONApp& app, MessageBoxes& boxes)
     : app_(app), boxes_(boxes) {}
 
-TDownloadCommandCore::~TDownloadCommandCore() = default;
+DownloadCommandCore::~DownloadCommandCore() = default;
 
-int TDownloadCommandCore::MsgBox(const std::string& text, int style, int helpContext,
+int DownloadCommandCore::MsgBox(const std::string& text, int style, int helpContext,
                                  int messageId) {
   return boxes_.MsgBox(text, style, helpContext, app_.ShowMessage, messageId);
 }
 
-int TDownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int helpContext) {
+int DownloadCommandCore::MsgBoxAlways(const std::string& text, int style, int helpContext) {
   return boxes_.MsgBoxAlways(text, style, helpContext);
 }
 
-TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
+DownloadOutcome DownloadCommandCore::CheckInput(const DownloadInputs& in) {
   InputDetail.clear();
   if (in.fileName.empty()) {
     MsgBoxAlways(LoadStr(msg::kChooseFile), MB_ICONINFORMATION, help::kNone);
-    return TDownloadOutcome::MissingInput;
+    return DownloadOutcome::MissingInput;
   }
   if (!FileAttributesReadable(in.fileName, InputDetail)) {
     MsgBoxAlways(LoadStr(msg::kFileNotFound), MB_ICONEXCLAMATION, help::kNone);
-    return TDownloadOutcome::MissingInput;
+    return DownloadOutcome::MissingInput;
   }
   if (in.printer.empty()) {
     MsgBoxAlways(LoadStr(msg::kChoosePrinter), MB_ICONINFORMATION, help::kNone);
-    return TDownloadOutcome::MissingInput;
+    return DownloadOutcome::MissingInput;
   }
   // The package in memory may be one whose opening failed after the window
   // last showed a good one: what is sent is always the file the window
@@ -104,17 +104,17 @@ TDownloadOutcome TDownloadCommandCore::CheckInput(const TDownloadInputs& in) {
   const int status = app_.GetPackage() ? static_cast<int>(app_.GetPackage()->Status) : kJobFileOpen;
   if (status != 0) {
     if (InputDetail.empty()) InputDetail = in.fileName + ": " + ResultText(ResultMessage(status));
-    const TResultMessage m = ResultMessage(status);
+    const ResultMessageText m = ResultMessage(status);
     MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
-    return TDownloadOutcome::BadPackage;
+    return DownloadOutcome::BadPackage;
   }
-  return TDownloadOutcome::Ready;
+  return DownloadOutcome::Ready;
 }
 
-TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
+DownloadOutcome DownloadCommandCore::ExecDownload(const DownloadInputs& in) {
   RecordError.clear();
-  const TDownloadOutcome input = CheckInput(in);
-  if (input != TDownloadOutcome::Ready) {
+  const DownloadOutcome input = CheckInput(in);
+  if (input != DownloadOutcome::Ready) {
     // The box keeps its text; the reason goes to the front end.
     if (!InputDetail.empty()) TellCause(InputDetail);
     return input;
@@ -122,7 +122,7 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   std::uint32_t initItems = OfferedInitItems;
   const int checked = CheckBeforeDownload(in.printer, initItems);
   OfferedInitItems = initItems;
-  if (checked != IDOK) return TDownloadOutcome::Declined;
+  if (checked != IDOK) return DownloadOutcome::Declined;
 
   // One download per printer, also against the command-line front end and
   // other copies of the program: the job's lock. The transfer is the
@@ -158,26 +158,26 @@ TDownloadOutcome TDownloadCommandCore::ExecDownload(const TDownloadInputs& in) {
   if (!started) {
     // The window's message stays; the cause goes to the front end.
     TellCause(in.printer + ": " + result.transfer.detail);
-    const TResultMessage m = ResultMessage(kPrinterInUse);
+    const ResultMessageText m = ResultMessage(kPrinterInUse);
     MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
-    return TDownloadOutcome::Busy;
+    return DownloadOutcome::Busy;
   }
   ReportResult(LastResult.code);
-  return TDownloadOutcome::Ran;
+  return DownloadOutcome::Ran;
 }
 
-void TDownloadCommandCore::TellCause(const std::string& /*text*/) {}
+void DownloadCommandCore::TellCause(const std::string& /*text*/) {}
 
-void TDownloadCommandCore::Transfer(const TransferRequest& /*request*/) {
+void DownloadCommandCore::Transfer(const TransferRequest& /*request*/) {
   // A stand-in transfer leaves its outcome in LastResult.
   if (RunTransfer) RunTransfer();
 }
 
-std::string TDownloadCommandCore::SelectedModel() const {
+std::string DownloadCommandCore::SelectedModel() const {
   return std::string(FieldText(app_.SelectedEntry.Driver));
 }
 
-quillon::CheckInput TDownloadCommandCore::ReadCheckInput(const std::string& printer) {
+quillon::CheckInput DownloadCommandCore::ReadCheckInput(const std::string& printer) {
   quillon::CheckInput in;
   // The selected printer's record was read when it was selected (and its
   // console asked, for an FTP printer); any other is read here, once.
@@ -193,11 +193,11 @@ quillon::CheckInput TDownloadCommandCore::ReadCheckInput(const std::string& prin
   return in;
 }
 
-int TDownloadCommandCore::CheckBeforeDownload(const std::string& printer, std::uint32_t& initItems) {
+int DownloadCommandCore::CheckBeforeDownload(const std::string& printer, std::uint32_t& initItems) {
   return CheckBeforeDownload(ReadCheckInput(printer), initItems);
 }
 
-int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in, std::uint32_t& initItems) {
+int DownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in, std::uint32_t& initItems) {
   for (const DownloadCheck* row : ApplicableChecks(in)) {
     if (row->messageId == 0) continue;  // inspected only, no box
     int answer;
@@ -213,9 +213,9 @@ int TDownloadCommandCore::CheckBeforeDownload(const quillon::CheckInput& in, std
   return IDOK;
 }
 
-TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
+InitItemsChoice DownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /*detailsEnabled*/) {
   const BoxAnswer answer = boxes_.AskDialog(q);
-  TInitItemsChoice choice;
+  InitItemsChoice choice;
   choice.button = answer.button;
   choice.checked = answer.checked >= 0 ? answer.checked != 0 : q.checked;
   // The dialog's items are 1 unless chosen one by one.
@@ -223,7 +223,7 @@ TInitItemsChoice TDownloadCommandCore::AskInitItems(const BoxQuestion& q, bool /
   return choice;
 }
 
-int TDownloadCommandCore::ConfirmInitItems(std::uint32_t& initItems) {
+int DownloadCommandCore::ConfirmInitItems(std::uint32_t& initItems) {
   BoxQuestion q;
   q.kind = BoxQuestion::Kind::Dialog;
   q.text = LoadStr(msg::kStartDownload);
@@ -233,7 +233,7 @@ int TDownloadCommandCore::ConfirmInitItems(std::uint32_t& initItems) {
   q.style = row->style;
   q.helpContext = row->helpContext;
   q.messageId = row->messageId;
-  const TInitItemsChoice choice =
+  const InitItemsChoice choice =
       AskInitItems(q, IsDetailInitModel(FieldText(app_.SelectedEntry.Driver)));
   if (choice.button != IDOK) return choice.button;
 
@@ -256,8 +256,8 @@ int TDownloadCommandCore::ConfirmInitItems(std::uint32_t& initItems) {
   return MsgBox(text, kNoticeOkCancel, helpTopic, id);
 }
 
-int TDownloadCommandCore::ReportResult(int code) {
-  const TResultMessage m = ResultMessage(code);
+int DownloadCommandCore::ReportResult(int code) {
+  const ResultMessageText m = ResultMessage(code);
   const int button = MsgBox(ResultText(m), m.iconStyle | MB_HELP, m.helpContext);
   if (code == 0) {
     std::string text;
@@ -274,22 +274,22 @@ int TDownloadCommandCore::ReportResult(int code) {
   return button;
 }
 
-std::string TDownloadCommandCore::DefaultLogPath() {
+std::string DownloadCommandCore::DefaultLogPath() {
   return TDownDocFile::DefaultIconFolder() + "DownLoad.log";
 }
 
-std::string TDownloadCommandCore::LogSection(const QDateTime& when) {
+std::string DownloadCommandCore::LogSection(const QDateTime& when) {
   const QLocale locale = QLocale::system();
   const QString text = locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                        locale.toString(when.time(), QLocale::LongFormat);
   return text.toStdString();
 }
 
-platform::Error TDownloadCommandCore::WriteDownloadLog(const TDownloadInputs& in) {
+platform::Error DownloadCommandCore::WriteDownloadLog(const DownloadInputs& in) {
   return WriteDownloadLogEntry(LogPath, Now ? Now() : QDateTime::currentDateTime(), in);
 }
 
-platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
+platform::Error DownloadCommandCore::RecordAttempt(const DownloadInputs& in,
                                                     const TransferRequest& request,
                                                     const std::string& model,
                                                     const TransferResult& result,
@@ -300,3 +300,5 @@ platform::Error TDownloadCommandCore::RecordAttempt(const TDownloadInputs& in,
   return RecordDownloadAttempt(HistoryPath, Now ? Now() : QDateTime::currentDateTime(), in, sent,
                                model, result, versionBefore, rowId);
 }
+
+}  // namespace quillon

@@ -20,8 +20,10 @@
 
 #include "core/app/QuillonApp.h"
 
+namespace quillon {
+
 // What the window's controls show when the command starts.
-struct TDownloadInputs {
+struct DownloadInputs {
   std::string fileName;      // edtFileName: the package to download
   std::string packagePath;   // pnlFileName
   std::string packageState;  // pnlFileState: description and version
@@ -37,7 +39,7 @@ std::optional<int> SettingsResetItems(const TransferRequest& request);
 std::string InitItemsText(int items);
 
 // How ExecDownload ended.
-enum class TDownloadOutcome {
+enum class DownloadOutcome {
   MissingInput,  // a box told the operator what is missing
   Declined,      // a confirmation was not given
   BadPackage,    // the package named by the window could not be read again
@@ -48,21 +50,21 @@ enum class TDownloadOutcome {
 
 // What the start dialog asks (the program's message box dialog with its
 // check box) and what the operator chose there.
-struct TInitItemsChoice {
+struct InitItemsChoice {
   int button = quillon::IDOK;
   bool checked = false;  // the check box: initialise the settings memory
   int initItems = 1;     // the items to initialise when checked
 };
 
-class TDownloadCommandCore {
+class DownloadCommandCore {
  public:
-  TDownloadCommandCore(TQUILLONApp& app, quillon::MessageBoxes& boxes);
-  virtual ~TDownloadCommandCore();
+  DownloadCommandCore(TQUILLONApp& app, quillon::MessageBoxes& boxes);
+  virtual ~DownloadCommandCore();
 
-  TDownloadOutcome ExecDownload(const TDownloadInputs& in);
+  DownloadOutcome ExecDownload(const DownloadInputs& in);
   // The input checks and the package's reading: MissingInput, BadPackage
   // or Ready.
-  TDownloadOutcome CheckInput(const TDownloadInputs& in);
+  DownloadOutcome CheckInput(const DownloadInputs& in);
   // What the checks decide on for the printer: its record (read once;
   // the selected printer's is the one read when it was selected), ports,
   // the package's targets and the settings.
@@ -80,7 +82,7 @@ class TDownloadCommandCore {
   int ReportResult(int code);
   // Adds the entry of a successful download to DownLoad.log. The window
   // ignores a failure (it has no message for it); the caller may tell it.
-  platform::Error WriteDownloadLog(const TDownloadInputs& in);
+  platform::Error WriteDownloadLog(const DownloadInputs& in);
   // Adds one attempt (any result) to the download history: the package
   // path of in, the request's package (else the one open), printer and
   // initialisation items, the printer's model and the result. A failure is
@@ -88,7 +90,7 @@ class TDownloadCommandCore {
   // versionBefore: what the printer's console reported before the
   // transfer, when it was asked; rowId receives the row (for a later
   // verification).
-  platform::Error RecordAttempt(const TDownloadInputs& in, const TransferRequest& request,
+  platform::Error RecordAttempt(const DownloadInputs& in, const TransferRequest& request,
                                 const std::string& model, const TransferResult& result,
                                 const std::optional<std::string>& versionBefore = std::nullopt,
                                 std::int64_t* rowId = nullptr);
@@ -133,7 +135,7 @@ class TDownloadCommandCore {
   // The start dialog. By default the box routine's dialog question; its
   // answerer may change the check box and the items. detailsEnabled: the
   // printer's model offers the items one by one.
-  virtual TInitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled);
+  virtual InitItemsChoice AskInitItems(const quillon::BoxQuestion& q, bool detailsEnabled);
 
   int MsgBox(const std::string& text, int style, int helpContext, int messageId = 0);
   int MsgBoxAlways(const std::string& text, int style, int helpContext);
@@ -141,3 +143,5 @@ class TDownloadCommandCore {
   TQUILLONApp& app_;
   quillon::MessageBoxes& boxes_;
 };
+
+}  // namespace quillon

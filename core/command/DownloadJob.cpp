@@ -30,9 +30,9 @@ std::string AbsolutePath(const std::string& path) {
 
 // Keeps what the output thread tells (it is the one producer) and passes
 // it on to the front end's view.
-class DownloadJob::Relay : public TPrintSink {
+class DownloadJob::Relay : public PrintSink {
  public:
-  explicit Relay(TPrintSink* next) : next_(next) {}
+  explicit Relay(PrintSink* next) : next_(next) {}
 
   void SetAction(int stringId) override {
     step_ = stringId;
@@ -77,7 +77,7 @@ class DownloadJob::Relay : public TPrintSink {
   void Kill() { killed_ = true; }
 
  private:
-  TPrintSink* next_;
+  PrintSink* next_;
   std::atomic<int> step_{0};
   std::atomic<int> minimum_{0};
   std::atomic<int> maximum_{100};
@@ -100,7 +100,7 @@ std::string DownloadJobResult::Outcome() const {
   return "failed";
 }
 
-DownloadJob::DownloadJob(DownloadJobRequest request, TPrintSink* sink)
+DownloadJob::DownloadJob(DownloadJobRequest request, PrintSink* sink)
     : request_(std::move(request)), relay_(std::make_unique<Relay>(sink)) {}
 
 DownloadJob::~DownloadJob() {
@@ -122,12 +122,12 @@ DownloadProgress DownloadJob::Progress() const { return relay_->Progress(); }
 bool DownloadJob::Start() {
   begin_ = std::chrono::steady_clock::now();
   result_.started = true;
-  const TPrinterLock::Outcome lock = lock_.Acquire(
+  const PrinterLock::Outcome lock = lock_.Acquire(
       request_.printer.empty() ? request_.transfer.target : PrinterTarget::Of(request_.printer));
-  if (lock != TPrinterLock::Outcome::Taken) {
+  if (lock != PrinterLock::Outcome::Taken) {
     // To the operator a printer another download is using is one that
     // cannot be opened.
-    result_.busy = lock == TPrinterLock::Outcome::Busy;
+    result_.busy = lock == PrinterLock::Outcome::Busy;
     result_.transfer = TransferResult();
     result_.transfer.code = kJobPrinterOpen;
     result_.transfer.detail = lock_.Detail();
@@ -206,7 +206,7 @@ void DownloadJob::Kill() {
 
 void DownloadJob::Record() {
   const QDateTime when = request_.now ? request_.now() : QDateTime::currentDateTime();
-  TDownloadInputs in = request_.inputs;
+  DownloadInputs in = request_.inputs;
   in.printer = Printer();
   // The two files are apart: each waits for its own sync beside the other.
   const auto writeLog = [&] { return WriteDownloadLogEntry(request_.logPath, when, in); };
@@ -234,15 +234,15 @@ void DownloadJob::Record() {
 }
 
 platform::Error WriteDownloadLogEntry(const std::string& logPath, const QDateTime& when,
-                                      const TDownloadInputs& in) {
-  const std::string path = logPath.empty() ? TDownloadCommandCore::DefaultLogPath() : logPath;
-  return AppendDownloadLog(path, TDownloadCommandCore::LogSection(when),
+                                      const DownloadInputs& in) {
+  const std::string path = logPath.empty() ? DownloadCommandCore::DefaultLogPath() : logPath;
+  return AppendDownloadLog(path, DownloadCommandCore::LogSection(when),
                            DownloadLogKey(AbsolutePath(in.packagePath), in.packageState),
                            in.printer + "," + in.port);
 }
 
 platform::Error RecordDownloadAttempt(const std::string& historyPath, const QDateTime& when,
-                                      const TDownloadInputs& in, const TransferRequest& request,
+                                      const DownloadInputs& in, const TransferRequest& request,
                                       const std::string& model, const TransferResult& result,
                                       const std::optional<std::string>& versionBefore,
                                       std::int64_t* rowId, const std::string& identitySource) {

@@ -25,18 +25,19 @@
 #include "core/transfer/TransferRequest.h"
 #include "platform/Error.h"
 
-class JobFileAhead;
 class TPrintThread;
 
 namespace platform { class QueueHold; }
 
 namespace quillon {
 
+class JobFileAhead;
+
 struct DownloadJobRequest {
   TransferRequest transfer;  // what is sent, and to which printer
   // The printer locked and recorded; empty: transfer.printer.
   std::string printer;
-  TDownloadInputs inputs;    // the package's path and state, the port: for the records
+  DownloadInputs inputs;    // the package's path and state, the port: for the records
   std::string model;         // the printer's model, for the history
   std::optional<std::string> versionBefore;  // what its console reported before
   std::string identitySource;  // who told the model and version ("" none)
@@ -77,7 +78,7 @@ struct DownloadProgress {
 class DownloadJob {
  public:
   // sink: a view of the progress besides the job's own (may be nullptr).
-  explicit DownloadJob(DownloadJobRequest request, TPrintSink* sink = nullptr);
+  explicit DownloadJob(DownloadJobRequest request, PrintSink* sink = nullptr);
   ~DownloadJob();
   DownloadJob(const DownloadJob&) = delete;
   DownloadJob& operator=(const DownloadJob&) = delete;
@@ -119,7 +120,7 @@ class DownloadJob {
   mutable std::mutex threadMutex_;
   std::unique_ptr<TPrintThread> thread_;
   std::unique_ptr<platform::QueueHold> queueHold_;
-  TPrinterLock lock_;
+  PrinterLock lock_;
   std::chrono::steady_clock::time_point begin_;
   DownloadJobResult result_;
   bool finished_ = false;
@@ -131,9 +132,9 @@ class DownloadJob {
 // The records of one attempt, for the job and for callers that record
 // apart from one (tests, the window's own wrappers).
 platform::Error WriteDownloadLogEntry(const std::string& logPath, const QDateTime& when,
-                                      const TDownloadInputs& in);
+                                      const DownloadInputs& in);
 platform::Error RecordDownloadAttempt(const std::string& historyPath, const QDateTime& when,
-                                      const TDownloadInputs& in, const TransferRequest& request,
+                                      const DownloadInputs& in, const TransferRequest& request,
                                       const std::string& model, const TransferResult& result,
                                       const std::optional<std::string>& versionBefore,
                                       std::int64_t* rowId,

@@ -15,14 +15,14 @@ int ExitOfResult(std::uint16_t result) {
   }
 }
 
-int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result, bool recorded) {
+int ExitOfOutcome(DownloadOutcome outcome, std::uint16_t result, bool recorded) {
   switch (outcome) {
-    case TDownloadOutcome::MissingInput: return kExitInput;
-    case TDownloadOutcome::Declined: return kExitDeclined;
-    case TDownloadOutcome::BadPackage: return kExitPackage;
-    case TDownloadOutcome::Busy: return kExitBusy;
-    case TDownloadOutcome::Ready: return kExitOk;
-    case TDownloadOutcome::Ran: {
+    case DownloadOutcome::MissingInput: return kExitInput;
+    case DownloadOutcome::Declined: return kExitDeclined;
+    case DownloadOutcome::BadPackage: return kExitPackage;
+    case DownloadOutcome::Busy: return kExitBusy;
+    case DownloadOutcome::Ready: return kExitOk;
+    case DownloadOutcome::Ran: {
       const int exit = ExitOfResult(result);
       return exit == kExitOk && !recorded ? kExitNotRecorded : exit;
     }

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-enum class TDownloadOutcome;
-
 namespace quillon {
+
+enum class DownloadOutcome;
 
 enum ExitCode : int {
   kExitOk = 0,
@@ -34,6 +34,6 @@ int ExitOfResult(std::uint16_t result);
 // the transfer ran, its result code. A success whose record was not
 // written is kExitNotRecorded: the printer has the package, the records do
 // not say so.
-int ExitOfOutcome(TDownloadOutcome outcome, std::uint16_t result, bool recorded = true);
+int ExitOfOutcome(DownloadOutcome outcome, std::uint16_t result, bool recorded = true);
 
 }  // namespace quillon

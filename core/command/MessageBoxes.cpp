@@ -49,7 +49,7 @@ BoxAnswer HeadlessBoxAnswerer::Answer(const BoxQuestion& q) {
 }
 
 MessageBoxes::MessageBoxes(BoxAnswerer* fallback)
-    : title_(QCoreApplication::translate("Quillon", ::kApplicationTitle).toStdString()), fallback_(fallback) {}
+    : title_(QCoreApplication::translate("Quillon", kApplicationTitle).toStdString()), fallback_(fallback) {}
 
 BoxAnswerer* MessageBoxes::SetAnswerer(BoxAnswerer* answerer) {
   BoxAnswerer* previous = answerer_;

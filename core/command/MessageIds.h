@@ -2,7 +2,7 @@
 // The string-table ids of the download command's messages and the help
 // topics its boxes carry: the same in every language.
 
-namespace msg {
+namespace quillon::msg {
 
 // Questions and notices before the transfer.
 constexpr int kStartDownload = 4101;          // the start dialog's text
@@ -36,9 +36,9 @@ constexpr int kFileBadFormat = 4353;
 constexpr int kChooseFile = 4355;
 constexpr int kChoosePrinter = 4356;
 
-}  // namespace msg
+}  // namespace quillon::msg
 
-namespace help {
+namespace quillon::help {
 
 constexpr int kNone = 0;
 constexpr int kNotATarget = 1011;
@@ -56,4 +56,4 @@ constexpr int kDownloadAborted = 2008;
 constexpr int kDirectoryFailed = 2010;
 constexpr int kGeneral = 9999;
 
-}  // namespace help
+}  // namespace quillon::help

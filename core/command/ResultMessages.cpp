@@ -8,8 +8,21 @@
 #include "core/transfer/ResultCodes.h"
 #include "resources/StringTable.h"
 
+using quillon::LoadStr;
 using quillon::MB_ICONINFORMATION;
 using quillon::MB_ICONSTOP;
+using quillon::kJobAborted;
+using quillon::kJobDirectory;
+using quillon::kJobDone;
+using quillon::kJobFileOpen;
+using quillon::kJobPrintedWithErrors;
+using quillon::kJobPrinterOpen;
+using quillon::kJobSendFailed;
+using quillon::kJobTempFile;
+using quillon::kResultNotFirmwareFormat;
+
+namespace msg = quillon::msg;
+namespace help = quillon::help;
 
 namespace {
 // The package status of unusable data (no 0x1A mark, or too large).
@@ -58,7 +71,7 @@ std::string Shown(const std::string& text) {
 
 }  // namespace
 
-TResultMessage ResultMessage(int code) {
+quillon::ResultMessageText ResultMessage(int code) {
   switch (code) {
     case kJobDone: return {msg::kDownloadEnded, MB_ICONINFORMATION, help::kDownloadEnded};
     case kJobFileOpen: return {msg::kFileOpenFailed, MB_ICONSTOP, help::kFileOpenFailed};
@@ -75,7 +88,9 @@ TResultMessage ResultMessage(int code) {
   }
 }
 
-std::string ResultText(const TResultMessage& m) { return LoadStr(m.messageId); }
+namespace quillon {
+
+std::string ResultText(const ResultMessageText& m) { return LoadStr(m.messageId); }
 
 std::string ResultAdvice(int code, const std::string& detail) {
   if (code == kJobDone || code == kJobDirectory) return std::string();
@@ -93,3 +108,5 @@ std::string ResultAdvice(int code, const std::string& detail) {
   if (code == kJobPrinterOpen) return LoadStr(kCheckPrinterReachable);
   return LoadStr(msg::kSwitchOffAdvice);
 }
+
+}  // namespace quillon

@@ -3,16 +3,23 @@
 // status of a freshly opened package.
 #include <string>
 
-struct TResultMessage {
+namespace quillon {
+
+struct ResultMessageText {
   int messageId;    // string table id
   int iconStyle;    // MB_ICON* bits
   int helpContext;  // 0: none
 };
 
+}  // namespace quillon
+
 // Every code has an entry; unlisted codes give "the download failed".
-TResultMessage ResultMessage(int code);
+quillon::ResultMessageText ResultMessage(int code);
+
+namespace quillon {
+
 // The entry's text from the string table.
-std::string ResultText(const TResultMessage& m);
+std::string ResultText(const ResultMessageText& m);
 
 // The notice that follows a failed download's result box: what to check
 // next, from the result code and the failure's cause (TransferResult's
@@ -25,3 +32,5 @@ std::string ResultAdvice(int code, const std::string& detail);
 
 // The entry for a package that does not mark the firmware file format.
 constexpr int kResultNotFirmwareFormat = 64;
+
+}  // namespace quillon

@@ -8,7 +8,7 @@
 #include "platform/IppAttributes.h"
 #include "platform/ProfileFile.h"
 
-namespace identity {
+namespace quillon::identity {
 
 const char kSection[] = "Identity";
 const char kFirmwareSection[] = "SnmpFirmware";
@@ -344,4 +344,4 @@ Answer Identify(const std::string& host, const Config& config, const TDLPrinterL
   return a;
 }
 
-}  // namespace identity
+}  // namespace quillon::identity

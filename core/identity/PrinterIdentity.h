@@ -13,7 +13,7 @@
 class TDLPrinterList;
 namespace platform { class ProfileFile; }
 
-namespace identity {
+namespace quillon::identity {
 
 // The settings section and its keys (a section "Identity HOST" overrides
 // them for one printer); the per-model place of the SNMP firmware version.
@@ -100,4 +100,4 @@ std::string FirmwareRule(const Config& config, const std::string& model, bool or
 Answer Identify(const std::string& host, const Config& config, const TDLPrinterList& models,
                 const ConsoleAsk& console, const std::function<bool()>& abort);
 
-}  // namespace identity
+}  // namespace quillon::identity

@@ -8,7 +8,7 @@
 
 #include "core/package/DownDocFile.h"
 
-namespace download {
+namespace quillon {
 
 class DigestAhead {
  public:
@@ -24,4 +24,4 @@ class DigestAhead {
   std::thread thread_;
 };
 
-}  // namespace download
+}  // namespace quillon

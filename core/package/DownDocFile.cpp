@@ -30,6 +30,17 @@
 #include "platform/UniqueFd.h"
 #include "platform/Text.h"
 
+using quillon::PackageForm;
+using quillon::kDocBadFormat;
+using quillon::kDocCancelled;
+using quillon::kDocCannotCopy;
+using quillon::kDocCannotOpen;
+using quillon::kDocOk;
+using quillon::kMaxDataFiles;
+using quillon::kMaxPackageData;
+using quillon::kMaxPackageModelRows;
+using quillon::kMaxWorkFile;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -135,6 +146,8 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
+namespace quillon {
+
 const char* PackageFormName(PackageForm form) {
   switch (form) {
     case PackageForm::kCabinet: return "cabinet";
@@ -144,6 +157,8 @@ const char* PackageFormName(PackageForm form) {
   }
   return "";
 }
+
+}  // namespace quillon
 
 void TDownDocFile::SetDataAllocator(AllocFn fn) { g_alloc = fn ? fn : std::malloc; }
 
@@ -169,7 +184,7 @@ TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconF
 TDownDocFile::~TDownDocFile() { ReleaseData(); }
 
 const std::string& TDownDocFile::DataSha256() const {
-  std::call_once(digestOnce_, [this] { digest_ = download::Sha256Hex(DataBuffer, DataSize); });
+  std::call_once(digestOnce_, [this] { digest_ = quillon::Sha256Hex(DataBuffer, DataSize); });
   return digest_;
 }
 
@@ -218,7 +233,7 @@ void TDownDocFile::Open(const std::string& path) {
   std::string ext = full.extension().string();
   for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   Form = ext == ".RXV" ? PackageForm::kCabinet
-         : download::HasLzSignature(full.string()) ? PackageForm::kCompressed
+         : quillon::HasLzSignature(full.string()) ? PackageForm::kCompressed
                                                    : PackageForm::kPlain;
 
   // Working folders and job files of runs that were killed are ours to clear.
@@ -234,8 +249,8 @@ void TDownDocFile::Open(const std::string& path) {
 
   std::string headerFile;
   if (Form == PackageForm::kCabinet) {
-    const platform::Error err = download::ExtractCabinet(full.string(), work.Path());
-    headerFile = download::ResolveIgnoringCase(folder, kHeaderMember);
+    const platform::Error err = quillon::ExtractCabinet(full.string(), work.Path());
+    headerFile = quillon::ResolveIgnoringCase(folder, kHeaderMember);
     dataDir_ = folder;
     if (err.Failed()) {
       Fail(err.code == static_cast<int>(platform::CAB_ERROR_OPERATION_ABORTED) &&
@@ -252,7 +267,7 @@ void TDownDocFile::Open(const std::string& path) {
     dataDir_ = full.parent_path().string() + "/";
   } else {
     headerFile = folder + kWorkFileName;
-    const int rc = download::ExpandFile(full.string(), headerFile, kMaxWorkFile);
+    const int rc = quillon::ExpandFile(full.string(), headerFile, kMaxWorkFile);
     switch (rc) {
       case 0: break;
       case kDocCannotOpen: Fail(kDocCannotOpen, "cannot be read"); break;
@@ -301,7 +316,7 @@ void TDownDocFile::CopyHeaderText(const std::string& package, const std::string&
   // The text up to its first 0x1A (the reader stops there); without one,
   // a byte past the text limit, so that the reader sees a text that long
   // as it would in the package itself.
-  const std::uint64_t most = std::min<std::uint64_t>(size, download::kMaxHeaderText + 1);
+  const std::uint64_t most = std::min<std::uint64_t>(size, quillon::kMaxHeaderText + 1);
   std::vector<unsigned char> text;
   constexpr std::uint64_t kStep = 64 * 1024;
   while (text.size() < most) {
@@ -314,7 +329,7 @@ void TDownDocFile::CopyHeaderText(const std::string& package, const std::string&
     }
     const void* mark = std::memchr(text.data() + at, 0x1A, static_cast<size_t>(n));
     if (mark && static_cast<const unsigned char*>(mark) - text.data() <
-                    static_cast<std::ptrdiff_t>(download::kMaxHeaderText)) {
+                    static_cast<std::ptrdiff_t>(quillon::kMaxHeaderText)) {
       text.resize(static_cast<size_t>(static_cast<const unsigned char*>(mark) - text.data() + 1));
       break;
     }
@@ -342,9 +357,9 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   DataFiles.clear();
 
   bool textCut = false;
-  const platform::ProfileFile header = download::OpenHeaderProfile(headerFile, &textCut);
+  const platform::ProfileFile header = quillon::OpenHeaderProfile(headerFile, &textCut);
   utf8Header_ = header.HasUtf8Bom();
-  const std::string format = download::ReadRawValue(header, kSection, "FileFormat", "?", 3);
+  const std::string format = quillon::ReadRawValue(header, kSection, "FileFormat", "?", 3);
   if (!platform::SameTextNoCase(format, "RXF")) {
     // Not a header at all: the whole file is the data.
     DownLoadFile = headerFile;
@@ -353,22 +368,22 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
   }
   if (textCut) {
     // Any value could end inside the part left unread.
-    Fail(kDocBadFormat, "the header text is longer than " + std::to_string(download::kMaxHeaderText) +
+    Fail(kDocBadFormat, "the header text is longer than " + std::to_string(quillon::kMaxHeaderText) +
                             " bytes");
     return;
   }
 
-  DownLoadDesc = download::ReadTextValue(header, kSection, "DownLoadDesc", "", 255);
-  DownLoadVersion = download::ReadTextValue(header, kSection, "DownLoadVersion", "", 255);
+  DownLoadDesc = quillon::ReadTextValue(header, kSection, "DownLoadDesc", "", 255);
+  DownLoadVersion = quillon::ReadTextValue(header, kSection, "DownLoadVersion", "", 255);
   EnableCommand = header.ReadProfileInt(kSection, "EnableCommand", 1);
   Reboot = header.ReadProfileInt(kSection, "Reboot", 1);
   // Whole: a cut list would name other files, or a cut name another file.
   DownLoadFile = header.ReadString(kSection, "DownLoadFile", "");
-  PrinterList = download::SplitPrinterNames(
-      download::ReadTextValue(header, kSection, "DownLoadPrinter", "", 255));
+  PrinterList = quillon::SplitPrinterNames(
+      quillon::ReadTextValue(header, kSection, "DownLoadPrinter", "", 255));
   // Decoded first, so a backslash here is always a character of its own.
-  BeginMessage = ExpandLineBreaks(download::ReadTextValue(header, kSection, "BeginMessage", "", 1024));
-  DoneMessage = ExpandLineBreaks(download::ReadTextValue(header, kSection, "DoneMessage", "", 1024));
+  BeginMessage = ExpandLineBreaks(quillon::ReadTextValue(header, kSection, "BeginMessage", "", 1024));
+  DoneMessage = ExpandLineBreaks(quillon::ReadTextValue(header, kSection, "DoneMessage", "", 1024));
   ReadPrinters(header);
   HeaderValid = 1;
 
@@ -381,7 +396,7 @@ void TDownDocFile::ReadHeader(const std::string& headerFile) {
     DownLoadFile = headerFile;
     return;
   }
-  DataFiles = download::SplitDataFileNames(DownLoadFile);
+  DataFiles = quillon::SplitDataFileNames(DownLoadFile);
   if (DataFiles.size() > kMaxDataFiles) {
     Fail(kDocBadFormat, "the header names " + std::to_string(DataFiles.size()) +
                             " data files, more than " + std::to_string(kMaxDataFiles));
@@ -392,16 +407,16 @@ void TDownDocFile::ReadPrinters(const platform::ProfileFile& header) {
   PrinterTable.clear();
   for (const std::string& key : header.ReadKeys(kPrintersSection)) {
     if (PrinterTable.size() >= kMaxPackageModelRows) break;  // the rest is ignored
-    const std::string value = download::ReadTextValue(header, kPrintersSection, key, "0", 255);
+    const std::string value = quillon::ReadTextValue(header, kPrintersSection, key, "0", 255);
     if (value.empty()) continue;
-    PrinterTable.emplace_back(platform::ToUtf8(key, download::HeaderEncoding(header)), value);
+    PrinterTable.emplace_back(platform::ToUtf8(key, quillon::HeaderEncoding(header)), value);
   }
 }
 
 // The data of an embedded-data header begin after the first 0x1A. Instead of
 // rewriting the working copy, the load starts reading there.
 bool TDownDocFile::StripHeader(const std::string& headerFile) {
-  const std::int64_t mark = download::FindFirstByte(headerFile, 0x1A);
+  const std::int64_t mark = quillon::FindFirstByte(headerFile, 0x1A);
   if (mark < 0) return false;
   workFile_ = headerFile;
   workFileOffset_ = static_cast<std::uint64_t>(mark) + 1;
@@ -414,7 +429,7 @@ bool TDownDocFile::StripHeader(const std::string& headerFile) {
 std::string TDownDocFile::DataFilePath(const std::string& raw) {
   const std::string name = platform::BackslashesToSlashes(raw, Encoding());
   if (name.empty() || name.front() == '/') return {};
-  const std::string path = download::ResolveIgnoringCase(dataDir_, name);
+  const std::string path = quillon::ResolveIgnoringCase(dataDir_, name);
   if (!IsBelow(path, dataDir_)) return {};
   char realFile[PATH_MAX], realDir[PATH_MAX];
   if (::realpath(path.c_str(), realFile) && ::realpath(dataDir_.c_str(), realDir) &&
@@ -541,5 +556,5 @@ void TDownDocFile::LoadData() {
 }
 
 void TDownDocFile::CopyIcons() const {
-  download::CopyIcons(WorkDir, iconFolder_.empty() ? DefaultIconFolder() : iconFolder_);
+  quillon::CopyIcons(WorkDir, iconFolder_.empty() ? DefaultIconFolder() : iconFolder_);
 }

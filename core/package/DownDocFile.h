@@ -22,6 +22,8 @@
 
 namespace platform { class ProfileFile; }
 
+namespace quillon {
+
 // Result of opening; same numbering as the download result codes.
 enum : std::uint16_t {
   kDocOk = 0,
@@ -48,6 +50,8 @@ constexpr std::size_t kMaxPackageModelRows = 256;
 // refused, never cut. Far above what a firmware is made of, and few enough
 // that a hostile header costs little to turn down.
 constexpr std::size_t kMaxDataFiles = 1024;
+
+}  // namespace quillon
 
 class TDownDocFile {
  public:
@@ -82,7 +86,7 @@ class TDownDocFile {
   std::vector<std::pair<std::string, std::string>> PrinterTable;  // UTF-8
   std::uint16_t Status = 0;
   std::string StatusDetail;    // why Status is not 0, in words (English)
-  PackageForm Form = PackageForm::kNone;  // set once the file was found
+  quillon::PackageForm Form = quillon::PackageForm::kNone;  // set once the file was found
   unsigned char* DataBuffer = nullptr;  // owned; DataSize bytes
   std::uint32_t DataSize = 0;
 

@@ -12,7 +12,7 @@
 #include "platform/TextCodec.h"
 #include "platform/UniqueFd.h"
 
-namespace download {
+namespace quillon {
 
 platform::ProfileFile OpenHeaderProfile(const std::string& path, bool* textCut) {
   if (textCut) *textCut = false;
@@ -105,4 +105,4 @@ std::int64_t FindFirstByte(const std::string& path, unsigned char b) {
   }
 }
 
-}  // namespace download
+}  // namespace quillon

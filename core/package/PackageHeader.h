@@ -12,7 +12,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TextCodec.h"
 
-namespace download {
+namespace quillon {
 
 // The profile of the header file: only the text before the first 0x1A byte
 // counts, and of a large file only its first kMaxHeaderText bytes are
@@ -45,4 +45,4 @@ std::vector<std::string> SplitDataFileNames(std::string_view value);
 // cannot be read.
 std::int64_t FindFirstByte(const std::string& path, unsigned char b);
 
-}  // namespace download
+}  // namespace quillon

@@ -37,7 +37,7 @@ unsigned FileInCabinet(CabinetWalk& walk, platform::FileInCabinetInfo& member) {
     return s;
   }() : platform::BackslashesToSlashes(stored, platform::TextEncoding::kCp932);
   // A name that climbs out of the working folder is never written.
-  if (!download::IsSafeMemberName(name)) return platform::FILEOP_SKIP;
+  if (!quillon::IsSafeMemberName(name)) return platform::FILEOP_SKIP;
 
   const std::string target = walk.folder + name;
   member.FullTargetName = target;
@@ -56,10 +56,10 @@ unsigned FileInCabinet(CabinetWalk& walk, platform::FileInCabinetInfo& member) {
 extern "C" int IterateCabinet(const char* cabinet, const char* destination) {
   if (!cabinet || !destination) return kErrorInvalidParameter;
   CabinetWalk walk{destination, std::string()};
-  return static_cast<int>(platform::IterateCabinetFile(cabinet, download::CabinetCallback, &walk));
+  return static_cast<int>(platform::IterateCabinetFile(cabinet, quillon::CabinetCallback, &walk));
 }
 
-namespace download {
+namespace quillon {
 
 unsigned CabinetCallback(void* context, unsigned notification, std::uintptr_t param1,
                          std::uintptr_t) {
@@ -94,7 +94,7 @@ bool IsSafeMemberName(const std::string& name) {
 platform::Error ExtractCabinet(const std::string& cabinet, const std::string& folder) {
   CabinetWalk walk{folder.c_str(), std::string()};
   platform::Error error;
-  if (platform::IterateCabinetFile(cabinet, download::CabinetCallback, &walk, &error) != 0) {
+  if (platform::IterateCabinetFile(cabinet, quillon::CabinetCallback, &walk, &error) != 0) {
     if (!error.Failed()) error = platform::Error::Of(platform::CAB_ERROR_INVALID_DATA, "cabinet unreadable");
     std::error_code ec;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
@@ -160,4 +160,4 @@ std::string ResolveIgnoringCase(const std::string& folder, const std::string& re
   return at.string();
 }
 
-}  // namespace download
+}  // namespace quillon

@@ -14,7 +14,7 @@ __attribute__((visibility("default"))) int IterateCabinet(const char* cabinet,
                                                          const char* destination);
 }
 
-namespace download {
+namespace quillon {
 
 // Notification routine of the walk; the context is the walk's destination.
 unsigned CabinetCallback(void* context, unsigned notification, std::uintptr_t param1,
@@ -47,4 +47,4 @@ void CopyIcons(const std::string& folder, const std::string& iconFolder);
 // packages were written for a file system that ignores case.
 std::string ResolveIgnoringCase(const std::string& folder, const std::string& relative);
 
-}  // namespace download
+}  // namespace quillon

@@ -2,7 +2,7 @@
 
 #include <openssl/evp.h>
 
-namespace download {
+namespace quillon {
 
 std::string Sha256Hex(const unsigned char* data, std::size_t size) {
   if (!data || size == 0) return std::string();
@@ -19,4 +19,4 @@ std::string Sha256Hex(const unsigned char* data, std::size_t size) {
   return hex;
 }
 
-}  // namespace download
+}  // namespace quillon

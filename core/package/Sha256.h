@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <string>
 
-namespace download {
+namespace quillon {
 
 // Lower-case hex digest of size bytes at data; "" when there are none.
 std::string Sha256Hex(const unsigned char* data, std::size_t size);
 
-}  // namespace download
+}  // namespace quillon

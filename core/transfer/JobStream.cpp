@@ -13,6 +13,8 @@
 #include "core/package/DownDocFile.h"
 #include "platform/UniqueFd.h"
 
+namespace quillon {
+
 const char kJobPreamble[] =
     "\x1b\x01"
     "@EJL\r\n"
@@ -177,3 +179,5 @@ bool JobFileAhead::Take(const TDownDocFile* package, bool commandAllowed,
   length = length_;
   return true;
 }
+
+}  // namespace quillon

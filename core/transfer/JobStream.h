@@ -19,6 +19,8 @@
 
 class TDownDocFile;
 
+namespace quillon {
+
 // The 52 bytes that switch the printer into program-download mode.
 extern const char kJobPreamble[];
 constexpr std::size_t kJobPreambleSize = 52;
@@ -84,3 +86,5 @@ class JobFileAhead {
   std::atomic<bool> cancel_{false};
   std::thread writer_;
 };
+
+}  // namespace quillon

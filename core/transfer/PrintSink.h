@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
-class TPrintSink {
+namespace quillon {
+
+class PrintSink {
  public:
-  virtual ~TPrintSink() = default;
+  virtual ~PrintSink() = default;
   // The step shown above the bar: a text of the string table.
   virtual void SetAction(int stringId) = 0;
   virtual void SetProgressRange(int minimum, int maximum, int step) = 0;
@@ -27,3 +29,5 @@ class TPrintSink {
     return false;
   }
 };
+
+}  // namespace quillon

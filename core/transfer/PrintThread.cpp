@@ -20,6 +20,20 @@
 #include "platform/UniqueFd.h"
 #include "resources/StringTable.h"
 
+using quillon::BuildJobFile;
+using quillon::LoadStr;
+using quillon::PrinterTarget;
+using quillon::TransferRequest;
+using quillon::TransferResult;
+using quillon::TransferResultCode;
+using quillon::kJobAborted;
+using quillon::kJobDone;
+using quillon::kJobFileOpen;
+using quillon::kJobPrintedWithErrors;
+using quillon::kJobPrinterOpen;
+using quillon::kJobSendFailed;
+using quillon::kJobTempFile;
+
 namespace {
 
 constexpr std::size_t kBlockSize = 512;
@@ -92,7 +106,7 @@ std::string LibraryDetail(int code) {
 
 }  // namespace
 
-TPrintThread::TPrintThread(TransferRequest request, TPrintSink& sink, QObject* parent)
+TPrintThread::TPrintThread(TransferRequest request, quillon::PrintSink& sink, QObject* parent)
     : QThread(parent), request_(std::move(request)), sink_(sink) {}
 
 TPrintThread::~TPrintThread() {

@@ -15,8 +15,10 @@
 
 #include "core/transfer/TransferRequest.h"
 
+namespace quillon {
 class JobFileAhead;
-class TPrintSink;
+class PrintSink;
+}  // namespace quillon
 namespace platform {
 class PrinterHandle;
 class QueueHold;
@@ -25,7 +27,8 @@ class QueueHold;
 class TPrintThread : public QThread {
   Q_OBJECT
  public:
-  TPrintThread(TransferRequest request, TPrintSink& sink, QObject* parent = nullptr);
+  TPrintThread(quillon::TransferRequest request, quillon::PrintSink& sink,
+               QObject* parent = nullptr);
   ~TPrintThread() override;
 
   // The body of the thread; run() calls it.
@@ -38,8 +41,8 @@ class TPrintThread : public QThread {
   void Abort();
   bool AbortRequested() const;
   // The outcome; complete once the thread has ended.
-  const TransferResult& Result() const { return result_; }
-  const TransferRequest& Request() const { return request_; }
+  const quillon::TransferResult& Result() const { return result_; }
+  const quillon::TransferRequest& Request() const { return request_; }
 
   // The job watch polls soon after the job is handed over, then less and
   // less often, at most every WatchIntervalMs.
@@ -58,7 +61,7 @@ class TPrintThread : public QThread {
   // The package's job file written ahead (may be null): sent when it is
   // the stream this transfer's choices give, else the thread builds its
   // own. Set before start().
-  std::shared_ptr<JobFileAhead> PreparedJob;
+  std::shared_ptr<quillon::JobFileAhead> PreparedJob;
 
   // With keepHoldAfterTransfer: the queue's hold after a successful
   // transfer (null otherwise, or once taken). Releasing it, or letting it
@@ -74,7 +77,7 @@ class TPrintThread : public QThread {
                                   std::intptr_t lParam);
   std::intptr_t OnNotify(std::uintptr_t wParam, std::intptr_t lParam);
   bool Terminated() const { return AbortRequested(); }
-  void SendByFtp(const PrinterTarget& target, const std::string& jobFile);
+  void SendByFtp(const quillon::PrinterTarget& target, const std::string& jobFile);
   void SendBySpooler(const std::string& target, const std::string& jobFile,
                      std::uint32_t length);
   // Holds the queue and waits (bounded) for a job of others that prints;
@@ -89,9 +92,9 @@ class TPrintThread : public QThread {
   void Pause(int ms);
   void SetPercent(std::uint64_t done, std::uint64_t total);
 
-  TransferRequest request_;
-  TPrintSink& sink_;
-  TransferResult result_;
+  quillon::TransferRequest request_;
+  quillon::PrintSink& sink_;
+  quillon::TransferResult result_;
   std::atomic<bool> abort_{false};
   int lastPercent_ = -1;
   // The library's progress: its first notification carries the length,

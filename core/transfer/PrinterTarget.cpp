@@ -5,6 +5,8 @@
 #include "netlib/NetAddress.h"
 #include "platform/Text.h"
 
+namespace quillon {
+
 namespace {
 
 constexpr int kFtpPort = 21;
@@ -109,3 +111,5 @@ bool PrinterTarget::SameTarget(std::string_view a, std::string_view b) {
     return platform::LowerAscii(ta.Queue()) == platform::LowerAscii(tb.Queue());
   return ta.Canonical() == tb.Canonical();
 }
+
+}  // namespace quillon

@@ -15,6 +15,8 @@
 
 #include "platform/Error.h"
 
+namespace quillon {
+
 enum class TransferRoute { Spooler, Ftp };
 
 class PrinterTarget {
@@ -69,3 +71,5 @@ class PrinterTarget {
   std::string folder_;
   std::string queue_;
 };
+
+}  // namespace quillon

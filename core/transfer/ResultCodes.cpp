@@ -2,6 +2,8 @@
 
 #include "netlib/quillon.h"
 
+namespace quillon {
+
 std::uint16_t TransferResultCode(int libraryResult, bool loggedIn) {
   switch (libraryResult) {
     case 0: return kJobDone;
@@ -12,3 +14,5 @@ std::uint16_t TransferResultCode(int libraryResult, bool loggedIn) {
     default: return kJobSendFailed;
   }
 }
+
+}  // namespace quillon

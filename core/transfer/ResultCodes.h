@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace quillon {
+
 enum : std::uint16_t {
   kJobDone = 0,
   kJobFileOpen = 17,       // the package (or the job file) cannot be opened
@@ -22,3 +24,5 @@ enum : std::uint16_t {
 // unreachable, timed out, no greeting, login refused) is a printer that
 // cannot be opened; after it (no free local data port) a failed send.
 std::uint16_t TransferResultCode(int libraryResult, bool loggedIn);
+
+}  // namespace quillon

@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+namespace quillon {
+
 TransferRoute RouteOfPrinter(const std::string& printer) {
   return platform::IsFtpPrinterName(printer) ? TransferRoute::Ftp : TransferRoute::Spooler;
 }
@@ -9,3 +11,5 @@ TransferRoute RouteOfPrinter(const std::string& printer) {
 const char* RouteName(TransferRoute route) {
   return route == TransferRoute::Ftp ? "ftp" : "spooler";
 }
+
+}  // namespace quillon

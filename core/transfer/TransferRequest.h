@@ -13,6 +13,8 @@
 
 class TDownDocFile;
 
+namespace quillon {
+
 struct TransferRequest {
   // A spooler queue, or a printer's FTP server as "ftp://host/directory":
   // the target's canonical spelling, as records and output show it.
@@ -60,3 +62,5 @@ struct TransferResult {
   bool Succeeded() const { return code == kJobDone; }
   double Seconds() const { return static_cast<double>(duration.count()) / 1000.0; }
 };
+
+}  // namespace quillon

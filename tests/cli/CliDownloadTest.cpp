@@ -32,6 +32,10 @@
 #include "tests/support/CupsTestSupport.h"
 #include "tests/support/WaitUntil.h"
 
+using quillon::LoadStr;
+using quillon::PrinterLock;
+using quillon::PrinterTarget;
+
 using namespace quillon_test;
 using namespace package_test;
 
@@ -634,7 +638,7 @@ TEST_F(CliBusyPrinter, CtrlCCancelsTheJobAndRemovesTheJobFile) {
   EXPECT_EQ(JobStatusOf(job_), platform::JobStatus::Canceled);
   EXPECT_EQ(JobFilesLeft(), 0);
   // The lock went with the transfer.
-  TPrinterLock lock;
+  PrinterLock lock;
   EXPECT_TRUE(lock.TryAcquire(PrinterTarget::Of(queue_)));
 }
 

@@ -27,6 +27,11 @@
 
 #include <QDateTime>
 
+using quillon::DownloadCommandCore;
+using quillon::DownloadInputs;
+using quillon::PrinterLock;
+using quillon::PrinterTarget;
+
 using namespace cli;
 
 namespace {
@@ -215,32 +220,32 @@ TEST(PrinterLock, SharedFolderAndFilesOpenToEveryUser) {
   const std::string root = quillon_test::MakeTestDir("shared");
   const std::string folder = root + "/locks";
   const mode_t old = ::umask(077);
-  ASSERT_TRUE(TPrinterLock::UsableSharedFolder(folder));
+  ASSERT_TRUE(PrinterLock::UsableSharedFolder(folder));
   struct stat st {};
   ASSERT_EQ(::stat(folder.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 01777u);
-  EXPECT_TRUE(TPrinterLock::UsableSharedFolder(folder));  // again: as it is
+  EXPECT_TRUE(PrinterLock::UsableSharedFolder(folder));  // again: as it is
 
   // Not a folder, or a link another user could point anywhere.
   ASSERT_TRUE(quillon_test::WriteFileBytes(root + "/file", "x"));
-  EXPECT_FALSE(TPrinterLock::UsableSharedFolder(root + "/file"));
+  EXPECT_FALSE(PrinterLock::UsableSharedFolder(root + "/file"));
   ASSERT_EQ(::symlink(folder.c_str(), (root + "/link").c_str()), 0);
-  EXPECT_FALSE(TPrinterLock::UsableSharedFolder(root + "/link"));
+  EXPECT_FALSE(PrinterLock::UsableSharedFolder(root + "/link"));
 
   const char* saved = std::getenv("QUILLON_LOCK_DIR");
   const std::string before = saved ? saved : "";
   ::setenv("QUILLON_LOCK_DIR", folder.c_str(), 1);
-  EXPECT_EQ(TPrinterLock::LockFolder(), folder);
+  EXPECT_EQ(PrinterLock::LockFolder(), folder);
   {
-    TPrinterLock lock;
+    PrinterLock lock;
     ASSERT_TRUE(lock.TryAcquire(PrinterTarget::Of("ftp://10.9.9.9/vesta0")));
-    ASSERT_EQ(::stat(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.9.9.9/vesta0")).c_str(), &st), 0);
+    ASSERT_EQ(::stat(PrinterLock::LockPath(PrinterTarget::Of("ftp://10.9.9.9/vesta0")).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666u);  // whatever the umask
   }
   // A lock file that is a link is not followed.
-  const std::string linked = TPrinterLock::LockPath(PrinterTarget::Of("q-linked"));
+  const std::string linked = PrinterLock::LockPath(PrinterTarget::Of("q-linked"));
   ASSERT_EQ(::symlink((root + "/file").c_str(), linked.c_str()), 0);
-  TPrinterLock refused;
+  PrinterLock refused;
   EXPECT_FALSE(refused.TryAcquire(PrinterTarget::Of("q-linked")));
   ::umask(old);
   ::setenv("QUILLON_LOCK_DIR", before.c_str(), 1);
@@ -250,11 +255,11 @@ TEST(DownloadLog, DownloadsOfOnePackageEndingInTheSameSecondAllStay) {
   TQUILLONApp app;
   app.SaveSettingsOnExit = false;
   quillon::MessageBoxes boxes;
-  TDownloadCommandCore command(app, boxes);
+  DownloadCommandCore command(app, boxes);
   command.LogPath = quillon_test::MakeTestDir("log") + "/DownLoad.log";
   const QDateTime when(QDate(2026, 12, 8), QTime(10, 0, 0));
   command.Now = [when] { return when; };
-  TDownloadInputs in;
+  DownloadInputs in;
   in.packagePath = "/p/FW.RXF";
   in.packageState = "Test firmware 3.01";
   for (const char* printer : {"q1", "q2", "q3"}) {

@@ -55,7 +55,7 @@ TEST(CliIdentityOptions, OptionsOverTheSettingsOfEveryHost) {
   Options o;
   std::string e;
   ASSERT_TRUE(ParseArguments({"inventory", "h1", "h2"}, o, e));
-  identity::Config c = IdentityConfigFor(o, ini, "h1", e);
+  quillon::identity::Config c = IdentityConfigFor(o, ini, "h1", e);
   EXPECT_EQ(c.snmp.community, "fromfile");
   EXPECT_EQ(c.order, (std::vector<std::string>{"console", "ipp", "snmp"}));
   EXPECT_EQ(IdentityConfigFor(o, ini, "h2", e).order, (std::vector<std::string>{"ipp"}));
@@ -71,10 +71,10 @@ TEST(CliIdentityOptions, OptionsOverTheSettingsOfEveryHost) {
 
 namespace {
 
-identity::Answer Said(const std::string& source, const std::string& model,
+quillon::identity::Answer Said(const std::string& source, const std::string& model,
                       const std::string& version, long long uptime,
                       const std::string& serial = "") {
-  identity::Answer a;
+  quillon::identity::Answer a;
   a.reachable = true;
   a.source = source;
   a.model = model;
@@ -84,15 +84,15 @@ identity::Answer Said(const std::string& source, const std::string& model,
   return a;
 }
 
-identity::Answer Silent() {
-  identity::Answer a;
+quillon::identity::Answer Silent() {
+  quillon::identity::Answer a;
   a.failures.push_back({"snmp", "no_answer", "timeout", 0, {}});
   return a;
 }
 
 // The answers in turn, the last one again once they are used up.
-IdentityAsk Script(std::vector<identity::Answer> answers, int* asked = nullptr) {
-  auto left = std::make_shared<std::vector<identity::Answer>>(std::move(answers));
+IdentityAsk Script(std::vector<quillon::identity::Answer> answers, int* asked = nullptr) {
+  auto left = std::make_shared<std::vector<quillon::identity::Answer>>(std::move(answers));
   auto count = std::make_shared<std::size_t>(0);
   return [left, count, asked] {
     if (asked) ++*asked;
@@ -155,7 +155,7 @@ TEST(CliVerifyRestart, WithoutAnUptimeOnBothSidesTheVersionAloneDecides) {
   v = VerifyRestart(Script({Said("snmp", "KV3", "3.01", 9000)}), "3.01", 2, 1, Before(-1));
   EXPECT_EQ(v.outcome, Verification::kVerified) << v.reason;
   // An answer without a version says why.
-  identity::Answer mute = Said("snmp", "KV3", "", 3);
+  quillon::identity::Answer mute = Said("snmp", "KV3", "", 3);
   mute.versionDetail = "no [SnmpFirmware] row says where KV3 keeps its version";
   v = VerifyRestart(Script({mute}), "3.01", 1, 5, Before(4990));
   EXPECT_EQ(v.outcome, Verification::kUnverified);
@@ -211,7 +211,7 @@ TEST(CliPlanPin, ASerialOrUuidThatChangedOrCannotBeConfirmedIsAnotherPrinter) {
 }
 
 TEST(CliIdentityShape, AnAnswerInTheConsolesShapeKeepsTheConsolesCode) {
-  identity::Answer a;
+  quillon::identity::Answer a;
   a.failures.push_back({"console", "no_answer", "not a printer", 0x2000000A, "banner"});
   a.failures.push_back({"ipp", "no_answer", "connect refused", 0, {}});
   ConsoleAnswer c = AsConsoleAnswer(a);

@@ -231,7 +231,7 @@ TEST_F(CliIdentity, OneCallAsksAPrinterOverIppAndIpps) {
     std::string e;
     ASSERT_TRUE(cli::ParseArguments({"inventory", ipp}, o, e)) << e;
     const auto app = cli::MakeApp(o);
-    const identity::Answer a = cli::AskIdentity(ipp, o, *app, &e);
+    const quillon::identity::Answer a = cli::AskIdentity(ipp, o, *app, &e);
     EXPECT_TRUE(e.empty()) << e;
     ASSERT_TRUE(a.reachable) << order << ": " << cli::CausesText(a);
     EXPECT_EQ(a.source, "ipp");

@@ -20,6 +20,12 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+using quillon::kMaxDataFiles;
+
 using namespace quillon_test;
 using namespace package_test;
 namespace fs = std::filesystem;
@@ -127,7 +133,7 @@ class CliDataList : public ::testing::Test {
            LengthCommand(static_cast<std::uint32_t>(data.size())) + data + RestartCommand(1);
   }
   static std::string Sha(const std::string& data) {
-    return download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    return quillon::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size());
   }
   void ExpectSent(const std::string& pkg, const std::string& data) {
     CliResult info, job;

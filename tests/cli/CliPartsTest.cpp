@@ -24,6 +24,10 @@
 #include "cli/ProgressBar.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::DownloadOutcome;
+using quillon::PrinterLock;
+using quillon::PrinterTarget;
+
 using namespace cli;
 
 namespace {
@@ -169,7 +173,7 @@ TEST(CliProgressBar, LineFitsTheWidthAndShowsEachRunningPrinter) {
 }
 
 TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
-  TPrinterLock first, second;
+  PrinterLock first, second;
   ASSERT_TRUE(first.TryAcquire(PrinterTarget::Of("Queue1")));
   // Another open of the same lock file, even in this process, is refused;
   // the same printer spelt otherwise is the same lock.
@@ -180,26 +184,26 @@ TEST(PrinterLock, HoldsAgainstASecondTakerUntilReleased) {
   first.Release();
   EXPECT_TRUE(second.TryAcquire(PrinterTarget::Of("queue1")));
 
-  TPrinterLock ftp1, ftp2;
+  PrinterLock ftp1, ftp2;
   ASSERT_TRUE(ftp1.TryAcquire(PrinterTarget::Of("ftp://10.0.0.9/vesta0")));
   EXPECT_FALSE(ftp2.TryAcquire(PrinterTarget::Of("ftp://10.0.0.9/other")));
-  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/a")),
-            TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/b")));
-  EXPECT_NE(TPrinterLock::LockPath(PrinterTarget::Of("q1")), TPrinterLock::LockPath(PrinterTarget::Of("q2")));
+  EXPECT_EQ(PrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/a")),
+            PrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9/b")));
+  EXPECT_NE(PrinterLock::LockPath(PrinterTarget::Of("q1")), PrinterLock::LockPath(PrinterTarget::Of("q2")));
   // In the lock folder, not named after the printer.
-  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("q1")).rfind(std::string(getenv("QUILLON_LOCK_DIR")) + "/printer-", 0), 0u);
+  EXPECT_EQ(PrinterLock::LockPath(PrinterTarget::Of("q1")).rfind(std::string(getenv("QUILLON_LOCK_DIR")) + "/printer-", 0), 0u);
 }
 
 TEST(PrinterLock, EverySpellingOfOnePrinterIsOneLock) {
   // The default port, letter case, a trailing slash and IPv6 spellings
   // name one printer: two uploads must never reach it at once.
-  TPrinterLock held;
+  PrinterLock held;
   ASSERT_TRUE(held.TryAcquire(PrinterTarget::Of("ftp://H/vesta0")));
   for (const char* same : {"ftp://h:21/vesta0", "FTP://H:21/vesta0/", "ftp://h", "ftp://h/other"}) {
-    TPrinterLock other;
+    PrinterLock other;
     EXPECT_FALSE(other.TryAcquire(PrinterTarget::Of(same))) << same;
   }
-  TPrinterLock v6, v6again, otherPort;
+  PrinterLock v6, v6again, otherPort;
   ASSERT_TRUE(v6.TryAcquire(PrinterTarget::Of("ftp://[::1]/vesta0")));
   EXPECT_FALSE(v6again.TryAcquire(PrinterTarget::Of("ftp://[0:0:0::1]:21/vesta0")));
   EXPECT_TRUE(otherPort.TryAcquire(PrinterTarget::Of("ftp://[::1]:2121/vesta0")));
@@ -207,12 +211,12 @@ TEST(PrinterLock, EverySpellingOfOnePrinterIsOneLock) {
   // The lock file is the one an earlier version took for the same address
   // (the hash of "ftp://" + host), so a copy still running keeps it apart.
   const QByteArray old = QCryptographicHash::hash("ftp://10.0.0.9", QCryptographicHash::Sha256).toHex();
-  EXPECT_EQ(TPrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9:21/vesta0")),
-            TPrinterLock::LockFolder() + "/printer-" + old.toStdString() + ".lock");
+  EXPECT_EQ(PrinterLock::LockPath(PrinterTarget::Of("ftp://10.0.0.9:21/vesta0")),
+            PrinterLock::LockFolder() + "/printer-" + old.toStdString() + ".lock");
 
   // A value that names no printer locks nothing.
-  TPrinterLock none;
-  EXPECT_EQ(none.Acquire(PrinterTarget()), TPrinterLock::Outcome::Failed);
+  PrinterLock none;
+  EXPECT_EQ(none.Acquire(PrinterTarget()), PrinterLock::Outcome::Failed);
 }
 
 }  // namespace
@@ -349,17 +353,17 @@ TEST(CliAnswers, EveryRiskHasAReasonForScriptsAndPeople) {
 }
 
 TEST(CliExitCodes, TheWindowsUnattendedRunSharesTheClasses) {
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::MissingInput, 0), kExitInput);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::BadPackage, 0), kExitPackage);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Declined, 0), kExitDeclined);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Busy, 32), kExitBusy);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 0), kExitOk);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 32), kExitPrinterOpen);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 35), kExitDirectory);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 4096), kExitAborted);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::MissingInput, 0), kExitInput);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::BadPackage, 0), kExitPackage);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Declined, 0), kExitDeclined);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Busy, 32), kExitBusy);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 0), kExitOk);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 32), kExitPrinterOpen);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 35), kExitDirectory);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 4096), kExitAborted);
   // A success whose record failed has its own code; a failure keeps its own.
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 0, false), kExitNotRecorded);
-  EXPECT_EQ(quillon::ExitOfOutcome(TDownloadOutcome::Ran, 35, false), kExitDirectory);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 0, false), kExitNotRecorded);
+  EXPECT_EQ(quillon::ExitOfOutcome(DownloadOutcome::Ran, 35, false), kExitDirectory);
   EXPECT_EQ(kExitNotRecorded, 14);
 }
 

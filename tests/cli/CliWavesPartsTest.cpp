@@ -19,6 +19,9 @@
 #include "core/command/DownloadJob.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::PrinterTarget;
+using quillon::kJobTempFile;
+
 using namespace cli;
 
 TEST(CliWavesParts, TheFailureLimitAndWhatCounts) {

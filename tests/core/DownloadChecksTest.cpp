@@ -13,7 +13,10 @@
 #include "core/command/MessageBoxes.h"
 
 using quillon::CheckInput;
+using quillon::MakeModelEntry;
 using quillon::QuestionKind;
+using quillon::SetField;
+using quillon::kEntryTextMax;
 
 namespace {
 

@@ -49,7 +49,7 @@ TEST(DownloadJobRun, KillFromAnotherThreadEndsTheJobAbortedReleasedAndRecorded) 
   // The job is in the queue, watched: the view saw the thread's steps.
   ASSERT_TRUE(view.WaitFor("action 4131", 30000));
   EXPECT_FALSE(job.Finished());
-  TPrinterLock probe;
+  PrinterLock probe;
   EXPECT_FALSE(probe.TryAcquire(PrinterTarget::Of(queue)));
 
   const auto killedAt = std::chrono::steady_clock::now();

@@ -55,7 +55,7 @@ TEST_F(DownloadJobTest, TheRecordIsWrittenWhenTheJobEndsAndTheLockHeldOnlyWhileI
   bool lockedDuring = false;
   r.runTransfer = [&](const TransferRequest& t) {
     EXPECT_EQ(t.printer, printer);
-    TPrinterLock probe;
+    PrinterLock probe;
     lockedDuring = !probe.TryAcquire(PrinterTarget::Of(printer));
     TransferResult done;
     done.code = kJobDone;
@@ -77,13 +77,13 @@ TEST_F(DownloadJobTest, TheRecordIsWrittenWhenTheJobEndsAndTheLockHeldOnlyWhileI
   EXPECT_EQ(rows[0].bytesSent, 1234);
   EXPECT_EQ(rows[0].model, "HALVORN KV3");
   EXPECT_EQ(rows[0].versionBefore, std::optional<std::string>("1.00"));
-  TPrinterLock after;
+  PrinterLock after;
   EXPECT_TRUE(after.TryAcquire(PrinterTarget::Of(printer)));
 }
 
 TEST_F(DownloadJobTest, ABusyPrinterIsRecordedAndNeverSentTo) {
   const std::string printer = "ftp://127.0.0.2/vesta0";
-  TPrinterLock other;
+  PrinterLock other;
   ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(printer)));
   DownloadJobRequest r = Request(printer);
   int transfers = 0;

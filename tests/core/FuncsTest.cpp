@@ -8,6 +8,11 @@
 #include "platform/Spooler.h"
 #include "tests/support/TestEnv.h"
 
+using platform::Utf8FitLength;
+using quillon::CopyText;
+using quillon::LeadingInt;
+using quillon::Tokenize;
+
 TEST(ExpandLineBreaks, EachBackslashNBecomesOneCarriageReturn) {
   EXPECT_EQ(ExpandLineBreaks("a\\nb\\nc\\n"), "a\rb\rc\r");
   EXPECT_EQ(ExpandLineBreaks("lone \\ and n stay"), "lone \\ and n stay");

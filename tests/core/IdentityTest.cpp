@@ -8,7 +8,9 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/TestEnv.h"
 
-using namespace identity;
+using quillon::MakeModelEntry;
+
+using namespace quillon::identity;
 
 TEST(IdentityOrder, TakesEachSourceOnceInTheGivenOrder) {
   std::vector<std::string> order;

@@ -13,6 +13,13 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::BuildJobFile;
+using quillon::JobFileAhead;
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+
 namespace {
 
 const std::string kPreamble(

@@ -7,6 +7,15 @@
 #include "resources/StringTable.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::FieldText;
+using quillon::IsDetailInitModel;
+using quillon::LoadModelTable;
+using quillon::LoadStr;
+using quillon::MakeModelEntry;
+using quillon::MergePackageModels;
+using quillon::SeedModelTable;
+using quillon::SetField;
+
 using quillon_test::MakeTestDir;
 using quillon_test::ReadFileBytes;
 using quillon_test::WriteFileBytes;

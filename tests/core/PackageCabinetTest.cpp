@@ -10,6 +10,9 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
+using quillon::kDocBadFormat;
+using quillon::kMaxPackageModelRows;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 
@@ -59,10 +62,10 @@ TEST_F(PackageCabinet, NamesLeavingTheWorkingFolderAreNeverWritten) {
 
 TEST_F(PackageCabinet, MemberNameChecks) {
   for (const char* ok : {"A.BIN", "sub/A.BIN", "./A.BIN", "a..b", "..x/y", "x../y"}) {
-    EXPECT_TRUE(download::IsSafeMemberName(ok)) << ok;
+    EXPECT_TRUE(quillon::IsSafeMemberName(ok)) << ok;
   }
   for (const char* bad : {"", "..", "../a", "a/..", "a/../b", "/etc/x", "C:x", "sub/"}) {
-    EXPECT_FALSE(download::IsSafeMemberName(bad)) << bad;
+    EXPECT_FALSE(quillon::IsSafeMemberName(bad)) << bad;
   }
 }
 

@@ -19,6 +19,14 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::BuildJobFile;
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kDocBadFormat;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+using quillon::kMaxDataFiles;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 
@@ -190,9 +198,9 @@ TEST_F(PackageDataList, HeaderTextPastTheReadLimitIsRefusedNotReadInPart) {
   Put(dir_, "B.BIN", "bbbb");
   std::string text = Header({"FileFormat=RXF"});
   const std::string line = "DownLoadFile=A.BIN,B.BIN\r\n";
-  text += ";" + std::string(download::kMaxHeaderText - text.size() - 3 - 18, '-') + "\r\n";
+  text += ";" + std::string(quillon::kMaxHeaderText - text.size() - 3 - 18, '-') + "\r\n";
   text += line;
-  ASSERT_EQ(text.find("A.BIN") + 5, download::kMaxHeaderText);
+  ASSERT_EQ(text.find("A.BIN") + 5, quillon::kMaxHeaderText);
   text += std::string(100, '\n');
   TDownDocFile doc(Put(dir_, "LONG.RXF", text), icons_);
   EXPECT_EQ(doc.Status, kDocBadFormat);
@@ -201,10 +209,10 @@ TEST_F(PackageDataList, HeaderTextPastTheReadLimitIsRefusedNotReadInPart) {
 
   // A data tail past the limit is still data, not header text.
   TDownDocFile tail(Put(dir_, "TAIL.RXF", Header({"FileFormat=RXF"}) + "\x1A" +
-                                              std::string(download::kMaxHeaderText + 10, 'd')),
+                                              std::string(quillon::kMaxHeaderText + 10, 'd')),
                     icons_);
   EXPECT_EQ(tail.Status, 0) << tail.StatusDetail;
-  EXPECT_EQ(tail.DataSize, download::kMaxHeaderText + 10);
+  EXPECT_EQ(tail.DataSize, quillon::kMaxHeaderText + 10);
 }
 
 // Swaps a data file for another one while the block is being allocated,
@@ -233,11 +241,11 @@ TEST_F(PackageDataList, AFileReplacedAfterItWasMeasuredRefusesThePackage) {
 }
 
 TEST(PackageDataListSplit, EveryNameIsKeptInOrderEmptyPiecesDropped) {
-  EXPECT_EQ(download::SplitDataFileNames(",A, B,,C,"), (std::vector<std::string>{"A", " B", "C"}));
-  EXPECT_TRUE(download::SplitDataFileNames(",,,").empty());
+  EXPECT_EQ(quillon::SplitDataFileNames(",A, B,,C,"), (std::vector<std::string>{"A", " B", "C"}));
+  EXPECT_TRUE(quillon::SplitDataFileNames(",,,").empty());
   std::string many;
   for (int i = 0; i < 5000; ++i) many += "x,";
-  EXPECT_EQ(download::SplitDataFileNames(many).size(), 5000u);
+  EXPECT_EQ(quillon::SplitDataFileNames(many).size(), 5000u);
 }
 
 }  // namespace

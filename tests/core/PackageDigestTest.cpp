@@ -8,7 +8,7 @@
 namespace {
 
 std::string Hex(const std::string& s) {
-  return download::Sha256Hex(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+  return quillon::Sha256Hex(reinterpret_cast<const unsigned char*>(s.data()), s.size());
 }
 
 TEST(PackageDigest, KnownVectorsAndNoDataGivesNoDigest) {
@@ -16,7 +16,7 @@ TEST(PackageDigest, KnownVectorsAndNoDataGivesNoDigest) {
   EXPECT_EQ(Hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
   EXPECT_EQ(Hex(""), "");
-  EXPECT_EQ(download::Sha256Hex(nullptr, 5), "");
+  EXPECT_EQ(quillon::Sha256Hex(nullptr, 5), "");
 }
 
 }  // namespace

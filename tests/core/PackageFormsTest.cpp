@@ -13,6 +13,9 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
+using quillon::kDocBadFormat;
+using quillon::kDocCannotCopy;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 
@@ -64,7 +67,7 @@ TEST_F(PackageForms, PlainHeaderWithEmbeddedDataOpensToItsValuesAndData) {
   EXPECT_EQ(DataOf(doc), data);  // later 0x1A bytes belong to the data
   // The digest is of the data alone, not of the header before them.
   EXPECT_EQ(doc.DataSha256(),
-            download::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size()));
+            quillon::Sha256Hex(reinterpret_cast<const unsigned char*>(data.data()), data.size()));
   // The package itself is never changed.
   EXPECT_EQ(quillon_test::ReadFileBytes(path).size(), kFullHeader.size() + 1 + data.size());
 }

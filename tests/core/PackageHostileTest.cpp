@@ -18,6 +18,12 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::kDocBadFormat;
+using quillon::kDocCancelled;
+using quillon::kDocCannotOpen;
+using quillon::kMaxPackageModelRows;
+using quillon::kMaxWorkFile;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 

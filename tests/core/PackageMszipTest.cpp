@@ -20,6 +20,9 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::kDocBadFormat;
+using quillon::kDocOk;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 

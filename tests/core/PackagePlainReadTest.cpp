@@ -13,6 +13,9 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::kDocBadFormat;
+using quillon::kDocOk;
+
 using namespace package_test;
 namespace fs = std::filesystem;
 
@@ -51,7 +54,7 @@ class PackagePlainRead : public ::testing::Test {
 };
 
 TEST_F(PackagePlainRead, DataGoStraightIntoTheBlockNotThroughTheWorkingFolder) {
-  const std::string data = Pattern(3 * download::kMaxHeaderText, 5);
+  const std::string data = Pattern(3 * quillon::kMaxHeaderText, 5);
   const std::string header = Header({"FileFormat=RXF", "DownLoadDesc=plain"});
   TDownDocFile::SetDataAllocator(WatchingAlloc);
   TDownDocFile doc(Put(dir_, "FW.RXF", header + '\x1A' + data), icons_);
@@ -60,7 +63,7 @@ TEST_F(PackagePlainRead, DataGoStraightIntoTheBlockNotThroughTheWorkingFolder) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(doc.DataBuffer), doc.DataSize), data);
   // Once the whole package was copied there first (a second pass over it).
   EXPECT_GT(g_largestWorkFile, 0u);
-  EXPECT_LE(g_largestWorkFile, download::kMaxHeaderText + 1);
+  EXPECT_LE(g_largestWorkFile, quillon::kMaxHeaderText + 1);
 
   // Without a header the whole file is the data, read the same way.
   TDownDocFile raw(Put(dir_, "RAW.BIN", data), icons_);

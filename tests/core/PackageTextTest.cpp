@@ -8,6 +8,8 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/PackageFixtures.h"
 
+using quillon::kDocBadFormat;
+
 using namespace package_test;
 
 namespace {

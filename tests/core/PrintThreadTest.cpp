@@ -32,6 +32,13 @@
 #include "tests/support/WaitUntil.h"
 #include "platform/Spooler.h"
 
+using quillon::JobFileAhead;
+using quillon::SetField;
+using quillon::TransferRequest;
+using quillon::TransferResult;
+using quillon::TransferResultCode;
+using quillon::TransferRoute;
+
 using namespace quillon_test;
 using platform::JobStatus;
 

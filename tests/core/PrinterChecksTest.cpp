@@ -8,6 +8,11 @@
 #include "core/app/PrinterEntry.h"
 #include "core/app/TextUtil.h"
 
+using quillon::IsOnParallelPort;
+using quillon::MakeModelEntry;
+using quillon::SetField;
+using quillon::kEntryTextMax;
+
 namespace {
 
 class PrinterChecks : public ::testing::Test {

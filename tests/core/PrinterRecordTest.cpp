@@ -16,6 +16,10 @@
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
 
+using quillon::PrinterRow;
+using quillon::ReadPrinterRows;
+using quillon::SetField;
+
 using namespace quillon_test;
 
 namespace {

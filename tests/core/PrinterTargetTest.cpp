@@ -6,6 +6,9 @@
 #include "core/transfer/PrinterTarget.h"
 #include "netlib/NetAddress.h"
 
+using quillon::PrinterTarget;
+using quillon::TransferRoute;
+
 namespace {
 
 PrinterTarget Parsed(const std::string& text) {

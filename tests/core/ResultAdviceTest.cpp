@@ -7,6 +7,16 @@
 #include "core/transfer/ResultCodes.h"
 #include "resources/StringTable.h"
 
+using quillon::LoadStr;
+using quillon::ResultAdvice;
+using quillon::kJobAborted;
+using quillon::kJobDirectory;
+using quillon::kJobDone;
+using quillon::kJobPrintedWithErrors;
+using quillon::kJobPrinterOpen;
+using quillon::kJobSendFailed;
+using quillon::kJobTempFile;
+
 namespace {
 
 TEST(ResultAdvice, ARefusalByThePrintersFtpServerSaysWhatWasRefusedAndWhy) {

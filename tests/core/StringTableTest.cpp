@@ -2,6 +2,10 @@
 
 #include "resources/StringTable.h"
 
+using quillon::LoadQStr;
+using quillon::LoadStr;
+using quillon::ParseStringTable;
+
 TEST(StringTable, MessagesAreByteExact) {
   // Half-width katakana "ｽﾌﾟｰﾗ" are three bytes each in UTF-8.
   EXPECT_EQ(LoadStr(4130),

@@ -52,7 +52,7 @@ class DownloadCommandTest : public ::testing::Test {
                                      "BeginMessage=開始の案内", "DoneMessage=終了の案内"});
     app_->OpenPackage(package_);
     ASSERT_EQ(app_->GetPackage()->Status, 0);
-    command_ = std::make_unique<TDownloadCommand>(*app_, Boxes());
+    command_ = std::make_unique<WindowDownloadCommand>(*app_, Boxes());
     command_->Dialog = &dialog_;
     command_->LogPath = quillon_test::MakeTestDir("log") + "/DownLoad.log";
     command_->HistoryPath = quillon_test::MakeTestDir("hist") + "/history.sqlite";
@@ -103,8 +103,8 @@ class DownloadCommandTest : public ::testing::Test {
     }
   }
 
-  TDownloadInputs Inputs(const std::string& printer) {
-    TDownloadInputs in;
+  DownloadInputs Inputs(const std::string& printer) {
+    DownloadInputs in;
     in.fileName = package_;
     in.packagePath = package_;
     in.packageState = "Firmware 2.00";
@@ -119,7 +119,7 @@ class DownloadCommandTest : public ::testing::Test {
   TDlgMsgBox dialog_;
   ScriptedBoxAnswerer script_;
   ScopedBoxAnswerer scoped_{&script_};
-  std::unique_ptr<TDownloadCommand> command_;
+  std::unique_ptr<WindowDownloadCommand> command_;
   std::vector<std::string> queues_;
   int transfers_ = 0;
   std::uint16_t nextResult_ = 0;
@@ -127,14 +127,14 @@ class DownloadCommandTest : public ::testing::Test {
 
 TEST_F(DownloadCommandTest, MissingInputIsShownEvenWhenSilencedAndStopsTheCommand) {
   app_->ShowMessage = 0;
-  TDownloadInputs in = Inputs("somewhere");
+  DownloadInputs in = Inputs("somewhere");
   in.fileName.clear();
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::MissingInput);
   in.fileName = package_ + ".gone";
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::MissingInput);
   in.fileName = package_;
   in.printer.clear();
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::MissingInput);
   ExpectAsked({{LoadStr(4355), 0x40, 0}, {LoadStr(4352), 0x30, 0}, {LoadStr(4356), 0x40, 0}});
   EXPECT_EQ(transfers_, 0);
 }
@@ -265,7 +265,7 @@ TEST_F(DownloadCommandTest, ResultTableCoversEveryCode) {
                       {4096, 4117, 0x10, 2008}, {1, 4119, 0x10, 9999},  {65535, 4119, 0x10, 9999}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.code);
-    const TResultMessage m = ResultMessage(r.code);
+    const ResultMessageText m = ResultMessage(r.code);
     EXPECT_EQ(m.messageId, r.id);
     EXPECT_EQ(m.iconStyle, r.icon);
     EXPECT_EQ(m.helpContext, r.help);
@@ -318,13 +318,13 @@ TEST_F(DownloadCommandTest, LogIsWrittenOnlyAfterSuccess) {
   command_->Now = [when] { return when; };
 
   nextResult_ = 33;
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_EQ(transfers_, 1);
   EXPECT_TRUE(quillon_test::ReadFileBytes(command_->LogPath).empty());
 
   nextResult_ = 0;
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
-  const std::string section = TDownloadCommand::LogSection(when);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
+  const std::string section = WindowDownloadCommand::LogSection(when);
   EXPECT_EQ(platform::GetPrivateProfileString(section, package_ + ",Firmware 2.00", "?",
                                               command_->LogPath),
             kv3 + ",socket://x");
@@ -360,7 +360,7 @@ TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
   };
 
   nextResult_ = 0;
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_EQ(watcher.resultBoxes, 1);
   EXPECT_NE(logAtBox.find(kv3 + ",socket://x"), std::string::npos) << logAtBox;
   EXPECT_EQ(rowsAtBox, 1u);
@@ -368,14 +368,14 @@ TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
   // A failure and a busy printer: their history row is there as well.
   watcher.resultBoxes = 0;
   nextResult_ = 33;
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_EQ(watcher.resultBoxes, 1);
   EXPECT_EQ(rowsAtBox, 2u);
 
   watcher.resultBoxes = 0;
-  TPrinterLock other;
+  PrinterLock other;
   ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Busy);
   EXPECT_EQ(watcher.resultBoxes, 1);
   EXPECT_EQ(rowsAtBox, 3u);
 }
@@ -383,7 +383,7 @@ TEST_F(DownloadCommandTest, TheRecordIsWrittenBeforeAnyResultBoxIsShown) {
 TEST_F(DownloadCommandTest, RefusedConfirmationRunsNoTransfer) {
   const std::string net = Queue(NetworkUri(), "HALVORN RX-140");
   script_.Push(IDCANCEL);
-  EXPECT_EQ(command_->ExecDownload(Inputs(net)), TDownloadOutcome::Declined);
+  EXPECT_EQ(command_->ExecDownload(Inputs(net)), DownloadOutcome::Declined);
   EXPECT_EQ(transfers_, 0);
   EXPECT_EQ(script_.Questions().size(), 1u);
 }
@@ -400,16 +400,16 @@ TEST_F(DownloadCommandTest, ThePackageNamedByTheWindowIsTheOneSent) {
     sent = app_->GetPackage()->FileName;
     command_->LastResult.code = 0;
   };
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_EQ(sent, package_);
 
   // A file that cannot be read any more is reported and not sent.
   const std::string broken = ui_test::MakePackage("BROKEN.RXF", "HALVORN KV3");
   quillon_test::WriteFileBytes(broken, "[RX_DownLoad]\r\nFileFormat=RXF\r\n");  // no data mark
-  TDownloadInputs in = Inputs(kv3);
+  DownloadInputs in = Inputs(kv3);
   in.fileName = broken;
   script_.Clear();
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::BadPackage);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::BadPackage);
   ExpectAsked({{LoadStr(4353), 0x10, 0}});
 }
 
@@ -417,9 +417,9 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   const std::string kv3 = Queue(NetworkUri(), "HALVORN KV3");
   app_->ShowMessage = 0;
   // Another copy of the program (or quillon-cli) is sending to it.
-  TPrinterLock other;
+  PrinterLock other;
   ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Busy);
   EXPECT_EQ(transfers_, 0);
   EXPECT_EQ(command_->LastResult.code, 32);
   // Shown even when silenced: nothing was sent.
@@ -431,11 +431,11 @@ TEST_F(DownloadCommandTest, APrinterBusyWithAnotherDownloadIsNotSentTo) {
   other.Release();
   bool heldDuringTransfer = false;
   command_->RunTransfer = [&] {
-    TPrinterLock probe;
+    PrinterLock probe;
     heldDuringTransfer = !probe.TryAcquire(PrinterTarget::Of(kv3));
     command_->LastResult.code = 0;
   };
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_TRUE(heldDuringTransfer);
   EXPECT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
 }
@@ -449,7 +449,7 @@ TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) 
     command_->LastResult.bytesSent = nextResult_ ? 512 : 4;
   };
   nextResult_ = 33;
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   EXPECT_TRUE(quillon_test::ReadFileBytes(command_->LogPath).empty());
   std::vector<HistoryEntry> rows = History();
   ASSERT_EQ(rows.size(), 1u);
@@ -465,11 +465,11 @@ TEST_F(DownloadCommandTest, EveryAttemptIsInTheHistoryAndAFailureKeepsItsCause) 
   EXPECT_FALSE(rows[0].user.empty());
 
   nextResult_ = 0;
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   // Another download holds the printer: that attempt is kept too.
-  TPrinterLock other;
+  PrinterLock other;
   ASSERT_TRUE(other.TryAcquire(PrinterTarget::Of(kv3)));
-  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Busy);
+  ASSERT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Busy);
   rows = History();
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[1].result, 0);
@@ -484,7 +484,7 @@ TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
   app_->ShowMessage = 0;
   ASSERT_TRUE(quillon_test::WriteFileBytes(command_->HistoryPath, std::string(4096, 'x')));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  EXPECT_EQ(command_->ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(transfers_, 1);
   EXPECT_EQ(command_->LastResult.code, 0);
@@ -492,7 +492,7 @@ TEST_F(DownloadCommandTest, AHistoryThatCannotBeWrittenNeverStopsTheDownload) {
   EXPECT_NE(err.find("history was not written"), std::string::npos) << err;
   // Kept for the unattended run's exit code: sent, not recorded.
   EXPECT_NE(command_->RecordError.find("history was not written"), std::string::npos);
-  EXPECT_EQ(ExitOfOutcome(TDownloadOutcome::Ran, command_->LastResult.code,
+  EXPECT_EQ(ExitOfOutcome(DownloadOutcome::Ran, command_->LastResult.code,
                           command_->RecordError.empty()),
             kExitNotRecorded);
   EXPECT_EQ(quillon_test::ReadFileBytes(command_->HistoryPath), std::string(4096, 'x'));
@@ -506,10 +506,10 @@ TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTo
   const std::string folder = quillon_test::MakeTestDir("notapackage");
   app_->OpenPackage(folder);
   ASSERT_NE(app_->GetPackage()->Status, 0);
-  TDownloadInputs in = Inputs(kv3);
+  DownloadInputs in = Inputs(kv3);
   in.fileName = in.packagePath = folder;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::BadPackage);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::BadPackage);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(transfers_, 0);
   EXPECT_NE(err.find(folder + ": is a directory"), std::string::npos) << err;
@@ -517,7 +517,7 @@ TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTo
   // A missing file keeps its box and tells the reason on the error stream.
   in.fileName = folder + "/gone.RXF";
   testing::internal::CaptureStderr();
-  EXPECT_EQ(command_->ExecDownload(in), TDownloadOutcome::MissingInput);
+  EXPECT_EQ(command_->ExecDownload(in), DownloadOutcome::MissingInput);
   err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find(std::string("gone.RXF: ") + std::strerror(ENOENT)), std::string::npos) << err;
   EXPECT_EQ(transfers_, 0);
@@ -527,17 +527,17 @@ TEST_F(DownloadCommandTest, APackageWhoseOpeningFailedIsNeverSentAndTheCauseIsTo
 TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
   const QDateTime when(QDate(2023, 12, 31), QTime(23, 59, 58));
   const QLocale l = QLocale::system();
-  EXPECT_EQ(TDownloadCommand::LogSection(when),
+  EXPECT_EQ(WindowDownloadCommand::LogSection(when),
             (l.toString(when.date(), QLocale::ShortFormat) + " " +
              l.toString(when.time(), QLocale::LongFormat))
                 .toStdString());
-  EXPECT_EQ(TDownloadCommand::DefaultLogPath(), TDownDocFile::DefaultIconFolder() + "DownLoad.log");
+  EXPECT_EQ(WindowDownloadCommand::DefaultLogPath(), TDownDocFile::DefaultIconFolder() + "DownLoad.log");
 
   TQUILLONApp app(ui_test::FreshSettings());
-  TDownloadCommand command(app, Boxes());
+  WindowDownloadCommand command(app, Boxes());
   command.LogPath = quillon_test::MakeTestDir("log") + "/sub/DownLoad.log";
   command.Now = [when] { return when; };
-  TDownloadInputs in;
+  DownloadInputs in;
   in.packagePath = "/p/FW.RXF";
   in.packageState = "説明 1.0";
   in.printer = "ftp://10.0.0.9/vesta0";
@@ -551,7 +551,7 @@ TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
   EXPECT_FALSE(command.WriteDownloadLog(in).Failed());
   const std::string cwd = QDir::currentPath().toStdString();
   const std::string text = quillon_test::ReadFileBytes(command.LogPath);
-  const std::string section = TDownloadCommand::LogSection(when);
+  const std::string section = WindowDownloadCommand::LogSection(when);
   EXPECT_EQ(text, "[" + section + "]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,\n" + cwd +
                       "/rel/a%3Db.RXF,説明 1.0=ftp://10.0.0.9/vesta0,third\n\n[" + section +
                       " (2)]\n/p/FW.RXF,説明 1.0=ftp://10.0.0.9/vesta0,second\n");
@@ -562,9 +562,9 @@ TEST(DownloadLog, SectionIsShortDateBlankLongTimeAndNoEntryReplacesAnother) {
 namespace {
 
 // The command with a transfer that keeps what each request asked to reset.
-class ItemsSeeingCommand : public TDownloadCommandCore {
+class ItemsSeeingCommand : public DownloadCommandCore {
  public:
-  using TDownloadCommandCore::TDownloadCommandCore;
+  using DownloadCommandCore::DownloadCommandCore;
   std::vector<std::uint32_t> sent;
 
  protected:
@@ -593,13 +593,13 @@ TEST_F(DownloadCommandTest, EachDownloadSendsTheItemsItsStartQuestionChoseAndOff
   script_.Push(five);
   script_.Push(IDOK);
   script_.Push(IDOK);  // the result
-  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   script_.Push(cleared);
   script_.Push(IDOK);
   script_.Push(IDOK);
-  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Ran);
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), DownloadOutcome::Ran);
   script_.Push(IDCANCEL);
-  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), TDownloadOutcome::Declined);
+  ASSERT_EQ(command.ExecDownload(Inputs(kv3)), DownloadOutcome::Declined);
   EXPECT_EQ(command.sent, (std::vector<std::uint32_t>{5, 0}));
 
   std::vector<bool> offered;

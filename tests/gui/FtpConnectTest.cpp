@@ -22,6 +22,8 @@
 #include "gui/QuitSignals.h"
 #include "tests/support/ScriptedBoxAnswerer.h"
 
+using quillon::PrinterTarget;
+
 using quillon_test::OnModal;
 using quillon_test::PrinterSimulator;
 

@@ -15,6 +15,11 @@
 #include "tests/support/TestEnv.h"
 #include "tests/gui/UiTestSupport.h"
 
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+
 namespace {
 
 namespace fs = std::filesystem;

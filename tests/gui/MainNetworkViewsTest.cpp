@@ -25,6 +25,8 @@
 #include "gui/FtpConnect.h"
 #include "gui/TfrmMain.h"
 
+using quillon::LoadStr;
+
 using quillon_test::OnModal;
 using quillon_test::PrinterSimulator;
 

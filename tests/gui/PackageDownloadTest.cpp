@@ -18,6 +18,8 @@
 #include "tests/support/PrinterSimulator.h"
 #include "tests/support/CupsTestSupport.h"
 
+using quillon::SetField;
+
 using namespace quillon_test;
 using namespace package_test;
 

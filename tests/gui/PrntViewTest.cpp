@@ -28,6 +28,9 @@
 #include "tests/support/CupsTestSupport.h"
 #include "tests/support/WaitUntil.h"
 
+using quillon::LoadQStr;
+using quillon::SetField;
+
 using namespace quillon_test;
 using platform::JobStatus;
 

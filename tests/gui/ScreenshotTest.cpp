@@ -45,6 +45,8 @@
 #include "resources/StringTable.h"
 #include "resources/Translations.h"
 
+using quillon::LoadStr;
+
 namespace {
 
 std::string ShotDir() {

@@ -17,6 +17,10 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/TestEnv.h"
 
+using quillon::kApplicationTitle;
+using quillon::SingleInstance;
+using quillon::kRaiseWindowTitle;
+
 namespace {
 
 // A home of its own for the started copies of the program.
@@ -120,16 +124,16 @@ TEST(SingleInstance, LockOfAKilledCopyDoesNotBlock) {
 
 TEST(SingleInstance, RequestRaisesTheWindowOfTheFixedTitle) {
   const QString folder = QString::fromStdString(quillon_test::MakeTestDir("rt"));
-  TSingleInstance owner(folder);
+  SingleInstance owner(folder);
   ASSERT_TRUE(owner.Acquire());
-  TSingleInstance other(folder);
+  SingleInstance other(folder);
   EXPECT_FALSE(other.Acquire());
 
   QWidget target;
   target.setWindowTitle(QString::fromUtf8(kRaiseWindowTitle));
   target.show();
   int raised = 0;
-  QObject::connect(&owner, &TSingleInstance::RaiseRequested, [&] { ++raised; });
+  QObject::connect(&owner, &SingleInstance::RaiseRequested, [&] { ++raised; });
   ASSERT_TRUE(other.NotifyRunning());
   QElapsedTimer t;
   t.start();

@@ -23,6 +23,11 @@
 #include "tests/support/CupsTestSupport.h"
 #include "tests/gui/UiTestSupport.h"
 
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+
 namespace {
 
 using quillon_test::JsonField;

@@ -118,7 +118,7 @@ TEST(Boxes, AreAsWideAsTheirTitleAndShareOneButtonStyle) {
 
 TEST(Forms, AreOwnedByTheMainFormAndOpenCentredOnIt) {
   TQUILLONApp app(ui_test::FreshSettings({"WindowPos=120,90,600,420"}), {});
-  TForms forms;
+  Forms forms;
   quillon::CreateForms(forms, app);
   QWidget* main = forms.frmMain.get();
   EXPECT_EQ(forms.frmPrntView->parentWidget(), main);

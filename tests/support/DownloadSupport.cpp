@@ -13,6 +13,11 @@
 #include "tests/support/PackageFixtures.h"
 #include "tests/support/CupsTestSupport.h"
 
+using quillon::LengthCommand;
+using quillon::RestartCommand;
+using quillon::kJobPreamble;
+using quillon::kJobPreambleSize;
+
 namespace quillon_test {
 
 std::unique_ptr<TQUILLONApp> MakeApp() {

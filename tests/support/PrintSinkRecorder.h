@@ -14,7 +14,7 @@
 
 namespace quillon_test {
 
-class PrintSinkRecorder : public TPrintSink {
+class PrintSinkRecorder : public quillon::PrintSink {
  public:
   void SetAction(int id) override { Add("action " + std::to_string(id)); }
   void SetProgressRange(int a, int b, int s) override {
