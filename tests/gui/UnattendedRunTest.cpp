@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -206,6 +207,36 @@ TEST_F(UnattendedRun, AnyFtpSpellingIsSentToItsHostAndRecordedCanonically) {
   const auto rows = History();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].printer, canonical);
+}
+
+// A header naming 40 data files in a list longer than 260 bytes, whose
+// first 260 bytes end at the name of another file that exists: the window
+// sends every file whole, in order, and never the other file's data.
+TEST_F(UnattendedRun, FortyDataFilesInALongListAreAllSentOverFtp) {
+  const std::string dir = quillon_test::MakeTestDir("forty");
+  std::string list, data;
+  for (int i = 0; i < 40; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "FIRMWARE_BLOCK_%02d_X.BIN", i);
+    std::string bytes(300 + static_cast<std::size_t>(i), static_cast<char>('A' + i % 26));
+    quillon_test::WriteFileBytes(dir + "/" + name, bytes);
+    list += (i ? "," : "") + std::string(name);
+    data += bytes;
+  }
+  ASSERT_GT(list.size(), 260u);
+  const std::string cut = list.substr(0, 260);
+  quillon_test::WriteFileBytes(dir + "/" + cut.substr(cut.rfind(',') + 1), "another file's data");
+  const std::string header = "[RX_DownLoad]\r\nFileFormat=RXF\r\nDownLoadPrinter=HALVORN KV3\r\n"
+                             "DownLoadFile=" + list + "\r\n";
+  quillon_test::WriteFileBytes(dir + "/FORTY.RXF", header);
+  EXPECT_EQ(Run({dir + "/FORTY.RXF", "/PR=ftp://" + sim_.Address() + "/vesta0", "/M=HALVORN KV3", "/NM", "/NO"}), 0)
+      << Err();
+  const auto reports = sim_.Reports(1);
+  ASSERT_EQ(reports.size(), 1u) << Err();
+  EXPECT_EQ(JsonField(reports[0], "verdict"), "\"ok\"");
+  EXPECT_EQ(ReceivedJob(reports[0]), std::string(kJobPreamble, kJobPreambleSize) +
+                                         LengthCommand(static_cast<std::uint32_t>(data.size())) + data +
+                                         RestartCommand(1));
 }
 
 // The model query of the start-up waits on the window's own thread for a
