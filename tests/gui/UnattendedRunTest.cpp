@@ -239,6 +239,44 @@ TEST_F(UnattendedRun, FortyDataFilesInALongListAreAllSentOverFtp) {
                                          RestartCommand(1));
 }
 
+// quillon-cli and the window for one printer, spelt two ways: the window
+// finds the lock the CLI holds while its upload waits, and ends busy with
+// nothing sent (two windows never run at once: the second one ends at start).
+TEST(UnattendedRunLock, TwoSpellingsOfOnePrinterTakeOneLockAcrossTheCliAndTheWindow) {
+  quillon_test::PrinterSimulator sim({"--hold", "STOR"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string package = ui_test::MakePackage("LOCK.RXF", "HALVORN KV3", std::string(2000, 'x'));
+  const std::string first = "ftp://" + sim.Address() + "/vesta0";
+  std::vector<const char*> argv{QUILLON_CLI_PROGRAM, "download", package.c_str(), "--printer", first.c_str(),
+                                "--model", "HALVORN KV3", "--yes", "--init-items", "1", "-q", nullptr};
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+    }
+    ::execv(argv[0], const_cast<char* const*>(argv.data()));
+    ::_exit(127);
+  }
+  const bool held = sim.WaitHeld("STOR");
+  const std::string errPath = quillon_test::TestRoot() + "/stderr-lock.txt";
+  const int second =
+      held ? quillon_test::RunCommand("timeout 60 " + ShellQuote(QUILLON_PROGRAM) + " " + ShellQuote(package) + " " +
+                                      ShellQuote("/PR=FTP://" + sim.Address() + ":21/vesta0/") +
+                                      " '/M=HALVORN KV3' /NM /NO 2>" + ShellQuote(errPath))
+           : -1;
+  sim.Release();
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(second, 10) << quillon_test::ReadFileBytes(errPath);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(sim.Reports(1).size(), 1u) << "only the CLI sends";
+}
+
 // The model query of the start-up waits on the window's own thread for a
 // console that says nothing: a SIGTERM must end it, and the run as
 // interrupted, at once rather than at the query's bounds.
