@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QThread>
 #include <QWidget>
 
 #include "gui/QuitSignals.h"
@@ -40,8 +41,9 @@ bool ConsoleWaitAborted() {
   if (WaitAborted()) return true;
   auto* app = QCoreApplication::instance();
   // A check from inside the events taken below (it cannot start a query
-  // of its own there, but be safe) takes no events itself.
-  if (!app || g_inWait) return false;
+  // of its own there, but be safe) takes no events itself, and only the
+  // window's thread has the window's events to take.
+  if (!app || g_inWait || QThread::currentThread() != app->thread()) return false;
   CloseCatcher catcher;
   g_inWait = true;
   app->installEventFilter(&catcher);
