@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/CupsIpp.h"
 #include "platform/HostLookup.h"
@@ -161,15 +162,10 @@ Reply AskOnce(const std::string& uri, const char* scheme, const char* host, int 
   Wait wait{&abort, deadline};
   httpSetTimeout(http.get(), kAbortPollMs / 1000.0, &KeepWaiting, &wait);
   int cancel = 0;
-  HandshakeGuard::Outcome guarded;
-  int connected = 0;
-  if (encryption == HTTP_ENCRYPTION_ALWAYS) {
-    HandshakeGuard guard(http.get(), port, deadline, abort);
-    connected = httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel);
-    guarded = guard.Stop();
-  } else {
-    connected = httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel);
-  }
+  std::optional<HandshakeGuard> guard;
+  if (encryption == HTTP_ENCRYPTION_ALWAYS) guard.emplace(http.get(), port, deadline, abort);
+  const int connected = httpReconnect2(http.get(), static_cast<int>(std::max<long long>(left, 1)), &cancel);
+  const HandshakeGuard::Outcome guarded = guard ? guard->Stop() : HandshakeGuard::Outcome{};
   if (connected != 0) {
     if (wait.aborted || guarded.aborted) {
       r.error = Error::Of(kIppAborted, "interrupted");
