@@ -598,20 +598,24 @@ int RunDownload(const Options& o) {
     ErrLine(unusable);
     return EndAll(o, runs, kExitInput, -1, unusable);
   }
+  const auto badPackage = [&] {
+    const int status = app->Package ? app->Package->Status : 17;
+    if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
+    return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
+  };
+  // Everything that can refuse the package is checked here; its data are
+  // read while the consoles are asked (below).
+  app->OpenPackage(o.operand, TDownDocFile::DataRead::Later);
   switch (command.CheckInput(in)) {
     case DownloadOutcome::MissingInput:
       return EndAll(o, runs, kExitInput, -1,
                     command.InputDetail.empty() ? "the package cannot be found" : command.InputDetail);
-    case DownloadOutcome::BadPackage: {
-      const int status = app->Package ? app->Package->Status : 17;
-      if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
-      return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
-    }
+    case DownloadOutcome::BadPackage:
+      return badPackage();
     default:
       break;
   }
   const TDownDocFile& package = *app->Package;
-  const quillon::DigestAhead digest(app->Package);
   in.packageState = quillon::PackageStateText(package.DownLoadDesc, package.DownLoadVersion);
   if (package.HeaderValid != 1) {
     // The window's warning when such a file is chosen.
@@ -667,6 +671,13 @@ int RunDownload(const Options& o) {
     runner.Wake();
   });
   std::set<std::string> settingsTold;
+  // A data file that changed since it was measured refuses the package;
+  // no console more is asked, and those being asked are let finish.
+  if (command.ReadPackageData() != DownloadOutcome::Ready) {
+    checks.Stop();
+    return badPackage();
+  }
+  const quillon::DigestAhead digest(app->Package);
   // The job file is written while the consoles are asked.
   const std::shared_ptr<JobFileAhead> jobAhead =
       o.dryRun ? nullptr : std::make_shared<JobFileAhead>(app->Package);

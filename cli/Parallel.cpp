@@ -74,7 +74,7 @@ BackgroundWork::BackgroundWork(std::size_t count, int jobs, std::function<void(s
     threads_.emplace_back([this] {
       for (;;) {
         const std::size_t i = next_++;
-        if (i >= count_) return;
+        if (i >= count_ || stopped_.load()) return;
         if (!Interrupted()) work_(i);
         ended_[i].store(true, std::memory_order_release);
         if (told_) told_(*this, i);
@@ -84,7 +84,14 @@ BackgroundWork::BackgroundWork(std::size_t count, int jobs, std::function<void(s
 }
 
 BackgroundWork::~BackgroundWork() {
-  for (std::thread& t : threads_) t.join();
+  for (std::thread& t : threads_)
+    if (t.joinable()) t.join();
+}
+
+void BackgroundWork::Stop() {
+  stopped_ = true;
+  for (std::thread& t : threads_)
+    if (t.joinable()) t.join();
 }
 
 bool BackgroundWork::Ended(std::size_t i) const {

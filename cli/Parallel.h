@@ -34,12 +34,16 @@ class BackgroundWork {
 
   // Item i ended; what it wrote may be read from now on.
   bool Ended(std::size_t i) const;
+  // Starts no item more and waits for those begun (the destructor waits
+  // for every item).
+  void Stop();
 
  private:
   std::function<void(std::size_t)> work_;
   std::function<void(const BackgroundWork&, std::size_t)> told_;
   std::unique_ptr<std::atomic<bool>[]> ended_;
   std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stopped_{false};
   std::size_t count_;
   std::vector<std::thread> threads_;
 };

@@ -7,12 +7,12 @@ using quillon::PrinterTarget;
 using quillon::RouteOfPrinter;
 using quillon::TransferRequest;
 
-void TQUILLONApp::OpenPackage(const std::string& path) {
+void TQUILLONApp::OpenPackage(const std::string& path, TDownDocFile::DataRead read) {
   Package.reset();
   // Kept whole, as it is opened: whoever compares or shows it later must
   // see the file that was opened, not a cut name of another one.
   PackageFileName = path;
-  Package.reset(new TDownDocFile(path));
+  Package.reset(new TDownDocFile(path, std::string(), read));
   if (!Package->PrinterTable.empty()) {
     MergePackageModels();
     LoadModelTable();

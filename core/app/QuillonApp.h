@@ -11,10 +11,9 @@
 
 #include "core/app/ModelTable.h"
 #include "core/app/PrinterEntry.h"
-
+#include "core/package/DownDocFile.h"
 #include "core/transfer/TransferRequest.h"
 
-class TDownDocFile;
 namespace platform { class PrinterHandle; }
 
 class TQUILLONApp {
@@ -59,8 +58,10 @@ class TQUILLONApp {
   bool SaveSettingsOnExit = true;
 
   // Replaces the open package by a newly opened one; merges the model rows
-  // it brings. Its own Status tells how the opening went.
-  void OpenPackage(const std::string& path);
+  // it brings. Its own Status tells how the opening went; with
+  // DataRead::Later its data are read by the package's ReadPendingData().
+  void OpenPackage(const std::string& path,
+                   TDownDocFile::DataRead read = TDownDocFile::DataRead::Now);
   // The initialisation items a restart command resets when nobody chose
   // others: 1 menu settings (2 network, 4 permissions).
   static constexpr std::uint32_t kDefaultInitItems = 1;

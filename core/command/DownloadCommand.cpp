@@ -101,9 +101,19 @@ DownloadOutcome DownloadCommandCore::CheckInput(const DownloadInputs& in) {
   // own opening failed (one named on the command line) is never sent.
   if (!app_.GetPackage() || in.fileName != app_.GetPackageFileName())
     app_.OpenPackage(in.fileName);
+  return PackageOutcome(in.fileName);
+}
+
+DownloadOutcome DownloadCommandCore::ReadPackageData() {
+  InputDetail.clear();
+  if (TDownDocFile* package = app_.GetPackage()) package->ReadPendingData();
+  return PackageOutcome(app_.GetPackageFileName());
+}
+
+DownloadOutcome DownloadCommandCore::PackageOutcome(const std::string& fileName) {
   const int status = app_.GetPackage() ? static_cast<int>(app_.GetPackage()->Status) : kJobFileOpen;
   if (status != 0) {
-    if (InputDetail.empty()) InputDetail = in.fileName + ": " + ResultText(ResultMessage(status));
+    if (InputDetail.empty()) InputDetail = fileName + ": " + ResultText(ResultMessage(status));
     const ResultMessageText m = ResultMessage(status);
     MsgBoxAlways(ResultText(m), m.iconStyle, m.helpContext);
     return DownloadOutcome::BadPackage;

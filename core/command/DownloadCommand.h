@@ -65,6 +65,9 @@ class DownloadCommandCore {
   // The input checks and the package's reading: MissingInput, BadPackage
   // or Ready.
   DownloadOutcome CheckInput(const DownloadInputs& in);
+  // For a package opened with its data read later: reads them, told as
+  // CheckInput tells a package that cannot be read (BadPackage or Ready).
+  DownloadOutcome ReadPackageData();
   // What the checks decide on for the printer: its record (read once;
   // the selected printer's is the one read when it was selected), ports,
   // the package's targets and the settings.
@@ -142,6 +145,10 @@ class DownloadCommandCore {
 
   TQUILLONApp& app_;
   quillon::MessageBoxes& boxes_;
+
+ private:
+  // The open package's Status as CheckInput tells it.
+  DownloadOutcome PackageOutcome(const std::string& fileName);
 };
 
 }  // namespace quillon

@@ -176,12 +176,33 @@ std::string TDownDocFile::DefaultIconFolder() {
   return s;
 }
 
-TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconFolder)
-    : FileName(fileName), iconFolder_(iconFolder) {
+// What a package opened with its data read later keeps until they are
+// read: the measured pieces, and the working folder they may lie in.
+struct TDownDocFile::PendingData {
+  std::vector<Piece> pieces;
+  bool mapped = false;  // one file of our own working folder
+  std::uint64_t total = 0;
+  std::unique_ptr<platform::LockedTempFolder> work;
+};
+
+TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconFolder,
+                           DataRead read)
+    : FileName(fileName), iconFolder_(iconFolder), readLater_(read == DataRead::Later) {
   if (!FileName.empty()) Open(FileName);
 }
 
 TDownDocFile::~TDownDocFile() { ReleaseData(); }
+
+bool TDownDocFile::DataPending() const { return pending_ != nullptr; }
+
+void TDownDocFile::ReadPendingData() {
+  if (!pending_) return;
+  const std::unique_ptr<PendingData> pending = std::move(pending_);
+  if (Status != kDocOk) return;
+  ReadData(*pending);
+  if (Status == kDocOk) CopyIcons();
+  // The working folder goes with pending.
+}
 
 const std::string& TDownDocFile::DataSha256() const {
   std::call_once(digestOnce_, [this] { digest_ = quillon::Sha256Hex(DataBuffer, DataSize); });
@@ -240,16 +261,16 @@ void TDownDocFile::Open(const std::string& path) {
   platform::RemoveStaleTempLeftovers("dwn");
   // A private folder of our own: nobody else can plant or read anything in
   // it while the package is unpacked there, and it is locked while in use.
-  platform::LockedTempFolder work("dwn");
-  if (work.Empty()) {
+  auto work = std::make_unique<platform::LockedTempFolder>("dwn");
+  if (work->Empty()) {
     Fail(kDocCannotCopy, "no working folder can be made in " + platform::TempFolder());
     return;
   }
-  const std::string folder = work.Path() + "/";
+  const std::string folder = work->Path() + "/";
 
   std::string headerFile;
   if (Form == PackageForm::kCabinet) {
-    const platform::Error err = quillon::ExtractCabinet(full.string(), work.Path());
+    const platform::Error err = quillon::ExtractCabinet(full.string(), work->Path());
     headerFile = quillon::ResolveIgnoringCase(folder, kHeaderMember);
     dataDir_ = folder;
     if (err.Failed()) {
@@ -289,7 +310,16 @@ void TDownDocFile::Open(const std::string& path) {
 
   ReadHeader(headerFile);
   if (Status != kDocOk) return;
-  LoadData();
+  auto pending = std::make_unique<PendingData>();
+  if (!MeasureData(*pending)) return;
+  if (readLater_) {
+    // Everything that can refuse the package has been checked but a file
+    // changing before it is read; the folder stays until then.
+    pending->work = std::move(work);
+    pending_ = std::move(pending);
+    return;
+  }
+  ReadData(*pending);
   if (Status == kDocOk) CopyIcons();
 }
 
@@ -439,13 +469,16 @@ std::string TDownDocFile::DataFilePath(const std::string& raw) {
   return path;
 }
 
-void TDownDocFile::LoadData() {
+// Every file is measured first and read afterwards, one open at a time: a
+// long list never holds many descriptors, and a file that is not the one
+// measured when it is read refuses the package.
+bool TDownDocFile::MeasureData(PendingData& d) {
   ReleaseData();
-  // Every file is measured first and read afterwards, one open at a time: a
-  // long list never holds many descriptors, and a file that is not the one
-  // measured when it is read refuses the package.
-  std::vector<Piece> pieces;
-  bool private_ = false;  // the data are one file of our own working folder
+  std::vector<Piece>& pieces = d.pieces;
+  bool& private_ = d.mapped;
+  std::uint64_t& total = d.total;
+  pieces.clear();
+  private_ = false;  // the data are one file of our own working folder
   if (!workFile_.empty() && !plainPackage_.empty()) {
     // The working file holds a plain package's header text only: its data
     // are read from the package.
@@ -461,24 +494,24 @@ void TDownDocFile::LoadData() {
       const std::string path = DataFilePath(raw);
       if (path.empty()) {
         Fail(kDocBadFormat, "data file \"" + label + "\" lies outside the package");
-        return;
+        return false;
       }
       pieces.push_back({path, label, 0, 0, 0, 0});
     }
     private_ = pieces.size() == 1 && IsBelow(pieces.front().path, WorkDir);
   }
-  std::uint64_t total = 0;
+  total = 0;
   for (Piece& p : pieces) {
     if (platform::UnpackCancelRequested()) {
       Fail(kDocCancelled, "stopped on request");
-      return;
+      return false;
     }
     const DataFile f = OpenDataFile(p.path, p.offset);
     if (!f.fd.ok()) {
       Fail(kDocBadFormat, workFile_.empty()
                               ? "data file \"" + p.label + "\" is missing or not a regular file"
                               : std::string("the package holds no data"));
-      return;
+      return false;
     }
     p.size = f.size;
     p.dev = f.dev;
@@ -488,12 +521,12 @@ void TDownDocFile::LoadData() {
   }
   if (platform::UnpackCancelRequested()) {
     Fail(kDocCancelled, "stopped on request");
-    return;
+    return false;
   }
   if (total == 0) {
     // An empty job would still reset the printer: refused.
     Fail(kDocBadFormat, "the package holds no data");
-    return;
+    return false;
   }
   if (total > kMaxPackageData) {
     // The job stream cannot announce this length.
@@ -501,8 +534,15 @@ void TDownDocFile::LoadData() {
     for (const Piece& p : pieces) exact = p.size > UINT64_MAX - exact ? UINT64_MAX : exact + p.size;
     Fail(kDocBadFormat, "the data are " + std::to_string(exact) + " bytes, more than " +
                             std::to_string(kMaxPackageData));
-    return;
+    return false;
   }
+  return true;
+}
+
+void TDownDocFile::ReadData(const PendingData& d) {
+  const std::vector<Piece>& pieces = d.pieces;
+  const bool private_ = d.mapped;
+  const std::uint64_t total = d.total;
   if (private_ && g_alloc == std::malloc) {
     const DataFile f = Reopen(pieces.front());
     const Mapping m = MapData(f);

@@ -13,6 +13,7 @@
 // block (the file must still be the one measured before).
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -58,8 +59,13 @@ class TDownDocFile {
   // Opens fileName when it is not empty; the outcome is in Status and
   // HeaderValid. iconFolder receives the package's *.ico files; empty means
   // the program's data folder (DefaultIconFolder()).
+  // Later: the header is read and every data file measured, but the data
+  // are read only by ReadPendingData(), so that a caller can ask printers
+  // meanwhile. Until then DataBuffer is null.
+  enum class DataRead { Now, Later };
   explicit TDownDocFile(const std::string& fileName = std::string(),
-                        const std::string& iconFolder = std::string());
+                        const std::string& iconFolder = std::string(),
+                        DataRead read = DataRead::Now);
   virtual ~TDownDocFile();
   TDownDocFile(const TDownDocFile&) = delete;
   TDownDocFile& operator=(const TDownDocFile&) = delete;
@@ -101,13 +107,21 @@ class TDownDocFile {
   // the first call only: a batch records one package for many printers.
   const std::string& DataSha256() const;
 
+  // With DataRead::Later: true until ReadPendingData() ran, which reads the
+  // data (Status tells a file that changed since it was measured). Reads
+  // nothing otherwise.
+  bool DataPending() const;
+  void ReadPendingData();
+
  private:
   void Open(const std::string& path);
   void ReadHeader(const std::string& headerFile);
   void ReadPrinters(const platform::ProfileFile& header);
   bool StripHeader(const std::string& headerFile);
   void CopyHeaderText(const std::string& package, const std::string& headerFile);
-  void LoadData();
+  struct PendingData;
+  bool MeasureData(PendingData& data);
+  void ReadData(const PendingData& data);
   void CopyIcons() const;
   void ReleaseData();
   void Fail(std::uint16_t status, std::string detail);
@@ -124,6 +138,8 @@ class TDownDocFile {
   std::string plainPackage_;   // a plain package whose data workFile_ stands for
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set
   std::size_t mapLength_ = 0;
+  bool readLater_ = false;
+  std::unique_ptr<PendingData> pending_;
   mutable std::once_flag digestOnce_;
   mutable std::string digest_;
 };

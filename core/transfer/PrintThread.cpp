@@ -390,6 +390,7 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
   const int first = std::max(1, std::min(FirstWatchIntervalMs, WatchIntervalMs));
   int interval = first;
   Clock::time_point lastAnswer = Clock::now();
+  Clock::time_point lastChange = lastAnswer;
   // The server's events tell the job's end; an ask for them costs the
   // server less than a job lookup, so they are asked for more often than
   // the job is polled.
@@ -406,16 +407,15 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
         events = false;
       } else if (event == platform::JobEvent::None) {
         if (Clock::now() - asked < std::chrono::milliseconds(EventHoldMs)) {
-          // The server did not hold the ask: ask again after a pause that
-          // backs off as the job poll does, only to a shorter bound.
-          Pause(interval);
-          interval = std::min(std::max(first, WatchIntervalMs / 4),
-                              interval + std::max(1, interval / 4));
+          // The server did not hold the ask: ask again after a pause.
+          const auto since =
+              std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastChange);
+          Pause(EventAskPauseMs(since, first, WatchIntervalMs));
         }
         state.status = JobStatus::Pending;  // nothing changed
       } else {
         // Something happened: the end often follows soon.
-        interval = first;
+        lastChange = Clock::now();
       }
     } else {
       Pause(interval);
@@ -474,6 +474,16 @@ void TPrintThread::WatchJob(platform::PrinterHandle& printer, int jobId, std::ui
         break;
     }
   }
+}
+
+int TPrintThread::EventAskPauseMs(std::chrono::milliseconds sinceChange, int firstMs,
+                                  int watchMs) {
+  // Asks are small: soon after a change they come often, so that the end
+  // of a short job is seen within moments.
+  const long long low = std::max(1, std::min(firstMs, 20));
+  const long long high = std::max(low, static_cast<long long>(watchMs) / 4);
+  const long long tenth = static_cast<long long>(sinceChange.count()) / 10;
+  return static_cast<int>(std::min(high, std::max(low, tenth)));
 }
 
 void TPrintThread::Pause(int ms) {

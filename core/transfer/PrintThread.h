@@ -69,6 +69,12 @@ class TPrintThread : public QThread {
   // hold nobody took.
   std::unique_ptr<platform::QueueHold> TakeQueueHold();
 
+  // The pause before the next ask for events of a server that does not
+  // hold an ask: a tenth of the time since the job last changed, from
+  // firstMs up to a quarter of watchMs, so that the wait after the job's
+  // end stays a small part of its time in its last state.
+  static int EventAskPauseMs(std::chrono::milliseconds sinceChange, int firstMs, int watchMs);
+
  protected:
   void run() override;
 

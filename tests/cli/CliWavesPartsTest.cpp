@@ -165,3 +165,22 @@ TEST_F(CliRunnerParts, BackgroundWorkTellsEachEndOnceItCanBeSeen) {
   EXPECT_EQ(unseen.load(), 0) << "told before the end could be seen";
   for (std::size_t i = 0; i < kItems; ++i) EXPECT_EQ(each[i].load(), 1) << i;
 }
+
+TEST_F(CliRunnerParts, BackgroundWorkStoppedStartsNoItemMoreAndWaitsForThoseBegun) {
+  // One at a time, each item slow: the stop comes while the first runs.
+  constexpr std::size_t kItems = 20;
+  std::atomic<int> begun{0};
+  std::atomic<int> finished{0};
+  std::atomic<bool> firstRunning{false};
+  BackgroundWork work(kItems, 1, [&](std::size_t) {
+    ++begun;
+    firstRunning = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ++finished;
+  });
+  while (!firstRunning) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  work.Stop();
+  EXPECT_EQ(finished.load(), begun.load()) << "Stop returned while an item still ran";
+  EXPECT_LT(begun.load(), static_cast<int>(kItems)) << "items went on being started";
+  EXPECT_FALSE(work.Ended(kItems - 1));
+}

@@ -432,6 +432,23 @@ class PrintThreadSpoolerEvents : public ::testing::Test {
 constexpr int kGetJobAttributes = 0x0009, kGetNotifications = 0x001C,
               kCancelSubscription = 0x001B;
 
+// A server that does not hold an ask for events is asked again after a
+// tenth of the job's time in its state: a short job's end is seen within
+// moments, a long one is not asked for many times a second, and a short
+// watch interval never turns the bounds round.
+TEST(PrintThreadEventAsks, ThePauseIsATenthOfTheTimeInTheStateWithinItsBounds) {
+  using ms = std::chrono::milliseconds;
+  EXPECT_EQ(TPrintThread::EventAskPauseMs(ms(0), 50, 1000), 20);
+  EXPECT_EQ(TPrintThread::EventAskPauseMs(ms(400), 50, 1000), 40);
+  EXPECT_EQ(TPrintThread::EventAskPauseMs(ms(3600 * 1000), 50, 1000), 250);
+  for (const int watch : {1, 40, 100, 1000})
+    for (const long long since : {0LL, 150LL, 5000LL, 1LL << 40}) {
+      const int pause = TPrintThread::EventAskPauseMs(ms(since), 50, watch);
+      EXPECT_GE(pause, 1) << watch << " " << since;
+      EXPECT_LE(pause, std::max(20, watch / 4)) << watch << " " << since;
+    }
+}
+
 TEST_F(PrintThreadSpoolerEvents, TheEndIsTheOneTheJobsEventsTell) {
   FakeIppServer server;
   ASSERT_TRUE(server.Ready());

@@ -76,12 +76,14 @@ class Reports:
         self.quiet = quiet
         self.lock = threading.Lock()
 
-    def job(self, printer, route, path, name, complete, started=None):
-        """started: when the job's first byte was awaited (time.time())."""
+    def job(self, printer, route, path, name, complete, started=None, ended=None):
+        """started: when the job's first byte was awaited; ended: when its
+        last one came (time.time(); now when not given)."""
         with open(path, "rb") as f:
             data = f.read()
         line = {"route": route, "file": path, "name": name, "complete": complete,
-                "address": printer.address, "started": started, "ended": time.time()}
+                "address": printer.address, "started": started,
+                "ended": ended if ended is not None else time.time()}
         line.update(analyze_job(data))
         line["reboot"] = printer.job_received(is_firmware(line, complete))
         self.write(line)

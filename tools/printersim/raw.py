@@ -1,6 +1,7 @@
 """RAW (AppSocket): everything until the client closes is one job."""
 
 import os
+import socket
 import time
 
 
@@ -18,7 +19,16 @@ def serve_raw(sim, printer, conn, peer):
             chunks.append(data)
     except OSError:
         pass
+    # The printer has every byte: like a real one, it lets the sender go
+    # now; writing and checking the job here is the simulator's own
+    # bookkeeping, not time the sender waits for.
+    ended = time.time()
+    try:
+        conn.shutdown(socket.SHUT_RDWR)
+    except OSError:
+        pass
+    conn.close()
     path = printer.next_raw_path()
     with open(path, "wb") as f:
         f.write(b"".join(chunks))
-    sim.reports.job(printer, "raw", path, os.path.basename(path), True, started)
+    sim.reports.job(printer, "raw", path, os.path.basename(path), True, started, ended)
