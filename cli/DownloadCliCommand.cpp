@@ -53,6 +53,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/Signals.h"
 #include "cli/TerminalAnswerer.h"
+#include "cli/TerminalText.h"
 #include "core/package/DigestAhead.h"
 #include "core/package/DownDocFile.h"
 #include "platform/Spooler.h"
@@ -598,9 +599,14 @@ int RunDownload(const Options& o) {
     ErrLine(unusable);
     return EndAll(o, runs, kExitInput, -1, unusable);
   }
+  // The package's own cause (which file, what is wrong with it) goes with
+  // the refusal to standard error and into each printer's line.
   const auto badPackage = [&] {
     const int status = app->Package ? app->Package->Status : 17;
-    if (!command.InputDetail.empty()) ErrLine(command.InputDetail);
+    const std::string cause = app->Package ? app->Package->StatusDetail : std::string();
+    if (!command.InputDetail.empty())
+      ErrLine(command.InputDetail + (cause.empty() ? "" : " (" + ForTerminal(cause) + ")"));
+    for (PrinterRun& r : runs) r.detail = cause;
     return EndAll(o, runs, kExitPackage, status, ResultText(ResultMessage(status)));
   };
   // Everything that can refuse the package is checked here; its data are

@@ -187,8 +187,8 @@ struct TDownDocFile::PendingData {
 
 TDownDocFile::TDownDocFile(const std::string& fileName, const std::string& iconFolder,
                            DataRead read)
-    : FileName(fileName), iconFolder_(iconFolder), readLater_(read == DataRead::Later) {
-  if (!FileName.empty()) Open(FileName);
+    : FileName(fileName), iconFolder_(iconFolder) {
+  if (!FileName.empty()) Open(FileName, read);
 }
 
 TDownDocFile::~TDownDocFile() { ReleaseData(); }
@@ -197,8 +197,8 @@ bool TDownDocFile::DataPending() const { return pending_ != nullptr; }
 
 void TDownDocFile::ReadPendingData() {
   if (!pending_) return;
+  // Only a package whose data were measured keeps them pending.
   const std::unique_ptr<PendingData> pending = std::move(pending_);
-  if (Status != kDocOk) return;
   ReadData(*pending);
   if (Status == kDocOk) CopyIcons();
   // The working folder goes with pending.
@@ -227,7 +227,7 @@ void TDownDocFile::Fail(std::uint16_t status, std::string detail) {
   ReleaseData();
 }
 
-void TDownDocFile::Open(const std::string& path) {
+void TDownDocFile::Open(const std::string& path, DataRead read) {
   std::error_code ec;
   const fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
   struct stat st;
@@ -312,7 +312,7 @@ void TDownDocFile::Open(const std::string& path) {
   if (Status != kDocOk) return;
   auto pending = std::make_unique<PendingData>();
   if (!MeasureData(*pending)) return;
-  if (readLater_) {
+  if (read == DataRead::Later) {
     // Everything that can refuse the package has been checked but a file
     // changing before it is read; the folder stays until then.
     pending->work = std::move(work);

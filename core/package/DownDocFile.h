@@ -114,7 +114,7 @@ class TDownDocFile {
   void ReadPendingData();
 
  private:
-  void Open(const std::string& path);
+  void Open(const std::string& path, DataRead read);
   void ReadHeader(const std::string& headerFile);
   void ReadPrinters(const platform::ProfileFile& header);
   bool StripHeader(const std::string& headerFile);
@@ -138,7 +138,6 @@ class TDownDocFile {
   std::string plainPackage_;   // a plain package whose data workFile_ stands for
   void* mapBase_ = nullptr;    // DataBuffer lies in this mapping, if set
   std::size_t mapLength_ = 0;
-  bool readLater_ = false;
   std::unique_ptr<PendingData> pending_;
   mutable std::once_flag digestOnce_;
   mutable std::string digest_;

@@ -196,4 +196,20 @@ TEST_F(CliDataList, AHundredThousandNamesAreRefusedWithTheirCauseAndNothingIsWri
   EXPECT_TRUE(bytes.empty()) << "a job was written";
 }
 
+TEST_F(CliDataList, ADownloadRefusedForItsDataToldWhichFileAndWhy) {
+  // The refusal's cause reaches the JSON line and standard error, not only
+  // the generic "cannot be opened" text; no printer is asked.
+  Put(dir_, "F0", "x");
+  const std::string pkg =
+      Put(dir_, "GONE.RXF", Header({"FileFormat=RXF", "DownLoadFile=F0,MISSING"}));
+  const CliResult r =
+      RunCli({"download", pkg, "--printer", "ftp://127.0.0.1/vesta0", "--yes", "--json"});
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_EQ(Field(r.out, "result"), "19") << r.out;
+  EXPECT_EQ(Field(r.out, "outcome"), "not_started") << r.out;
+  EXPECT_EQ(Field(r.out, "detail"), "data file \"MISSING\" is missing or not a regular file")
+      << r.out;
+  EXPECT_NE(r.err.find("MISSING"), std::string::npos) << r.err;
+}
+
 }  // namespace
